@@ -1,0 +1,372 @@
+#include "UDSCMain.h"
+
+#include "FIL_Func.h"
+#include "MusicGrid.h"
+#include "QLXApplication.h"
+#include "QLXError.h"
+#include "StatusBar.h"
+#include "UQLXStd.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+
+const QString TfrmMain::ProgName = QStringLiteral("Discora");
+
+namespace {
+
+QFont arialFont(int pixelSize)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_settingsPath(settingsPath), m_catalogue(m_songs)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    createControls();
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+QToolButton *TfrmMain::createToolButton(const QString &name, const QString &caption, const QString &hint,
+                                        int left, int iconKind)
+{
+    auto *button = new QToolButton(tlbButtons);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setToolTip(hint);
+    button->setStatusTip(hint);
+    button->setAccessibleDescription(hint);
+    button->setIcon(style()->standardIcon(QStyle::StandardPixmap(iconKind)));
+    button->setIconSize(QSize(16, 16));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setFont(arialFont(11));
+    button->setGeometry(left, 2, 88, 24);
+    connect(button, &QToolButton::clicked, this, [this, button] { ButtonsClick(button); });
+    return button;
+}
+
+void TfrmMain::createControls()
+{
+    setFixedSize(ClientWidth, ClientHeight);
+    setFont(arialFont(13));
+    setWindowTitle(QStringLiteral("Discora 1.0"));
+
+    pnlSpaceBar = new QWidget(this);
+    pnlSpaceBar->setObjectName(QStringLiteral("pnlSpaceBar"));
+    pnlSpaceBar->setGeometry(0, 0, ClientWidth, 4);
+
+    tlbButtons = new QFrame(this);
+    tlbButtons->setObjectName(QStringLiteral("tlbButtons"));
+    tlbButtons->setGeometry(0, 4, ClientWidth, 31);
+    auto *edge = new QFrame(tlbButtons);
+    edge->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    edge->setGeometry(0, 29, ClientWidth, 2);
+    spbExit = createToolButton(QStringLiteral("spbExit"), QStringLiteral("&Exit"), QStringLiteral("Exit."), 9,
+                               QStyle::SP_DialogCloseButton);
+    spbRefresh = createToolButton(QStringLiteral("spbRefresh"), QStringLiteral("&Refresh"),
+                                  QStringLiteral("Refresh list and totals."), 97, QStyle::SP_BrowserReload);
+    spbAbout = createToolButton(QStringLiteral("spbAbout"), QStringLiteral("&About..."),
+                                QStringLiteral("Program information."), 185, QStyle::SP_MessageBoxInformation);
+    spbPlay = createToolButton(QStringLiteral("spbPlay"), QStringLiteral("&Play"),
+                               QStringLiteral("Play selected item."), 273, QStyle::SP_MediaPlay);
+    spbDetails = createToolButton(QStringLiteral("spbDetails"), QStringLiteral("&Details..."),
+                                  QStringLiteral("Show details of selected item."), 361,
+                                  QStyle::SP_FileDialogDetailedView);
+    spbStats = createToolButton(QStringLiteral("spbStats"), QStringLiteral("&Statistics"),
+                                QStringLiteral("Show statistics of all files."), 449,
+                                QStyle::SP_FileDialogInfoView);
+
+    sgrMusic = new TMusicGrid(&m_songs, &m_catalogue.playedList(), this);
+    sgrMusic->setObjectName(QStringLiteral("sgrMusic"));
+    sgrMusic->setAccessibleName(QStringLiteral("Songs"));
+    sgrMusic->setGeometry(8, 40, 664, 292);
+    connect(sgrMusic, &TMusicGrid::selectCell, this, &TfrmMain::MusicSelectCell);
+    connect(sgrMusic, &TMusicGrid::mouseDown, this, &TfrmMain::MusicMouseDown);
+    connect(sgrMusic, &TMusicGrid::doubleClick, this, [this] { ButtonsClick(sgrMusic); });
+
+    edtFind = new QLineEdit(this);
+    edtFind->setObjectName(QStringLiteral("edtFind"));
+    edtFind->setGeometry(8, 336, 268, 24);
+    const QString findHint = QStringLiteral("Enter the Artist or Title you want to search.");
+    edtFind->setToolTip(findHint);
+    edtFind->setStatusTip(findHint);
+    edtFind->setAccessibleName(QStringLiteral("Find"));
+    edtFind->setAccessibleDescription(findHint);
+
+    bbtFind = new QPushButton(QStringLiteral("&Find first"), this);
+    bbtFind->setObjectName(QStringLiteral("bbtFind"));
+    bbtFind->setGeometry(280, 337, 81, 24);
+    bbtFind->setToolTip(QStringLiteral("Find the selected Artist or Title."));
+    bbtFind->setStatusTip(bbtFind->toolTip());
+    bbtFind->setAccessibleDescription(bbtFind->toolTip());
+    bbtFind->setEnabled(false);
+    connect(bbtFind, &QPushButton::clicked, this, [this] { ButtonsClick(bbtFind); });
+
+    const QColor navy(0, 0, 128);
+    bxlTime = new TBoxLabel(this);
+    bxlTime->setObjectName(QStringLiteral("bxlTime"));
+    bxlTime->setGeometry(422, 336, 60, 24);
+    bxlTime->setAlignment(Qt::AlignRight);
+    bxlSize = new TBoxLabel(this);
+    bxlSize->setObjectName(QStringLiteral("bxlSize"));
+    bxlSize->setGeometry(482, 336, 102, 24);
+    bxlSize->setAlignment(Qt::AlignHCenter);
+    for (TBoxLabel *label : {bxlTime, bxlSize}) {
+        label->setFont(arialFont(13));
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, navy);
+        label->setPalette(palette);
+    }
+
+    cbxArtist = new QComboBox(this);
+    cbxArtist->setObjectName(QStringLiteral("cbxArtist"));
+    cbxArtist->setGeometry(8, 362, 269, 24);
+    cbxArtist->setEditable(false);
+    cbxArtist->setToolTip(QStringLiteral("Select the Artist you want to find."));
+    cbxArtist->setStatusTip(cbxArtist->toolTip());
+    cbxArtist->setAccessibleName(QStringLiteral("Artist"));
+    cbxArtist->setAccessibleDescription(cbxArtist->toolTip());
+
+    bbtCurrent = new QPushButton(QStringLiteral("&Current"), this);
+    bbtCurrent->setObjectName(QStringLiteral("bbtCurrent"));
+    bbtCurrent->setGeometry(281, 363, 80, 24);
+    bbtCurrent->setToolTip(QStringLiteral("Show the currently playing record."));
+    bbtCurrent->setStatusTip(bbtCurrent->toolTip());
+    bbtCurrent->setAccessibleDescription(bbtCurrent->toolTip());
+    connect(bbtCurrent, &QPushButton::clicked, this, [this] { ButtonsClick(bbtCurrent); });
+
+    stbStatus = new TStatusBar(this);
+    stbStatus->setObjectName(QStringLiteral("stbStatus"));
+    stbStatus->setGeometry(0, 393, ClientWidth, 23);
+
+    tmrRefresh = new QTimer(this);
+    tmrRefresh->setObjectName(QStringLiteral("tmrRefresh"));
+    tmrRefresh->setInterval(60000);
+    connect(tmrRefresh, &QTimer::timeout, this, &TfrmMain::RefreshTimer);
+
+    QWidget::setTabOrder(sgrMusic, edtFind);
+    QWidget::setTabOrder(edtFind, bbtFind);
+    QWidget::setTabOrder(bbtFind, cbxArtist);
+    QWidget::setTabOrder(cbxArtist, bbtCurrent);
+    edtFind->setFocus();
+}
+
+void TfrmMain::FormCreate()
+{
+    TBusyCursor busy;
+    AppTitle = ProgName + QStringLiteral(" 1.5");
+    TQLXApplication::setTitle(AppTitle);
+    setWindowTitle(AppTitle);
+
+    const QString programPath = QCoreApplication::applicationFilePath();
+    if (m_settingsPath.isEmpty())
+        m_settingsPath = TProgramSettings::PathFor(programPath);
+    QStringList errors;
+    m_settings.read(m_settingsPath, QFileInfo(programPath).absolutePath(), errors);
+    move(m_settings.Left, m_settings.Top);
+    m_catalogue.setFolders(QFile::encodeName(m_settings.Directory), QFile::encodeName(m_settings.INI_Directory));
+
+    ResetFind();
+    const QString header[7] = {QStringLiteral("Artist"), QStringLiteral("Title"), QStringLiteral(" Time"),
+                               QStringLiteral(" Size"),   QStringLiteral(" Year"),  QStringLiteral("Count"),
+                               QStringLiteral("?")};
+    for (int c = 0; c < TSongList::ColCount; ++c)
+        m_songs.setCellNow(c, 0, header[c]);
+    m_songs.setRowCount(20);
+    sgrMusic->setRow(19);
+    FirstActivation = true;
+    tmrRefresh->start();
+    showErrors(errors);
+}
+
+void TfrmMain::ResetFind()
+{
+    m_searchStartRow = 1;
+    bbtFind->setText(QStringLiteral("&Find first"));
+}
+
+void TfrmMain::FormActivate()
+{
+    ++m_activations;
+    RefreshList(FirstActivation);
+    FirstActivation = false;
+    tmrRefresh->start();
+    if (m_songs.RowCount() > 1)
+        sgrMusic->setRow(1);
+}
+
+void TfrmMain::FormDeactivate()
+{
+    ++m_deactivations;
+    RefreshList(false);
+    tmrRefresh->stop();
+}
+
+void TfrmMain::RefreshTimer()
+{
+    RefreshList(false);
+}
+
+void TfrmMain::FormClose()
+{
+    m_settings.Top = y();
+    m_settings.Left = x();
+    m_settings.write(m_settingsPath);
+}
+
+bool TfrmMain::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::WindowActivate:
+        // Coming back from another program is not an activation: only the
+        // focus moving between our own windows is.
+        if (FirstActivation || !m_lostToOtherProgram)
+            FormActivate();
+        m_lostToOtherProgram = false;
+        break;
+    case QEvent::WindowDeactivate:
+        if (QApplication::activeWindow() != nullptr && QApplication::activeWindow() != this)
+            FormDeactivate();
+        else
+            m_lostToOtherProgram = true;
+        break;
+    case QEvent::StatusTip:
+        m_applicationHint = static_cast<QStatusTipEvent *>(event)->tip();
+        ShowHint();
+        return true;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    if (m_scanning) {
+        // A close handled while a scan yields waits for the scan to end.
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
+    try {
+        FormClose();
+    } catch (const EQLXError &e) {
+        TQLXApplication::ShowExceptionNow(e.message());
+    }
+    event->accept();
+}
+
+void TfrmMain::RefreshList(bool full)
+{
+    if (m_scanning) {
+        m_fullScanPending = m_fullScanPending || full;
+        return;
+    }
+    m_scanning = true;
+    QStringList errors;
+    {
+        TBusyCursor busy;
+        TCatalogue::Hooks hooks;
+        hooks.yield = [this] {
+            if (FirstActivation)
+                sgrMusic->setRow(1);
+            repaint();
+            QCoreApplication::processEvents();
+        };
+        hooks.playing = [this](const QString &artistTitle) {
+            const QString caption = AppTitle + QStringLiteral("  ") + artistTitle;
+            TQLXApplication::setTitle(caption);
+            setWindowTitle(caption);
+        };
+        hooks.locked = [this](int row) { m_songs.rowsChanged(row, row); };
+        errors = m_catalogue.RefreshList(full, hooks);
+        if (full) {
+            cbxArtist->clear();
+            cbxArtist->addItems(m_catalogue.artistList());
+            bxlTime->setCaption(m_catalogue.timeCaption());
+            bxlSize->setCaption(m_catalogue.sizeCaption());
+        }
+    }
+    m_scanning = false;
+    showErrors(errors);
+    if (m_fullScanPending) {
+        m_fullScanPending = false;
+        RefreshList(true);
+    }
+    if (m_closeRequested)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void TfrmMain::showErrors(const QStringList &errors)
+{
+    // One box for all failures of a scan, so a folder of broken files does
+    // not bury the user in boxes.
+    constexpr int MaxShown = 10;
+    QStringList lines;
+    for (int i = 0; i < errors.size() && i < MaxShown; ++i)
+        lines.append(TQLXApplication::ErrorText(errors[i]));
+    if (errors.size() > MaxShown)
+        lines.append(QStringLiteral("(%1 more)").arg(errors.size() - MaxShown));
+    if (!lines.isEmpty())
+        TQLXApplication::ShowException(lines.join(QLatin1Char('\n')));
+}
+
+void TfrmMain::ButtonsClick(QObject *Sender)
+{
+    if (Sender == spbExit)
+        close();
+    if (Sender == spbRefresh)
+        RefreshList(true);
+}
+
+void TfrmMain::MusicSelectCell(int /*col*/, int row)
+{
+    if (row != LastSelectedRow) {
+        LastSelectedRow = row;
+        const QString artist = m_songs.artistOf(row);
+        sgrMusic->Hint = QStringLiteral("|") + artist + QStringLiteral(" - ")
+                         + m_songs.Cells(TSongList::ColTitle, row);
+        sgrMusic->setStatusTip(sgrMusic->Hint.mid(1));
+    }
+    ShowHint();
+    stbStatus->Panels[1]->setText(QStringLiteral("%1 / %2").arg(row).arg(m_songs.RowCount() - 1));
+}
+
+void TfrmMain::MusicMouseDown(Qt::MouseButton button)
+{
+    if (button == Qt::LeftButton)
+        MusicSelectCell(0, sgrMusic->Row());
+    else if (button == Qt::RightButton)
+        ButtonsClick(spbDetails);
+}
+
+void TfrmMain::ShowHint()
+{
+    const qsizetype bar = m_applicationHint.indexOf(QLatin1Char('|'));
+    const QString hint = bar < 0 ? m_applicationHint : m_applicationHint.mid(bar + 1);
+    if (!hint.isEmpty())
+        stbStatus->Panels[0]->setText(QLatin1Char(' ') + hint);
+    else
+        stbStatus->Panels[0]->setText(QLatin1Char(' ') + sgrMusic->Hint.mid(sgrMusic->Hint.indexOf(QLatin1Char('|')) + 1));
+    stbStatus->Panels[1]->setText(QStringLiteral("%1 / %2").arg(sgrMusic->Row()).arg(m_songs.RowCount() - 1));
+}

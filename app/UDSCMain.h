@@ -1,0 +1,101 @@
+#pragma once
+// The main window: the song grid with its totals, the search controls, the
+// tool bar and the status bar. It reads the program settings when created,
+// scans the music folder when first activated, keeps the list current on
+// activation, deactivation and a one-minute timer, and writes the settings
+// when it closes.
+
+#include "Catalogue.h"
+#include "ProgramSettings.h"
+#include "SongList.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class QToolButton;
+class QFrame;
+class TBoxLabel;
+class TMusicGrid;
+class TStatusBar;
+
+class TfrmMain final : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int ClientWidth = 681;
+    static constexpr int ClientHeight = 416;
+    static const QString ProgName; // "Discora"
+
+    // settingsPath empty: the settings file beside the program.
+    explicit TfrmMain(const QString &settingsPath = QString(), QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    QString AppTitle;
+    bool FirstActivation = true;
+    int LastSelectedRow = 0;
+
+    // Runs a full or light scan of the music folder (see TCatalogue). A scan
+    // asked for while one is running is not run inside it: a full scan runs
+    // after it, a light scan is dropped (the running one does its work).
+    void RefreshList(bool full);
+    void ButtonsClick(QObject *Sender);
+
+    const QString &settingsPath() const { return m_settingsPath; }
+    const TProgramSettings &settings() const { return m_settings; }
+    TCatalogue &catalogue() { return m_catalogue; }
+    TSongList &songs() { return m_songs; }
+    // How often the form-level activation handlers ran (for tests).
+    int activations() const { return m_activations; }
+    int deactivations() const { return m_deactivations; }
+    bool isScanning() const { return m_scanning; }
+
+    // Controls, named as the window's design names them.
+    QWidget *pnlSpaceBar;
+    QFrame *tlbButtons;
+    QToolButton *spbExit, *spbRefresh, *spbAbout, *spbPlay, *spbDetails, *spbStats;
+    TMusicGrid *sgrMusic;
+    QLineEdit *edtFind;
+    QPushButton *bbtFind;
+    TBoxLabel *bxlTime, *bxlSize;
+    QComboBox *cbxArtist;
+    QPushButton *bbtCurrent;
+    TStatusBar *stbStatus;
+    QTimer *tmrRefresh;
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormCreate();
+    void FormActivate();
+    void FormDeactivate();
+    void FormClose();
+    void RefreshTimer();
+    void MusicSelectCell(int col, int row);
+    void MusicMouseDown(Qt::MouseButton button);
+    void ShowHint();
+    void ResetFind();
+
+    void createControls();
+    QToolButton *createToolButton(const QString &name, const QString &caption, const QString &hint, int left,
+                                  int iconKind);
+    void showErrors(const QStringList &errors);
+
+    QString m_settingsPath;
+    TProgramSettings m_settings;
+    TSongList m_songs;
+    TCatalogue m_catalogue;
+    QString m_applicationHint; // the hint of the control under the mouse
+    int m_searchStartRow = 1;
+    bool m_keyNavigation = false;
+    bool m_scanning = false;
+    bool m_fullScanPending = false;
+    bool m_closeRequested = false;
+    bool m_lostToOtherProgram = false;
+    int m_activations = 0;
+    int m_deactivations = 0;
+};

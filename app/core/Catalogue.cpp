@@ -1,0 +1,304 @@
+#include "Catalogue.h"
+
+#include "CellText.h"
+#include "FIL_Func.h"
+#include "FileWrite.h"
+#include "OpenFileSet.h"
+#include "QLXError.h"
+#include "STR_Func.h"
+
+#include <algorithm>
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Whether we may read a file with these attributes, decided from its mode
+// bits without another system call per file.
+bool IsReadable(const struct stat &st)
+{
+    static const uid_t euid = ::geteuid();
+    static const std::vector<gid_t> groups = [] {
+        std::vector<gid_t> list(size_t(std::max(::getgroups(0, nullptr), 0)));
+        list.resize(size_t(std::max(::getgroups(int(list.size()), list.data()), 0)));
+        list.push_back(::getegid());
+        return list;
+    }();
+    if (euid == 0)
+        return true;
+    if (st.st_uid == euid)
+        return st.st_mode & S_IRUSR;
+    if (std::find(groups.begin(), groups.end(), st.st_gid) != groups.end())
+        return st.st_mode & S_IRGRP;
+    return st.st_mode & S_IROTH;
+}
+
+constexpr qint64 Missing = -2;  // the file vanished after it was listed
+constexpr qint64 Unknown = -3;  // nothing shown yet
+
+// One probe of a listed file: its size, -1 when it exists but another
+// program holds it open or we may not read it, Missing when it is gone.
+qint64 probe(int dirFd, const QByteArray &name, const OpenFileSet &heldOpen)
+{
+    struct stat st;
+    if (::fstatat(dirFd, name.constData(), &st, 0) != 0)
+        return Missing;
+    if (heldOpen.contains(st.st_dev, st.st_ino) || !IsReadable(st))
+        return -1;
+    return qint64(st.st_size);
+}
+
+class DirFd
+{
+public:
+    explicit DirFd(const QByteArray &folder)
+        : m_fd(::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    ~DirFd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+// What a full scan learns of one file before it is put into the cells.
+struct TCatalogue::RowInfo
+{
+    SongInfo::GridValues values;
+    qint64 size = Unknown;
+};
+
+// Reads song information files and probes files ahead of the scan on
+// worker threads, in chunks; the scan takes the results in file order, so
+// the cells come out exactly as a one-thread scan would write them.
+class TCatalogue::Prefetch
+{
+public:
+    static constexpr int Chunk = 256;
+
+    Prefetch(const TCatalogue &catalogue, int first, int count, int dirFd, const OpenFileSet &held)
+        : m_catalogue(catalogue), m_first(first), m_count(count), m_dirFd(dirFd), m_held(held),
+          m_rows(size_t(std::max(count - first, 0))),
+          m_chunkDone(size_t((std::max(count - first, 0) + Chunk - 1) / Chunk))
+    {
+        if (m_rows.empty())
+            return;
+        const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+        for (unsigned t = 0; t < threads; ++t)
+            m_threads.emplace_back([this] { work(); });
+    }
+    ~Prefetch()
+    {
+        m_stop = true;
+        for (std::thread &t : m_threads)
+            t.join();
+    }
+
+    RowInfo &take(int i)
+    {
+        const size_t k = size_t(i - m_first);
+        std::atomic<bool> &done = m_chunkDone[k / Chunk];
+        done.wait(false, std::memory_order_acquire);
+        return m_rows[k];
+    }
+
+private:
+    void work()
+    {
+        for (;;) {
+            const size_t chunk = m_nextChunk.fetch_add(1);
+            if (chunk >= m_chunkDone.size() || m_stop)
+                break;
+            const size_t end = std::min(m_rows.size(), (chunk + 1) * Chunk);
+            for (size_t k = chunk * Chunk; k < end && !m_stop; ++k) {
+                const int i = m_first + int(k);
+                RowInfo &row = m_rows[k];
+                row.values = SongInfo::ReadSongInfo(m_catalogue.infoPathOf(i));
+                row.size = probe(m_dirFd, m_catalogue.m_files.rawName(i), m_held);
+            }
+            m_chunkDone[chunk].store(true, std::memory_order_release);
+            m_chunkDone[chunk].notify_all();
+        }
+    }
+
+    const TCatalogue &m_catalogue;
+    const int m_first;
+    const int m_count;
+    const int m_dirFd;
+    const OpenFileSet &m_held;
+    std::vector<RowInfo> m_rows;
+    std::vector<std::atomic<bool>> m_chunkDone;
+    std::atomic<size_t> m_nextChunk{0};
+    std::atomic<bool> m_stop{false};
+    std::vector<std::thread> m_threads;
+};
+
+TCatalogue::TCatalogue(TSongList &grid)
+    : m_grid(grid), m_locator(QByteArray())
+{
+}
+
+void TCatalogue::setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder)
+{
+    m_musicFolder = musicFolder;
+    m_infoFolder = infoFolder;
+    m_locator = SongInfo::Locator(m_infoFolder);
+}
+
+QByteArray TCatalogue::infoPathOf(int i) const
+{
+    return m_locator.locate(m_files.rawName(i));
+}
+
+QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
+{
+    QStringList errors;
+    if (full) {
+        m_totalTime = 0;
+        m_totalSize = 0;
+        m_files.reread(m_musicFolder);
+        m_artists.clear();
+        m_locator = SongInfo::Locator(m_infoFolder);
+        m_locator.index();
+    }
+    const int count = m_files.count();
+    m_grid.setRowCount(count + 1);
+    if (full)
+        m_shownSizes.assign(size_t(count), Unknown);
+    else
+        m_shownSizes.resize(size_t(count), Unknown);
+
+    const OpenFileSet held = OpenFileSet::sweep();
+    const DirFd dir(m_musicFolder);
+    std::unique_ptr<Prefetch> prefetch;
+    if (full && count > EarlyRows)
+        prefetch = std::make_unique<Prefetch>(*this, EarlyRows, count, dir.get(), held);
+
+    QString previousArtist;
+    int firstChanged = count + 1;
+    int lastChanged = 0;
+    RowInfo now;
+    for (int i = 0; i < count; ++i) {
+        const int r = i + 1;
+        if (i == EarlyRows) {
+            m_grid.rowsChanged(std::min(firstChanged, r), r - 1);
+            firstChanged = count + 1;
+            lastChanged = 0;
+            if (hooks.yield)
+                hooks.yield();
+        }
+        const QByteArray &raw = m_files.rawName(i);
+        RowInfo *info = &now;
+        if (full) {
+            const QString name = QString::fromUtf8(raw);
+            const QString artist = CellText::ArtistPart(name);
+            if (artist != previousArtist) {
+                previousArtist = artist;
+                m_grid.setCell(TSongList::ColArtist, r, artist);
+                m_artists.append(artist);
+            } else {
+                m_grid.setCell(TSongList::ColArtist, r, QString());
+            }
+            m_grid.setCell(TSongList::ColTitle, r, CellText::TitlePart(name));
+            if (prefetch && i >= EarlyRows) {
+                info = &prefetch->take(i);
+            } else {
+                now.values = SongInfo::ReadSongInfo(infoPathOf(i));
+                now.size = probe(dir.get(), raw, held);
+            }
+            m_grid.setCell(TSongList::ColTime, r, CellText::TimeCell(info->values.playTime));
+            double days = 0;
+            if (CellText::ParsePlayTime(StrTrim(info->values.playTime), days))
+                m_totalTime += days;
+        } else {
+            now.values = SongInfo::GridValues();
+            now.size = probe(dir.get(), raw, held);
+        }
+
+        bool changed = full;
+        if (info->size == -1) {
+            playingSong(r, *info, hooks, errors);
+            m_shownSizes[size_t(i)] = -1;
+            changed = true;
+        } else if (info->size != m_shownSizes[size_t(i)]) {
+            m_grid.setCell(TSongList::ColSize, r, CellText::SizeCell(info->size == Missing ? -1 : info->size));
+            m_shownSizes[size_t(i)] = info->size;
+            changed = true;
+        }
+        if (full && info->size >= 0)
+            m_totalSize += double(info->size);
+        if (full)
+            m_grid.setCell(TSongList::ColYear, r, QLatin1Char(' ') + info->values.songYear);
+        if (!StrTrim(info->values.usageCount).isEmpty())
+            m_grid.setCell(TSongList::ColCount_, r, StrPadLeft(info->values.usageCount, QLatin1Char(' '), 5));
+        if (full)
+            m_grid.setCell(TSongList::ColLyrics, r, QString(info->values.lyricsMark));
+        if (changed) {
+            firstChanged = std::min(firstChanged, r);
+            lastChanged = r;
+        }
+    }
+    m_grid.rowsChanged(firstChanged, lastChanged);
+    return errors;
+}
+
+void TCatalogue::playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors)
+{
+    const QByteArray infoPath = infoPathOf(row - 1);
+    info.values = SongInfo::ReadSongInfo(infoPath);
+    m_grid.setCell(TSongList::ColSize, row, QStringLiteral("Lock"));
+    if (hooks.locked)
+        hooks.locked(row);
+
+    const QString title = m_grid.Cells(TSongList::ColTitle, row);
+    for (int r = row; r >= 1; --r) {
+        const QString artist = StrTrim(m_grid.Cells(TSongList::ColArtist, r));
+        if (!artist.isEmpty()) {
+            if (hooks.playing)
+                hooks.playing(artist + QStringLiteral(" - ") + title);
+            break;
+        }
+    }
+    if (!m_played.add(title))
+        return;
+    try {
+        info.values.usageCount = SongInfo::CountPlay(infoPath);
+    } catch (const EQLXError &e) {
+        errors.append(e.message());
+    }
+}
+
+QByteArray TCatalogue::BuildSelectedFile(int row) const
+{
+    if (row >= 1 && row <= m_files.count())
+        return m_files.rawName(row - 1);
+    if (row < 1 || row >= m_grid.RowCount())
+        return QByteArray();
+    return (m_grid.artistOf(row) + QLatin1Char('-') + m_grid.Cells(TSongList::ColTitle, row)
+            + QStringLiteral(".mp3"))
+        .toUtf8();
+}
+
+QByteArray TCatalogue::SelectedPath(int row) const
+{
+    return m_musicFolder + '/' + BuildSelectedFile(row);
+}
+
+QString TCatalogue::timeCaption() const
+{
+    return CellText::TimeTotal(m_totalTime);
+}
+
+QString TCatalogue::sizeCaption() const
+{
+    return CellText::SizeTotal(m_totalSize);
+}

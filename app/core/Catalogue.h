@@ -1,0 +1,80 @@
+#pragma once
+// The catalogue: the music folder listed into the song list, with the
+// song information files read into its cells, the totals, the artist list
+// and the played list, and the songs another program holds open found and
+// counted. A full scan re-reads the folder and every song information file;
+// a light scan only probes each listed file again.
+
+#include "FileList.h"
+#include "PlayedList.h"
+#include "SongInfo.h"
+#include "SongList.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class TCatalogue
+{
+public:
+    // Rows handed to the view before the rest of a large folder is read.
+    static constexpr int EarlyRows = 20;
+
+    struct Hooks
+    {
+        // Called once, before the 21st file: the first rows are in the list
+        // and the window may repaint and handle pending events.
+        std::function<void()> yield;
+        // A song is playing: "Artist - Title" of the last one found.
+        std::function<void(const QString &artistTitle)> playing;
+        // A cell became "Lock" and should show at once.
+        std::function<void(int row)> locked;
+    };
+
+    explicit TCatalogue(TSongList &grid);
+
+    // Folders as raw file-name bytes, without a trailing "/".
+    void setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder);
+    const QByteArray &musicFolder() const { return m_musicFolder; }
+    const QByteArray &infoFolder() const { return m_infoFolder; }
+
+    // Runs a scan. Failures (a count that is not a whole number, a song
+    // information file that cannot be written) do not end it: their
+    // messages come back, in row order, for the error box.
+    QStringList RefreshList(bool full, const Hooks &hooks = {});
+
+    // The file name (raw bytes, no folder) of the song in row: the listed
+    // file of that row, so a listed song can always be played; rows that
+    // no scan filled are rebuilt as artist + "-" + title + ".mp3".
+    QByteArray BuildSelectedFile(int row) const;
+    // The full path of that file.
+    QByteArray SelectedPath(int row) const;
+
+    const TFileList &files() const { return m_files; }
+    const TPlayedList &playedList() const { return m_played; }
+    TPlayedList &playedList() { return m_played; }
+    const QStringList &artistList() const { return m_artists; }
+    double totalTime() const { return m_totalTime; }
+    double totalSize() const { return m_totalSize; }
+    QString timeCaption() const;
+    QString sizeCaption() const;
+    TSongList &grid() { return m_grid; }
+
+private:
+    struct RowInfo;
+    class Prefetch;
+    void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
+    QByteArray infoPathOf(int i) const;
+
+    TSongList &m_grid;
+    TFileList m_files;
+    TPlayedList m_played;
+    QStringList m_artists;
+    QByteArray m_musicFolder;
+    QByteArray m_infoFolder;
+    SongInfo::Locator m_locator;
+    std::vector<qint64> m_shownSizes; // size shown per row, to skip unchanged cells
+    double m_totalTime = 0;
+    double m_totalSize = 0;
+};

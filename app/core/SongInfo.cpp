@@ -1,0 +1,319 @@
+#include "SongInfo.h"
+
+#include "FileWrite.h"
+#include "ProfileFile.h"
+#include "QLXError.h"
+#include "STR_Func.h"
+#include "TextCodec.h"
+
+#include <QStringDecoder>
+
+#include <dirent.h>
+#include <limits>
+#include <sys/stat.h>
+
+namespace SongInfo {
+
+namespace {
+
+const QString InfoSection = QString::fromLatin1(Section);
+const QString KeyUsageCount = QStringLiteral("UsageCount");
+const QString KeyPlaytime = QStringLiteral("Playtime");
+const QString KeyLyrics = QStringLiteral("Lyrics");
+const QString KeySongYear = QStringLiteral("SongYear");
+constexpr int KeyWidth = 10;
+
+QString orDefault(const QString &value, const QString &defaultValue)
+{
+    return value.isNull() ? defaultValue : value;
+}
+
+QByteArray withSlash(const QByteArray &folder)
+{
+    return (folder.isEmpty() || folder.endsWith('/')) ? folder : folder + '/';
+}
+
+bool isAscii(const QByteArray &bytes)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// The key two names share when they differ only in letter case. Names that
+// are not valid UTF-8 fold their ASCII letters only.
+QByteArray foldCase(const QByteArray &name)
+{
+    if (!isAscii(name)) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = utf8.decode(name);
+        if (!utf8.hasError())
+            return text.toCaseFolded().toUtf8();
+    }
+    return name.toLower();
+}
+
+bool hasIniExtension(const QByteArray &name)
+{
+    return name.size() > 4 && name.right(4).toLower() == ".ini";
+}
+
+// Lines as a text editor holds them: CR, LF or CR LF end a line, and a break
+// at the very end starts no further line.
+QStringList splitLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines.append(text.mid(start, i - start));
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.append(text.mid(start));
+    return lines;
+}
+
+// Only a to z change; "instrumental" must match without any locale's rules.
+QString asciiUpper(QStringView text)
+{
+    QString upper = text.toString();
+    for (QChar &c : upper) {
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - u'a' + u'A');
+    }
+    return upper;
+}
+
+bool isMarkerLine(const QString &line)
+{
+    const qsizetype equals = line.indexOf(u'=');
+    return equals >= 0 && StrTrim(line.left(equals)) == KeyLyrics;
+}
+
+// A field value shares its line with its key; a line break in it would start
+// new lines (or sections) in the file.
+QString singleLine(QString value)
+{
+    value.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    value.replace(u'\r', u' ');
+    value.replace(u'\n', u' ');
+    return value;
+}
+
+QString prefixed(const QString &key, const QString &value)
+{
+    return key.leftJustified(KeyWidth, u' ') + QStringLiteral(" = ") + singleLine(value);
+}
+
+QString usageCountText(const QString &value)
+{
+    const QString count = StrTrim(orDefault(value, QStringLiteral("0")));
+    return count.isEmpty() ? QStringLiteral("0") : count;
+}
+
+// UsageCount + 1. A count at the top of the 32-bit range cannot be raised
+// without writing a number the program could not read back.
+QString nextCount(const QString &countText)
+{
+    const qint64 next = qint64(StrToInt(countText)) + 1;
+    if (next > std::numeric_limits<int>::max())
+        throw EQLXError(u'\'' + QString::number(next) + QStringLiteral("' is not a valid integer value"));
+    return QString::number(next);
+}
+
+} // namespace
+
+QString SeparatorLine()
+{
+    return QStringLiteral("; ") + QString(42, u'*');
+}
+
+QByteArray InfoFileName(const QByteArray &mp3Name)
+{
+    QByteArray name = mp3Name.mid(mp3Name.lastIndexOf('/') + 1);
+    const qsizetype dot = name.lastIndexOf('.');
+    if (dot >= 0)
+        name.truncate(dot);
+    return name + ".INI";
+}
+
+QByteArray InfoFilePath(const QByteArray &infoFolder, const QByteArray &mp3Path)
+{
+    return withSlash(infoFolder) + InfoFileName(mp3Path);
+}
+
+Locator::Locator(const QByteArray &infoFolder) : m_folder(infoFolder) {}
+
+void Locator::index()
+{
+    m_names.clear();
+    m_byFoldedName.clear();
+    m_indexed = true;
+    DIR *dir = ::opendir(m_folder.isEmpty() ? "." : m_folder.constData());
+    if (!dir)
+        return;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (entry->d_type == DT_DIR || !hasIniExtension(name))
+            continue;
+        m_names.insert(name);
+        // Of several case variants the smallest name wins, whatever order
+        // the folder lists them in.
+        auto it = m_byFoldedName.find(foldCase(name));
+        if (it == m_byFoldedName.end())
+            m_byFoldedName.insert(foldCase(name), name);
+        else if (name < it.value())
+            it.value() = name;
+    }
+    ::closedir(dir);
+}
+
+QByteArray Locator::locate(const QByteArray &mp3Name) const
+{
+    const QByteArray name = InfoFileName(mp3Name);
+    if (m_indexed && !m_names.contains(name)) {
+        const auto it = m_byFoldedName.constFind(foldCase(name));
+        if (it != m_byFoldedName.cend())
+            return withSlash(m_folder) + it.value();
+    }
+    return withSlash(m_folder) + name;
+}
+
+QByteArray LocateInfoFile(const QByteArray &infoFolder, const QByteArray &mp3Name)
+{
+    const QByteArray exact = InfoFilePath(infoFolder, mp3Name);
+    struct stat st;
+    if (::stat(exact.constData(), &st) == 0)
+        return exact;
+    Locator locator(infoFolder);
+    locator.index();
+    return locator.locate(mp3Name);
+}
+
+QChar LyricsMark(const QString &lyricsValue)
+{
+    if (lyricsValue == QLatin1String("Yes"))
+        return u'V';
+    if (lyricsValue == QLatin1String("Instrumental"))
+        return u'I';
+    if (lyricsValue == QLatin1String("(words unclear)"))
+        return u'X';
+    return u' ';
+}
+
+GridValues ReadGridValues(const QByteArray &content)
+{
+    QStringList values;
+    ProfileFile::readSection(content, InfoSection, {KeyPlaytime, KeyLyrics, KeySongYear, KeyUsageCount}, values);
+    GridValues grid;
+    grid.playTime = StrPadLeft(orDefault(values[0], QStringLiteral("00:00")), u' ', 6);
+    grid.lyricsMark = LyricsMark(orDefault(values[1], QStringLiteral("No")));
+    grid.songYear = values[2].left(4);
+    grid.usageCount = usageCountText(values[3]);
+    return grid;
+}
+
+GridValues ReadSongInfo(const QByteArray &infoPath)
+{
+    QByteArray content;
+    ReadWholeFile(infoPath, content);
+    return ReadGridValues(content);
+}
+
+Details LoadInfo(const QByteArray &infoPath)
+{
+    QByteArray content;
+    ReadWholeFile(infoPath, content);
+    const QStringList keys{QStringLiteral("Writer"),    KeyPlaytime,
+                           QStringLiteral("AlbumName"), KeySongYear,
+                           QStringLiteral("AlbumYear"), QStringLiteral("AlbumCDNum"),
+                           QStringLiteral("AlbumLabel"), KeyUsageCount};
+    QStringList v;
+    ProfileFile::readSection(content, InfoSection, keys, v);
+    for (QString &value : v)
+        value = orDefault(value, QStringLiteral(""));
+    return Details{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]};
+}
+
+QStringList ReadLyrics(const QByteArray &content)
+{
+    const QStringList lines = splitLines(DecodeText(content));
+    qsizetype first = 0;
+    while (first < lines.size() && !isMarkerLine(lines[first]))
+        ++first;
+    ++first; // the marker line itself is no lyric
+    const QString separator = SeparatorLine();
+    while (first < lines.size() && (lines[first].isEmpty() || lines[first] == separator))
+        ++first;
+    return first < lines.size() ? lines.mid(first) : QStringList();
+}
+
+QString LyricMarkerLine(const QString &lyricsText)
+{
+    if (asciiUpper(QStringView(lyricsText).left(11)) == QLatin1String("INSTRUMENTA"))
+        return prefixed(KeyLyrics, QStringLiteral("Instrumental"));
+    if (asciiUpper(QStringView(lyricsText).left(15)) == QLatin1String("(WORDS UNCLEAR)"))
+        return prefixed(KeyLyrics, QStringLiteral("(words unclear)"));
+    if (!lyricsText.isEmpty())
+        return prefixed(KeyLyrics, QStringLiteral("Yes"));
+    return QString();
+}
+
+QByteArray ComposeFile(const QString &usageCount, const Details &fields, const QString &lyricsText,
+                       const QDate &date)
+{
+    const QString separator = SeparatorLine();
+    QStringList lines{separator,
+                      QStringLiteral("; Generated ") + date.toString(u"dd-MM-yyyy"),
+                      QStringLiteral("; Do not modify manually."),
+                      separator,
+                      QString(),
+                      QStringLiteral("[Info]"),
+                      prefixed(KeyUsageCount, usageCount),
+                      prefixed(QStringLiteral("Writer"), fields.Writer),
+                      prefixed(KeyPlaytime, fields.Playtime),
+                      prefixed(QStringLiteral("AlbumName"), fields.AlbumName),
+                      prefixed(KeySongYear, fields.SongYear),
+                      prefixed(QStringLiteral("AlbumYear"), fields.AlbumYear),
+                      prefixed(QStringLiteral("AlbumCDNum"), fields.AlbumCDNum),
+                      prefixed(QStringLiteral("AlbumLabel"), fields.AlbumLabel)};
+    const QString marker = LyricMarkerLine(lyricsText);
+    if (!marker.isEmpty())
+        lines.append(marker);
+    lines << QString() << separator << QString();
+    for (const QString &line : splitLines(lyricsText))
+        lines.append(StrTrimRight(line));
+    // Every line, the last one included, ends in CR LF.
+    return EncodeText(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+}
+
+void WriteSongInfo(const QByteArray &infoPath, const QString &usageCount, const Details &fields,
+                   const QString &lyricsText, const QDate &date)
+{
+    WriteFileAtomic(infoPath, ComposeFile(usageCount, fields, lyricsText, date));
+}
+
+QString CountPlay(const QByteArray &infoPath)
+{
+    QByteArray content;
+    if (!ReadFileForUpdate(infoPath, content))
+        throw EQLXError(QStringLiteral("Unable to write to %1").arg(DisplayPath(infoPath)));
+    QStringList values;
+    ProfileFile::readSection(content, InfoSection, {KeyUsageCount, KeyPlaytime}, values);
+    const QString count = nextCount(usageCountText(values[0]));
+    // Both changes go to disk in one replacement: a failure leaves neither.
+    content = ProfileFile::writeString(content, InfoSection, KeyUsageCount, count);
+    if (values[1].isEmpty())
+        content = ProfileFile::writeString(content, InfoSection, KeyPlaytime, QStringLiteral("??:??"));
+    WriteFileAtomic(infoPath, content);
+    return count;
+}
+
+} // namespace SongInfo

@@ -1,0 +1,96 @@
+#pragma once
+// The song information file: one small INI file per song, in the song
+// information folder, named after the MP3 file with its last extension
+// replaced by ".INI". Section "Info" holds the details the MP3 does not
+// carry; the lyrics follow as plain lines after a separator.
+//
+// Paths are raw file-name bytes (what the file system holds), so names that
+// are not valid UTF-8 still reach the right file.
+
+#include <QByteArray>
+#include <QChar>
+#include <QDate>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+namespace SongInfo {
+
+inline constexpr char Section[] = "Info";
+// "; " followed by 42 asterisks.
+QString SeparatorLine();
+
+// What the grid shows of one song.
+struct GridValues
+{
+    QString playTime;   // Playtime (default "00:00") right-justified to 6
+    QChar lyricsMark;   // 'V', 'I', 'X' or ' '
+    QString songYear;   // first 4 characters of SongYear
+    QString usageCount; // UsageCount trimmed, "0" when missing or empty
+};
+
+// The eight values the details dialog edits, each "" when missing.
+struct Details
+{
+    QString Writer, Playtime, AlbumName, SongYear, AlbumYear, AlbumCDNum, AlbumLabel, UsageCount;
+};
+
+// "Artist-Title.mp3" -> "Artist-Title.INI"; a name without "." gets ".INI".
+QByteArray InfoFileName(const QByteArray &mp3Name);
+// folder + "/" (unless empty or already there) + InfoFileName(last component).
+QByteArray InfoFilePath(const QByteArray &infoFolder, const QByteArray &mp3Path);
+
+// Finds song information files by name without a directory listing per
+// song: the folder is listed once, and a name that differs only in letter
+// case ("artist-title.ini" beside "Artist-Title.mp3") is found too. The
+// exact name wins; with no file at all the ".INI" name is the one to write.
+class Locator
+{
+public:
+    explicit Locator(const QByteArray &infoFolder);
+    // Lists the folder (once per scan); a missing folder lists nothing.
+    void index();
+    // Path of the song's information file: existing (exact, then any case)
+    // or the ".INI" name to create.
+    QByteArray locate(const QByteArray &mp3Name) const;
+
+private:
+    QByteArray m_folder;
+    QSet<QByteArray> m_names;                     // every ".ini" name, as listed
+    QHash<QByteArray, QByteArray> m_byFoldedName; // case-folded name -> real name
+    bool m_indexed = false;
+};
+// One-off lookup (details dialog, counting a play outside a scan).
+QByteArray LocateInfoFile(const QByteArray &infoFolder, const QByteArray &mp3Name);
+
+// The lyrics mark of a Lyrics value: "Yes" -> 'V', "Instrumental" -> 'I',
+// "(words unclear)" -> 'X', anything else ' '. Exact and case-sensitive.
+QChar LyricsMark(const QString &lyricsValue);
+
+// Grid values from the bytes of a song information file (empty = missing).
+GridValues ReadGridValues(const QByteArray &content);
+// Grid values of the file at infoPath; a missing file gives the defaults.
+GridValues ReadSongInfo(const QByteArray &infoPath);
+Details LoadInfo(const QByteArray &infoPath);
+
+// The lyric lines of a file: the lines after the marker line (the line whose
+// key is exactly "Lyrics"), with leading empty and separator lines dropped.
+QStringList ReadLyrics(const QByteArray &content);
+
+// The marker line the lyrics text calls for, or "" for none.
+QString LyricMarkerLine(const QString &lyricsText);
+// The whole file in its written layout, CR LF line ends, UTF-8.
+QByteArray ComposeFile(const QString &usageCount, const Details &fields, const QString &lyricsText,
+                       const QDate &date);
+// Replaces the file whole (atomically); throws EQLXError on failure.
+void WriteSongInfo(const QByteArray &infoPath, const QString &usageCount, const Details &fields,
+                   const QString &lyricsText, const QDate &date);
+
+// Counts one play: UsageCount n -> n + 1, Playtime "??:??" when empty; only
+// those lines change. Returns the new count as text. Throws EQLXError with
+// "'x' is not a valid integer value" (nothing written) or "Unable to write
+// to <path>".
+QString CountPlay(const QByteArray &infoPath);
+
+} // namespace SongInfo

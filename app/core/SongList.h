@@ -1,0 +1,49 @@
+#pragma once
+// The song list: the grid's cells and nothing else. Seven text columns, one
+// row per listed file. Cells() and setCell() number rows as the program
+// does (row 0 is the header, song i is row i + 1); the Qt model's 0-based
+// rows are an internal detail of this class.
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <array>
+#include <vector>
+
+class TSongList final : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    static constexpr int ColCount = 7;
+    enum Column { ColArtist, ColTitle, ColTime, ColSize, ColYear, ColCount_, ColLyrics };
+
+    explicit TSongList(QObject *parent = nullptr);
+
+    // Program numbering: RowCount() includes the header row.
+    int RowCount() const { return int(m_rows.size()) + 1; }
+    // Sets the number of rows, header included (at least 1). Rows that stay
+    // keep their cells, so an unchanged count leaves selection and scroll
+    // position alone.
+    void setRowCount(int count);
+    const QString &Cells(int col, int row) const;
+    // Changes a cell without telling the view; call rowsChanged() for the
+    // rows written, or setCellNow() for a single cell that must show at once.
+    void setCell(int col, int row, const QString &text);
+    void setCellNow(int col, int row, const QString &text);
+    void rowsChanged(int firstRow, int lastRow);
+
+    // The artist of a song row: the nearest non-empty artist cell at or
+    // above it among the song rows, or "" when there is none.
+    QString artistOf(int row) const;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+private:
+    using Row = std::array<QString, ColCount>;
+    Row &rowRef(int row);
+    Row m_header;
+    std::vector<Row> m_rows;
+};

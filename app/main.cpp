@@ -1,0 +1,35 @@
+// Discora: a music folder as a browsable library.
+
+#include "QLXApplication.h"
+#include "UDSCMain.h"
+
+#include "QLXError.h"
+
+#include <string_view>
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char *argv[])
+{
+    const char *platform = std::getenv("QT_QPA_PLATFORM");
+    const bool needsDisplay = platform == nullptr || std::string_view(platform).starts_with("xcb");
+    if (needsDisplay && std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        std::fprintf(stderr, "discora: no display found (DISPLAY is not set); start it inside a desktop session.\n");
+        return 1;
+    }
+    TQLXApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Discora"));
+    TQLXApplication::setTitle(QStringLiteral("Discora"));
+
+    int result = 0;
+    try {
+        TfrmMain frmMain;
+        frmMain.show();
+        frmMain.activateWindow();
+        result = app.exec();
+    } catch (const EQLXError &e) {
+        TQLXApplication::ShowExceptionNow(e.message());
+        result = 1;
+    }
+    return result;
+}

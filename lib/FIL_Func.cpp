@@ -1,0 +1,101 @@
+#include "FIL_Func.h"
+
+#include "OpenFileSet.h"
+#include "QLXError.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+bool isFolder(const QByteArray &path)
+{
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The folder of FileName, without its trailing "/"; the root stays "/".
+QString folderPart(const QString &FileName)
+{
+    return RemoveBackslash(FileName.left(FileName.lastIndexOf(u'/') + 1));
+}
+
+} // namespace
+
+QString AddBackslash(const QString &Dir)
+{
+    if (Dir.isEmpty() || Dir.endsWith(u'/'))
+        return Dir;
+    return Dir + u'/';
+}
+
+QString RemoveBackslash(const QString &Dir)
+{
+    // The root folder has no shorter name: "" would mean the current folder.
+    if (!Dir.endsWith(u'/') || Dir == QLatin1String("/"))
+        return Dir;
+    return Dir.chopped(1);
+}
+
+bool CreateEmptyFile(const QString &FileName)
+{
+    if (FileName.isEmpty() || FileName.contains(QChar(0)))
+        return false;
+    const QString dir = folderPart(FileName);
+    if (dir.isEmpty() || !(isFolder(QFile::encodeName(dir)) || QDir().mkpath(dir)))
+        throw EQLXError(QStringLiteral("Unable to create directory"));
+    const QByteArray path = QFile::encodeName(FileName);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    return ::close(fd) == 0;
+}
+
+FileReader FileReader::current()
+{
+    FileReader reader { ::geteuid(), ::getegid(), {} };
+    const int count = ::getgroups(0, nullptr);
+    if (count > 0) {
+        reader.groups.resize(size_t(count));
+        const int got = ::getgroups(count, reader.groups.data());
+        reader.groups.resize(size_t(std::max(got, 0)));
+    }
+    return reader;
+}
+
+bool ModeAllowsReading(const struct stat &st, const FileReader &Reader)
+{
+    if (Reader.uid == 0)
+        return true;
+    // The kernel looks at one class only: the owner's bits for the owner,
+    // the group's bits for a member, the others' bits for everyone else.
+    if (Reader.uid == st.st_uid)
+        return st.st_mode & S_IRUSR;
+    const bool member = Reader.gid == st.st_gid
+        || std::find(Reader.groups.begin(), Reader.groups.end(), st.st_gid) != Reader.groups.end();
+    if (member)
+        return st.st_mode & S_IRGRP;
+    return st.st_mode & S_IROTH;
+}
+
+qint64 FileSizeOf(const QString &FileName)
+{
+    return FileSizeOf(QFile::encodeName(FileName), OpenFileSet::sweep());
+}
+
+qint64 FileSizeOf(const QByteArray &nativePath, const OpenFileSet &heldOpen)
+{
+    // Who we are does not change while the program runs; asking once keeps
+    // a scan at one system call per file.
+    static const FileReader reader = FileReader::current();
+    struct stat st;
+    if (nativePath.isEmpty() || nativePath.contains('\0') || ::stat(nativePath.constData(), &st) != 0)
+        return -1;
+    if (!S_ISREG(st.st_mode) || !ModeAllowsReading(st, reader) || heldOpen.contains(st.st_dev, st.st_ino))
+        return -1;
+    return qint64(st.st_size);
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Folder names, empty files and file sizes. Folder delimiter is "/".
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <vector>
+
+class OpenFileSet;
+
+// Dir with a "/" appended, unless it already ends in one or is empty.
+QString AddBackslash(const QString &Dir);
+// Dir without its last character when that is "/", else Dir. The root "/"
+// stays as it is: without its "/" it would name the current folder.
+QString RemoveBackslash(const QString &Dir);
+// Creates (or empties) FileName, with any missing folders first. False on an
+// I/O error or an empty name; throws EQLXError("Unable to create directory")
+// when the folder part is empty or cannot be created.
+bool CreateEmptyFile(const QString &FileName);
+// Size in bytes (64-bit), or -1 when the file cannot be opened for reading or
+// another program holds it open. The one-argument form sweeps the open files
+// of the system itself; a scan passes the set it swept once.
+qint64 FileSizeOf(const QString &FileName);
+// The two-argument form costs one stat() per file; nativePath is the file
+// name's raw bytes. Folders and other non-regular files give -1 as well.
+qint64 FileSizeOf(const QByteArray &nativePath, const OpenFileSet &heldOpen);
+
+// Who asks to read a file: effective user, effective group and the
+// supplementary groups of the process.
+struct FileReader
+{
+    uid_t uid;
+    gid_t gid;
+    std::vector<gid_t> groups;
+    static FileReader current();
+};
+// Whether Reader may open the file described by st for reading, decided from
+// its permission bits the way the kernel does (the super-user reads any file;
+// access control lists are not consulted).
+bool ModeAllowsReading(const struct stat &st, const FileReader &Reader);

@@ -1,0 +1,354 @@
+#include "ProfileFile.h"
+
+#include "QLXError.h"
+#include "TextCodec.h"
+
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// A value of 2047 characters never takes more bytes than this in UTF-8, so
+// the rest of a huge line is never decoded.
+constexpr qsizetype MaxValueBytes = 4 * (ProfileFile::MaxValueLength + 1);
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+
+bool isBlank(QChar c)
+{
+    return c.unicode() < 0x80 && isBlank(char(c.unicode()));
+}
+
+bool isLineBreak(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+QStringView trimmedView(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+struct Range
+{
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    qsizetype size() const { return end - begin; }
+};
+
+Range trimmed(const char *d, Range r)
+{
+    while (r.begin < r.end && isBlank(d[r.begin]))
+        ++r.begin;
+    while (r.end > r.begin && isBlank(d[r.end - 1]))
+        --r.end;
+    return r;
+}
+
+enum class LineKind { Blank, Section, Comment, Key, Other };
+
+struct Line
+{
+    qsizetype end = 0;  // end of the text, where the line break starts
+    qsizetype next = 0; // first byte of the following line
+    LineKind kind = LineKind::Blank;
+    Range name;              // section or key name, blanks dropped
+    qsizetype valueStart = 0; // key lines: after "=" and the blanks behind it
+    Range value;             // key lines: the value, blanks dropped
+    bool hasBreak() const { return next > end; }
+};
+
+// Walks the lines of an INI file's bytes once, classifying each.
+class LineReader
+{
+public:
+    explicit LineReader(const QByteArray &content) : m_data(content.constData()), m_size(content.size())
+    {
+        if (content.startsWith("\xEF\xBB\xBF"))
+            m_pos = 3;
+    }
+    const char *data() const { return m_data; }
+
+    bool next(Line &line)
+    {
+        if (m_pos >= m_size)
+            return false;
+        const qsizetype begin = m_pos;
+        line.end = findLineBreak(begin);
+        line.next = line.end;
+        if (line.next < m_size)
+            line.next += (m_data[line.next] == '\r' && line.next + 1 < m_size && m_data[line.next + 1] == '\n') ? 2 : 1;
+        m_pos = line.next;
+        classify(begin, line);
+        return true;
+    }
+
+private:
+    qsizetype findLineBreak(qsizetype from) const
+    {
+        const char *p = m_data + from;
+        const char *end = m_data + m_size;
+        while (p < end && !isLineBreak(*p))
+            ++p;
+        return p - m_data;
+    }
+
+    const char *find(char c, qsizetype from, qsizetype to) const
+    {
+        return static_cast<const char *>(std::memchr(m_data + from, c, size_t(to - from)));
+    }
+
+    void classify(qsizetype begin, Line &line) const
+    {
+        const Range text = trimmed(m_data, {begin, line.end});
+        line.kind = LineKind::Blank;
+        if (text.size() == 0)
+            return;
+        if (m_data[text.begin] == ';') {
+            line.kind = LineKind::Comment;
+            return;
+        }
+        if (m_data[text.begin] == '[') {
+            if (const char *close = find(']', text.begin + 1, text.end)) {
+                line.kind = LineKind::Section;
+                line.name = trimmed(m_data, {text.begin + 1, close - m_data});
+                return;
+            }
+        }
+        const char *equals = find('=', text.begin, text.end);
+        if (!equals) {
+            line.kind = LineKind::Other;
+            return;
+        }
+        const qsizetype eq = equals - m_data;
+        line.kind = LineKind::Key;
+        line.name = trimmed(m_data, {text.begin, eq});
+        line.value = trimmed(m_data, {eq + 1, text.end});
+        line.valueStart = line.value.begin;
+    }
+
+    const char *m_data;
+    qsizetype m_size;
+    qsizetype m_pos = 0;
+};
+
+// A section or key name, compared the way the profile service does: letter
+// case ignored, blanks around it dropped. ASCII names (all of the program's
+// own) compare on the raw bytes without decoding anything.
+class NameMatcher
+{
+public:
+    explicit NameMatcher(QStringView name) : m_name(trimmedView(name).toString())
+    {
+        m_ascii = true;
+        for (const QChar c : std::as_const(m_name))
+            m_ascii = m_ascii && c.unicode() < 0x80;
+        if (m_ascii)
+            m_bytes = m_name.toLatin1().toLower();
+    }
+
+    bool matches(const char *d, Range r) const
+    {
+        if (m_ascii)
+            return r.size() == m_bytes.size() && asciiEqualFolded(d + r.begin);
+        // No UTF-8 or Windows-1252 text takes more than 3 bytes per UTF-16 unit.
+        if (r.size() > 3 * m_name.size() || r.size() == 0)
+            return false;
+        const QString candidate = DecodeText(QByteArray::fromRawData(d + r.begin, r.size()));
+        return QString::compare(candidate, m_name, Qt::CaseInsensitive) == 0;
+    }
+
+private:
+    bool asciiEqualFolded(const char *p) const
+    {
+        for (qsizetype i = 0; i < m_bytes.size(); ++i) {
+            char c = p[i];
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+            if (c != m_bytes[i])
+                return false;
+        }
+        return true;
+    }
+
+    QString m_name;
+    QByteArray m_bytes;
+    bool m_ascii = true;
+};
+
+QString cutValue(QString text)
+{
+    if (text.size() <= ProfileFile::MaxValueLength)
+        return text;
+    qsizetype length = ProfileFile::MaxValueLength;
+    if (text[length - 1].isHighSurrogate())
+        --length;
+    text.truncate(length);
+    return text;
+}
+
+QString valueText(const char *d, Range r)
+{
+    if (r.size() >= 2 && d[r.begin] == '"' && d[r.end - 1] == '"') {
+        ++r.begin;
+        --r.end;
+    }
+    qsizetype take = r.size();
+    if (take > MaxValueBytes) {
+        take = MaxValueBytes;
+        // Never cut inside a UTF-8 sequence: that would make valid text look
+        // like Windows-1252.
+        for (int i = 0; i < 3 && (static_cast<unsigned char>(d[r.begin + take]) & 0xC0) == 0x80; ++i)
+            --take;
+    }
+    return cutValue(DecodeText(QByteArray::fromRawData(d + r.begin, take)));
+}
+
+// Where one key of one section lies, or where it would go.
+struct KeyLocation
+{
+    bool sectionFound = false;
+    bool keyFound = false;
+    qsizetype valueStart = 0; // key found: the value runs from here ...
+    qsizetype lineEnd = 0;    // ... to the line end
+    Line insertAfter;         // key missing: the line a new key line follows
+};
+
+KeyLocation locateKey(const QByteArray &content, QStringView section, QStringView key)
+{
+    const NameMatcher sectionName(section);
+    const NameMatcher keyName(key);
+    LineReader reader(content);
+    KeyLocation where;
+    bool inRun = false;
+    Line line;
+    while (reader.next(line)) {
+        if (line.kind == LineKind::Section) {
+            if (where.sectionFound)
+                break;
+            where.sectionFound = inRun = sectionName.matches(reader.data(), line.name);
+            if (where.sectionFound)
+                where.insertAfter = line;
+            continue;
+        }
+        if (!where.sectionFound)
+            continue;
+        if (line.kind == LineKind::Key && keyName.matches(reader.data(), line.name)) {
+            where.keyFound = true;
+            where.valueStart = line.valueStart;
+            where.lineEnd = line.end;
+            return where;
+        }
+        inRun = inRun && line.kind == LineKind::Key;
+        if (inRun)
+            where.insertAfter = line;
+    }
+    return where;
+}
+
+QByteArray lineBreakOf(const QByteArray &content)
+{
+    const char *d = content.constData();
+    for (qsizetype i = 0; i < content.size(); ++i) {
+        if (d[i] == '\n')
+            return QByteArrayLiteral("\n");
+        if (d[i] == '\r')
+            return (i + 1 < content.size() && d[i + 1] == '\n') ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\r");
+    }
+    return QByteArrayLiteral("\r\n");
+}
+
+bool endsOpenLine(const QByteArray &content)
+{
+    const qsizetype textStart = content.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    return content.size() > textStart && !isLineBreak(content.back());
+}
+
+void refuseUnstorable(QStringView section, QStringView key, QStringView value)
+{
+    auto hasBreak = [](QStringView s) { return s.contains(u'\r') || s.contains(u'\n'); };
+    const bool badSection = section.isEmpty() || hasBreak(section) || section.contains(u']');
+    const bool badKey = key.isEmpty() || hasBreak(key) || key.contains(u'=') || key.startsWith(u';')
+        || key.startsWith(u'[');
+    if (badSection || badKey || hasBreak(value))
+        throw EQLXError(QStringLiteral("Key '%1' of section '%2' cannot be stored in an INI file")
+                            .arg(key.toString(), section.toString()));
+}
+
+} // namespace
+
+QString ProfileFile::readString(const QByteArray &content, QStringView section, QStringView key,
+                                const QString &defaultValue)
+{
+    QStringList values;
+    readSection(content, section, QStringList{key.toString()}, values);
+    return values.first().isNull() ? defaultValue : values.first();
+}
+
+void ProfileFile::readSection(const QByteArray &content, QStringView section, const QStringList &keys,
+                              QStringList &values)
+{
+    values = QStringList(keys.size());
+    std::vector<NameMatcher> keyNames;
+    keyNames.reserve(size_t(keys.size()));
+    for (const QString &key : keys)
+        keyNames.emplace_back(key);
+    const NameMatcher sectionName(section);
+    LineReader reader(content);
+    bool inSection = false;
+    qsizetype missing = keys.size();
+    Line line;
+    while (missing > 0 && reader.next(line)) {
+        if (line.kind == LineKind::Section) {
+            if (inSection)
+                return;
+            inSection = sectionName.matches(reader.data(), line.name);
+            continue;
+        }
+        if (!inSection || line.kind != LineKind::Key)
+            continue;
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            if (values[i].isNull() && keyNames[size_t(i)].matches(reader.data(), line.name)) {
+                values[i] = valueText(reader.data(), line.value);
+                if (values[i].isNull()) // an empty value is "", never "missing"
+                    values[i] = QStringLiteral("");
+                --missing;
+            }
+        }
+    }
+}
+
+QByteArray ProfileFile::writeString(const QByteArray &content, QStringView section, QStringView key,
+                                    const QString &value)
+{
+    const QStringView sectionName = trimmedView(section);
+    const QStringView keyName = trimmedView(key);
+    const QStringView valueText = trimmedView(value);
+    refuseUnstorable(sectionName, keyName, valueText);
+    const QByteArray valueBytes = EncodeText(valueText.toString());
+    const KeyLocation where = locateKey(content, sectionName, keyName);
+    if (where.keyFound)
+        return content.left(where.valueStart) + valueBytes + content.mid(where.lineEnd);
+
+    const QByteArray lineBreak = lineBreakOf(content);
+    const QByteArray keyLine = EncodeText(keyName.toString()) + '=' + valueBytes + lineBreak;
+    if (where.sectionFound) {
+        const Line &before = where.insertAfter;
+        const QByteArray insert = before.hasBreak() ? keyLine : lineBreak + keyLine;
+        return content.left(before.next) + insert + content.mid(before.next);
+    }
+    QByteArray result = content;
+    if (endsOpenLine(content))
+        result += lineBreak;
+    return result + '[' + EncodeText(sectionName.toString()) + ']' + lineBreak + keyLine;
+}

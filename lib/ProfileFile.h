@@ -1,0 +1,46 @@
+#pragma once
+// INI ("profile") files with the results of the Windows private-profile
+// service, read and changed without ever rewriting lines we did not touch.
+//
+// Reading: CR, LF or CR LF line ends; a UTF-8 byte-order mark at the start is
+// skipped; lines before the first section are ignored; lines starting with
+// ";" are comments and lines without "=" are no keys; section and key names
+// compare without regard to letter case and with blanks around them dropped;
+// the first matching section and, within it, the first matching key win;
+// blanks around a value are dropped, then one pair of enclosing double
+// quotes; a value is cut at 2047 characters (never inside a surrogate pair).
+// A key with an empty value reads as "", a missing one as the default.
+// Each value is decoded on its own: UTF-8 when valid, else Windows-1252.
+//
+// Writing one key: an existing key line keeps everything up to the start of
+// its value (key spelling, blanks around "=") and its line end; only the
+// value is replaced. A missing key is added as "Key=Value" after the last key
+// line of the run of key lines right after the section header (right after
+// the header when that run is empty); a missing section is added at the end
+// of the file. Blanks around the value are not stored (reading drops them).
+// Every other byte stays.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class ProfileFile
+{
+public:
+    static constexpr int MaxValueLength = 2047;
+
+    // Reads one value from the bytes of an INI file.
+    static QString readString(const QByteArray &content, QStringView section, QStringView key,
+                              const QString &defaultValue);
+    // Reads several keys of one section in one pass; values[i] is the value
+    // of keys[i], or a null QString when the key is missing.
+    static void readSection(const QByteArray &content, QStringView section, const QStringList &keys,
+                            QStringList &values);
+    // Returns the content with one key set; newly added lines end in the line
+    // end the file already uses (its first one), CR LF in a file without any.
+    // Throws EQLXError, leaving nothing changed, for what the file could not
+    // hold as given: an empty section or key name, a line break anywhere, "]"
+    // in the section name, "=" in the key or a key starting with ";" or "[".
+    static QByteArray writeString(const QByteArray &content, QStringView section, QStringView key,
+                                  const QString &value);
+};

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Discora needs, only those that are missing.
+#   deps.sh run    what building and running the program needs
+#   deps.sh test   that plus what the tests need (X server, window manager, tools)
+set -euo pipefail
+
+build_pkgs=(cmake ninja-build g++ qt6-base-dev libgl-dev fonts-liberation2 fonts-dejavu-core)
+test_pkgs=(xvfb xauth openbox xdotool x11-utils imagemagick poppler-utils
+           python3 python3-pyatspi at-spi2-core dbus-x11)
+
+want=("${build_pkgs[@]}")
+[ "${1:-run}" = test ] && want+=("${test_pkgs[@]}")
+
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

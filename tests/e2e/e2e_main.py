@@ -1,0 +1,161 @@
+#!/usr/bin/env python3
+"""Starts a copy of discora in the X server we run in, with its own settings
+file and the demo music folder, and drives it like a user: the window comes
+up with the songs listed, a song held open by another process is named in
+the title and counted, and Alt+E closes the window and writes the settings.
+
+Usage: e2e_main.py DISCORA_BINARY MAKE_DEMO_SCRIPT
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+failures = []
+passes = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    (passes if condition else failures).append(what)
+
+
+def wait_for(predicate, timeout, step=0.2):
+    end = time.time() + timeout
+    while time.time() < end:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(step)
+    return predicate()
+
+
+def xdotool(*args):
+    r = subprocess.run(["xdotool", *args], capture_output=True, text=True)
+    return r.stdout.strip() if r.returncode == 0 else ""
+
+
+def window_name(wid):
+    return xdotool("getwindowname", wid)
+
+
+def read_ini(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def accessible_cells(app_name, timeout):
+    """The texts of the song grid's cells, as a screen reader sees them."""
+    try:
+        import pyatspi
+    except ImportError:
+        return None
+
+    def find():
+        desktop = pyatspi.Registry.getDesktop(0)
+        for app in desktop:
+            if app is None or app_name not in (app.name or ""):
+                continue
+            stack = [app]
+            while stack:
+                node = stack.pop()
+                try:
+                    if node.getRole() == pyatspi.ROLE_TABLE:
+                        table = node.queryTable()
+                        cells = []
+                        for r in range(table.nRows):
+                            cells.append([table.getAccessibleAt(r, c).name for c in range(table.nColumns)])
+                        headers = [table.getColumnHeader(c).name if table.getColumnHeader(c) else ""
+                                   for c in range(table.nColumns)]
+                        return headers, cells
+                    stack.extend(node[i] for i in range(node.childCount))
+                except Exception:
+                    continue
+        return None
+
+    return wait_for(find, timeout, 0.5)
+
+
+def main():
+    binary, make_demo = sys.argv[1], sys.argv[2]
+    work = tempfile.mkdtemp(prefix="discora-e2e-")
+    wm = player = app = None
+    try:
+        exe = os.path.join(work, "discora")
+        shutil.copy2(binary, exe)
+        music = os.path.join(work, "music")
+        subprocess.run(["bash", make_demo, music], check=True)
+        settings = os.path.join(work, "discora.INI")
+        with open(settings, "wb") as f:
+            f.write(b"[MP3]\r\nDirectory=" + music.encode() + b"/\r\n")
+
+        wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(1)
+        # A "player" holding one song open before the program starts.
+        song = os.path.join(music, "Zandor-Daylight.mp3")
+        player = subprocess.Popen(["sleep", "600"], stdin=open(song, "rb"))
+
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
+        app = subprocess.Popen([exe], cwd=work, env=env)
+        wid = wait_for(lambda: xdotool("search", "--name", r"^Discora 1\.5").split("\n")[0], 30)
+        check(bool(wid), "the main window appears with the title 'Discora 1.5'")
+        if not wid:
+            return
+
+        playing = "Discora 1.5  Zandor - Daylight"
+        check(wait_for(lambda: window_name(wid) == playing, 30),
+              "a song held open by another process names it in the title: %r" % window_name(wid))
+        geometry = xdotool("getwindowgeometry", wid)
+        check("681x416" in geometry, "the window's client area is 681 x 416: " + geometry.replace("\n", " "))
+
+        grid = accessible_cells("discora", 30)
+        if grid is None:
+            check(False, "the song grid is visible to assistive technology")
+        else:
+            headers, cells = grid
+            check(headers[:7] == ["Artist", "Title", " Time", " Size", " Year", "Count", "?"],
+                  "grid headers as a screen reader reads them: %r" % headers)
+            check(len(cells) == 12, "twelve demo songs listed (got %d)" % len(cells))
+            rows = {(r[0], r[1]) for r in cells}
+            check(("Zandor", "Daylight") in rows and ("", "Harbour Lights") in rows,
+                  "the artist shows on the first of its songs only")
+            check(("Ivo Stern ", " Long Road Home") in rows, "a name with ' - ' keeps its blanks")
+            daylight = next(r for r in cells if r[1] == "Daylight")
+            check(daylight[3] == "Lock" and daylight[5] == "    4",
+                  "the playing song shows 'Lock' and its count went from 3 to 4: %r" % daylight)
+            untitled = next((r for r in cells if r[1] == ""), None)
+            check(untitled is not None and untitled[2] == "No INI", "a song without '-' and without INI: %r" % untitled)
+
+        info = read_ini(os.path.join(music, "Zandor-Daylight.INI"))
+        check(b"UsageCount=4\r\n" in info and b"Writer     = A. Zandor\r\n" in info,
+              "the play was counted in the song information file, other lines unchanged")
+
+        xdotool("windowactivate", "--sync", wid)
+        time.sleep(0.5)
+        xdotool("key", "--window", wid, "alt+e")
+        try:
+            app.wait(30)
+        except subprocess.TimeoutExpired:
+            pass
+        check(app.poll() is not None, "Alt+E closes the window and ends the program")
+
+        written = read_ini(settings)
+        check(b"[Coordinates]\r\nTop=" in written and b"\r\nLeft=" in written,
+              "the settings file got the window position: %r" % written)
+        check(b"Directory=" + music.encode() + b"\r\n" in written
+              and b"INI_Directory=" + music.encode() + b"\r\n" in written,
+              "the music folder is written back without its trailing '/'")
+    finally:
+        for p in (app, player, wm):
+            if p and p.poll() is None:
+                p.kill()
+        shutil.rmtree(work, ignore_errors=True)
+
+    print("%d passed, %d failed" % (len(passes), len(failures)))
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,83 @@
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace TestSupport {
+
+void writeBytes(const QByteArray &path, const QByteArray &bytes)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    QVERIFY2(fd >= 0, path.constData());
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    ::close(fd);
+    QCOMPARE(done, bytes.size());
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    writeBytes(QFile::encodeName(path), bytes);
+}
+
+QByteArray readBytes(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return QByteArray();
+    QByteArray out("");
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        out.append(buf, n);
+    }
+    ::close(fd);
+    return out;
+}
+
+QByteArray readBytes(const QString &path)
+{
+    return readBytes(QFile::encodeName(path));
+}
+
+bool exists(const QByteArray &path)
+{
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0;
+}
+
+FileHolder::FileHolder(const QString &path)
+{
+    m_process.setStandardInputFile(path);
+    m_process.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    m_process.waitForStarted();
+}
+
+FileHolder::~FileHolder()
+{
+    m_process.kill();
+    m_process.waitForFinished();
+}
+
+bool FileHolder::isRunning() const
+{
+    return m_process.state() == QProcess::Running;
+}
+
+qint64 FileHolder::pid() const
+{
+    return m_process.processId();
+}
+
+} // namespace TestSupport
