@@ -134,7 +134,9 @@ private:
         line.kind = LineKind::Key;
         line.name = trimmed(m_data, {text.begin, eq});
         line.value = trimmed(m_data, {eq + 1, text.end});
-        line.valueStart = line.value.begin;
+        // The blanks behind "=" belong to the key's side of the line, even
+        // when no value follows them.
+        line.valueStart = trimmed(m_data, {eq + 1, line.end}).begin;
     }
 
     const char *m_data;
@@ -340,15 +342,21 @@ QByteArray ProfileFile::writeString(const QByteArray &content, QStringView secti
     if (where.keyFound)
         return content.left(where.valueStart) + valueBytes + content.mid(where.lineEnd);
 
-    const QByteArray lineBreak = lineBreakOf(content);
-    const QByteArray keyLine = EncodeText(keyName.toString()) + '=' + valueBytes + lineBreak;
+    const QByteArray keyText = EncodeText(keyName.toString()) + '=' + valueBytes;
     if (where.sectionFound) {
+        // The new line ends like the line it follows: a lone CR before a
+        // following empty LF line would otherwise merge with it into CR LF.
         const Line &before = where.insertAfter;
-        const QByteArray insert = before.hasBreak() ? keyLine : lineBreak + keyLine;
-        return content.left(before.next) + insert + content.mid(before.next);
+        if (before.hasBreak()) {
+            const QByteArray lineBreak = content.mid(before.end, before.next - before.end);
+            return content.left(before.next) + keyText + lineBreak + content.mid(before.next);
+        }
+        const QByteArray lineBreak = lineBreakOf(content);
+        return content + lineBreak + keyText + lineBreak;
     }
+    const QByteArray lineBreak = lineBreakOf(content);
     QByteArray result = content;
     if (endsOpenLine(content))
         result += lineBreak;
-    return result + '[' + EncodeText(sectionName.toString()) + ']' + lineBreak + keyLine;
+    return result + '[' + EncodeText(sectionName.toString()) + ']' + lineBreak + keyText + lineBreak;
 }

@@ -36,8 +36,9 @@ public:
     // of keys[i], or a null QString when the key is missing.
     static void readSection(const QByteArray &content, QStringView section, const QStringList &keys,
                             QStringList &values);
-    // Returns the content with one key set; newly added lines end in the line
-    // end the file already uses (its first one), CR LF in a file without any.
+    // Returns the content with one key set. A key line added to a section ends
+    // like the line it follows; other new lines end in the file's first line
+    // end, CR LF in a file without any.
     // Throws EQLXError, leaving nothing changed, for what the file could not
     // hold as given: an empty section or key name, a line break anywhere, "]"
     // in the section name, "=" in the key or a key starting with ";" or "[".

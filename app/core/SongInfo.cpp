@@ -166,9 +166,10 @@ void Locator::index()
         m_names.insert(name);
         // Of several case variants the smallest name wins, whatever order
         // the folder lists them in.
-        auto it = m_byFoldedName.find(foldCase(name));
+        const QByteArray folded = foldCase(name);
+        auto it = m_byFoldedName.find(folded);
         if (it == m_byFoldedName.end())
-            m_byFoldedName.insert(foldCase(name), name);
+            m_byFoldedName.insert(folded, name);
         else if (name < it.value())
             it.value() = name;
     }

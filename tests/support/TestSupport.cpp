@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +50,20 @@ QByteArray readBytes(const QByteArray &path)
 QByteArray readBytes(const QString &path)
 {
     return readBytes(QFile::encodeName(path));
+}
+
+void removeTree(const QByteArray &path)
+{
+    ::chmod(path.constData(), 0755);
+    ::nftw(
+        path.constData(),
+        [](const char *p, const struct stat *, int type, struct FTW *) {
+            if (type == FTW_DP)
+                return ::rmdir(p) == 0 ? 0 : 0;
+            ::unlink(p);
+            return 0;
+        },
+        16, FTW_DEPTH | FTW_PHYS);
 }
 
 bool exists(const QByteArray &path)

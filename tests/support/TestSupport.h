@@ -14,6 +14,8 @@ void writeBytes(const QString &path, const QByteArray &bytes);
 // The file's bytes; a null QByteArray when it cannot be read.
 QByteArray readBytes(const QByteArray &path);
 QByteArray readBytes(const QString &path);
+// Removes path and everything under it, whatever the names' bytes.
+void removeTree(const QByteArray &path);
 // True when the path exists (lstat).
 bool exists(const QByteArray &path);
 

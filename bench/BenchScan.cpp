@@ -1,0 +1,140 @@
+#include "BenchScan.h"
+
+#include "Catalogue.h"
+#include "FloorScan.h"
+#include "OpenFileSet.h"
+#include "SongList.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+namespace BenchScan {
+
+namespace {
+
+struct Timed
+{
+    double ms = 0;
+    double firstRowsMs = -1;
+    int songs = 0;
+};
+
+// One full scan on a fresh song list; building and freeing the list is not
+// part of the time.
+Timed timeFullScan(const Library &library)
+{
+    auto songs = std::make_unique<TSongList>();
+    auto catalogue = std::make_unique<TCatalogue>(*songs);
+    catalogue->setFolders(library.music, library.info);
+    Timed timed;
+    TCatalogue::Hooks hooks;
+    double start = 0;
+    hooks.yield = [&] { timed.firstRowsMs = FloorScan::nowMs() - start; };
+    start = FloorScan::nowMs();
+    catalogue->RefreshList(true, hooks);
+    timed.ms = FloorScan::nowMs() - start;
+    timed.songs = catalogue->files().count();
+    return timed;
+}
+
+double lightFloor(const Library &library, const std::vector<std::string> &songs)
+{
+    const int dirFd = ::open(library.music.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const double start = FloorScan::nowMs();
+    [[maybe_unused]] const OpenFileSet held = OpenFileSet::sweep();
+    FloorScan::statSongs(dirFd, songs);
+    const double ms = FloorScan::nowMs() - start;
+    ::close(dirFd);
+    return ms;
+}
+
+} // namespace
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+FullScan measureFull(const Library &library, int runs)
+{
+    // One untimed round brings the folders into the page cache.
+    FloorScan::run(library.music.toStdString(), library.info.toStdString());
+    timeFullScan(library);
+
+    std::vector<double> scans, floors, firstRows;
+    FullScan result;
+    for (int i = 0; i < runs; ++i) {
+        const FloorScan::Result floor = FloorScan::run(library.music.toStdString(), library.info.toStdString());
+        floors.push_back(floor.ms);
+        result.floorSongs = floor.songs;
+        const Timed scan = timeFullScan(library);
+        scans.push_back(scan.ms);
+        if (scan.firstRowsMs >= 0)
+            firstRows.push_back(scan.firstRowsMs);
+        result.songs = scan.songs;
+    }
+    result.scanMs = median(scans);
+    result.floorMs = median(floors);
+    result.firstRowsMs = firstRows.empty() ? -1 : median(firstRows);
+    return result;
+}
+
+LightScan measureLight(const Library &library, int runs)
+{
+    TSongList songs;
+    TCatalogue catalogue(songs);
+    catalogue.setFolders(library.music, library.info);
+    catalogue.RefreshList(true);
+    const std::vector<std::string> names = FloorScan::listSongs(library.music.toStdString());
+    lightFloor(library, names);
+    catalogue.RefreshList(false);
+
+    std::vector<double> scans, floors;
+    for (int i = 0; i < runs; ++i) {
+        floors.push_back(lightFloor(library, names));
+        const double start = FloorScan::nowMs();
+        catalogue.RefreshList(false);
+        scans.push_back(FloorScan::nowMs() - start);
+    }
+    return {median(scans), median(floors)};
+}
+
+bool dropCaches(QString &why)
+{
+    ::sync();
+    const int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        why = QStringLiteral("cannot open /proc/sys/vm/drop_caches: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    const bool written = ::write(fd, "3\n", 2) == 2;
+    if (!written)
+        why = QStringLiteral("writing /proc/sys/vm/drop_caches failed: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    ::close(fd);
+    return written;
+}
+
+ColdScan measureCold(const Library &library)
+{
+    ColdScan result;
+    if (!dropCaches(result.why))
+        return result;
+    result.floorMs = FloorScan::run(library.music.toStdString(), library.info.toStdString()).ms;
+    if (!dropCaches(result.why))
+        return result;
+    const Timed scan = timeFullScan(library);
+    result.scanMs = scan.ms;
+    result.firstRowsMs = scan.firstRowsMs;
+    result.done = true;
+    return result;
+}
+
+} // namespace BenchScan

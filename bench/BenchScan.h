@@ -1,0 +1,52 @@
+#pragma once
+// Scan measurements for one synthetic library: the catalogue's full and
+// light scans, each timed against its floor in the same run, alternating
+// so that a busy machine slows both alike.
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+namespace BenchScan {
+
+double median(std::vector<double> values);
+
+struct Library
+{
+    QByteArray music; // folder of the songs
+    QByteArray info;  // folder of the song information files
+};
+
+struct FullScan
+{
+    double scanMs = 0;   // median RefreshList(true) on a fresh song list
+    double floorMs = 0;  // median floor of the same run
+    double firstRowsMs = -1; // median time from the call to the early-rows hook; -1 never called
+    int songs = 0;       // rows the scan filled
+    size_t floorSongs = 0;
+};
+FullScan measureFull(const Library &library, int runs);
+
+struct LightScan
+{
+    double scanMs = 0;  // median RefreshList(false) after a full scan
+    double floorMs = 0; // median of "stat every song + one sweep of /proc"
+};
+LightScan measureLight(const Library &library, int runs);
+
+struct ColdScan
+{
+    bool done = false;
+    QString why;         // why it was skipped
+    double scanMs = 0;
+    double floorMs = 0;
+    double firstRowsMs = -1;
+};
+// Drops the page cache before each of one floor and one full scan.
+ColdScan measureCold(const Library &library);
+
+// Writes back dirty pages and drops the page, dentry and inode caches;
+// false with the reason when the system does not let us.
+bool dropCaches(QString &why);
+
+} // namespace BenchScan

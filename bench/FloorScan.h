@@ -1,0 +1,31 @@
+#pragma once
+// The reference floor a folder scan is held against: the least work any scan
+// of the folder must do, written with plain POSIX calls on one thread.
+// List the folder, keep the "*.mp3" names, sort them ignoring letter case,
+// stat each song and read each song information file whole.
+
+#include <string>
+#include <vector>
+
+namespace FloorScan {
+
+struct Result
+{
+    double ms = 0;          // wall time of the whole floor
+    size_t songs = 0;       // songs listed
+    size_t infoFiles = 0;   // song information files read
+    size_t infoBytes = 0;   // bytes read from them
+};
+
+// Regular, visible files whose name ends in ".mp3" (any case), sorted with
+// strcasecmp; the names carry no folder.
+std::vector<std::string> listSongs(const std::string &musicFolder);
+// Stats each song relative to the open folder; returns how many exist.
+size_t statSongs(int musicDirFd, const std::vector<std::string> &songs);
+// The whole floor, timed.
+Result run(const std::string &musicFolder, const std::string &infoFolder);
+
+// Milliseconds on the monotonic clock.
+double nowMs();
+
+} // namespace FloorScan

@@ -1,0 +1,377 @@
+// The catalogue scan on real folders: cell texts, totals, artist grouping,
+// what is listed, songs held open by a real child process, counting a play,
+// and failures that must not hide the rest of the library.
+
+#include "Catalogue.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using TestSupport::readBytes;
+using TestSupport::writeBytes;
+
+namespace {
+
+const QByteArray InfoDaylight = "[Info]\r\nUsageCount = 3\r\nPlaytime   = 03:45\r\nSongYear   = 1998-05\r\n"
+                                "Lyrics     = Yes\r\n";
+
+QByteArray mp3(int size = 1000)
+{
+    return QByteArray(size, '\0');
+}
+
+QStringList rowCells(const TSongList &songs, int row)
+{
+    QStringList cells;
+    for (int c = 0; c < TSongList::ColCount; ++c)
+        cells << songs.Cells(c, row);
+    return cells;
+}
+
+} // namespace
+
+class TestCatalogue : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void fullScanCells();
+    void listsOnlyMp3Files();
+    void emptyFolder();
+    void missingFolder();
+    void earlyRowsBeforeYield();
+    void manyRowsSameAsOneThread();
+    void playingSongCountedOnce();
+    void playingSongWithoutInfoFile();
+    void badUsageCountDoesNotHideLaterRows();
+    void unwritableInfoFolder();
+    void fileDeletedBetweenScans();
+    void caseVariantInfoFile();
+    void nonUtf8Name();
+    void selectedFile_data();
+    void selectedFile();
+
+private:
+    QByteArray path(const char *name) const { return m_dir->path().toUtf8() + '/' + name; }
+    void scan(bool full);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TSongList> m_songs;
+    std::unique_ptr<TCatalogue> m_catalogue;
+    QStringList m_errors;
+    QStringList m_playing;
+};
+
+void TestCatalogue::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_songs = std::make_unique<TSongList>();
+    m_catalogue = std::make_unique<TCatalogue>(*m_songs);
+    m_catalogue->setFolders(m_dir->path().toUtf8(), m_dir->path().toUtf8());
+    m_errors.clear();
+    m_playing.clear();
+}
+
+void TestCatalogue::cleanup()
+{
+    m_catalogue.reset();
+    m_songs.reset();
+    // Qt cannot see names that are not UTF-8, so clear the folder ourselves.
+    TestSupport::removeTree(m_dir->path().toUtf8());
+    m_dir.reset();
+}
+
+void TestCatalogue::scan(bool full)
+{
+    TCatalogue::Hooks hooks;
+    hooks.playing = [this](const QString &artistTitle) { m_playing << artistTitle; };
+    m_errors = m_catalogue->RefreshList(full, hooks);
+}
+
+void TestCatalogue::fullScanCells()
+{
+    for (const char *name : {"A-B.C.mp3", "Ivo - Road.mp3", "Song.MP3", "Untitled.mp3", "Zandor-Quiet.mp3",
+                             "zandor-x.mp3", "ZANDOR-y.mp3"})
+        writeBytes(path(name), mp3());
+    writeBytes(path("Zandor-Daylight.mp3"), mp3(5 * 1048576));
+    writeBytes(path("Zandor-Daylight.INI"), InfoDaylight);
+    writeBytes(path("Zandor-Quiet.INI"), "[Info]\r\nPlaytime=??:??\r\nUsageCount=\r\nLyrics=Instrumental\r\n");
+    writeBytes(path("zandor-x.INI"), "[Info]\r\nPlaytime=10:30\r\nLyrics=(words unclear)\r\nSongYear=77\r\n");
+    scan(true);
+    QVERIFY(m_errors.isEmpty());
+
+    const QList<QStringList> expected = {
+        {"A", "B", "No INI", "  0.0", " ", "    0", " "},
+        {"Ivo ", " Road", "No INI", "  0.0", " ", "    0", " "},
+        {"", "", "No INI", "  0.0", " ", "    0", " "},
+        {"", "", "No INI", "  0.0", " ", "    0", " "},
+        {"Zandor", "Daylight", " 03:45", "  5.0", " 1998", "    3", "V"},
+        {"", "Quiet", " ??:??", "  0.0", " ", "    0", "I"},
+        {"zandor", "x", " 10:30", "  0.0", " 77", "    0", "X"},
+        {"ZANDOR", "y", "No INI", "  0.0", " ", "    0", " "},
+    };
+    QCOMPARE(m_songs->RowCount(), expected.size() + 1);
+    for (int r = 1; r <= expected.size(); ++r)
+        QCOMPARE(rowCells(*m_songs, r), expected[r - 1]);
+    QCOMPARE(m_catalogue->artistList(),
+             QStringList({"A", "Ivo ", "", "Zandor", "zandor", "ZANDOR"}));
+    QCOMPARE(m_catalogue->timeCaption(), QStringLiteral("00:14 hr"));
+    QCOMPARE(m_catalogue->sizeCaption(), QStringLiteral("    5.0 MB"));
+    QCOMPARE(m_songs->artistOf(6), QStringLiteral("Zandor"));
+}
+
+void TestCatalogue::listsOnlyMp3Files()
+{
+    writeBytes(path("b-regular.mp3"), mp3());
+    writeBytes(path(".hidden-song.mp3"), mp3());
+    writeBytes(path("notes.txt"), "x");
+    writeBytes(path("c-almost.mp3x"), mp3());
+    writeBytes(path("d-almost.mp"), mp3());
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("e-folder.mp3")));
+    QVERIFY(::symlink(path("b-regular.mp3").constData(), path("a-link.mp3").constData()) == 0);
+    QVERIFY(::symlink(m_dir->path().toUtf8().constData(), path("f-link-to-folder.mp3").constData()) == 0);
+    QVERIFY(::symlink("/dev/null", path("g-device.mp3").constData()) == 0);
+    QVERIFY(::symlink(path("missing.mp3").constData(), path("h-dangling.mp3").constData()) == 0);
+    writeBytes(path("I-Upper.Mp3"), mp3());
+    scan(true);
+
+    QStringList titles;
+    for (int r = 1; r < m_songs->RowCount(); ++r)
+        titles << m_songs->Cells(TSongList::ColArtist, r) + QLatin1Char('|') + m_songs->Cells(TSongList::ColTitle, r);
+    QCOMPARE(titles, QStringList({"a|link", "b|regular", "I|Upper"}));
+}
+
+void TestCatalogue::emptyFolder()
+{
+    writeBytes(path("readme.txt"), "not a song");
+    scan(true);
+    QCOMPARE(m_songs->RowCount(), 1);
+    QCOMPARE(m_catalogue->timeCaption(), QStringLiteral("00:00 hr"));
+    QCOMPARE(m_catalogue->sizeCaption(), QStringLiteral("    0.0 MB"));
+    QVERIFY(m_catalogue->artistList().isEmpty());
+}
+
+void TestCatalogue::missingFolder()
+{
+    writeBytes(path("A-One.mp3"), mp3());
+    scan(true);
+    QCOMPARE(m_songs->RowCount(), 2);
+    // The folder vanishes: the light scan keeps the list, the next full scan empties it.
+    QVERIFY(m_dir->remove());
+    scan(false);
+    QCOMPARE(m_songs->RowCount(), 2);
+    QVERIFY(m_songs->Cells(TSongList::ColSize, 1) != QLatin1String("Lock"));
+    scan(true);
+    QCOMPARE(m_songs->RowCount(), 1);
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestCatalogue::earlyRowsBeforeYield()
+{
+    for (int i = 0; i < 30; ++i)
+        writeBytes(path(QStringLiteral("Artist-Song %1.mp3").arg(i, 2, 10, QLatin1Char('0')).toUtf8().constData()),
+                   mp3());
+    int yields = 0;
+    QStringList atYield;
+    TCatalogue::Hooks hooks;
+    hooks.yield = [&] {
+        ++yields;
+        atYield << m_songs->Cells(TSongList::ColTitle, 20) << m_songs->Cells(TSongList::ColTitle, 21)
+                << m_songs->Cells(TSongList::ColTime, 20);
+    };
+    m_catalogue->RefreshList(true, hooks);
+    QCOMPARE(yields, 1);
+    QCOMPARE(atYield, QStringList({"Song 19", "", "No INI"}));
+    QCOMPARE(m_songs->Cells(TSongList::ColTitle, 30), QStringLiteral("Song 29"));
+
+    // A folder of exactly 20 songs never yields.
+    QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("Artist-Song 29.mp3"))));
+    for (int i = 20; i < 29; ++i)
+        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("Artist-Song %1.mp3").arg(i))));
+    yields = 0;
+    m_catalogue->RefreshList(true, hooks);
+    QCOMPARE(m_songs->RowCount(), 21);
+    QCOMPARE(yields, 0);
+}
+
+void TestCatalogue::manyRowsSameAsOneThread()
+{
+    // Enough songs for the reads ahead to run on several threads; every
+    // third song has an information file whose values follow from its number.
+    const int count = 1500;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray base = QStringLiteral("Band %1-Track %2").arg(i / 7, 3, 10, QLatin1Char('0')).arg(i, 4, 10, QLatin1Char('0')).toUtf8();
+        writeBytes(path((base + ".mp3").constData()), mp3(i));
+        if (i % 3 == 0)
+            writeBytes(path((base + ".INI").constData()),
+                       QStringLiteral("[Info]\r\nUsageCount=%1\r\nPlaytime=%2:%3\r\nSongYear=%4\r\n")
+                           .arg(i).arg(i % 60, 2, 10, QLatin1Char('0')).arg(i % 59, 2, 10, QLatin1Char('0'))
+                           .arg(1900 + i % 100).toUtf8());
+    }
+    scan(true);
+    QCOMPARE(m_songs->RowCount(), count + 1);
+    for (int i = 0; i < count; ++i) {
+        const int r = i + 1;
+        const bool hasInfo = i % 3 == 0;
+        QCOMPARE(m_songs->Cells(TSongList::ColArtist, r), i % 7 == 0 ? QStringLiteral("Band %1").arg(i / 7, 3, 10, QLatin1Char('0')) : QString());
+        QCOMPARE(m_songs->Cells(TSongList::ColTitle, r), QStringLiteral("Track %1").arg(i, 4, 10, QLatin1Char('0')));
+        const QString time = QStringLiteral(" %1:%2").arg(i % 60, 2, 10, QLatin1Char('0')).arg(i % 59, 2, 10, QLatin1Char('0'));
+        QCOMPARE(m_songs->Cells(TSongList::ColTime, r), hasInfo && time != QLatin1String(" 00:00") ? time : QStringLiteral("No INI"));
+        QCOMPARE(m_songs->Cells(TSongList::ColYear, r), hasInfo ? QStringLiteral(" %1").arg(1900 + i % 100) : QStringLiteral(" "));
+        QCOMPARE(m_songs->Cells(TSongList::ColCount_, r), QStringLiteral("%1").arg(hasInfo ? i : 0, 5));
+    }
+}
+
+void TestCatalogue::playingSongCountedOnce()
+{
+    writeBytes(path("Zandor-Daylight.mp3"), mp3(2 * 1048576));
+    writeBytes(path("Zandor-Quiet.mp3"), mp3());
+    const QByteArray before = "; comment kept\r\n[Info]\r\nUsageCount = 3\r\nWriter     = A. Zandor\r\n"
+                              "Playtime   = 03:45\r\n\r\n; lyrics\r\nLa la = la\r\n";
+    writeBytes(path("Zandor-Quiet.INI"), before);
+    scan(true);
+    QCOMPARE(m_songs->Cells(TSongList::ColSize, 2), QStringLiteral("  0.0"));
+    {
+        TestSupport::FileHolder player(m_dir->filePath(QStringLiteral("Zandor-Quiet.mp3")));
+        QVERIFY(player.isRunning());
+        scan(false);
+        QVERIFY(m_errors.isEmpty());
+        QCOMPARE(m_songs->Cells(TSongList::ColSize, 2), QStringLiteral("Lock"));
+        QCOMPARE(m_songs->Cells(TSongList::ColCount_, 2), QStringLiteral("    4"));
+        QCOMPARE(m_playing, QStringList({"Zandor - Quiet"}));
+        QCOMPARE(readBytes(path("Zandor-Quiet.INI")),
+                 QByteArray("; comment kept\r\n[Info]\r\nUsageCount = 4\r\nWriter     = A. Zandor\r\n"
+                            "Playtime   = 03:45\r\n\r\n; lyrics\r\nLa la = la\r\n"));
+        QCOMPARE(m_songs->Cells(TSongList::ColSize, 1), QStringLiteral("  2.0"));
+
+        // Later scans in the same run see it playing but do not count again.
+        scan(false);
+        scan(true);
+        QCOMPARE(m_songs->Cells(TSongList::ColSize, 2), QStringLiteral("Lock"));
+        QVERIFY(readBytes(path("Zandor-Quiet.INI")).contains("UsageCount = 4\r\n"));
+        QCOMPARE(m_playing.size(), 3);
+    }
+    scan(false);
+    QCOMPARE(m_songs->Cells(TSongList::ColSize, 2), QStringLiteral("  0.0"));
+    QVERIFY(m_catalogue->playedList().contains(QStringLiteral("QUIET")));
+    scan(true);
+    QVERIFY(m_catalogue->playedList().contains(QStringLiteral("Quiet")));
+    QCOMPARE(m_songs->Cells(TSongList::ColCount_, 2), QStringLiteral("    4"));
+}
+
+void TestCatalogue::playingSongWithoutInfoFile()
+{
+    writeBytes(path("Merel-Lantern.mp3"), mp3());
+    scan(true);
+    TestSupport::FileHolder player(m_dir->filePath(QStringLiteral("Merel-Lantern.mp3")));
+    scan(false);
+    QVERIFY(m_errors.isEmpty());
+    QCOMPARE(m_songs->Cells(TSongList::ColCount_, 1), QStringLiteral("    1"));
+    const SongInfo::Details details = SongInfo::LoadInfo(path("Merel-Lantern.INI"));
+    QCOMPARE(details.UsageCount, QStringLiteral("1"));
+    QCOMPARE(details.Playtime, QStringLiteral("??:??"));
+    QCOMPARE(readBytes(path("Merel-Lantern.INI")), QByteArray("[Info]\r\nUsageCount=1\r\nPlaytime=??:??\r\n"));
+}
+
+void TestCatalogue::badUsageCountDoesNotHideLaterRows()
+{
+    writeBytes(path("A-First.mp3"), mp3());
+    writeBytes(path("B-Second.mp3"), mp3());
+    const QByteArray bad = "[Info]\r\nUsageCount=x\r\n";
+    writeBytes(path("A-First.INI"), bad);
+    TestSupport::FileHolder player(m_dir->filePath(QStringLiteral("A-First.mp3")));
+    scan(true);
+    QCOMPARE(m_errors, QStringList({"'x' is not a valid integer value"}));
+    QCOMPARE(readBytes(path("A-First.INI")), bad);
+    QCOMPARE(m_songs->Cells(TSongList::ColSize, 1), QStringLiteral("Lock"));
+    QCOMPARE(rowCells(*m_songs, 2), QStringList({"B", "Second", "No INI", "  0.0", " ", "    0", " "}));
+    // The title is in the played list, so the next scan does not try again.
+    scan(false);
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestCatalogue::unwritableInfoFolder()
+{
+    QTemporaryDir infoDir;
+    m_catalogue->setFolders(m_dir->path().toUtf8(), infoDir.path().toUtf8());
+    writeBytes(path("A-First.mp3"), mp3());
+    writeBytes(path("B-Second.mp3"), mp3());
+    QVERIFY(::chmod(infoDir.path().toUtf8().constData(), 0555) == 0);
+    TestSupport::FileHolder player(m_dir->filePath(QStringLiteral("A-First.mp3")));
+    scan(true);
+    ::chmod(infoDir.path().toUtf8().constData(), 0755);
+    QCOMPARE(m_errors, QStringList({QStringLiteral("Unable to write to %1/A-First.INI").arg(infoDir.path())}));
+    QCOMPARE(m_songs->Cells(TSongList::ColTitle, 2), QStringLiteral("Second"));
+    QVERIFY(!QFile::exists(infoDir.filePath(QStringLiteral("A-First.INI"))));
+}
+
+void TestCatalogue::fileDeletedBetweenScans()
+{
+    writeBytes(path("A-Gone.mp3"), mp3(3 * 1048576));
+    writeBytes(path("B-Stays.mp3"), mp3());
+    scan(true);
+    QCOMPARE(m_songs->Cells(TSongList::ColSize, 1), QStringLiteral("  3.0"));
+    QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("A-Gone.mp3"))));
+    scan(false);
+    QCOMPARE(m_songs->RowCount(), 3);
+    QCOMPARE(m_songs->Cells(TSongList::ColSize, 1), QStringLiteral("  0.0"));
+    QVERIFY(m_playing.isEmpty());
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestCatalogue::caseVariantInfoFile()
+{
+    writeBytes(path("Merel-Lantern.mp3"), mp3());
+    writeBytes(path("merel-lantern.ini"), "[info]\r\nusagecount=7\r\nplaytime=02:00\r\n");
+    scan(true);
+    QCOMPARE(m_songs->Cells(TSongList::ColTime, 1), QStringLiteral(" 02:00"));
+    QCOMPARE(m_songs->Cells(TSongList::ColCount_, 1), QStringLiteral("    7"));
+    TestSupport::FileHolder player(m_dir->filePath(QStringLiteral("Merel-Lantern.mp3")));
+    scan(false);
+    QCOMPARE(readBytes(path("merel-lantern.ini")), QByteArray("[info]\r\nusagecount=8\r\nplaytime=02:00\r\n"));
+    QVERIFY(!TestSupport::exists(path("Merel-Lantern.INI")));
+}
+
+void TestCatalogue::nonUtf8Name()
+{
+    const char *name = "Caf\xe9-Cr\xe8me.mp3";
+    writeBytes(path(name), mp3());
+    writeBytes(path("Caf\xe9-Cr\xe8me.INI"), "[Info]\r\nPlaytime=01:02\r\n");
+    scan(true);
+    QCOMPARE(m_songs->RowCount(), 2);
+    QCOMPARE(m_songs->Cells(TSongList::ColArtist, 1), QStringLiteral("Caf\uFFFD"));
+    QCOMPARE(m_songs->Cells(TSongList::ColTime, 1), QStringLiteral(" 01:02"));
+    QCOMPARE(m_catalogue->BuildSelectedFile(1), QByteArray(name));
+}
+
+void TestCatalogue::selectedFile_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("plain") << QByteArray("Zandor-Daylight.mp3");
+    QTest::newRow("spaced") << QByteArray("Zandor - Daylight.mp3");
+    QTest::newRow("dot-in-title") << QByteArray("A-B.C.mp3");
+    QTest::newRow("no-dash") << QByteArray("Untitled.mp3");
+    QTest::newRow("upper-ext") << QByteArray("Song-X.MP3");
+    QTest::newRow("quotes-dollar") << QByteArray("It's-\"$HOME\".mp3");
+    QTest::newRow("newline") << QByteArray("New\nLine-Song.mp3");
+}
+
+void TestCatalogue::selectedFile()
+{
+    QFETCH(QByteArray, name);
+    writeBytes(path(name.constData()), mp3());
+    scan(true);
+    QCOMPARE(m_songs->RowCount(), 2);
+    QCOMPARE(m_catalogue->BuildSelectedFile(1), name);
+    QCOMPARE(m_catalogue->SelectedPath(1), path(name.constData()));
+}
+
+QTEST_GUILESS_MAIN(TestCatalogue)
+#include "tst_Catalogue.moc"

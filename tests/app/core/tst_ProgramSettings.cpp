@@ -1,0 +1,150 @@
+// The program settings file: defaults of a first run, what is read from a
+// damaged file, and the exact bytes written back.
+
+#include "ProgramSettings.h"
+#include "QLXError.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using TestSupport::readBytes;
+using TestSupport::writeBytes;
+
+class TestProgramSettings : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void pathFor_data();
+    void pathFor();
+    void read_data();
+    void read();
+    void firstRunWritesFourKeys();
+    void writeKeepsOtherLines();
+    void readOnlyFileRefused();
+};
+
+void TestProgramSettings::pathFor_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("settings");
+    QTest::newRow("no-extension") << "/opt/build/discora" << "/opt/build/discora.INI";
+    QTest::newRow("extension") << "/opt/x/discora.bin" << "/opt/x/discora.INI";
+    QTest::newRow("two-extensions") << "/opt/x/discora.1.bin" << "/opt/x/discora.1.INI";
+    QTest::newRow("dot-in-folder") << "/opt/v1.5/discora" << "/opt/v1.5/discora.INI";
+    QTest::newRow("dot-file") << "/opt/x/.discora" << "/opt/x/.discora.INI";
+}
+
+void TestProgramSettings::pathFor()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, settings);
+    QCOMPARE(TProgramSettings::PathFor(program), settings);
+}
+
+void TestProgramSettings::read_data()
+{
+    // %M is replaced by an existing folder, %P by the program's folder.
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("top");
+    QTest::addColumn<int>("left");
+    QTest::addColumn<QString>("directory");
+    QTest::addColumn<QString>("infoDirectory");
+    QTest::addColumn<QStringList>("errors");
+    QTest::newRow("missing") << QByteArray() << 112 << 309 << "%P" << "%P" << QStringList();
+    QTest::newRow("all-keys") << QByteArray("[Coordinates]\r\nTop=20\r\nLeft=-5\r\n[MP3]\r\nDirectory=%M\r\nINI_Directory=/i\r\n")
+                              << 20 << -5 << "%M" << "/i" << QStringList();
+    QTest::newRow("trailing-slash") << QByteArray("[MP3]\nDirectory=%M/\nINI_Directory=/info/\n") << 112 << 309
+                                    << "%M" << "/info" << QStringList();
+    QTest::newRow("directory-missing-on-disk") << QByteArray("[MP3]\r\nDirectory=/no/such/folder\r\n") << 112 << 309
+                                               << "%P" << "%P" << QStringList();
+    QTest::newRow("top-abc") << QByteArray("[Coordinates]\r\nTop=abc\r\nLeft=7\r\n[MP3]\r\nDirectory=%M\r\n") << 112 << 7
+                             << "%M" << "%M" << QStringList({"'abc' is not a valid integer value"});
+    QTest::newRow("both-bad") << QByteArray("[Coordinates]\r\nTop=1.5\r\nLeft=\r\n") << 112 << 309 << "%P" << "%P"
+                              << QStringList({"'1.5' is not a valid integer value", "'' is not a valid integer value"});
+    QTest::newRow("cr-only-dup-sections")
+        << QByteArray("junk\r[mp3]\rdirectory = \"%M\"\r[Coordinates]\rTop=1\r[COORDINATES]\rTop=2\rLeft=3\r")
+        << 1 << 309 << "%M" << "%M" << QStringList();
+    QTest::newRow("binary-garbage") << QByteArray("\x00\xff\xfe[Coord\x00inates]\n\x01\x02=\x03\n[MP3]\nDirectory=%M\n", 43)
+                                    << 112 << 309 << "%M" << "%M" << QStringList();
+}
+
+void TestProgramSettings::read()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, top);
+    QFETCH(int, left);
+    QFETCH(QString, directory);
+    QFETCH(QString, infoDirectory);
+    QFETCH(QStringList, errors);
+    QTemporaryDir dir;
+    const QString music = dir.filePath(QStringLiteral("music"));
+    QVERIFY(QDir().mkdir(music));
+    const QString program = QStringLiteral("/opt/discora-test");
+    const QString settingsPath = dir.filePath(QStringLiteral("discora.INI"));
+    if (!file.isNull())
+        writeBytes(settingsPath, file.replace("%M", music.toUtf8()));
+    TProgramSettings settings;
+    QStringList got;
+    settings.read(settingsPath, program, got);
+    QCOMPARE(got, errors);
+    QCOMPARE(settings.Top, top);
+    QCOMPARE(settings.Left, left);
+    auto expand = [&](QString s) { return s.replace(QStringLiteral("%M"), music).replace(QStringLiteral("%P"), program); };
+    QCOMPARE(settings.Directory, expand(directory));
+    QCOMPARE(settings.INI_Directory, expand(infoDirectory));
+}
+
+void TestProgramSettings::firstRunWritesFourKeys()
+{
+    QTemporaryDir dir;
+    const QString settingsPath = dir.filePath(QStringLiteral("discora.INI"));
+    TProgramSettings settings;
+    QStringList errors;
+    settings.read(settingsPath, dir.path() + QLatin1Char('/'), errors);
+    settings.write(settingsPath);
+    const QByteArray d = dir.path().toUtf8();
+    QCOMPARE(readBytes(settingsPath),
+             "[Coordinates]\r\nTop=112\r\nLeft=309\r\n[MP3]\r\nDirectory=" + d + "\r\nINI_Directory=" + d + "\r\n");
+}
+
+void TestProgramSettings::writeKeepsOtherLines()
+{
+    QTemporaryDir dir;
+    const QString settingsPath = dir.filePath(QStringLiteral("discora.INI"));
+    const QByteArray before = "; mine\n[ViewFile-iloViewer]\nTop=5\n\n[Coordinates]\nLeft = 1\nTop = 2\n[MP3]\nDirectory=/x\n";
+    writeBytes(settingsPath, before);
+    TProgramSettings settings;
+    settings.Top = 30;
+    settings.Left = 40;
+    settings.Directory = QStringLiteral("/music");
+    settings.INI_Directory = QStringLiteral("/music/info");
+    settings.write(settingsPath);
+    QCOMPARE(readBytes(settingsPath),
+             QByteArray("; mine\n[ViewFile-iloViewer]\nTop=5\n\n[Coordinates]\nLeft = 40\nTop = 30\n[MP3]\n"
+                        "Directory=/music\nINI_Directory=/music/info\n"));
+}
+
+void TestProgramSettings::readOnlyFileRefused()
+{
+    QTemporaryDir dir;
+    const QString settingsPath = dir.filePath(QStringLiteral("discora.INI"));
+    const QByteArray before = "[MP3]\r\nDirectory=/old\r\n";
+    writeBytes(settingsPath, before);
+    QVERIFY(::chmod(QFile::encodeName(settingsPath).constData(), 0444) == 0);
+    TProgramSettings settings;
+    settings.Directory = QStringLiteral("/new");
+    try {
+        settings.write(settingsPath);
+        QFAIL("a read-only settings file was written");
+    } catch (const EQLXError &e) {
+        QCOMPARE(e.message(), QStringLiteral("Unable to write to ") + settingsPath);
+    }
+    QCOMPARE(readBytes(settingsPath), before);
+}
+
+QTEST_GUILESS_MAIN(TestProgramSettings)
+#include "tst_ProgramSettings.moc"
