@@ -62,16 +62,23 @@ void TMusicGrid::setRow(int row)
 {
     if (row < 1 || row > model()->rowCount())
         return;
+    // Every selection the program makes goes through selectCell, even when
+    // the row is already the current one.
     const QModelIndex index = model()->index(row - 1, 0);
+    m_selectCellSent = false;
     setCurrentIndex(index);
     scrollTo(index);
+    if (!m_selectCellSent)
+        Q_EMIT selectCell(0, row);
 }
 
 void TMusicGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QTableView::currentChanged(current, previous);
-    if (current.isValid() && current.row() != previous.row())
+    if (current.isValid() && current.row() != previous.row() && !m_songs->isResizing()) {
+        m_selectCellSent = true;
         Q_EMIT selectCell(current.column(), current.row() + 1);
+    }
 }
 
 void TMusicGrid::mousePressEvent(QMouseEvent *event)

@@ -42,6 +42,7 @@ protected:
 private:
     TSongList *m_songs;
     const TPlayedList *m_played;
+    bool m_selectCellSent = false;
 };
 
 // Draws one cell: background, then the text 2 pixels right and down from

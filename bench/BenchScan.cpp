@@ -81,6 +81,27 @@ FullScan measureFull(const Library &library, int runs)
             firstRows.push_back(scan.firstRowsMs);
         result.songs = scan.songs;
     }
+    std::vector<double> lists, indexes, sweeps, floorLists;
+    for (int i = 0; i < runs; ++i) {
+        double start = FloorScan::nowMs();
+        FloorScan::listSongs(library.music.toStdString());
+        floorLists.push_back(FloorScan::nowMs() - start);
+        start = FloorScan::nowMs();
+        TFileList files;
+        files.reread(library.music);
+        lists.push_back(FloorScan::nowMs() - start);
+        start = FloorScan::nowMs();
+        SongInfo::Locator locator(library.info);
+        locator.index();
+        indexes.push_back(FloorScan::nowMs() - start);
+        start = FloorScan::nowMs();
+        [[maybe_unused]] const OpenFileSet held = OpenFileSet::sweep();
+        sweeps.push_back(FloorScan::nowMs() - start);
+    }
+    result.listMs = median(lists);
+    result.indexMs = median(indexes);
+    result.sweepMs = median(sweeps);
+    result.floorListMs = median(floorLists);
     result.scanMs = median(scans);
     result.floorMs = median(floors);
     result.firstRowsMs = firstRows.empty() ? -1 : median(firstRows);

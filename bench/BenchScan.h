@@ -24,6 +24,10 @@ struct FullScan
     double firstRowsMs = -1; // median time from the call to the early-rows hook; -1 never called
     int songs = 0;       // rows the scan filled
     size_t floorSongs = 0;
+    // The steps a full scan takes before its first rows, each timed alone
+    // (medians): listing the music folder, indexing the information folder,
+    // sweeping /proc; and the floor's own listing and sort to compare.
+    double listMs = 0, indexMs = 0, sweepMs = 0, floorListMs = 0;
 };
 FullScan measureFull(const Library &library, int runs);
 

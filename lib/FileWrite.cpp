@@ -9,7 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 constexpr int MaxLinkDepth = 40;
 constexpr mode_t AnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
@@ -78,8 +79,7 @@ bool folderWritable(const QByteArray &folder)
 }
 
 // What the replacement takes over from the file it replaces.
-struct OldFile
-{
+struct OldFile {
     bool exists = false;
     mode_t mode = 0;
     uid_t uid = 0;

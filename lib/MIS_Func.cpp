@@ -6,8 +6,8 @@
 
 #include <QFile>
 
-QString IniReadString(const QString &Section, const QString &Key, const QString &Default,
-                      const QString &FileName)
+QString IniReadString(
+    const QString &Section, const QString &Key, const QString &Default, const QString &FileName)
 {
     if (Section.isEmpty() || Key.isEmpty())
         return Default;
@@ -17,7 +17,8 @@ QString IniReadString(const QString &Section, const QString &Key, const QString 
     return ProfileFile::readString(content, Section, Key, Default);
 }
 
-namespace {
+namespace
+{
 
 [[noreturn]] void refuseWrite(const QString &FileName)
 {
@@ -26,8 +27,7 @@ namespace {
 
 } // namespace
 
-void IniWriteString(const QString &Section, const QString &Key, const QString &Value,
-                    const QString &FileName)
+void IniWriteString(const QString &Section, const QString &Key, const QString &Value, const QString &FileName)
 {
     const QByteArray path = QFile::encodeName(FileName);
     QByteArray content;

@@ -7,14 +7,14 @@
 // Value of Key in Section of FileName, or Default when the file, section or
 // key is missing; Default without touching the file when Section or Key is
 // empty. At most 2047 characters come back.
-QString IniReadString(const QString &Section, const QString &Key, const QString &Default,
-                      const QString &FileName);
+QString IniReadString(
+    const QString &Section, const QString &Key, const QString &Default, const QString &FileName);
 // Writes Key=Value into Section, changing only that line (or adding it, or
 // the section); a missing file is created. Throws EQLXError("Unable to write
 // to <FileName>") when the file cannot be read or written, or the names or
 // value cannot be stored (a line break, see ProfileFile.h); the old file then
 // stays whole.
-void IniWriteString(const QString &Section, const QString &Key, const QString &Value,
-                    const QString &FileName);
+void IniWriteString(
+    const QString &Section, const QString &Key, const QString &Value, const QString &FileName);
 // "5.1.00 31-01-2002"
 QString LibraryVersion();

@@ -7,7 +7,8 @@
 #include <utility>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // A value of 2047 characters never takes more bytes than this in UTF-8, so
 // the rest of a huge line is never decoded.
@@ -39,8 +40,7 @@ QStringView trimmedView(QStringView text)
     return text.sliced(begin, end - begin);
 }
 
-struct Range
-{
+struct Range {
     qsizetype begin = 0;
     qsizetype end = 0;
     qsizetype size() const { return end - begin; }
@@ -57,14 +57,13 @@ Range trimmed(const char *d, Range r)
 
 enum class LineKind { Blank, Section, Comment, Key, Other };
 
-struct Line
-{
-    qsizetype end = 0;  // end of the text, where the line break starts
+struct Line {
+    qsizetype end = 0; // end of the text, where the line break starts
     qsizetype next = 0; // first byte of the following line
     LineKind kind = LineKind::Blank;
-    Range name;              // section or key name, blanks dropped
+    Range name; // section or key name, blanks dropped
     qsizetype valueStart = 0; // key lines: after "=" and the blanks behind it
-    Range value;             // key lines: the value, blanks dropped
+    Range value; // key lines: the value, blanks dropped
     bool hasBreak() const { return next > end; }
 };
 
@@ -72,7 +71,9 @@ struct Line
 class LineReader
 {
 public:
-    explicit LineReader(const QByteArray &content) : m_data(content.constData()), m_size(content.size())
+    explicit LineReader(const QByteArray &content)
+        : m_data(content.constData())
+        , m_size(content.size())
     {
         if (content.startsWith("\xEF\xBB\xBF"))
             m_pos = 3;
@@ -87,7 +88,9 @@ public:
         line.end = findLineBreak(begin);
         line.next = line.end;
         if (line.next < m_size)
-            line.next += (m_data[line.next] == '\r' && line.next + 1 < m_size && m_data[line.next + 1] == '\n') ? 2 : 1;
+            line.next
+                += (m_data[line.next] == '\r' && line.next + 1 < m_size && m_data[line.next + 1] == '\n') ? 2
+                                                                                                          : 1;
         m_pos = line.next;
         classify(begin, line);
         return true;
@@ -110,7 +113,7 @@ private:
 
     void classify(qsizetype begin, Line &line) const
     {
-        const Range text = trimmed(m_data, {begin, line.end});
+        const Range text = trimmed(m_data, { begin, line.end });
         line.kind = LineKind::Blank;
         if (text.size() == 0)
             return;
@@ -121,7 +124,7 @@ private:
         if (m_data[text.begin] == '[') {
             if (const char *close = find(']', text.begin + 1, text.end)) {
                 line.kind = LineKind::Section;
-                line.name = trimmed(m_data, {text.begin + 1, close - m_data});
+                line.name = trimmed(m_data, { text.begin + 1, close - m_data });
                 return;
             }
         }
@@ -132,11 +135,11 @@ private:
         }
         const qsizetype eq = equals - m_data;
         line.kind = LineKind::Key;
-        line.name = trimmed(m_data, {text.begin, eq});
-        line.value = trimmed(m_data, {eq + 1, text.end});
+        line.name = trimmed(m_data, { text.begin, eq });
+        line.value = trimmed(m_data, { eq + 1, text.end });
         // The blanks behind "=" belong to the key's side of the line, even
         // when no value follows them.
-        line.valueStart = trimmed(m_data, {eq + 1, line.end}).begin;
+        line.valueStart = trimmed(m_data, { eq + 1, line.end }).begin;
     }
 
     const char *m_data;
@@ -150,7 +153,8 @@ private:
 class NameMatcher
 {
 public:
-    explicit NameMatcher(QStringView name) : m_name(trimmedView(name).toString())
+    explicit NameMatcher(QStringView name)
+        : m_name(trimmedView(name).toString())
     {
         m_ascii = true;
         for (const QChar c : std::as_const(m_name))
@@ -217,13 +221,12 @@ QString valueText(const char *d, Range r)
 }
 
 // Where one key of one section lies, or where it would go.
-struct KeyLocation
-{
+struct KeyLocation {
     bool sectionFound = false;
     bool keyFound = false;
     qsizetype valueStart = 0; // key found: the value runs from here ...
-    qsizetype lineEnd = 0;    // ... to the line end
-    Line insertAfter;         // key missing: the line a new key line follows
+    qsizetype lineEnd = 0; // ... to the line end
+    Line insertAfter; // key missing: the line a new key line follows
 };
 
 KeyLocation locateKey(const QByteArray &content, QStringView section, QStringView key)
@@ -265,7 +268,8 @@ QByteArray lineBreakOf(const QByteArray &content)
         if (d[i] == '\n')
             return QByteArrayLiteral("\n");
         if (d[i] == '\r')
-            return (i + 1 < content.size() && d[i + 1] == '\n') ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\r");
+            return (i + 1 < content.size() && d[i + 1] == '\n') ? QByteArrayLiteral("\r\n")
+                                                                : QByteArrayLiteral("\r");
     }
     return QByteArrayLiteral("\r\n");
 }
@@ -289,16 +293,16 @@ void refuseUnstorable(QStringView section, QStringView key, QStringView value)
 
 } // namespace
 
-QString ProfileFile::readString(const QByteArray &content, QStringView section, QStringView key,
-                                const QString &defaultValue)
+QString ProfileFile::readString(
+    const QByteArray &content, QStringView section, QStringView key, const QString &defaultValue)
 {
     QStringList values;
-    readSection(content, section, QStringList{key.toString()}, values);
+    readSection(content, section, QStringList { key.toString() }, values);
     return values.first().isNull() ? defaultValue : values.first();
 }
 
-void ProfileFile::readSection(const QByteArray &content, QStringView section, const QStringList &keys,
-                              QStringList &values)
+void ProfileFile::readSection(
+    const QByteArray &content, QStringView section, const QStringList &keys, QStringList &values)
 {
     values = QStringList(keys.size());
     std::vector<NameMatcher> keyNames;
@@ -330,8 +334,8 @@ void ProfileFile::readSection(const QByteArray &content, QStringView section, co
     }
 }
 
-QByteArray ProfileFile::writeString(const QByteArray &content, QStringView section, QStringView key,
-                                    const QString &value)
+QByteArray ProfileFile::writeString(
+    const QByteArray &content, QStringView section, QStringView key, const QString &value)
 {
     const QStringView sectionName = trimmedView(section);
     const QStringView keyName = trimmedView(key);

@@ -30,18 +30,18 @@ public:
     static constexpr int MaxValueLength = 2047;
 
     // Reads one value from the bytes of an INI file.
-    static QString readString(const QByteArray &content, QStringView section, QStringView key,
-                              const QString &defaultValue);
+    static QString readString(
+        const QByteArray &content, QStringView section, QStringView key, const QString &defaultValue);
     // Reads several keys of one section in one pass; values[i] is the value
     // of keys[i], or a null QString when the key is missing.
-    static void readSection(const QByteArray &content, QStringView section, const QStringList &keys,
-                            QStringList &values);
+    static void readSection(
+        const QByteArray &content, QStringView section, const QStringList &keys, QStringList &values);
     // Returns the content with one key set. A key line added to a section ends
     // like the line it follows; other new lines end in the file's first line
     // end, CR LF in a file without any.
     // Throws EQLXError, leaving nothing changed, for what the file could not
     // hold as given: an empty section or key name, a line break anywhere, "]"
     // in the section name, "=" in the key or a key starting with ";" or "[".
-    static QByteArray writeString(const QByteArray &content, QStringView section, QStringView key,
-                                  const QString &value);
+    static QByteArray writeString(
+        const QByteArray &content, QStringView section, QStringView key, const QString &value);
 };

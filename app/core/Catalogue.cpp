@@ -17,26 +17,6 @@
 
 namespace {
 
-// Whether we may read a file with these attributes, decided from its mode
-// bits without another system call per file.
-bool IsReadable(const struct stat &st)
-{
-    static const uid_t euid = ::geteuid();
-    static const std::vector<gid_t> groups = [] {
-        std::vector<gid_t> list(size_t(std::max(::getgroups(0, nullptr), 0)));
-        list.resize(size_t(std::max(::getgroups(int(list.size()), list.data()), 0)));
-        list.push_back(::getegid());
-        return list;
-    }();
-    if (euid == 0)
-        return true;
-    if (st.st_uid == euid)
-        return st.st_mode & S_IRUSR;
-    if (std::find(groups.begin(), groups.end(), st.st_gid) != groups.end())
-        return st.st_mode & S_IRGRP;
-    return st.st_mode & S_IROTH;
-}
-
 constexpr qint64 Missing = -2;  // the file vanished after it was listed
 constexpr qint64 Unknown = -3;  // nothing shown yet
 
@@ -47,7 +27,8 @@ qint64 probe(int dirFd, const QByteArray &name, const OpenFileSet &heldOpen)
     struct stat st;
     if (::fstatat(dirFd, name.constData(), &st, 0) != 0)
         return Missing;
-    if (heldOpen.contains(st.st_dev, st.st_ino) || !IsReadable(st))
+    static const FileReader reader = FileReader::current();
+    if (heldOpen.contains(st.st_dev, st.st_ino) || !ModeAllowsReading(st, reader))
         return -1;
     return qint64(st.st_size);
 }

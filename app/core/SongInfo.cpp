@@ -12,9 +12,11 @@
 #include <limits>
 #include <sys/stat.h>
 
-namespace SongInfo {
+namespace SongInfo
+{
 
-namespace {
+namespace
+{
 
 const QString InfoSection = QString::fromLatin1(Section);
 const QString KeyUsageCount = QStringLiteral("UsageCount");
@@ -149,7 +151,10 @@ QByteArray InfoFilePath(const QByteArray &infoFolder, const QByteArray &mp3Path)
     return withSlash(infoFolder) + InfoFileName(mp3Path);
 }
 
-Locator::Locator(const QByteArray &infoFolder) : m_folder(infoFolder) {}
+Locator::Locator(const QByteArray &infoFolder)
+    : m_folder(infoFolder)
+{
+}
 
 void Locator::index()
 {
@@ -212,7 +217,8 @@ QChar LyricsMark(const QString &lyricsValue)
 GridValues ReadGridValues(const QByteArray &content)
 {
     QStringList values;
-    ProfileFile::readSection(content, InfoSection, {KeyPlaytime, KeyLyrics, KeySongYear, KeyUsageCount}, values);
+    ProfileFile::readSection(
+        content, InfoSection, { KeyPlaytime, KeyLyrics, KeySongYear, KeyUsageCount }, values);
     GridValues grid;
     grid.playTime = StrPadLeft(orDefault(values[0], QStringLiteral("00:00")), u' ', 6);
     grid.lyricsMark = LyricsMark(orDefault(values[1], QStringLiteral("No")));
@@ -232,15 +238,14 @@ Details LoadInfo(const QByteArray &infoPath)
 {
     QByteArray content;
     ReadWholeFile(infoPath, content);
-    const QStringList keys{QStringLiteral("Writer"),    KeyPlaytime,
-                           QStringLiteral("AlbumName"), KeySongYear,
-                           QStringLiteral("AlbumYear"), QStringLiteral("AlbumCDNum"),
-                           QStringLiteral("AlbumLabel"), KeyUsageCount};
+    const QStringList keys { QStringLiteral("Writer"), KeyPlaytime, QStringLiteral("AlbumName"), KeySongYear,
+        QStringLiteral("AlbumYear"), QStringLiteral("AlbumCDNum"), QStringLiteral("AlbumLabel"),
+        KeyUsageCount };
     QStringList v;
     ProfileFile::readSection(content, InfoSection, keys, v);
     for (QString &value : v)
         value = orDefault(value, QStringLiteral(""));
-    return Details{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]};
+    return Details { v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7] };
 }
 
 QStringList ReadLyrics(const QByteArray &content)
@@ -267,24 +272,17 @@ QString LyricMarkerLine(const QString &lyricsText)
     return QString();
 }
 
-QByteArray ComposeFile(const QString &usageCount, const Details &fields, const QString &lyricsText,
-                       const QDate &date)
+QByteArray ComposeFile(
+    const QString &usageCount, const Details &fields, const QString &lyricsText, const QDate &date)
 {
     const QString separator = SeparatorLine();
-    QStringList lines{separator,
-                      QStringLiteral("; Generated ") + date.toString(u"dd-MM-yyyy"),
-                      QStringLiteral("; Do not modify manually."),
-                      separator,
-                      QString(),
-                      QStringLiteral("[Info]"),
-                      prefixed(KeyUsageCount, usageCount),
-                      prefixed(QStringLiteral("Writer"), fields.Writer),
-                      prefixed(KeyPlaytime, fields.Playtime),
-                      prefixed(QStringLiteral("AlbumName"), fields.AlbumName),
-                      prefixed(KeySongYear, fields.SongYear),
-                      prefixed(QStringLiteral("AlbumYear"), fields.AlbumYear),
-                      prefixed(QStringLiteral("AlbumCDNum"), fields.AlbumCDNum),
-                      prefixed(QStringLiteral("AlbumLabel"), fields.AlbumLabel)};
+    QStringList lines { separator, QStringLiteral("; Generated ") + date.toString(u"dd-MM-yyyy"),
+        QStringLiteral("; Do not modify manually."), separator, QString(), QStringLiteral("[Info]"),
+        prefixed(KeyUsageCount, usageCount), prefixed(QStringLiteral("Writer"), fields.Writer),
+        prefixed(KeyPlaytime, fields.Playtime), prefixed(QStringLiteral("AlbumName"), fields.AlbumName),
+        prefixed(KeySongYear, fields.SongYear), prefixed(QStringLiteral("AlbumYear"), fields.AlbumYear),
+        prefixed(QStringLiteral("AlbumCDNum"), fields.AlbumCDNum),
+        prefixed(QStringLiteral("AlbumLabel"), fields.AlbumLabel) };
     const QString marker = LyricMarkerLine(lyricsText);
     if (!marker.isEmpty())
         lines.append(marker);
@@ -296,7 +294,7 @@ QByteArray ComposeFile(const QString &usageCount, const Details &fields, const Q
 }
 
 void WriteSongInfo(const QByteArray &infoPath, const QString &usageCount, const Details &fields,
-                   const QString &lyricsText, const QDate &date)
+    const QString &lyricsText, const QDate &date)
 {
     WriteFileAtomic(infoPath, ComposeFile(usageCount, fields, lyricsText, date));
 }
@@ -307,7 +305,7 @@ QString CountPlay(const QByteArray &infoPath)
     if (!ReadFileForUpdate(infoPath, content))
         throw EQLXError(QStringLiteral("Unable to write to %1").arg(DisplayPath(infoPath)));
     QStringList values;
-    ProfileFile::readSection(content, InfoSection, {KeyUsageCount, KeyPlaytime}, values);
+    ProfileFile::readSection(content, InfoSection, { KeyUsageCount, KeyPlaytime }, values);
     const QString count = nextCount(usageCountText(values[0]));
     // Both changes go to disk in one replacement: a failure leaves neither.
     content = ProfileFile::writeString(content, InfoSection, KeyUsageCount, count);

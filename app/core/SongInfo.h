@@ -15,24 +15,23 @@
 #include <QString>
 #include <QStringList>
 
-namespace SongInfo {
+namespace SongInfo
+{
 
 inline constexpr char Section[] = "Info";
 // "; " followed by 42 asterisks.
 QString SeparatorLine();
 
 // What the grid shows of one song.
-struct GridValues
-{
-    QString playTime;   // Playtime (default "00:00") right-justified to 6
-    QChar lyricsMark;   // 'V', 'I', 'X' or ' '
-    QString songYear;   // first 4 characters of SongYear
+struct GridValues {
+    QString playTime; // Playtime (default "00:00") right-justified to 6
+    QChar lyricsMark; // 'V', 'I', 'X' or ' '
+    QString songYear; // first 4 characters of SongYear
     QString usageCount; // UsageCount trimmed, "0" when missing or empty
 };
 
 // The eight values the details dialog edits, each "" when missing.
-struct Details
-{
+struct Details {
     QString Writer, Playtime, AlbumName, SongYear, AlbumYear, AlbumCDNum, AlbumLabel, UsageCount;
 };
 
@@ -57,7 +56,7 @@ public:
 
 private:
     QByteArray m_folder;
-    QSet<QByteArray> m_names;                     // every ".ini" name, as listed
+    QSet<QByteArray> m_names; // every ".ini" name, as listed
     QHash<QByteArray, QByteArray> m_byFoldedName; // case-folded name -> real name
     bool m_indexed = false;
 };
@@ -81,11 +80,11 @@ QStringList ReadLyrics(const QByteArray &content);
 // The marker line the lyrics text calls for, or "" for none.
 QString LyricMarkerLine(const QString &lyricsText);
 // The whole file in its written layout, CR LF line ends, UTF-8.
-QByteArray ComposeFile(const QString &usageCount, const Details &fields, const QString &lyricsText,
-                       const QDate &date);
+QByteArray ComposeFile(
+    const QString &usageCount, const Details &fields, const QString &lyricsText, const QDate &date);
 // Replaces the file whole (atomically); throws EQLXError on failure.
 void WriteSongInfo(const QByteArray &infoPath, const QString &usageCount, const Details &fields,
-                   const QString &lyricsText, const QDate &date);
+    const QString &lyricsText, const QDate &date);
 
 // Counts one play: UsageCount n -> n + 1, Playtime "??:??" when empty; only
 // those lines change. Returns the new count as text. Throws EQLXError with

@@ -9,6 +9,7 @@ void TSongList::setRowCount(int count)
 {
     const int songs = std::max(count, 1) - 1;
     const int old = int(m_rows.size());
+    m_resizing = true;
     if (songs > old) {
         beginInsertRows({}, old, songs - 1);
         m_rows.resize(size_t(songs));
@@ -19,6 +20,7 @@ void TSongList::setRowCount(int count)
         m_rows.shrink_to_fit();
         endRemoveRows();
     }
+    m_resizing = false;
 }
 
 TSongList::Row &TSongList::rowRef(int row)

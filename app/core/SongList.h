@@ -24,6 +24,9 @@ public:
     // keep their cells, so an unchanged count leaves selection and scroll
     // position alone.
     void setRowCount(int count);
+    // True while setRowCount() adds or removes rows: a view's current row
+    // that moves then was not moved by the user.
+    bool isResizing() const { return m_resizing; }
     const QString &Cells(int col, int row) const;
     // Changes a cell without telling the view; call rowsChanged() for the
     // rows written, or setCellNow() for a single cell that must show at once.
@@ -46,4 +49,5 @@ private:
     Row &rowRef(int row);
     Row m_header;
     std::vector<Row> m_rows;
+    bool m_resizing = false;
 };

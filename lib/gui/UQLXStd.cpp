@@ -9,7 +9,8 @@
 
 #include <initializer_list>
 
-namespace {
+namespace
+{
 
 // Blank space between the label's edge and its text on every side.
 constexpr int kInset = 2;
@@ -64,15 +65,18 @@ void polyline(QPainter &p, const QColor &Colour, std::initializer_list<QPoint> P
 // C1 along the left and top edges of (L, T, R, B), C2 along the right and bottom.
 void boxOutline(QPainter &p, int L, int T, int R, int B, const QColor &C1, const QColor &C2)
 {
-    polyline(p, C1, {QPoint(L, B), QPoint(L, T), QPoint(R, T)});
-    polyline(p, C2, {QPoint(R, T), QPoint(R, B), QPoint(L, B)});
+    polyline(p, C1, { QPoint(L, B), QPoint(L, T), QPoint(R, T) });
+    polyline(p, C2, { QPoint(R, T), QPoint(R, B), QPoint(L, B) });
 }
 
 // Screen readers read the label as static text named by its caption.
 class TBoxLabelAccessible final : public QAccessibleWidget
 {
 public:
-    explicit TBoxLabelAccessible(TBoxLabel *w) : QAccessibleWidget(w, QAccessible::StaticText) {}
+    explicit TBoxLabelAccessible(TBoxLabel *w)
+        : QAccessibleWidget(w, QAccessible::StaticText)
+    {
+    }
 
     QString text(QAccessible::Text t) const override
     {
@@ -97,7 +101,8 @@ QAccessibleInterface *boxLabelAccessibleFactory(const QString &className, QObjec
 
 } // namespace
 
-TBoxLabel::TBoxLabel(QWidget *AOwner) : QWidget(AOwner)
+TBoxLabel::TBoxLabel(QWidget *AOwner)
+    : QWidget(AOwner)
 {
     static const bool accessibleRegistered = [] {
         QAccessible::installFactory(boxLabelAccessibleFactory);
@@ -208,6 +213,9 @@ void TBoxLabel::setShowAccelChar(bool Value)
     update();
     updateGeometry();
     updateShortcut();
+    // The name read aloud drops or keeps the "&".
+    QAccessibleEvent ev(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&ev);
 }
 
 void TBoxLabel::setSpacePrefix(bool Value)
@@ -247,7 +255,8 @@ void TBoxLabel::DoDrawText(QRect &Rect, int Flags, QPainter *Painter) const
         Flags |= Qt::TextShowMnemonic;
 
     const QFontMetrics fm(font());
-    const int lineHeight = fm.boundingRect(QRect(), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("W")).height();
+    const int lineHeight
+        = fm.boundingRect(QRect(), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("W")).height();
 
     // Edges as offsets: right and bottom are one past the last pixel.
     int left = Rect.left() + kInset;
@@ -269,7 +278,7 @@ void TBoxLabel::DoDrawText(QRect &Rect, int Flags, QPainter *Painter) const
 
     if (!Painter) {
         const QRect extent = fm.boundingRect(QRect(left, top, qMax(0, right - left), qMax(0, bottom - top)),
-                                             Flags | Qt::AlignLeft | Qt::AlignTop, text);
+            Flags | Qt::AlignLeft | Qt::AlignTop, text);
         Rect = QRect(left, top, extent.width(), extent.height());
         return;
     }
@@ -355,12 +364,13 @@ bool TBoxLabel::eventFilter(QObject *watched, QEvent *e)
 
 bool TBoxLabel::event(QEvent *e)
 {
-    // The shortcut is held only while there is a control to give the focus
-    // to, and Qt does not deliver it to a hidden or disabled label: in all
-    // other cases the key reaches the other controls.
+    // The shortcut is held only while there is a control able to take the
+    // focus, and Qt does not deliver it to a hidden or disabled label: in all
+    // other cases the key reaches the other controls. A focus policy changed
+    // to NoFocus sends no event, hence the check here.
     if (e->type() == QEvent::Shortcut && m_shortcutId != 0
         && static_cast<QShortcutEvent *>(e)->shortcutId() == m_shortcutId) {
-        if (isEnabled() && m_showAccelChar && focusControlCanTakeFocus())
+        if (focusControlCanTakeFocus())
             m_focusControl->setFocus(Qt::ShortcutFocusReason);
         return true;
     }
@@ -402,20 +412,20 @@ void TBoxLabel::paintEvent(QPaintEvent *)
         boxOutline(p, 0, 0, w - 2, h - 2, c1, c1);
         break;
     case blTopLine:
-        polyline(p, c1, {QPoint(0, 0), QPoint(w, 0)});
-        polyline(p, c2, {QPoint(0, 1), QPoint(w, 1)});
+        polyline(p, c1, { QPoint(0, 0), QPoint(w, 0) });
+        polyline(p, c2, { QPoint(0, 1), QPoint(w, 1) });
         break;
     case blBottomLine:
-        polyline(p, c1, {QPoint(0, h - 2), QPoint(w, h - 2)});
-        polyline(p, c2, {QPoint(0, h - 1), QPoint(w, h - 1)});
+        polyline(p, c1, { QPoint(0, h - 2), QPoint(w, h - 2) });
+        polyline(p, c2, { QPoint(0, h - 1), QPoint(w, h - 1) });
         break;
     case blLeftLine:
-        polyline(p, c1, {QPoint(0, 0), QPoint(0, h)});
-        polyline(p, c2, {QPoint(1, 0), QPoint(1, h)});
+        polyline(p, c1, { QPoint(0, 0), QPoint(0, h) });
+        polyline(p, c2, { QPoint(1, 0), QPoint(1, h) });
         break;
     case blRightLine:
-        polyline(p, c1, {QPoint(w - 2, 0), QPoint(w - 2, h)});
-        polyline(p, c2, {QPoint(w - 1, 0), QPoint(w - 1, h)});
+        polyline(p, c1, { QPoint(w - 2, 0), QPoint(w - 2, h) });
+        polyline(p, c2, { QPoint(w - 1, 0), QPoint(w - 1, h) });
         break;
     }
 }

@@ -20,7 +20,8 @@
 using TestSupport::readBytes;
 using TestSupport::writeBytes;
 
-namespace {
+namespace
+{
 
 // Every name in the folder, hidden and non-UTF-8 ones included.
 QList<QByteArray> folderNames(const QByteArray &folder)
@@ -97,14 +98,17 @@ void tst_FileWrite::writes_data()
     QTest::addColumn<QByteArray>("before"); // null: no file
     QTest::addColumn<QByteArray>("bytes");
 
-    QTest::newRow("new-file") << QByteArray("a.INI") << QByteArray() << QByteArrayLiteral("[Info]\r\nA=1\r\n");
-    QTest::newRow("replace-longer-file") << QByteArray("a.INI") << QByteArray(5000, 'o') << QByteArrayLiteral("new");
+    QTest::newRow("new-file") << QByteArray("a.INI") << QByteArray()
+                              << QByteArrayLiteral("[Info]\r\nA=1\r\n");
+    QTest::newRow("replace-longer-file")
+        << QByteArray("a.INI") << QByteArray(5000, 'o') << QByteArrayLiteral("new");
     QTest::newRow("empty-bytes") << QByteArray("a.INI") << QByteArrayLiteral("old") << QByteArray("");
-    QTest::newRow("nul-and-high-bytes") << QByteArray("a.INI") << QByteArrayLiteral("old")
-                                        << QByteArrayLiteral("\0\xFF\x80\r\n\0");
+    QTest::newRow("nul-and-high-bytes")
+        << QByteArray("a.INI") << QByteArrayLiteral("old") << QByteArrayLiteral("\0\xFF\x80\r\n\0");
     QTest::newRow("non-utf8-name") << QByteArray("Caf\xE9-\xFF.INI") << QByteArrayLiteral("old")
                                    << QByteArrayLiteral("M\xFCller");
-    QTest::newRow("name-255-bytes") << QByteArray(255, 'n') << QByteArrayLiteral("old") << QByteArrayLiteral("new");
+    QTest::newRow("name-255-bytes") << QByteArray(255, 'n') << QByteArrayLiteral("old")
+                                    << QByteArrayLiteral("new");
     QTest::newRow("4-mb") << QByteArray("big") << QByteArray() << QByteArray(4 * 1024 * 1024, 'b');
 }
 
@@ -118,7 +122,7 @@ void tst_FileWrite::writes()
         writeBytes(target, before);
     WriteFileAtomic(target, bytes);
     QVERIFY(readBytes(target) == bytes);
-    QCOMPARE(folderNames(m_folder), QList<QByteArray>{name});
+    QCOMPARE(folderNames(m_folder), QList<QByteArray> { name });
 }
 
 void tst_FileWrite::symlinkStays_data()
@@ -150,7 +154,7 @@ void tst_FileWrite::symlinkStays()
     QVERIFY(::readlink(path("link.INI").constData(), stored, sizeof stored - 1) > 0);
     QCOMPARE(QByteArray(stored), linkTarget);
     QCOMPARE(readBytes(path("real/song.INI")), QByteArrayLiteral("new bytes"));
-    QCOMPARE(folderNames(path("real")), QList<QByteArray>{"song.INI"});
+    QCOMPARE(folderNames(path("real")), QList<QByteArray> { "song.INI" });
 }
 
 void tst_FileWrite::permissions_data()
@@ -188,7 +192,7 @@ void tst_FileWrite::permissions()
 void tst_FileWrite::refused_data()
 {
     QTest::addColumn<QByteArray>("name");
-    QTest::addColumn<int>("fileMode");   // -1: no file
+    QTest::addColumn<int>("fileMode"); // -1: no file
     QTest::addColumn<int>("folderMode"); // mode of the folder "f" the file is in
 
     QTest::newRow("read-only-file") << QByteArray("f/song.INI") << 0444 << 0755;
@@ -244,7 +248,7 @@ void tst_FileWrite::failedWriteKeepsOldFile()
     std::signal(SIGXFSZ, oldHandler);
     QCOMPARE(error, QStringLiteral("Unable to write to ") + QString::fromUtf8(target));
     QCOMPARE(readBytes(target), before);
-    QCOMPARE(folderNames(m_folder), QList<QByteArray>{"song.INI"});
+    QCOMPARE(folderNames(m_folder), QList<QByteArray> { "song.INI" });
 }
 
 void tst_FileWrite::readWholeFile_data()

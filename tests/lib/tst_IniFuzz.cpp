@@ -8,7 +8,8 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-namespace {
+namespace
+{
 
 constexpr int Iterations = 1000000;
 constexpr quint32 Seed = 20020131;
@@ -18,22 +19,27 @@ const QString Default = QStringLiteral("\x01missing");
 // Pieces INI files are made of, near misses and damage included.
 const QList<QByteArray> &fragments()
 {
-    static const QList<QByteArray> list{
-        "[Info]", "[info]", "[ INFO ]", "[Other]", "[Info", "]", "[", "[Gr\xC3\xB6\xC3\x9F" "e]", "[Gr\xF6\xDF" "e]",
-        "A", "a", "B", "Key", "Lyrics", "Gr\xC3\xB6\xC3\x9F" "e", "=", " = ", "==", " ", "\t", "\r", "\n", "\r\n",
-        "\r\n", "\n", ";", "\"", "x", "1", QByteArray("\0", 1), "\xC3\xA9", "\xE9", "\xFF", "\x80",
-        "\xEF\xBB\xBF", "\xF0\x9F\x8E\xB5", "A=1\r\n", "[Info]\r\n", "B = 2\n", "; c\r"};
+    static const QList<QByteArray> list { "[Info]", "[info]", "[ INFO ]", "[Other]", "[Info", "]", "[",
+        "[Gr\xC3\xB6\xC3\x9F"
+        "e]",
+        "[Gr\xF6\xDF"
+        "e]",
+        "A", "a", "B", "Key", "Lyrics",
+        "Gr\xC3\xB6\xC3\x9F"
+        "e",
+        "=", " = ", "==", " ", "\t", "\r", "\n", "\r\n", "\r\n", "\n", ";", "\"", "x", "1",
+        QByteArray("\0", 1), "\xC3\xA9", "\xE9", "\xFF", "\x80", "\xEF\xBB\xBF", "\xF0\x9F\x8E\xB5",
+        "A=1\r\n", "[Info]\r\n", "B = 2\n", "; c\r" };
     return list;
 }
 
-const QStringList Sections{QStringLiteral("Info"), QStringLiteral("info"), QStringLiteral(" Info "),
-                           QStringLiteral("Other"), QStringLiteral("Größe")};
-const QStringList Keys{QStringLiteral("A"), QStringLiteral("a"), QStringLiteral("B"), QStringLiteral(" key "),
-                       QStringLiteral("Lyrics"), QStringLiteral("GRÖßE")};
-const QStringList ValuePieces{QString(),          QStringLiteral("1"),  QStringLiteral(" "),
-                              QStringLiteral("\t"), QStringLiteral("\""), QStringLiteral("x y"),
-                              QStringLiteral("é"),  QStringLiteral("a=b"), QStringLiteral(";c"),
-                              QStringLiteral("[s]"), QString(QChar(0)), QStringLiteral("\U0001F3B5")};
+const QStringList Sections { QStringLiteral("Info"), QStringLiteral("info"), QStringLiteral(" Info "),
+    QStringLiteral("Other"), QStringLiteral("Größe") };
+const QStringList Keys { QStringLiteral("A"), QStringLiteral("a"), QStringLiteral("B"),
+    QStringLiteral(" key "), QStringLiteral("Lyrics"), QStringLiteral("GRÖßE") };
+const QStringList ValuePieces { QString(), QStringLiteral("1"), QStringLiteral(" "), QStringLiteral("\t"),
+    QStringLiteral("\""), QStringLiteral("x y"), QStringLiteral("é"), QStringLiteral("a=b"),
+    QStringLiteral(";c"), QStringLiteral("[s]"), QString(QChar(0)), QStringLiteral("\U0001F3B5") };
 
 bool isBlank(QChar c)
 {
@@ -66,8 +72,7 @@ QString folded(const QString &name)
     return name.trimmed().toCaseFolded();
 }
 
-struct Line
-{
+struct Line {
     QByteArrayView text;
     QByteArrayView lineBreak;
     bool operator==(const Line &o) const { return text == o.text && lineBreak == o.lineBreak; }
@@ -76,18 +81,21 @@ struct Line
 QList<Line> splitLines(const QByteArray &content)
 {
     QList<Line> lines;
-    const QByteArrayView all(content);
+    // A byte-order mark belongs to the file, not to its first line.
+    QByteArrayView all(content);
+    if (all.startsWith("\xEF\xBB\xBF"))
+        all = all.sliced(3);
     qsizetype start = 0;
     for (qsizetype i = 0; i < all.size(); ++i) {
         if (all[i] != '\r' && all[i] != '\n')
             continue;
         const qsizetype breakLength = (all[i] == '\r' && i + 1 < all.size() && all[i + 1] == '\n') ? 2 : 1;
-        lines.append({all.sliced(start, i - start), all.sliced(i, breakLength)});
+        lines.append({ all.sliced(start, i - start), all.sliced(i, breakLength) });
         i += breakLength - 1;
         start = i + 1;
     }
     if (start < all.size())
-        lines.append({all.sliced(start), QByteArrayView()});
+        lines.append({ all.sliced(start), QByteArrayView() });
     return lines;
 }
 
@@ -103,7 +111,7 @@ QString checkLines(const QByteArray &before, const QByteArray &after)
         ++prefix;
     qsizetype suffix = 0;
     while (suffix < oldLines.size() - prefix && suffix < newLines.size() - prefix
-           && oldLines[oldLines.size() - 1 - suffix] == newLines[newLines.size() - 1 - suffix])
+        && oldLines[oldLines.size() - 1 - suffix] == newLines[newLines.size() - 1 - suffix])
         ++suffix;
     const qsizetype removed = oldLines.size() - prefix - suffix;
     const qsizetype added = newLines.size() - prefix - suffix;
@@ -154,17 +162,17 @@ public:
     }
 
 private:
-    QRandomGenerator m_rng{Seed};
+    QRandomGenerator m_rng { Seed };
 };
 
 QString checkOne(const QByteArray &content, const QString &section, const QString &key, const QString &value,
-                 const QString &probeSection, const QString &probeKey)
+    const QString &probeSection, const QString &probeKey)
 {
     const QString read = ProfileFile::readString(content, section, key, Default);
     if (read != Default && read.size() > ProfileFile::MaxValueLength)
         return QStringLiteral("value longer than 2047");
     QStringList values;
-    ProfileFile::readSection(content, section, {key, probeKey}, values);
+    ProfileFile::readSection(content, section, { key, probeKey }, values);
     if ((values[0].isNull() ? Default : values[0]) != read)
         return QStringLiteral("readSection and readString disagree");
 

@@ -31,7 +31,8 @@ void tst_TextCodec::decode_data()
         << QByteArrayLiteral("\xC3\xA9 and \xE9") << QStringLiteral("Ã© and é");
     QTest::newRow("utf8-cut-at-end") << QByteArrayLiteral("abc\xC3") << QStringLiteral("abcÃ");
     QTest::newRow("utf8-overlong") << QByteArrayLiteral("\xC0\xAF") << QStringLiteral("À¯");
-    QTest::newRow("utf8-surrogate-encoded") << QByteArrayLiteral("\xED\xA0\x80") << QStringLiteral("í\u00A0€");
+    QTest::newRow("utf8-surrogate-encoded")
+        << QByteArrayLiteral("\xED\xA0\x80") << QStringLiteral("í\u00A0€");
     QTest::newRow("cp1252-unassigned-byte") << QByteArrayLiteral("a\x81z") << QStringLiteral("a\u0081z");
     QTest::newRow("nul-bytes") << QByteArrayLiteral("a\0b") << QString::fromLatin1("a\0b", 3);
 }
