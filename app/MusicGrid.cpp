@@ -81,6 +81,17 @@ void TMusicGrid::currentChanged(const QModelIndex &current, const QModelIndex &p
     }
 }
 
+QModelIndex TMusicGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    // Whole rows are selected, so Home and End go to the first and last song.
+    const int rows = model()->rowCount();
+    if (rows > 0 && cursorAction == MoveHome)
+        return model()->index(0, currentIndex().isValid() ? currentIndex().column() : 0);
+    if (rows > 0 && cursorAction == MoveEnd)
+        return model()->index(rows - 1, currentIndex().isValid() ? currentIndex().column() : 0);
+    return QTableView::moveCursor(cursorAction, modifiers);
+}
+
 void TMusicGrid::mousePressEvent(QMouseEvent *event)
 {
     // The right button acts on the selected row and does not move it.

@@ -305,6 +305,7 @@ void TfrmMain::RefreshList(bool full)
             cbxArtist->addItems(m_catalogue.artistList());
             bxlTime->setCaption(m_catalogue.timeCaption());
             bxlSize->setCaption(m_catalogue.sizeCaption());
+            ShowHint(); // the number of songs in the status bar
         }
     }
     m_scanning = false;

@@ -71,15 +71,21 @@ QChar LyricsMark(const QString &lyricsValue);
 GridValues ReadGridValues(const QByteArray &content);
 // Grid values of the file at infoPath; a missing file gives the defaults.
 GridValues ReadSongInfo(const QByteArray &infoPath);
+// The eight values of section Info, each "" when missing.
 Details LoadInfo(const QByteArray &infoPath);
 
-// The lyric lines of a file: the lines after the marker line (the line whose
-// key is exactly "Lyrics"), with leading empty and separator lines dropped.
+// The lyric lines of a file: the lines after the first marker line (the line
+// whose key, the text before "=" without blanks, is exactly "Lyrics"), with
+// leading empty and separator lines dropped. A value that merely contains the
+// word ("AlbumName = Lyrics of Love") starts nothing. Decoded as UTF-8 when
+// valid, else Windows-1252.
 QStringList ReadLyrics(const QByteArray &content);
 
 // The marker line the lyrics text calls for, or "" for none.
 QString LyricMarkerLine(const QString &lyricsText);
-// The whole file in its written layout, CR LF line ends, UTF-8.
+// The whole file in its written layout, UTF-8; every line ends in CR LF, the
+// last one too. Lyric lines lose their trailing characters 0 to 32; a line
+// break inside a field value becomes a blank, so no field can add lines.
 QByteArray ComposeFile(
     const QString &usageCount, const Details &fields, const QString &lyricsText, const QDate &date);
 // Replaces the file whole (atomically); throws EQLXError on failure.
@@ -87,9 +93,10 @@ void WriteSongInfo(const QByteArray &infoPath, const QString &usageCount, const 
     const QString &lyricsText, const QDate &date);
 
 // Counts one play: UsageCount n -> n + 1, Playtime "??:??" when empty; only
-// those lines change. Returns the new count as text. Throws EQLXError with
-// "'x' is not a valid integer value" (nothing written) or "Unable to write
-// to <path>".
+// those lines change, both in one atomic replacement, and a missing file is
+// created. Returns the new count as text. Throws EQLXError with "'x' is not a
+// valid integer value" (nothing written; also for a count of 2147483647,
+// whose successor would not fit) or "Unable to write to <path>".
 QString CountPlay(const QByteArray &infoPath);
 
 } // namespace SongInfo

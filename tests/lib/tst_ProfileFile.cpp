@@ -49,7 +49,6 @@ private Q_SLOTS:
     void iniWriteStringChangesOneLine();
     void iniWriteStringRefused_data();
     void iniWriteStringRefused();
-    void libraryVersion();
 
 private:
     QTemporaryDir m_dir;
@@ -534,11 +533,6 @@ void tst_ProfileFile::iniWriteStringRefused()
         QCOMPARE(readBytes(path), before);
     else
         QVERIFY(!TestSupport::exists(QFile::encodeName(path)));
-}
-
-void tst_ProfileFile::libraryVersion()
-{
-    QCOMPARE(LibraryVersion(), QStringLiteral("5.1.00 31-01-2002"));
 }
 
 QTEST_GUILESS_MAIN(tst_ProfileFile)

@@ -1,0 +1,424 @@
+// The main window on the offscreen platform: its designed layout, settings
+// read at creation and written at close, activation counted only between
+// our own windows, the error box, scans that do not run inside each other,
+// the status bar and the colours of marked rows.
+
+#include "MusicGrid.h"
+#include "QLXApplication.h"
+#include "StatusBar.h"
+#include "TestSupport.h"
+#include "UDSCMain.h"
+#include "UQLXStd.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <sys/stat.h>
+
+using TestSupport::readBytes;
+using TestSupport::writeBytes;
+
+namespace {
+
+// Answers the next error boxes with OK and keeps their texts.
+class BoxWatcher : public QObject
+{
+public:
+    BoxWatcher()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                texts << box->windowTitle() + QStringLiteral(" | ") + box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        m_timer.start(10);
+    }
+    QStringList texts;
+
+private:
+    QTimer m_timer;
+};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void layout_data();
+    void layout();
+    void captionAndHeaders();
+    void firstRunPositionAndSettings();
+    void badTopShownOnceNothingLost();
+    void readOnlySettingsAtClose();
+    void errorText_data();
+    void errorText();
+    void activationBetweenOwnWindowsOnly();
+    void scanRequestedDuringScanRunsAfterIt();
+    void closeDuringScanWaits();
+    void statusBarFollowsSelection();
+    void statusBarEmptyGrid();
+    void statusBarShowsHintUnderMouse();
+    void rowColours_data();
+    void rowColours();
+
+private:
+    QString settingsPath() const { return m_dir->filePath(QStringLiteral("discora.INI")); }
+    QString music() const { return m_dir->filePath(QStringLiteral("music")); }
+    void addSongs(const QStringList &names);
+    std::unique_ptr<TfrmMain> openWindow();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestMainWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir().mkdir(music()));
+}
+
+void TestMainWindow::cleanup()
+{
+    m_dir.reset();
+}
+
+void TestMainWindow::addSongs(const QStringList &names)
+{
+    for (const QString &name : names)
+        writeBytes(music() + QLatin1Char('/') + name, QByteArray(1000, '\0'));
+    writeBytes(settingsPath(), "[MP3]\r\nDirectory=" + music().toUtf8() + "\r\n");
+}
+
+std::unique_ptr<TfrmMain> TestMainWindow::openWindow()
+{
+    auto window = std::make_unique<TfrmMain>(settingsPath());
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get()))
+        qWarning("main window did not become active");
+    return window;
+}
+
+void TestMainWindow::layout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("rect");
+    QTest::newRow("pnlSpaceBar") << "pnlSpaceBar" << QRect(0, 0, 681, 4);
+    QTest::newRow("tlbButtons") << "tlbButtons" << QRect(0, 4, 681, 31);
+    QTest::newRow("spbExit") << "spbExit" << QRect(9, 2, 88, 24);
+    QTest::newRow("spbRefresh") << "spbRefresh" << QRect(97, 2, 88, 24);
+    QTest::newRow("spbAbout") << "spbAbout" << QRect(185, 2, 88, 24);
+    QTest::newRow("spbPlay") << "spbPlay" << QRect(273, 2, 88, 24);
+    QTest::newRow("spbDetails") << "spbDetails" << QRect(361, 2, 88, 24);
+    QTest::newRow("spbStats") << "spbStats" << QRect(449, 2, 88, 24);
+    QTest::newRow("sgrMusic") << "sgrMusic" << QRect(8, 40, 664, 292);
+    QTest::newRow("edtFind") << "edtFind" << QRect(8, 336, 268, 24);
+    QTest::newRow("bbtFind") << "bbtFind" << QRect(280, 337, 81, 24);
+    QTest::newRow("bxlTime") << "bxlTime" << QRect(422, 336, 60, 24);
+    QTest::newRow("bxlSize") << "bxlSize" << QRect(482, 336, 102, 24);
+    QTest::newRow("cbxArtist") << "cbxArtist" << QRect(8, 362, 269, 24);
+    QTest::newRow("bbtCurrent") << "bbtCurrent" << QRect(281, 363, 80, 24);
+    QTest::newRow("stbStatus") << "stbStatus" << QRect(0, 393, 681, 23);
+}
+
+void TestMainWindow::layout()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, rect);
+    TfrmMain window(settingsPath());
+    auto *control = window.findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), rect);
+    QCOMPARE(window.size(), QSize(681, 416));
+    QCOMPARE(window.minimumSize(), window.maximumSize());
+}
+
+void TestMainWindow::captionAndHeaders()
+{
+    TfrmMain window(settingsPath());
+    QCOMPARE(window.windowTitle(), QStringLiteral("Discora 1.5"));
+    QCOMPARE(TQLXApplication::Title(), QStringLiteral("Discora 1.5"));
+    const QStringList expected = {"Artist", "Title", " Time", " Size", " Year", "Count", "?"};
+    for (int c = 0; c < 7; ++c)
+        QCOMPARE(window.songs().Cells(c, 0), expected[c]);
+    QCOMPARE(window.songs().RowCount(), 20);
+    QCOMPARE(window.sgrMusic->Row(), 19);
+    QCOMPARE(window.bbtFind->text(), QStringLiteral("&Find first"));
+    QVERIFY(!window.bbtFind->isEnabled());
+    QCOMPARE(window.spbRefresh->toolTip(), QStringLiteral("Refresh list and totals."));
+    QVERIFY(window.tmrRefresh->isActive());
+    QCOMPARE(window.tmrRefresh->interval(), 60000);
+    // Tab order: grid, search field, find button, artist list, Current.
+    QWidget *next = window.sgrMusic->nextInFocusChain();
+    while (window.sgrMusic->isAncestorOf(next))
+        next = next->nextInFocusChain();
+    QCOMPARE(next, static_cast<QWidget *>(window.edtFind));
+    QCOMPARE(window.edtFind->nextInFocusChain(), static_cast<QWidget *>(window.bbtFind));
+}
+
+void TestMainWindow::firstRunPositionAndSettings()
+{
+    {
+        auto window = openWindow();
+        QCOMPARE(window->pos(), QPoint(309, 112));
+        QCOMPARE(window->settings().Directory, QCoreApplication::applicationDirPath());
+        window->move(50, 60);
+        QVERIFY(window->close());
+    }
+    const QByteArray program = QCoreApplication::applicationDirPath().toUtf8();
+    QCOMPARE(readBytes(settingsPath()), "[Coordinates]\r\nTop=60\r\nLeft=50\r\n[MP3]\r\nDirectory=" + program
+                                            + "\r\nINI_Directory=" + program + "\r\n");
+}
+
+void TestMainWindow::badTopShownOnceNothingLost()
+{
+    writeBytes(settingsPath(), "[Coordinates]\r\nTop=abc\r\nLeft=20\r\n[MP3]\r\nDirectory=" + music().toUtf8()
+                                   + "/\r\nINI_Directory=/somewhere/info\r\n");
+    BoxWatcher boxes;
+    {
+        auto window = openWindow();
+        QTRY_COMPARE(boxes.texts.size(), 1);
+        QCOMPARE(boxes.texts[0], QStringLiteral("Discora 1.5 | 'abc' is not a valid integer value."));
+        QCOMPARE(window->pos(), QPoint(20, 112));
+        QCOMPARE(window->settings().Directory, music());
+        QVERIFY(window->close());
+    }
+    QTest::qWait(50);
+    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(readBytes(settingsPath()), "[Coordinates]\r\nTop=112\r\nLeft=20\r\n[MP3]\r\nDirectory=" + music().toUtf8()
+                                            + "\r\nINI_Directory=/somewhere/info\r\n");
+}
+
+void TestMainWindow::readOnlySettingsAtClose()
+{
+    const QByteArray before = "[MP3]\r\nDirectory=" + music().toUtf8() + "\r\n";
+    writeBytes(settingsPath(), before);
+    QVERIFY(::chmod(QFile::encodeName(settingsPath()).constData(), 0444) == 0);
+    BoxWatcher boxes;
+    auto window = openWindow();
+    window->move(10, 10);
+    QVERIFY(window->close());
+    QVERIFY(!window->isVisible());
+    QCOMPARE(boxes.texts, QStringList({QStringLiteral("Discora 1.5 | Unable to write to %1.").arg(settingsPath())}));
+    QCOMPARE(readBytes(settingsPath()), before);
+}
+
+void TestMainWindow::errorText_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("adds-full-stop") << "'x' is not a valid integer value" << "'x' is not a valid integer value.";
+    QTest::newRow("keeps-full-stop") << "'1-1-99' is not a valid date." << "'1-1-99' is not a valid date.";
+    QTest::newRow("path-with-dot") << "Unable to write to /a/b.INI" << "Unable to write to /a/b.INI.";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestMainWindow::errorText()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, text);
+    QCOMPARE(TQLXApplication::ErrorText(message), text);
+}
+
+void TestMainWindow::activationBetweenOwnWindowsOnly()
+{
+    addSongs({"A-One.mp3"});
+    auto window = openWindow();
+    QTRY_COMPARE(window->activations(), 1);
+    QCOMPARE(window->deactivations(), 0);
+    QVERIFY(window->tmrRefresh->isActive());
+
+    // A modal dialog of ours: one deactivation as it opens, one activation
+    // as it closes, and the timer off in between.
+    bool timerWhileOpen = true;
+    int deactivationsWhileOpen = -1;
+    QTimer::singleShot(50, this, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        timerWhileOpen = window->tmrRefresh->isActive();
+        deactivationsWhileOpen = window->deactivations();
+        dialog->accept();
+    });
+    QDialog dialog(window.get());
+    dialog.exec();
+    // A window manager gives the focus back to the main window; the
+    // offscreen platform leaves that to us.
+    window->activateWindow();
+    QTRY_COMPARE(window->activations(), 2);
+    QCOMPARE(deactivationsWhileOpen, 1);
+    QVERIFY(!timerWhileOpen);
+    QCOMPARE(window->deactivations(), 1);
+    QVERIFY(window->tmrRefresh->isActive());
+
+    // Another program takes the focus and gives it back: neither counts,
+    // and the timer keeps running.
+    QApplication::setActiveWindow(nullptr);
+    QVERIFY(window->tmrRefresh->isActive());
+    QApplication::setActiveWindow(window.get());
+    QTest::qWait(20);
+    QCOMPARE(window->activations(), 2);
+    QCOMPARE(window->deactivations(), 1);
+    QVERIFY(window->tmrRefresh->isActive());
+}
+
+void TestMainWindow::scanRequestedDuringScanRunsAfterIt()
+{
+    QStringList names;
+    for (int i = 0; i < 25; ++i)
+        names << QStringLiteral("Band-Song %1.mp3").arg(i, 2, 10, QLatin1Char('0'));
+    addSongs(names);
+    auto window = openWindow();
+    QTRY_COMPARE(window->songs().RowCount(), 26);
+
+    // A click handled while the scan yields asks for a full scan: it must not
+    // run on the list the running scan is working on, but after it.
+    bool scanningAtClick = false;
+    int rowsAtClick = -1;
+    QTimer::singleShot(0, window.get(), [&] {
+        scanningAtClick = window->isScanning();
+        writeBytes(music() + QStringLiteral("/Band-Song 99.mp3"), "x");
+        window->ButtonsClick(window->spbRefresh);
+        rowsAtClick = window->songs().RowCount();
+    });
+    window->RefreshList(true);
+    QVERIFY(scanningAtClick);
+    QCOMPARE(rowsAtClick, 26);
+    QCOMPARE(window->songs().RowCount(), 27);
+    QCOMPARE(window->songs().Cells(1, 26), QStringLiteral("Song 99"));
+    QVERIFY(!window->isScanning());
+}
+
+void TestMainWindow::closeDuringScanWaits()
+{
+    QStringList names;
+    for (int i = 0; i < 25; ++i)
+        names << QStringLiteral("Band-Song %1.mp3").arg(i, 2, 10, QLatin1Char('0'));
+    addSongs(names);
+    auto window = openWindow();
+    QTRY_COMPARE(window->songs().RowCount(), 26);
+    bool closedInside = true;
+    QTimer::singleShot(0, window.get(), [&] { closedInside = window->close(); });
+    window->RefreshList(true);
+    QVERIFY(!closedInside);
+    QCOMPARE(window->songs().Cells(1, 25), QStringLiteral("Song 24"));
+    QTRY_VERIFY(!window->isVisible());
+    QVERIFY(readBytes(settingsPath()).contains("[Coordinates]"));
+}
+
+void TestMainWindow::statusBarFollowsSelection()
+{
+    addSongs({"Merel-Lantern.mp3", "Zandor-Daylight.mp3", "Zandor-Harbour.mp3", "Zandor-Quiet.mp3"});
+    auto window = openWindow();
+    QLabel *panel0 = window->stbStatus->Panels[0];
+    QLabel *panel1 = window->stbStatus->Panels[1];
+    QTRY_COMPARE(panel1->text(), QStringLiteral("1 / 4"));
+    QCOMPARE(panel0->text(), QStringLiteral(" Merel - Lantern"));
+
+    window->sgrMusic->setFocus();
+    QTest::keyClick(window->sgrMusic, Qt::Key_Down);
+    QCOMPARE(panel0->text(), QStringLiteral(" Zandor - Daylight"));
+    QCOMPARE(panel1->text(), QStringLiteral("2 / 4"));
+    QTest::keyClick(window->sgrMusic, Qt::Key_End);
+    QCOMPARE(panel1->text(), QStringLiteral("4 / 4"));
+    QTest::keyClick(window->sgrMusic, Qt::Key_Home);
+    QCOMPARE(panel0->text(), QStringLiteral(" Merel - Lantern"));
+    QTest::keyClick(window->sgrMusic, Qt::Key_PageDown);
+    QCOMPARE(panel0->text(), QStringLiteral(" Zandor - Quiet"));
+    QCOMPARE(panel1->text(), QStringLiteral("4 / 4"));
+
+    // A click on a row inside the artist's run takes the artist from the
+    // group's first row.
+    const QRect cell = window->sgrMusic->visualRect(window->songs().index(2, 1));
+    QTest::mouseClick(window->sgrMusic->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(window->sgrMusic->Row(), 3);
+    QCOMPARE(panel0->text(), QStringLiteral(" Zandor - Harbour"));
+    QCOMPARE(panel1->text(), QStringLiteral("3 / 4"));
+    QCOMPARE(window->sgrMusic->Hint, QStringLiteral("|Zandor - Harbour"));
+}
+
+void TestMainWindow::statusBarEmptyGrid()
+{
+    addSongs({});
+    auto window = openWindow();
+    QTRY_COMPARE(window->songs().RowCount(), 1);
+    QCOMPARE(window->stbStatus->Panels[1]->text().section(QStringLiteral(" / "), 1), QStringLiteral("0"));
+    QCOMPARE(window->bxlTime->Caption(), QStringLiteral("00:00 hr"));
+    QCOMPARE(window->bxlSize->Caption(), QStringLiteral("    0.0 MB"));
+    QCOMPARE(window->cbxArtist->count(), 0);
+}
+
+void TestMainWindow::statusBarShowsHintUnderMouse()
+{
+    addSongs({"Zandor-Daylight.mp3"});
+    auto window = openWindow();
+    QLabel *panel0 = window->stbStatus->Panels[0];
+    QTRY_COMPARE(panel0->text(), QStringLiteral(" Zandor - Daylight"));
+    QTest::mouseMove(window->spbRefresh);
+    QTRY_COMPARE(panel0->text(), QStringLiteral(" Refresh list and totals."));
+    QTest::mouseMove(window.get(), QPoint(600, 350));
+    QTRY_COMPARE(panel0->text(), QStringLiteral(" Zandor - Daylight"));
+}
+
+void TestMainWindow::rowColours_data()
+{
+    QTest::addColumn<bool>("played");
+    QTest::addColumn<bool>("playing");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QColor>("text");
+    const QColor silver(192, 192, 192), red(255, 0, 0);
+    QTest::newRow("plain") << false << false << false << QColor(Qt::black);
+    QTest::newRow("played") << true << false << false << silver;
+    QTest::newRow("playing") << false << true << false << red;
+    QTest::newRow("played-and-playing") << true << true << false << red;
+    QTest::newRow("selected-played") << true << false << true << silver;
+}
+
+void TestMainWindow::rowColours()
+{
+    QFETCH(bool, played);
+    QFETCH(bool, playing);
+    QFETCH(bool, selected);
+    QFETCH(QColor, text);
+    addSongs({"Aa-First.mp3", "Bb-Second.mp3"});
+    auto window = openWindow();
+    QTRY_COMPARE(window->songs().RowCount(), 3);
+    TSongList &songs = window->songs();
+    songs.setCellNow(1, 2, QStringLiteral("WWWWWWWW"));
+    if (played)
+        window->catalogue().playedList().add(QStringLiteral("wwwwwwww"));
+    if (playing)
+        songs.setCellNow(3, 2, QStringLiteral("Lock"));
+    window->sgrMusic->setRow(selected ? 2 : 1);
+    QPalette palette = window->sgrMusic->palette();
+    palette.setColor(QPalette::Text, Qt::black);
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Highlight, QColor(0, 0, 128));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    window->sgrMusic->setPalette(palette);
+
+    const QRect cell = window->sgrMusic->visualRect(songs.index(1, 1));
+    const QImage image = window->sgrMusic->viewport()->grab(cell).toImage();
+    const QColor background = selected ? QColor(0, 0, 128) : QColor(Qt::white);
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            colours.insert(image.pixelColor(x, y).rgb());
+    QVERIFY2(colours.contains(text.rgb()), "the title's text colour is not in the cell");
+    QVERIFY(colours.contains(background.rgb()));
+    for (const QColor other : {QColor(192, 192, 192), QColor(255, 0, 0), QColor(Qt::black)})
+        if (other != text)
+            QVERIFY2(!colours.contains(other.rgb()), qPrintable(other.name()));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_UDSCMain.moc"
