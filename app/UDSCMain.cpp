@@ -348,6 +348,10 @@ void TfrmMain::MusicSelectCell(int /*col*/, int row)
         sgrMusic->Hint = QStringLiteral("|") + artist + QStringLiteral(" - ")
                          + m_songs.Cells(TSongList::ColTitle, row);
         sgrMusic->setStatusTip(sgrMusic->Hint.mid(1));
+        // With the mouse resting on the grid, its hint is the application's
+        // hint: keep that one current too, or the status bar shows the old song.
+        if (sgrMusic->underMouse())
+            m_applicationHint = sgrMusic->statusTip();
     }
     ShowHint();
     stbStatus->Panels[1]->setText(QStringLiteral("%1 / %2").arg(row).arg(m_songs.RowCount() - 1));

@@ -78,6 +78,39 @@ def accessible_cells(app_name, timeout):
     return wait_for(find, timeout, 0.5)
 
 
+def accessible_names(app_name):
+    """Every (role, name) pair of the application's accessible tree."""
+    try:
+        import pyatspi
+    except ImportError:
+        return []
+    found = []
+    desktop = pyatspi.Registry.getDesktop(0)
+    for app in desktop:
+        if app is None or app_name not in (app.name or ""):
+            continue
+        stack = [app]
+        while stack:
+            node = stack.pop()
+            try:
+                found.append((node.getRoleName(), node.name or ""))
+                if node.getRole() != pyatspi.ROLE_TABLE:
+                    stack.extend(node[i] for i in range(node.childCount))
+            except Exception:
+                continue
+    return found
+
+
+def red_pixels(wid, work):
+    """How many pure red pixels a screenshot of the window holds."""
+    shot = os.path.join(work, "window.png")
+    subprocess.run(["import", "-window", wid, shot], check=True)
+    out = subprocess.run(["convert", shot, "-fill", "black", "+opaque", "#FF0000", "-fill", "white",
+                          "-opaque", "#FF0000", "-format", "%[fx:mean*w*h]", "info:"],
+                         capture_output=True, text=True, check=True).stdout
+    return int(float(out.strip() or 0))
+
+
 def main():
     binary, make_demo = sys.argv[1], sys.argv[2]
     work = tempfile.mkdtemp(prefix="discora-e2e-")
@@ -133,6 +166,18 @@ def main():
                   "the playing song shows 'Lock' and its count went from 3 to 4: %r" % daylight)
             untitled = next((r for r in cells if r[1] == ""), None)
             check(untitled is not None and untitled[2] == "No INI", "a song without '-' and without INI: %r" % untitled)
+
+        names = accessible_names("Discora")
+        texts = {n for _, n in names}
+        check(" Aurora Bay - Tidal" in texts and "1 / 12" in texts,
+              "the status bar's panels are readable: the selected song and its position: %r" % sorted(t for t in texts if "/" in t or t.startswith(" ")))
+        check(any(n.endswith(" hr") for n in texts) and any(n.endswith(" MB") for n in texts),
+              "the totals under the grid are readable")
+        for caption in ("Exit", "Refresh", "About...", "Play", "Details...", "Statistics", "Find first", "Current"):
+            check(any(n.replace("&", "") == caption for n in texts), "button %r is readable" % caption)
+
+        reds = red_pixels(wid, work)
+        check(reds > 50, "the playing row is drawn in red (%d red pixels)" % reds)
 
         info = read_ini(os.path.join(music, "Zandor-Daylight.INI"))
         check(b"UsageCount = 4\r\n" in info and b"Writer     = A. Zandor\r\n" in info,
