@@ -164,6 +164,11 @@ void TfrmMain::createControls()
     tmrRefresh->setInterval(60000);
     connect(tmrRefresh, &QTimer::timeout, this, &TfrmMain::RefreshTimer);
 
+    // Tooltips stay visible for five seconds.
+    for (QWidget *child : findChildren<QWidget *>())
+        if (!child->toolTip().isEmpty())
+            child->setToolTipDuration(5000);
+
     QWidget::setTabOrder(sgrMusic, edtFind);
     QWidget::setTabOrder(edtFind, bbtFind);
     QWidget::setTabOrder(bbtFind, cbxArtist);

@@ -1,6 +1,6 @@
 #include "FileList.h"
 
-#include <QStringDecoder>
+#include <QString>
 
 #include <algorithm>
 #include <cstring>
@@ -13,9 +13,24 @@ namespace {
 
 struct SortEntry
 {
-    QString key; // case-folded display name
+    QByteArray key; // the name case-folded, as UTF-8
     QByteArray raw;
 };
+
+// A key whose byte order is the order of the case-folded names: plain ASCII
+// names (nearly all) are folded byte by byte, others through QString. UTF-8
+// keeps code point order, so both kinds compare correctly with each other.
+QByteArray sortKey(const char *name, size_t length)
+{
+    QByteArray key(name, qsizetype(length));
+    for (char &c : key) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return QString::fromUtf8(name, qsizetype(length)).toCaseFolded().toUtf8();
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + 32);
+    }
+    return key;
+}
 
 bool isRegularEntry(int dirFd, const dirent *entry)
 {
@@ -51,13 +66,12 @@ bool TFileList::reread(const QByteArray &folder)
             const size_t length = std::strlen(entry->d_name);
             if (!matchesMask(entry->d_name, length) || !isRegularEntry(dirFd, entry))
                 continue;
-            QByteArray raw(entry->d_name, qsizetype(length));
-            entries.push_back({QString::fromUtf8(raw).toCaseFolded(), std::move(raw)});
+            entries.push_back({sortKey(entry->d_name, length), QByteArray(entry->d_name, qsizetype(length))});
         }
         ::closedir(dir);
     }
     std::sort(entries.begin(), entries.end(), [](const SortEntry &a, const SortEntry &b) {
-        const int c = QStringView(a.key).compare(QStringView(b.key));
+        const int c = a.key.compare(b.key);
         return c != 0 ? c < 0 : a.raw < b.raw;
     });
 
