@@ -204,6 +204,10 @@ bool readOpenFile(int fd, QByteArray &bytes)
         if (n == 0)
             break;
         done += n;
+        // A regular file that gave all its bytes is done: spare the read
+        // that would only report its end.
+        if (done == qsizetype(st.st_size) && done < bytes.size())
+            break;
     }
     bytes.resize(done);
     return true;
@@ -248,6 +252,19 @@ bool ReadWholeFile(const QByteArray &nativePath, QByteArray &bytes)
     ::close(fd);
     if (!ok)
         bytes.clear();
+    return ok;
+}
+
+bool ReadWholeFileAt(int dirFd, const char *name, QByteArray &bytes)
+{
+    bytes.resize(0);
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    const bool ok = readOpenFile(fd, bytes);
+    ::close(fd);
+    if (!ok)
+        bytes.resize(0);
     return ok;
 }
 

@@ -15,6 +15,9 @@ void WriteFileAtomic(const QByteArray &nativePath, const QByteArray &bytes);
 // Reads the whole file; false when it cannot be opened or read, or is not a
 // regular file (a FIFO or device is never read).
 bool ReadWholeFile(const QByteArray &nativePath, QByteArray &bytes);
+// The same for name inside the folder open as dirFd; bytes keeps its
+// capacity, so a caller that reads many small files reuses one buffer.
+bool ReadWholeFileAt(int dirFd, const char *name, QByteArray &bytes);
 // Reads a file that is about to be changed: a missing file gives empty bytes
 // and true; false when the file exists but cannot be read, so that a
 // read-modify-write never replaces a file it could not read.

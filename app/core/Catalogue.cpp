@@ -65,16 +65,20 @@ class TCatalogue::Prefetch
 {
 public:
     static constexpr int Chunk = 256;
+    static constexpr size_t Threads = 8;
 
-    Prefetch(const TCatalogue &catalogue, int first, int count, int dirFd, const OpenFileSet &held)
-        : m_catalogue(catalogue), m_first(first), m_count(count), m_dirFd(dirFd), m_held(held),
+    Prefetch(const TCatalogue &catalogue, int first, int count, int dirFd, int infoDirFd, const OpenFileSet &held)
+        : m_catalogue(catalogue), m_first(first), m_count(count), m_dirFd(dirFd), m_infoDirFd(infoDirFd),
+          m_held(held),
           m_rows(size_t(std::max(count - first, 0))),
           m_chunkDone(size_t((std::max(count - first, 0) + Chunk - 1) / Chunk))
     {
         if (m_rows.empty())
             return;
-        const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-        for (unsigned t = 0; t < threads; ++t)
+        // More threads than cores: on a cold cache they wait for the disk
+        // most of the time, and more requests in flight finish sooner.
+        const size_t threads = std::min<size_t>(Threads, m_chunkDone.size());
+        for (size_t t = 0; t < threads; ++t)
             m_threads.emplace_back([this] { work(); });
     }
     ~Prefetch()
@@ -95,6 +99,7 @@ public:
 private:
     void work()
     {
+        QByteArray buffer;
         for (;;) {
             const size_t chunk = m_nextChunk.fetch_add(1);
             if (chunk >= m_chunkDone.size() || m_stop)
@@ -103,7 +108,7 @@ private:
             for (size_t k = chunk * Chunk; k < end && !m_stop; ++k) {
                 const int i = m_first + int(k);
                 RowInfo &row = m_rows[k];
-                row.values = SongInfo::ReadSongInfo(m_catalogue.infoPathOf(i));
+                row.values = m_catalogue.readInfo(m_infoDirFd, i, buffer);
                 row.size = probe(m_dirFd, m_catalogue.m_files.rawName(i), m_held);
             }
             m_chunkDone[chunk].store(true, std::memory_order_release);
@@ -115,6 +120,7 @@ private:
     const int m_first;
     const int m_count;
     const int m_dirFd;
+    const int m_infoDirFd;
     const OpenFileSet &m_held;
     std::vector<RowInfo> m_rows;
     std::vector<std::atomic<bool>> m_chunkDone;
@@ -140,16 +146,23 @@ QByteArray TCatalogue::infoPathOf(int i) const
     return m_locator.locate(m_files.rawName(i));
 }
 
+SongInfo::GridValues TCatalogue::readInfo(int infoDirFd, int i, QByteArray &buffer) const
+{
+    return SongInfo::ReadSongInfoAt(infoDirFd, m_locator.locateName(m_files.rawName(i)), buffer);
+}
+
 QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
 {
     QStringList errors;
     if (full) {
         m_totalTime = 0;
         m_totalSize = 0;
-        m_files.reread(m_musicFolder);
         m_artists.clear();
+        // The two folders are listed side by side.
         m_locator = SongInfo::Locator(m_infoFolder);
-        m_locator.index();
+        std::thread indexer([this] { m_locator.index(); });
+        m_files.reread(m_musicFolder);
+        indexer.join();
     }
     const int count = m_files.count();
     m_grid.setRowCount(count + 1);
@@ -160,9 +173,11 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
 
     const OpenFileSet held = OpenFileSet::sweep();
     const DirFd dir(m_musicFolder);
+    const DirFd infoDir(full ? m_infoFolder : QByteArray());
     std::unique_ptr<Prefetch> prefetch;
     if (full && count > EarlyRows)
-        prefetch = std::make_unique<Prefetch>(*this, EarlyRows, count, dir.get(), held);
+        prefetch = std::make_unique<Prefetch>(*this, EarlyRows, count, dir.get(), infoDir.get(), held);
+    QByteArray buffer;
 
     QString previousArtist;
     int firstChanged = count + 1;
@@ -193,7 +208,7 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
             if (prefetch && i >= EarlyRows) {
                 info = &prefetch->take(i);
             } else {
-                now.values = SongInfo::ReadSongInfo(infoPathOf(i));
+                now.values = readInfo(infoDir.get(), i, buffer);
                 now.size = probe(dir.get(), raw, held);
             }
             m_grid.setCell(TSongList::ColTime, r, CellText::TimeCell(info->values.playTime));

@@ -66,6 +66,7 @@ private:
     class Prefetch;
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
+    SongInfo::GridValues readInfo(int infoDirFd, int i, QByteArray &buffer) const;
 
     TSongList &m_grid;
     TFileList m_files;

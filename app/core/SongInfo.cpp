@@ -181,15 +181,20 @@ void Locator::index()
     ::closedir(dir);
 }
 
-QByteArray Locator::locate(const QByteArray &mp3Name) const
+QByteArray Locator::locateName(const QByteArray &mp3Name) const
 {
     const QByteArray name = InfoFileName(mp3Name);
     if (m_indexed && !m_names.contains(name)) {
         const auto it = m_byFoldedName.constFind(foldCase(name));
         if (it != m_byFoldedName.cend())
-            return withSlash(m_folder) + it.value();
+            return it.value();
     }
-    return withSlash(m_folder) + name;
+    return name;
+}
+
+QByteArray Locator::locate(const QByteArray &mp3Name) const
+{
+    return withSlash(m_folder) + locateName(mp3Name);
 }
 
 QByteArray LocateInfoFile(const QByteArray &infoFolder, const QByteArray &mp3Name)
@@ -232,6 +237,12 @@ GridValues ReadSongInfo(const QByteArray &infoPath)
     QByteArray content;
     ReadWholeFile(infoPath, content);
     return ReadGridValues(content);
+}
+
+GridValues ReadSongInfoAt(int infoDirFd, const QByteArray &name, QByteArray &buffer)
+{
+    ReadWholeFileAt(infoDirFd, name.constData(), buffer);
+    return ReadGridValues(buffer);
 }
 
 Details LoadInfo(const QByteArray &infoPath)

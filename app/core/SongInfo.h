@@ -53,6 +53,8 @@ public:
     // Path of the song's information file: existing (exact, then any case)
     // or the ".INI" name to create.
     QByteArray locate(const QByteArray &mp3Name) const;
+    // The same without the folder: the name inside the info folder.
+    QByteArray locateName(const QByteArray &mp3Name) const;
 
 private:
     QByteArray m_folder;
@@ -71,6 +73,9 @@ QChar LyricsMark(const QString &lyricsValue);
 GridValues ReadGridValues(const QByteArray &content);
 // Grid values of the file at infoPath; a missing file gives the defaults.
 GridValues ReadSongInfo(const QByteArray &infoPath);
+// The same for the file name inside the folder open as infoDirFd, reading
+// through buffer (a scan reads many files and reuses one buffer per thread).
+GridValues ReadSongInfoAt(int infoDirFd, const QByteArray &name, QByteArray &buffer);
 // The eight values of section Info, each "" when missing.
 Details LoadInfo(const QByteArray &infoPath);
 
