@@ -77,6 +77,8 @@ private:
     QString music() const { return m_dir->filePath(QStringLiteral("music")); }
     void addSongs(const QStringList &names);
     std::unique_ptr<TfrmMain> openWindow();
+    // More songs than the scan shows before it yields.
+    std::unique_ptr<TfrmMain> openWindowWith25Songs();
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
@@ -106,6 +108,18 @@ std::unique_ptr<TfrmMain> TestMainWindow::openWindow()
     window->activateWindow();
     if (!QTest::qWaitForWindowActive(window.get()))
         qWarning("main window did not become active");
+    return window;
+}
+
+std::unique_ptr<TfrmMain> TestMainWindow::openWindowWith25Songs()
+{
+    QStringList names;
+    for (int i = 0; i < 25; ++i)
+        names << QStringLiteral("Band-Song %1.mp3").arg(i, 2, 10, QLatin1Char('0'));
+    addSongs(names);
+    auto window = openWindow();
+    if (!QTest::qWaitFor([&] { return window->songs().RowCount() == 26; }))
+        qWarning("the first scan did not list the 25 songs");
     return window;
 }
 
@@ -273,12 +287,7 @@ void TestMainWindow::activationBetweenOwnWindowsOnly()
 
 void TestMainWindow::scanRequestedDuringScanRunsAfterIt()
 {
-    QStringList names;
-    for (int i = 0; i < 25; ++i)
-        names << QStringLiteral("Band-Song %1.mp3").arg(i, 2, 10, QLatin1Char('0'));
-    addSongs(names);
-    auto window = openWindow();
-    QTRY_COMPARE(window->songs().RowCount(), 26);
+    auto window = openWindowWith25Songs();
 
     // A click handled while the scan yields asks for a full scan: it must not
     // run on the list the running scan is working on, but after it.
@@ -300,12 +309,7 @@ void TestMainWindow::scanRequestedDuringScanRunsAfterIt()
 
 void TestMainWindow::closeDuringScanWaits()
 {
-    QStringList names;
-    for (int i = 0; i < 25; ++i)
-        names << QStringLiteral("Band-Song %1.mp3").arg(i, 2, 10, QLatin1Char('0'));
-    addSongs(names);
-    auto window = openWindow();
-    QTRY_COMPARE(window->songs().RowCount(), 26);
+    auto window = openWindowWith25Songs();
     bool closedInside = true;
     QTimer::singleShot(0, window.get(), [&] { closedInside = window->close(); });
     window->RefreshList(true);

@@ -361,6 +361,8 @@ void TestCatalogue::selectedFile_data()
     QTest::newRow("upper-ext") << QByteArray("Song-X.MP3");
     QTest::newRow("quotes-dollar") << QByteArray("It's-\"$HOME\".mp3");
     QTest::newRow("newline") << QByteArray("New\nLine-Song.mp3");
+    QTest::newRow("255-bytes") << "A-" + QByteArray(249, 'x') + ".mp3";
+    QTest::newRow("leading-dash-blank") << QByteArray("-  odd $(name) `x`.mp3");
 }
 
 void TestCatalogue::selectedFile()
