@@ -287,9 +287,15 @@ void TfrmMain::RefreshList(bool full)
         m_fullScanPending = m_fullScanPending || full;
         return;
     }
-    m_scanning = true;
     QStringList errors;
     {
+        // Cleared however the scan ends, or no scan would ever run again.
+        struct ScanFlag
+        {
+            bool &flag;
+            explicit ScanFlag(bool &f) : flag(f) { flag = true; }
+            ~ScanFlag() { flag = false; }
+        } scanning(m_scanning);
         TBusyCursor busy;
         TCatalogue::Hooks hooks;
         hooks.yield = [this] {
@@ -313,7 +319,6 @@ void TfrmMain::RefreshList(bool full)
             ShowHint(); // the number of songs in the status bar
         }
     }
-    m_scanning = false;
     showErrors(errors);
     if (m_fullScanPending) {
         m_fullScanPending = false;
