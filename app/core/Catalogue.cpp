@@ -175,8 +175,6 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(full ? m_infoFolder : QByteArray());
     std::unique_ptr<Prefetch> prefetch;
-    if (full && count > EarlyRows)
-        prefetch = std::make_unique<Prefetch>(*this, EarlyRows, count, dir.get(), infoDir.get(), held);
     QByteArray buffer;
 
     QString previousArtist;
@@ -189,6 +187,10 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
             m_grid.rowsChanged(std::min(firstChanged, r), r - 1);
             firstChanged = count + 1;
             lastChanged = 0;
+            // The rest is read ahead on other threads while the first rows
+            // are shown; started only now, so they do not slow those rows.
+            if (full)
+                prefetch = std::make_unique<Prefetch>(*this, EarlyRows, count, dir.get(), infoDir.get(), held);
             if (hooks.yield)
                 hooks.yield();
         }

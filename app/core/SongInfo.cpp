@@ -8,6 +8,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <dirent.h>
 #include <limits>
 #include <sys/stat.h>
@@ -35,31 +36,65 @@ QByteArray withSlash(const QByteArray &folder)
     return (folder.isEmpty() || folder.endsWith('/')) ? folder : folder + '/';
 }
 
-bool isAscii(const QByteArray &bytes)
+// The key two names share when they differ only in letter case. Names that
+// are not valid UTF-8 fold their ASCII letters only.
+QByteArray foldCase(QByteArrayView name)
 {
-    for (const char c : bytes) {
+    QByteArray folded = name.toByteArray();
+    for (char &c : folded) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            const QString text = utf8.decode(name);
+            if (!utf8.hasError())
+                return text.toCaseFolded().toUtf8();
+            return name.toByteArray().toLower();
+        }
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + 32);
+    }
+    return folded;
+}
+
+quint64 hashBytes(QByteArrayView bytes)
+{
+    quint64 h = 1469598103934665603ULL; // FNV-1a
+    for (const char c : bytes)
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    return h;
+}
+
+bool isAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes)
         if (static_cast<unsigned char>(c) >= 0x80)
             return false;
-    }
     return true;
 }
 
-// The key two names share when they differ only in letter case. Names that
-// are not valid UTF-8 fold their ASCII letters only.
-QByteArray foldCase(const QByteArray &name)
+// Hash of the case-folded name, without allocating for plain ASCII names.
+quint64 foldedHash(QByteArrayView name)
 {
-    if (!isAscii(name)) {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString text = utf8.decode(name);
-        if (!utf8.hasError())
-            return text.toCaseFolded().toUtf8();
+    if (!isAscii(name))
+        return hashBytes(foldCase(name));
+    quint64 h = 1469598103934665603ULL;
+    for (char c : name) {
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + 32);
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
     }
-    return name.toLower();
+    return h;
 }
 
-bool hasIniExtension(const QByteArray &name)
+bool sameIgnoringCase(QByteArrayView a, QByteArrayView b)
 {
-    return name.size() > 4 && name.right(4).toLower() == ".ini";
+    if (isAscii(a) && isAscii(b))
+        return a.size() == b.size() && qstrnicmp(a.data(), b.data(), size_t(a.size())) == 0;
+    return foldCase(a) == foldCase(b);
+}
+
+bool hasIniExtension(QByteArrayView name)
+{
+    return name.size() > 4 && qstrnicmp(name.data() + name.size() - 4, ".ini", 4) == 0;
 }
 
 // Lines as a text editor holds them: CR, LF or CR LF end a line, and a break
@@ -158,38 +193,43 @@ Locator::Locator(const QByteArray &infoFolder)
 
 void Locator::index()
 {
-    m_names.clear();
-    m_byFoldedName.clear();
+    m_pool.clear();
+    m_entries.clear();
     m_indexed = true;
     DIR *dir = ::opendir(m_folder.isEmpty() ? "." : m_folder.constData());
     if (!dir)
         return;
     while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
+        const QByteArrayView name(entry->d_name);
         if (entry->d_type == DT_DIR || !hasIniExtension(name))
             continue;
-        m_names.insert(name);
-        // Of several case variants the smallest name wins, whatever order
-        // the folder lists them in.
-        const QByteArray folded = foldCase(name);
-        auto it = m_byFoldedName.find(folded);
-        if (it == m_byFoldedName.end())
-            m_byFoldedName.insert(folded, name);
-        else if (name < it.value())
-            it.value() = name;
+        m_entries.push_back({foldedHash(name), quint32(m_pool.size()), quint32(name.size())});
+        m_pool.insert(m_pool.end(), name.begin(), name.end());
     }
     ::closedir(dir);
+    std::sort(m_entries.begin(), m_entries.end(),
+              [](const Entry &a, const Entry &b) { return a.foldedHash < b.foldedHash; });
 }
 
 QByteArray Locator::locateName(const QByteArray &mp3Name) const
 {
     const QByteArray name = InfoFileName(mp3Name);
-    if (m_indexed && !m_names.contains(name)) {
-        const auto it = m_byFoldedName.constFind(foldCase(name));
-        if (it != m_byFoldedName.cend())
-            return it.value();
+    if (!m_indexed)
+        return name;
+    const quint64 hash = foldedHash(name);
+    auto it = std::lower_bound(m_entries.begin(), m_entries.end(), hash,
+                               [](const Entry &e, quint64 h) { return e.foldedHash < h; });
+    // The exact name wins; of several case variants the smallest name, so
+    // the choice does not depend on the order the folder lists them in.
+    QByteArrayView best;
+    for (; it != m_entries.end() && it->foldedHash == hash; ++it) {
+        const QByteArrayView candidate = nameOf(*it);
+        if (candidate == QByteArrayView(name))
+            return name;
+        if (sameIgnoringCase(candidate, name) && (best.isNull() || candidate < best))
+            best = candidate;
     }
-    return name;
+    return best.isNull() ? name : best.toByteArray();
 }
 
 QByteArray Locator::locate(const QByteArray &mp3Name) const

@@ -11,9 +11,9 @@
 #include <QChar>
 #include <QDate>
 #include <QHash>
-#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 namespace SongInfo
 {
@@ -58,8 +58,18 @@ public:
 
 private:
     QByteArray m_folder;
-    QSet<QByteArray> m_names; // every ".ini" name, as listed
-    QHash<QByteArray, QByteArray> m_byFoldedName; // case-folded name -> real name
+    // Every ".ini" name of the folder, one after another, and for each its
+    // place there under the hash of its case-folded form, sorted by hash:
+    // a folder of 100,000 files is indexed without an allocation per name.
+    struct Entry
+    {
+        quint64 foldedHash;
+        quint32 offset;
+        quint32 length;
+    };
+    QByteArrayView nameOf(const Entry &e) const { return QByteArrayView(m_pool.data() + e.offset, e.length); }
+    std::vector<char> m_pool;
+    std::vector<Entry> m_entries;
     bool m_indexed = false;
 };
 // One-off lookup (details dialog, counting a play outside a scan).
