@@ -2,7 +2,6 @@
 
 #include "CellText.h"
 #include "FIL_Func.h"
-#include "FileWrite.h"
 #include "OpenFileSet.h"
 #include "QLXError.h"
 #include "STR_Func.h"
@@ -36,8 +35,11 @@ qint64 probe(int dirFd, const QByteArray &name, const OpenFileSet &heldOpen)
 class DirFd
 {
 public:
-    explicit DirFd(const QByteArray &folder)
-        : m_fd(::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    // An empty folder is the current one, as for the listing; with open
+    // false nothing is opened and get() is -1.
+    explicit DirFd(const QByteArray &folder, bool open = true)
+        : m_fd(open ? ::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                    : -1) {}
     ~DirFd()
     {
         if (m_fd >= 0)
@@ -68,7 +70,7 @@ public:
     static constexpr size_t Threads = 8;
 
     Prefetch(const TCatalogue &catalogue, int first, int count, int dirFd, int infoDirFd, const OpenFileSet &held)
-        : m_catalogue(catalogue), m_first(first), m_count(count), m_dirFd(dirFd), m_infoDirFd(infoDirFd),
+        : m_catalogue(catalogue), m_first(first), m_dirFd(dirFd), m_infoDirFd(infoDirFd),
           m_held(held),
           m_rows(size_t(std::max(count - first, 0))),
           m_chunkDone(size_t((std::max(count - first, 0) + Chunk - 1) / Chunk))
@@ -118,7 +120,6 @@ private:
 
     const TCatalogue &m_catalogue;
     const int m_first;
-    const int m_count;
     const int m_dirFd;
     const int m_infoDirFd;
     const OpenFileSet &m_held;
@@ -173,7 +174,7 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
 
     const OpenFileSet held = OpenFileSet::sweep();
     const DirFd dir(m_musicFolder);
-    const DirFd infoDir(full ? m_infoFolder : QByteArray());
+    const DirFd infoDir(m_infoFolder, full);
     std::unique_ptr<Prefetch> prefetch;
     QByteArray buffer;
 
@@ -197,16 +198,7 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
         const QByteArray &raw = m_files.rawName(i);
         RowInfo *info = &now;
         if (full) {
-            const QString name = QString::fromUtf8(raw);
-            const QString artist = CellText::ArtistPart(name);
-            if (artist != previousArtist) {
-                previousArtist = artist;
-                m_grid.setCell(TSongList::ColArtist, r, artist);
-                m_artists.append(artist);
-            } else {
-                m_grid.setCell(TSongList::ColArtist, r, QString());
-            }
-            m_grid.setCell(TSongList::ColTitle, r, CellText::TitlePart(name));
+            putNameCells(r, raw, previousArtist);
             if (prefetch && i >= EarlyRows) {
                 info = &prefetch->take(i);
             } else {
@@ -247,6 +239,22 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
     }
     m_grid.rowsChanged(firstChanged, lastChanged);
     return errors;
+}
+
+void TCatalogue::putNameCells(int row, const QByteArray &rawName, QString &previousArtist)
+{
+    // A run of songs by one artist shows the name on its first row only;
+    // the comparison is exact, so a change of letter case starts a new run.
+    const QString name = QString::fromUtf8(rawName);
+    const QString artist = CellText::ArtistPart(name);
+    if (artist != previousArtist) {
+        previousArtist = artist;
+        m_grid.setCell(TSongList::ColArtist, row, artist);
+        m_artists.append(artist);
+    } else {
+        m_grid.setCell(TSongList::ColArtist, row, QString());
+    }
+    m_grid.setCell(TSongList::ColTitle, row, CellText::TitlePart(name));
 }
 
 void TCatalogue::playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors)

@@ -39,7 +39,8 @@ public:
     const QByteArray &musicFolder() const { return m_musicFolder; }
     const QByteArray &infoFolder() const { return m_infoFolder; }
 
-    // Runs a scan. Failures (a count that is not a whole number, a song
+    // Runs a scan; it is not re-entrant, so the yield hook must not start
+    // another one. Failures (a count that is not a whole number, a song
     // information file that cannot be written) do not end it: their
     // messages come back, in row order, for the error box.
     QStringList RefreshList(bool full, const Hooks &hooks = {});
@@ -64,6 +65,7 @@ public:
 private:
     struct RowInfo;
     class Prefetch;
+    void putNameCells(int row, const QByteArray &rawName, QString &previousArtist);
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
     SongInfo::GridValues readInfo(int infoDirFd, int i, QByteArray &buffer) const;
