@@ -62,13 +62,15 @@ struct TCatalogue::RowInfo
 
 // Reads song information files and probes files ahead of the scan on
 // worker threads, in chunks; the scan takes the results in file order, so
-// the cells come out exactly as a one-thread scan would write them.
+// the cells come out exactly as a one-thread scan would write them. A light
+// scan uses it to probe a large folder on several threads.
 class TCatalogue::Prefetch
 {
 public:
     static constexpr int Chunk = 256;
     static constexpr size_t Threads = 8;
 
+    // infoDirFd -1: probe the files only (a light scan).
     Prefetch(const TCatalogue &catalogue, int first, int count, int dirFd, int infoDirFd, const OpenFileSet &held)
         : m_catalogue(catalogue), m_first(first), m_dirFd(dirFd), m_infoDirFd(infoDirFd),
           m_held(held),
@@ -110,7 +112,8 @@ private:
             for (size_t k = chunk * Chunk; k < end && !m_stop; ++k) {
                 const int i = m_first + int(k);
                 RowInfo &row = m_rows[k];
-                row.values = m_catalogue.readInfo(m_infoDirFd, i, buffer);
+                if (m_infoDirFd >= 0)
+                    row.values = m_catalogue.readInfo(m_infoDirFd, i, buffer);
                 row.size = probe(m_dirFd, m_catalogue.m_files.rawName(i), m_held);
             }
             m_chunkDone[chunk].store(true, std::memory_order_release);
@@ -176,6 +179,11 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder, full);
     std::unique_ptr<Prefetch> prefetch;
+    int prefetchFrom = count;
+    if (!full && count >= ParallelProbes) {
+        prefetchFrom = 0;
+        prefetch = std::make_unique<Prefetch>(*this, 0, count, dir.get(), -1, held);
+    }
     QByteArray buffer;
 
     QString previousArtist;
@@ -190,8 +198,10 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
             lastChanged = 0;
             // The rest is read ahead on other threads while the first rows
             // are shown; started only now, so they do not slow those rows.
-            if (full)
+            if (full) {
+                prefetchFrom = EarlyRows;
                 prefetch = std::make_unique<Prefetch>(*this, EarlyRows, count, dir.get(), infoDir.get(), held);
+            }
             if (hooks.yield)
                 hooks.yield();
         }
@@ -199,7 +209,7 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
         RowInfo *info = &now;
         if (full) {
             putNameCells(r, raw, previousArtist);
-            if (prefetch && i >= EarlyRows) {
+            if (i >= prefetchFrom) {
                 info = &prefetch->take(i);
             } else {
                 now.values = readInfo(infoDir.get(), i, buffer);
@@ -209,6 +219,8 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
             double days = 0;
             if (CellText::ParsePlayTime(StrTrim(info->values.playTime), days))
                 m_totalTime += days;
+        } else if (i >= prefetchFrom) {
+            info = &prefetch->take(i);
         } else {
             now.values = SongInfo::GridValues();
             now.size = probe(dir.get(), raw, held);

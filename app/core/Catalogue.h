@@ -20,6 +20,8 @@ class TCatalogue
 public:
     // Rows handed to the view before the rest of a large folder is read.
     static constexpr int EarlyRows = 20;
+    // From this many songs on, a light scan probes on several threads.
+    static constexpr int ParallelProbes = 2000;
 
     struct Hooks
     {

@@ -203,9 +203,10 @@ void TestCatalogue::earlyRowsBeforeYield()
 
 void TestCatalogue::manyRowsSameAsOneThread()
 {
-    // Enough songs for the reads ahead to run on several threads; every
-    // third song has an information file whose values follow from its number.
-    const int count = 1500;
+    // Enough songs for the reads ahead, and a light scan's probes, to run on
+    // several threads; every third song has an information file whose values
+    // follow from its number.
+    const int count = 2100;
     for (int i = 0; i < count; ++i) {
         const QByteArray base = QStringLiteral("Band %1-Track %2").arg(i / 7, 3, 10, QLatin1Char('0')).arg(i, 4, 10, QLatin1Char('0')).toUtf8();
         writeBytes(path((base + ".mp3").constData()), mp3(i));
@@ -227,6 +228,16 @@ void TestCatalogue::manyRowsSameAsOneThread()
         QCOMPARE(m_songs->Cells(TSongList::ColYear, r), hasInfo ? QStringLiteral(" %1").arg(1900 + i % 100) : QStringLiteral(" "));
         QCOMPARE(m_songs->Cells(TSongList::ColCount_, r), QStringLiteral("%1").arg(hasInfo ? i : 0, 5));
     }
+
+    // A light scan finds the one song a player holds, deep in the list.
+    TestSupport::FileHolder player(m_dir->filePath(QStringLiteral("Band 253-Track 1777.mp3")));
+    scan(false);
+    QVERIFY(m_errors.isEmpty());
+    QCOMPARE(m_playing, QStringList({"Band 253 - Track 1777"}));
+    QCOMPARE(m_songs->Cells(TSongList::ColSize, 1778), QStringLiteral("Lock"));
+    QCOMPARE(m_songs->Cells(TSongList::ColCount_, 1778), QStringLiteral("    1"));
+    for (int r : {1, 1777, 1779, count})
+        QCOMPARE(m_songs->Cells(TSongList::ColSize, r), QStringLiteral("  0.0"));
 }
 
 void TestCatalogue::playingSongCountedOnce()
