@@ -165,7 +165,7 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
         // The two folders are listed side by side.
         m_locator = SongInfo::Locator(m_infoFolder);
         std::thread indexer([this] { m_locator.index(); });
-        m_files.reread(m_musicFolder);
+        m_files.reread(m_musicFolder, EarlyRows);
         indexer.join();
     }
     const int count = m_files.count();
@@ -196,14 +196,15 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
             m_grid.rowsChanged(std::min(firstChanged, r), r - 1);
             firstChanged = count + 1;
             lastChanged = 0;
-            // The rest is read ahead on other threads while the first rows
-            // are shown; started only now, so they do not slow those rows.
+            if (hooks.yield)
+                hooks.yield();
+            // Only now is the rest of the folder put in order, and read ahead
+            // on other threads: neither delays the first rows.
+            m_files.finishSort();
             if (full) {
                 prefetchFrom = EarlyRows;
                 prefetch = std::make_unique<Prefetch>(*this, EarlyRows, count, dir.get(), infoDir.get(), held);
             }
-            if (hooks.yield)
-                hooks.yield();
         }
         const QByteArray &raw = m_files.rawName(i);
         RowInfo *info = &now;
@@ -297,7 +298,7 @@ void TCatalogue::playingSong(int row, RowInfo &info, const Hooks &hooks, QString
 
 QByteArray TCatalogue::BuildSelectedFile(int row) const
 {
-    if (row >= 1 && row <= m_files.count())
+    if (row >= 1 && row <= m_files.sortedCount())
         return m_files.rawName(row - 1);
     if (row < 1 || row >= m_grid.RowCount())
         return QByteArray();

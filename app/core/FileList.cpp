@@ -11,12 +11,6 @@
 
 namespace {
 
-struct SortEntry
-{
-    QByteArray key; // the name case-folded, as UTF-8
-    QByteArray raw;
-};
-
 // A key whose byte order is the order of the case-folded names: plain ASCII
 // names (nearly all) are folded byte by byte, others through QString. UTF-8
 // keeps code point order, so both kinds compare correctly with each other.
@@ -57,7 +51,13 @@ QString TFileList::name(int i) const
     return QString::fromUtf8(m_names[size_t(i)]);
 }
 
-bool TFileList::reread(const QByteArray &folder)
+bool TFileList::SortEntry::operator<(const SortEntry &other) const
+{
+    const int c = key.compare(other.key);
+    return c != 0 ? c < 0 : raw < other.raw;
+}
+
+void TFileList::reread(const QByteArray &folder, int sortedFirst)
 {
     std::vector<SortEntry> entries;
     if (DIR *dir = ::opendir(folder.isEmpty() ? "." : folder.constData())) {
@@ -70,17 +70,28 @@ bool TFileList::reread(const QByteArray &folder)
         }
         ::closedir(dir);
     }
-    std::sort(entries.begin(), entries.end(), [](const SortEntry &a, const SortEntry &b) {
-        const int c = a.key.compare(b.key);
-        return c != 0 ? c < 0 : a.raw < b.raw;
-    });
+    const size_t first = std::min(entries.size(), size_t(std::max(sortedFirst, 0)));
+    if (first == entries.size())
+        std::sort(entries.begin(), entries.end());
+    else
+        std::partial_sort(entries.begin(), entries.begin() + qsizetype(first), entries.end());
 
-    std::vector<QByteArray> names;
-    names.reserve(entries.size());
-    for (SortEntry &e : entries)
-        names.push_back(std::move(e.raw));
-    const bool changed = folder != m_folder || names != m_names;
     m_folder = folder;
-    m_names = std::move(names);
-    return changed;
+    m_names.clear();
+    m_names.reserve(entries.size());
+    for (const SortEntry &e : entries)
+        m_names.push_back(e.raw);
+    m_sortedCount = int(first);
+    m_unsorted.assign(std::make_move_iterator(entries.begin() + qsizetype(first)),
+                      std::make_move_iterator(entries.end()));
+}
+
+void TFileList::finishSort()
+{
+    std::sort(m_unsorted.begin(), m_unsorted.end());
+    for (size_t k = 0; k < m_unsorted.size(); ++k)
+        m_names[size_t(m_sortedCount) + k] = std::move(m_unsorted[k].raw);
+    m_sortedCount = count();
+    m_unsorted.clear();
+    m_unsorted.shrink_to_fit();
 }

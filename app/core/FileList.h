@@ -6,14 +6,20 @@
 
 #include <QByteArray>
 #include <QString>
+#include <limits>
 #include <vector>
 
 class TFileList
 {
 public:
     // Lists folder anew. A folder that is missing or cannot be read lists
-    // nothing. Returns true when the list differs from the previous one.
-    bool reread(const QByteArray &folder);
+    // nothing. Only the first sortedFirst names are put in order at once (a
+    // large folder can show its first rows sooner); finishSort() orders the
+    // rest.
+    void reread(const QByteArray &folder, int sortedFirst = std::numeric_limits<int>::max());
+    void finishSort();
+    // How many names, from the first, are in their final order.
+    int sortedCount() const { return m_sortedCount; }
 
     int count() const { return int(m_names.size()); }
     const QByteArray &rawName(int i) const { return m_names[size_t(i)]; }
@@ -25,6 +31,14 @@ public:
     static bool matchesMask(const char *name, size_t length);
 
 private:
+    struct SortEntry
+    {
+        QByteArray key; // the name case-folded, as UTF-8
+        QByteArray raw;
+        bool operator<(const SortEntry &other) const;
+    };
     QByteArray m_folder;
     std::vector<QByteArray> m_names;
+    std::vector<SortEntry> m_unsorted; // the names past m_sortedCount, with their keys
+    int m_sortedCount = 0;
 };

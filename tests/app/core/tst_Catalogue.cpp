@@ -185,11 +185,14 @@ void TestCatalogue::earlyRowsBeforeYield()
         ++yields;
         atYield << m_songs->Cells(TSongList::ColTitle, 20) << m_songs->Cells(TSongList::ColTitle, 21)
                 << m_songs->Cells(TSongList::ColTime, 20);
+        // A row not filled yet never names some other listed file.
+        atYield << QString::fromUtf8(m_catalogue->BuildSelectedFile(25));
     };
     m_catalogue->RefreshList(true, hooks);
     QCOMPARE(yields, 1);
-    QCOMPARE(atYield, QStringList({"Song 19", "", "No INI"}));
+    QCOMPARE(atYield, QStringList({"Song 19", "", "No INI", "Artist-.mp3"}));
     QCOMPARE(m_songs->Cells(TSongList::ColTitle, 30), QStringLiteral("Song 29"));
+    QCOMPARE(m_catalogue->BuildSelectedFile(25), QByteArray("Artist-Song 24.mp3"));
 
     // A folder of exactly 20 songs never yields.
     QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("Artist-Song 29.mp3"))));
