@@ -91,7 +91,6 @@ private:
     TCatalogue m_catalogue;
     QString m_applicationHint; // the hint of the control under the mouse
     int m_searchStartRow = 1;
-    bool m_keyNavigation = false;
     bool m_scanning = false;
     bool m_fullScanPending = false;
     bool m_closeRequested = false;
