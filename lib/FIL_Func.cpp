@@ -89,11 +89,18 @@ qint64 FileSizeOf(const QString &FileName)
 
 qint64 FileSizeOf(const QByteArray &nativePath, const OpenFileSet &heldOpen)
 {
+    if (nativePath.isEmpty() || nativePath.contains('\0'))
+        return -1;
+    return FileSizeOfAt(AT_FDCWD, nativePath.constData(), heldOpen);
+}
+
+qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen)
+{
     // Who we are does not change while the program runs; asking once keeps
     // a scan at one system call per file.
     static const FileReader reader = FileReader::current();
     struct stat st;
-    if (nativePath.isEmpty() || nativePath.contains('\0') || ::stat(nativePath.constData(), &st) != 0)
+    if (::fstatat(dirFd, name, &st, 0) != 0)
         return -1;
     if (!S_ISREG(st.st_mode) || !ModeAllowsReading(st, reader) || heldOpen.contains(st.st_dev, st.st_ino))
         return -1;

@@ -26,6 +26,9 @@ qint64 FileSizeOf(const QString &FileName);
 // The two-argument form costs one stat() per file; nativePath is the file
 // name's raw bytes. Folders and other non-regular files give -1 as well.
 qint64 FileSizeOf(const QByteArray &nativePath, const OpenFileSet &heldOpen);
+// The same for name inside the folder open as dirFd (AT_FDCWD: the current
+// folder), so a scan spares the walk along the folder's path.
+qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen);
 
 // Who asks to read a file: effective user, effective group and the
 // supplementary groups of the process.

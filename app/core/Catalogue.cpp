@@ -23,13 +23,12 @@ constexpr qint64 Unknown = -3;  // nothing shown yet
 // program holds it open or we may not read it, Missing when it is gone.
 qint64 probe(int dirFd, const QByteArray &name, const OpenFileSet &heldOpen)
 {
+    const qint64 size = FileSizeOfAt(dirFd, name.constData(), heldOpen);
+    if (size >= 0)
+        return size;
+    // Rare: tell a file that is in use from one that is gone.
     struct stat st;
-    if (::fstatat(dirFd, name.constData(), &st, 0) != 0)
-        return Missing;
-    static const FileReader reader = FileReader::current();
-    if (heldOpen.contains(st.st_dev, st.st_ino) || !ModeAllowsReading(st, reader))
-        return -1;
-    return qint64(st.st_size);
+    return ::fstatat(dirFd, name.constData(), &st, 0) == 0 ? -1 : Missing;
 }
 
 class DirFd
