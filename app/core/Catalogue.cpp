@@ -26,9 +26,10 @@ qint64 probe(int dirFd, const QByteArray &name, const OpenFileSet &heldOpen)
     const qint64 size = FileSizeOfAt(dirFd, name.constData(), heldOpen);
     if (size >= 0)
         return size;
-    // Rare: tell a file that is in use from one that is gone.
+    // Rare: tell a file that is in use from one that is gone (or is no
+    // longer a file at all, which must not count as a play).
     struct stat st;
-    return ::fstatat(dirFd, name.constData(), &st, 0) == 0 ? -1 : Missing;
+    return ::fstatat(dirFd, name.constData(), &st, 0) == 0 && S_ISREG(st.st_mode) ? -1 : Missing;
 }
 
 class DirFd

@@ -338,6 +338,13 @@ void TestCatalogue::fileDeletedBetweenScans()
     QCOMPARE(m_songs->Cells(TSongList::ColSize, 1), QStringLiteral("  0.0"));
     QVERIFY(m_playing.isEmpty());
     QVERIFY(m_errors.isEmpty());
+
+    // A song replaced by a folder is not a song being played.
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("A-Gone.mp3")));
+    scan(false);
+    QVERIFY(m_songs->Cells(TSongList::ColSize, 1) != QLatin1String("Lock"));
+    QVERIFY(m_playing.isEmpty());
+    QVERIFY(!TestSupport::exists(path("A-Gone.INI")));
 }
 
 void TestCatalogue::caseVariantInfoFile()
