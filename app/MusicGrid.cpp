@@ -11,12 +11,14 @@ const QColor TMusicCellDelegate::Silver(192, 192, 192);
 const QColor TMusicCellDelegate::Red(255, 0, 0);
 
 TMusicGrid::TMusicGrid(TSongList *songs, const TPlayedList *played, QWidget *parent)
-    : QTableView(parent), m_songs(songs), m_played(played)
+    : QTableView(parent)
+    , m_songs(songs)
+    , m_played(played)
 {
     setModel(songs);
     setItemDelegate(new TMusicCellDelegate(this));
     QFont font;
-    font.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono")});
+    font.setFamilies({ QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono") });
     font.setStyleHint(QFont::TypeWriter);
     font.setPixelSize(12);
     setFont(font);
@@ -108,12 +110,13 @@ void TMusicGrid::mouseDoubleClickEvent(QMouseEvent *event)
 }
 
 TMusicCellDelegate::TMusicCellDelegate(const TMusicGrid *grid)
-    : QStyledItemDelegate(const_cast<TMusicGrid *>(grid)), m_grid(grid)
+    : QStyledItemDelegate(const_cast<TMusicGrid *>(grid))
+    , m_grid(grid)
 {
 }
 
-void TMusicCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
-                               const QModelIndex &index) const
+void TMusicCellDelegate::paint(
+    QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     const TSongList *songs = m_grid->songs();
     const int row = index.row() + 1;
@@ -131,7 +134,7 @@ void TMusicCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     painter->setFont(option.font);
     painter->setPen(text);
     const QRect textRect = option.rect.adjusted(2, 2, 0, 0);
-    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                      songs->Cells(index.column(), row));
+    painter->drawText(
+        textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, songs->Cells(index.column(), row));
     painter->restore();
 }

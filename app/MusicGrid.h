@@ -13,7 +13,7 @@ class TMusicGrid final : public QTableView
 {
     Q_OBJECT
 public:
-    static constexpr int ColWidths[7] = {172, 240, 57, 50, 50, 50, 17};
+    static constexpr int ColWidths[7] = { 172, 240, 57, 50, 50, 50, 17 };
     static constexpr int DefaultRowHeight = 17;
 
     TMusicGrid(TSongList *songs, const TPlayedList *played, QWidget *parent);
@@ -53,7 +53,8 @@ class TMusicCellDelegate final : public QStyledItemDelegate
     Q_OBJECT
 public:
     TMusicCellDelegate(const TMusicGrid *grid);
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void paint(
+        QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
     static const QColor Silver;
     static const QColor Red;

@@ -22,7 +22,8 @@
 
 const QString TfrmMain::ProgName = QStringLiteral("Discora");
 
-namespace {
+namespace
+{
 
 QFont arialFont(int pixelSize)
 {
@@ -34,9 +35,11 @@ QFont arialFont(int pixelSize)
 } // namespace
 
 TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_settingsPath(settingsPath), m_catalogue(m_songs)
+    : QWidget(parent,
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , m_settingsPath(settingsPath)
+    , m_catalogue(m_songs)
 {
     setObjectName(QStringLiteral("frmMain"));
     createControls();
@@ -45,8 +48,8 @@ TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
 
 TfrmMain::~TfrmMain() = default;
 
-QToolButton *TfrmMain::createToolButton(const QString &name, const QString &caption, const QString &hint,
-                                        int left, int iconKind)
+QToolButton *TfrmMain::createToolButton(
+    const QString &name, const QString &caption, const QString &hint, int left, int iconKind)
 {
     auto *button = new QToolButton(tlbButtons);
     button->setObjectName(name);
@@ -82,19 +85,17 @@ void TfrmMain::createControls()
     edge->setFrameStyle(QFrame::HLine | QFrame::Sunken);
     edge->setGeometry(0, 29, ClientWidth, 2);
     spbExit = createToolButton(QStringLiteral("spbExit"), QStringLiteral("&Exit"), QStringLiteral("Exit."), 9,
-                               QStyle::SP_DialogCloseButton);
+        QStyle::SP_DialogCloseButton);
     spbRefresh = createToolButton(QStringLiteral("spbRefresh"), QStringLiteral("&Refresh"),
-                                  QStringLiteral("Refresh list and totals."), 97, QStyle::SP_BrowserReload);
+        QStringLiteral("Refresh list and totals."), 97, QStyle::SP_BrowserReload);
     spbAbout = createToolButton(QStringLiteral("spbAbout"), QStringLiteral("&About..."),
-                                QStringLiteral("Program information."), 185, QStyle::SP_MessageBoxInformation);
+        QStringLiteral("Program information."), 185, QStyle::SP_MessageBoxInformation);
     spbPlay = createToolButton(QStringLiteral("spbPlay"), QStringLiteral("&Play"),
-                               QStringLiteral("Play selected item."), 273, QStyle::SP_MediaPlay);
+        QStringLiteral("Play selected item."), 273, QStyle::SP_MediaPlay);
     spbDetails = createToolButton(QStringLiteral("spbDetails"), QStringLiteral("&Details..."),
-                                  QStringLiteral("Show details of selected item."), 361,
-                                  QStyle::SP_FileDialogDetailedView);
+        QStringLiteral("Show details of selected item."), 361, QStyle::SP_FileDialogDetailedView);
     spbStats = createToolButton(QStringLiteral("spbStats"), QStringLiteral("&Statistics"),
-                                QStringLiteral("Show statistics of all files."), 449,
-                                QStyle::SP_FileDialogInfoView);
+        QStringLiteral("Show statistics of all files."), 449, QStyle::SP_FileDialogInfoView);
 
     sgrMusic = new TMusicGrid(&m_songs, &m_catalogue.playedList(), this);
     sgrMusic->setObjectName(QStringLiteral("sgrMusic"));
@@ -131,7 +132,7 @@ void TfrmMain::createControls()
     bxlSize->setObjectName(QStringLiteral("bxlSize"));
     bxlSize->setGeometry(482, 336, 102, 24);
     bxlSize->setAlignment(Qt::AlignHCenter);
-    for (TBoxLabel *label : {bxlTime, bxlSize}) {
+    for (TBoxLabel *label : { bxlTime, bxlSize }) {
         label->setFont(arialFont(13));
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, navy);
@@ -189,12 +190,12 @@ void TfrmMain::FormCreate()
     QStringList errors;
     m_settings.read(m_settingsPath, QFileInfo(programPath).absolutePath(), errors);
     move(m_settings.Left, m_settings.Top);
-    m_catalogue.setFolders(QFile::encodeName(m_settings.Directory), QFile::encodeName(m_settings.INI_Directory));
+    m_catalogue.setFolders(
+        QFile::encodeName(m_settings.Directory), QFile::encodeName(m_settings.INI_Directory));
 
     ResetFind();
-    const QString header[7] = {QStringLiteral("Artist"), QStringLiteral("Title"), QStringLiteral(" Time"),
-                               QStringLiteral(" Size"),   QStringLiteral(" Year"),  QStringLiteral("Count"),
-                               QStringLiteral("?")};
+    const QString header[7] = { QStringLiteral("Artist"), QStringLiteral("Title"), QStringLiteral(" Time"),
+        QStringLiteral(" Size"), QStringLiteral(" Year"), QStringLiteral("Count"), QStringLiteral("?") };
     for (int c = 0; c < TSongList::ColCount; ++c)
         m_songs.setCellNow(c, 0, header[c]);
     m_songs.setRowCount(20);
@@ -290,10 +291,13 @@ void TfrmMain::RefreshList(bool full)
     QStringList errors;
     {
         // Cleared however the scan ends, or no scan would ever run again.
-        struct ScanFlag
-        {
+        struct ScanFlag {
             bool &flag;
-            explicit ScanFlag(bool &f) : flag(f) { flag = true; }
+            explicit ScanFlag(bool &f)
+                : flag(f)
+            {
+                flag = true;
+            }
             ~ScanFlag() { flag = false; }
         } scanning(m_scanning);
         TBusyCursor busy;
@@ -355,8 +359,8 @@ void TfrmMain::MusicSelectCell(int /*col*/, int row)
     if (row != LastSelectedRow) {
         LastSelectedRow = row;
         const QString artist = m_songs.artistOf(row);
-        sgrMusic->Hint = QStringLiteral("|") + artist + QStringLiteral(" - ")
-                         + m_songs.Cells(TSongList::ColTitle, row);
+        sgrMusic->Hint
+            = QStringLiteral("|") + artist + QStringLiteral(" - ") + m_songs.Cells(TSongList::ColTitle, row);
         sgrMusic->setStatusTip(sgrMusic->Hint.mid(1));
         // With the mouse resting on the grid, its hint is the application's
         // hint: keep that one current too, or the status bar shows the old song.
@@ -382,6 +386,7 @@ void TfrmMain::ShowHint()
     if (!hint.isEmpty())
         stbStatus->Panels[0]->setText(QLatin1Char(' ') + hint);
     else
-        stbStatus->Panels[0]->setText(QLatin1Char(' ') + sgrMusic->Hint.mid(sgrMusic->Hint.indexOf(QLatin1Char('|')) + 1));
+        stbStatus->Panels[0]->setText(
+            QLatin1Char(' ') + sgrMusic->Hint.mid(sgrMusic->Hint.indexOf(QLatin1Char('|')) + 1));
     stbStatus->Panels[1]->setText(QStringLiteral("%1 / %2").arg(sgrMusic->Row()).arg(m_songs.RowCount() - 1));
 }

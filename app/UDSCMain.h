@@ -81,8 +81,8 @@ private:
     void ResetFind();
 
     void createControls();
-    QToolButton *createToolButton(const QString &name, const QString &caption, const QString &hint, int left,
-                                  int iconKind);
+    QToolButton *createToolButton(
+        const QString &name, const QString &caption, const QString &hint, int left, int iconKind);
     void showErrors(const QStringList &errors);
 
     QString m_settingsPath;

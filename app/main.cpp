@@ -5,16 +5,17 @@
 
 #include "QLXError.h"
 
-#include <string_view>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 int main(int argc, char *argv[])
 {
     const char *platform = std::getenv("QT_QPA_PLATFORM");
     const bool needsDisplay = platform == nullptr || std::string_view(platform).starts_with("xcb");
     if (needsDisplay && std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
-        std::fprintf(stderr, "discora: no display found (DISPLAY is not set); start it inside a desktop session.\n");
+        std::fprintf(
+            stderr, "discora: no display found (DISPLAY is not set); start it inside a desktop session.\n");
         return 1;
     }
     TQLXApplication app(argc, argv);

@@ -17,9 +17,11 @@
 #include <memory>
 #include <unistd.h>
 
-namespace BenchGrid {
+namespace BenchGrid
+{
 
-namespace {
+namespace
+{
 
 // Resident set size in bytes, after handing free heap pages back.
 double residentBytes()
@@ -52,7 +54,8 @@ int childMain(int argc, char **argv, const BenchScan::Library &library, int page
     return status;
 }
 
-namespace {
+namespace
+{
 
 // The measurements themselves, with the environment set up.
 int measure(int argc, char **argv, const BenchScan::Library &library, int pages)
@@ -132,8 +135,8 @@ Result run(const BenchScan::Library &library, int pages)
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QString::fromLocal8Bit(self, length),
-                {QStringLiteral("--grid-child"), QString::fromLocal8Bit(library.music),
-                 QString::fromLocal8Bit(library.info), QString::number(pages)});
+        { QStringLiteral("--grid-child"), QString::fromLocal8Bit(library.music),
+            QString::fromLocal8Bit(library.info), QString::number(pages) });
     if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
         result.error = QStringLiteral("the grid process failed (exit code %1)").arg(child.exitCode());
         return result;

@@ -12,12 +12,13 @@
 #include <memory>
 #include <unistd.h>
 
-namespace BenchScan {
-
-namespace {
-
-struct Timed
+namespace BenchScan
 {
+
+namespace
+{
+
+struct Timed {
     double ms = 0;
     double firstRowsMs = -1;
     int songs = 0;
@@ -72,7 +73,8 @@ FullScan measureFull(const Library &library, int runs)
     std::vector<double> scans, floors, firstRows;
     FullScan result;
     for (int i = 0; i < runs; ++i) {
-        const FloorScan::Result floor = FloorScan::run(library.music.toStdString(), library.info.toStdString());
+        const FloorScan::Result floor
+            = FloorScan::run(library.music.toStdString(), library.info.toStdString());
         floors.push_back(floor.ms);
         result.floorSongs = floor.songs;
         const Timed scan = timeFullScan(library);
@@ -125,7 +127,7 @@ LightScan measureLight(const Library &library, int runs)
         catalogue.RefreshList(false);
         scans.push_back(FloorScan::nowMs() - start);
     }
-    return {median(scans), median(floors)};
+    return { median(scans), median(floors) };
 }
 
 bool dropCaches(QString &why)
@@ -133,12 +135,14 @@ bool dropCaches(QString &why)
     ::sync();
     const int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
-        why = QStringLiteral("cannot open /proc/sys/vm/drop_caches: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        why = QStringLiteral("cannot open /proc/sys/vm/drop_caches: %1")
+                  .arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     const bool written = ::write(fd, "3\n", 2) == 2;
     if (!written)
-        why = QStringLiteral("writing /proc/sys/vm/drop_caches failed: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        why = QStringLiteral("writing /proc/sys/vm/drop_caches failed: %1")
+                  .arg(QString::fromLocal8Bit(std::strerror(errno)));
     ::close(fd);
     return written;
 }

@@ -7,22 +7,21 @@
 #include <QString>
 #include <vector>
 
-namespace BenchScan {
+namespace BenchScan
+{
 
 double median(std::vector<double> values);
 
-struct Library
-{
+struct Library {
     QByteArray music; // folder of the songs
-    QByteArray info;  // folder of the song information files
+    QByteArray info; // folder of the song information files
 };
 
-struct FullScan
-{
-    double scanMs = 0;   // median RefreshList(true) on a fresh song list
-    double floorMs = 0;  // median floor of the same run
+struct FullScan {
+    double scanMs = 0; // median RefreshList(true) on a fresh song list
+    double floorMs = 0; // median floor of the same run
     double firstRowsMs = -1; // median time from the call to the early-rows hook; -1 never called
-    int songs = 0;       // rows the scan filled
+    int songs = 0; // rows the scan filled
     size_t floorSongs = 0;
     // The steps a full scan takes before its first rows, each timed alone
     // (medians): listing the music folder, indexing the information folder,
@@ -31,17 +30,15 @@ struct FullScan
 };
 FullScan measureFull(const Library &library, int runs);
 
-struct LightScan
-{
-    double scanMs = 0;  // median RefreshList(false) after a full scan
+struct LightScan {
+    double scanMs = 0; // median RefreshList(false) after a full scan
     double floorMs = 0; // median of "stat every song + one sweep of /proc"
 };
 LightScan measureLight(const Library &library, int runs);
 
-struct ColdScan
-{
+struct ColdScan {
     bool done = false;
-    QString why;         // why it was skipped
+    QString why; // why it was skipped
     double scanMs = 0;
     double floorMs = 0;
     double firstRowsMs = -1;

@@ -9,9 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace FloorScan {
+namespace FloorScan
+{
 
-namespace {
+namespace
+{
 
 bool isSongName(const char *name, size_t length)
 {
@@ -31,7 +33,10 @@ bool isRegular(int dirFd, const dirent *entry)
 class Folder
 {
 public:
-    explicit Folder(const std::string &path) : m_fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    explicit Folder(const std::string &path)
+        : m_fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+    }
     ~Folder()
     {
         if (m_fd >= 0)
@@ -86,7 +91,7 @@ std::vector<std::string> listSongs(const std::string &musicFolder)
     }
     ::closedir(dir);
     std::sort(songs.begin(), songs.end(),
-              [](const std::string &a, const std::string &b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
+        [](const std::string &a, const std::string &b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
     return songs;
 }
 

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-namespace FloorScan {
-
-struct Result
+namespace FloorScan
 {
-    double ms = 0;          // wall time of the whole floor
-    size_t songs = 0;       // songs listed
-    size_t infoFiles = 0;   // song information files read
-    size_t infoBytes = 0;   // bytes read from them
+
+struct Result {
+    double ms = 0; // wall time of the whole floor
+    size_t songs = 0; // songs listed
+    size_t infoFiles = 0; // song information files read
+    size_t infoBytes = 0; // bytes read from them
 };
 
 // Regular, visible files whose name ends in ".mp3" (any case), sorted with

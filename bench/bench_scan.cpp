@@ -21,17 +21,16 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
-
-struct Row
+namespace
 {
+
+struct Row {
     QString songs, metric, value, goal, verdict;
 };
 
-struct Options
-{
+struct Options {
     QByteArray root;
-    std::vector<int> sizes{1000, 10000, 100000};
+    std::vector<int> sizes { 1000, 10000, 100000 };
     int runs = 0; // 0: by size
     int pages = 200;
     bool cold = true;
@@ -99,7 +98,7 @@ bool parse(int argc, char **argv, Options &options)
 BenchScan::Library libraryOf(const Options &options, int size)
 {
     const QByteArray folder = options.root + "/songs-" + QByteArray::number(size);
-    return {folder + "/music", folder + "/info"};
+    return { folder + "/music", folder + "/info" };
 }
 
 bool exists(const QByteArray &folder)
@@ -113,7 +112,8 @@ void scanRows(const Options &options, int size, std::vector<Row> &rows)
     const BenchScan::Library library = libraryOf(options, size);
     const QString n = thousands(size);
     if (!exists(library.music)) {
-        rows.push_back({n, QStringLiteral("library"), QStringLiteral("missing: ") + QString::fromLocal8Bit(library.music), {}, {}});
+        rows.push_back({ n, QStringLiteral("library"),
+            QStringLiteral("missing: ") + QString::fromLocal8Bit(library.music), {}, {} });
         return;
     }
     const int runs = options.runs > 0 ? options.runs : size <= 1000 ? 11 : size <= 10000 ? 7 : 5;
@@ -121,33 +121,37 @@ void scanRows(const Options &options, int size, std::vector<Row> &rows)
 
     const BenchScan::FullScan full = BenchScan::measureFull(library, runs);
     if (full.songs != size || full.floorSongs != size_t(size))
-        rows.push_back({n, QStringLiteral("listed songs"),
-                        QStringLiteral("scan %1, floor %2").arg(full.songs).arg(full.floorSongs),
-                        thousands(size), QStringLiteral("MISMATCH")});
-    rows.push_back({n, QStringLiteral("full scan, warm"), ms(full.scanMs), QStringLiteral("<= 1.2x floor"),
-                    ratioVerdict(full.scanMs, full.floorMs, 1.2)});
-    rows.push_back({n, QStringLiteral("first 20 rows, warm"),
-                    full.firstRowsMs < 0 ? QStringLiteral("not called") : ms(full.firstRowsMs),
-                    QStringLiteral("< 100 ms"), verdict(full.firstRowsMs >= 0 && full.firstRowsMs < 100)});
-    rows.push_back({n, QStringLiteral("  steps before them"),
-                    QStringLiteral("%1+%2+%3 ms").arg(full.listMs, 0, 'f', 1).arg(full.indexMs, 0, 'f', 1).arg(full.sweepMs, 0, 'f', 1),
-                    QStringLiteral("-"),
-                    QStringLiteral("each alone: list songs + index info folder + sweep /proc; floor lists+sorts in %1")
-                        .arg(ms(full.floorListMs))});
+        rows.push_back({ n, QStringLiteral("listed songs"),
+            QStringLiteral("scan %1, floor %2").arg(full.songs).arg(full.floorSongs), thousands(size),
+            QStringLiteral("MISMATCH") });
+    rows.push_back({ n, QStringLiteral("full scan, warm"), ms(full.scanMs), QStringLiteral("<= 1.2x floor"),
+        ratioVerdict(full.scanMs, full.floorMs, 1.2) });
+    rows.push_back({ n, QStringLiteral("first 20 rows, warm"),
+        full.firstRowsMs < 0 ? QStringLiteral("not called") : ms(full.firstRowsMs),
+        QStringLiteral("< 100 ms"), verdict(full.firstRowsMs >= 0 && full.firstRowsMs < 100) });
+    rows.push_back({ n, QStringLiteral("  steps before them"),
+        QStringLiteral("%1+%2+%3 ms")
+            .arg(full.listMs, 0, 'f', 1)
+            .arg(full.indexMs, 0, 'f', 1)
+            .arg(full.sweepMs, 0, 'f', 1),
+        QStringLiteral("-"),
+        QStringLiteral("each alone: list songs + index info folder + sweep /proc; floor lists+sorts in %1")
+            .arg(ms(full.floorListMs)) });
 
     if (options.cold) {
         const BenchScan::ColdScan cold = BenchScan::measureCold(library);
         if (!cold.done) {
-            rows.push_back({n, QStringLiteral("full scan, cold"), QStringLiteral("skipped"), {}, cold.why});
+            rows.push_back({ n, QStringLiteral("full scan, cold"), QStringLiteral("skipped"), {}, cold.why });
         } else {
             const bool atScale = size >= 100000;
-            rows.push_back({n, QStringLiteral("full scan, cold"), ms(cold.scanMs),
-                            atScale ? QStringLiteral("< 3 s") : QStringLiteral("(3 s at 100,000)"),
-                            QStringLiteral("cold floor %1%2").arg(ms(cold.floorMs),
-                                atScale ? QStringLiteral(": ") + verdict(cold.scanMs < 3000) : QString())});
-            rows.push_back({n, QStringLiteral("first 20 rows, cold"),
-                            cold.firstRowsMs < 0 ? QStringLiteral("not called") : ms(cold.firstRowsMs),
-                            QStringLiteral("< 100 ms"), verdict(cold.firstRowsMs >= 0 && cold.firstRowsMs < 100)});
+            rows.push_back({ n, QStringLiteral("full scan, cold"), ms(cold.scanMs),
+                atScale ? QStringLiteral("< 3 s") : QStringLiteral("(3 s at 100,000)"),
+                QStringLiteral("cold floor %1%2")
+                    .arg(ms(cold.floorMs),
+                        atScale ? QStringLiteral(": ") + verdict(cold.scanMs < 3000) : QString()) });
+            rows.push_back({ n, QStringLiteral("first 20 rows, cold"),
+                cold.firstRowsMs < 0 ? QStringLiteral("not called") : ms(cold.firstRowsMs),
+                QStringLiteral("< 100 ms"), verdict(cold.firstRowsMs >= 0 && cold.firstRowsMs < 100) });
         }
     }
 
@@ -158,7 +162,7 @@ void scanRows(const Options &options, int size, std::vector<Row> &rows)
         goal += QStringLiteral(", < 30 ms");
         result += QStringLiteral("; < 30 ms: ") + verdict(light.scanMs < 30);
     }
-    rows.push_back({n, QStringLiteral("light scan"), ms(light.scanMs), goal, result});
+    rows.push_back({ n, QStringLiteral("light scan"), ms(light.scanMs), goal, result });
 }
 
 void gridRows(const Options &options, std::vector<Row> &rows)
@@ -170,44 +174,50 @@ void gridRows(const Options &options, std::vector<Row> &rows)
     std::fprintf(stderr, "bench_scan: memory and grid, %d songs...\n", options.gridSize);
     const BenchGrid::Result grid = BenchGrid::run(library, options.pages);
     if (!grid.ok) {
-        rows.push_back({n, QStringLiteral("memory and grid"), QStringLiteral("failed"), {}, grid.error});
+        rows.push_back({ n, QStringLiteral("memory and grid"), QStringLiteral("failed"), {}, grid.error });
         return;
     }
-    rows.push_back({n, QStringLiteral("memory: song list"), QStringLiteral("%1 B/song").arg(grid.listBytesPerSong, 0, 'f', 0),
-                    QStringLiteral("< 1,024 B/song"), verdict(grid.listBytesPerSong < 1024)});
-    rows.push_back({n, QStringLiteral("memory: + catalogue"),
-                    QStringLiteral("%1 B/song").arg(grid.catalogueBytesPerSong, 0, 'f', 0),
-                    QStringLiteral("-"), QStringLiteral("song list, file names, sizes")});
-    rows.push_back({n, QStringLiteral("grid: show + 1st paint"), ms(grid.firstPaintMs), QStringLiteral("-"), QStringLiteral("664x292, offscreen")});
-    rows.push_back({n, QStringLiteral("grid: per page"), ms(grid.pageMs), QStringLiteral("-"),
-                    QStringLiteral("median of %1 PageDown+repaint, max %2, at row %3")
-                        .arg(grid.pages).arg(ms(grid.pageMaxMs)).arg(thousands(grid.rowReached))});
-    rows.push_back({n, QStringLiteral("grid: memory"), QStringLiteral("%1 KB").arg(grid.gridBytes / 1024, 0, 'f', 0),
-                    QStringLiteral("-"), QStringLiteral("resident growth: grid shown and paged")});
+    rows.push_back({ n, QStringLiteral("memory: song list"),
+        QStringLiteral("%1 B/song").arg(grid.listBytesPerSong, 0, 'f', 0), QStringLiteral("< 1,024 B/song"),
+        verdict(grid.listBytesPerSong < 1024) });
+    rows.push_back({ n, QStringLiteral("memory: + catalogue"),
+        QStringLiteral("%1 B/song").arg(grid.catalogueBytesPerSong, 0, 'f', 0), QStringLiteral("-"),
+        QStringLiteral("song list, file names, sizes") });
+    rows.push_back({ n, QStringLiteral("grid: show + 1st paint"), ms(grid.firstPaintMs), QStringLiteral("-"),
+        QStringLiteral("664x292, offscreen") });
+    rows.push_back({ n, QStringLiteral("grid: per page"), ms(grid.pageMs), QStringLiteral("-"),
+        QStringLiteral("median of %1 PageDown+repaint, max %2, at row %3")
+            .arg(grid.pages)
+            .arg(ms(grid.pageMaxMs))
+            .arg(thousands(grid.rowReached)) });
+    rows.push_back(
+        { n, QStringLiteral("grid: memory"), QStringLiteral("%1 KB").arg(grid.gridBytes / 1024, 0, 'f', 0),
+            QStringLiteral("-"), QStringLiteral("resident growth: grid shown and paged") });
 }
 
 void printTable(const std::vector<Row> &rows)
 {
-    const QStringList heads{QStringLiteral("songs"), QStringLiteral("metric"), QStringLiteral("value"),
-                            QStringLiteral("goal"), QStringLiteral("ratio / verdict")};
+    const QStringList heads { QStringLiteral("songs"), QStringLiteral("metric"), QStringLiteral("value"),
+        QStringLiteral("goal"), QStringLiteral("ratio / verdict") };
     int widths[4];
     for (int c = 0; c < 4; ++c)
         widths[c] = int(heads[c].size());
     for (const Row &row : rows) {
-        const QString cells[4] = {row.songs, row.metric, row.value, row.goal};
+        const QString cells[4] = { row.songs, row.metric, row.value, row.goal };
         for (int c = 0; c < 4; ++c)
             widths[c] = std::max(widths[c], int(cells[c].size()));
     }
-    auto line = [&](const QString (&cells)[5]) {
+    auto line = [&](const QString(&cells)[5]) {
         QString text = cells[0].rightJustified(widths[0]);
         for (int c = 1; c < 4; ++c)
-            text += QStringLiteral("  ") + (c == 2 ? cells[c].rightJustified(widths[c]) : cells[c].leftJustified(widths[c]));
+            text += QStringLiteral("  ")
+                + (c == 2 ? cells[c].rightJustified(widths[c]) : cells[c].leftJustified(widths[c]));
         text += QStringLiteral("  ") + cells[4];
         std::printf("%s\n", text.toUtf8().constData());
     };
-    line({heads[0], heads[1], heads[2], heads[3], heads[4]});
+    line({ heads[0], heads[1], heads[2], heads[3], heads[4] });
     for (const Row &row : rows)
-        line({row.songs, row.metric, row.value, row.goal, row.verdict});
+        line({ row.songs, row.metric, row.value, row.goal, row.verdict });
 }
 
 } // namespace
@@ -215,13 +225,15 @@ void printTable(const std::vector<Row> &rows)
 int main(int argc, char **argv)
 {
     if (argc == 5 && QByteArray(argv[1]) == "--grid-child")
-        return BenchGrid::childMain(1, argv, {argv[2], argv[3]}, QByteArray(argv[4]).toInt());
+        return BenchGrid::childMain(1, argv, { argv[2], argv[3] }, QByteArray(argv[4]).toInt());
     Options options;
     if (!parse(argc, argv, options)) {
-        std::fprintf(stderr, "usage: bench_scan --libs ROOT [--sizes 1000,10000,100000] [--runs K] [--pages P] [--no-cold] [--grid-size N]\n");
+        std::fprintf(stderr,
+            "usage: bench_scan --libs ROOT [--sizes 1000,10000,100000] [--runs K] [--pages P] [--no-cold] "
+            "[--grid-size N]\n");
         return 2;
     }
-    double load[3] = {0, 0, 0};
+    double load[3] = { 0, 0, 0 };
     const int loads = ::getloadavg(load, 3);
     std::vector<Row> rows;
     std::sort(options.sizes.begin(), options.sizes.end());
@@ -229,7 +241,7 @@ int main(int argc, char **argv)
         scanRows(options, size, rows);
     gridRows(options, rows);
     std::printf("\n%ld CPUs, load average %.2f at start; each floor is measured in the same run.\n",
-                ::sysconf(_SC_NPROCESSORS_ONLN), loads > 0 ? load[0] : 0.0);
+        ::sysconf(_SC_NPROCESSORS_ONLN), loads > 0 ? load[0] : 0.0);
     printTable(rows);
     return 0;
 }

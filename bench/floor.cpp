@@ -25,8 +25,9 @@ int main(int argc, char **argv)
         times.push_back(last.ms);
     }
     std::sort(times.begin(), times.end());
-    std::printf("floor: %zu songs, %zu song information files (%zu bytes): median %.1f ms of %d runs (min %.1f, max %.1f)\n",
-                last.songs, last.infoFiles, last.infoBytes, times[times.size() / 2], runs, times.front(),
-                times.back());
+    std::printf("floor: %zu songs, %zu song information files (%zu bytes): median %.1f ms of %d runs (min "
+                "%.1f, max %.1f)\n",
+        last.songs, last.infoFiles, last.infoBytes, times[times.size() / 2], runs, times.front(),
+        times.back());
     return 0;
 }

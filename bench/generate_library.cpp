@@ -23,14 +23,18 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // splitmix64: small, fast and the same on every platform and library
 // (std::uniform_int_distribution is not).
 class Rng
 {
 public:
-    explicit Rng(uint64_t seed) : m_state(seed) {}
+    explicit Rng(uint64_t seed)
+        : m_state(seed)
+    {
+    }
     uint64_t next()
     {
         uint64_t z = (m_state += 0x9E3779B97F4A7C15ULL);
@@ -41,39 +45,33 @@ public:
     // A whole number in [lo, hi].
     int range(int lo, int hi) { return lo + int(next() % uint64_t(hi - lo + 1)); }
     bool chance(int percent) { return range(0, 99) < percent; }
-    template<size_t N>
-    const char *pick(const char *const (&list)[N]) { return list[next() % N]; }
+    template <size_t N> const char *pick(const char *const (&list)[N]) { return list[next() % N]; }
 
 private:
     uint64_t m_state;
 };
 
-const char *const Words[] = {
-    "love", "night", "blue", "river", "fire", "heart", "dream", "rain", "city", "summer", "road",
-    "light", "shadow", "dance", "golden", "wild", "home", "silver", "moon", "ocean", "falling",
-    "forever", "morning", "lonely", "highway", "stone", "angel", "midnight", "thunder", "sweet",
-    "broken", "running", "paradise", "winter", "garden", "memory", "electric", "whisper", "train",
-    "window", "mountain", "yesterday", "tonight", "crazy", "little", "believe", "together", "again"};
-const char *const Capitalised[] = {
-    "Love", "Night", "Blue", "River", "Fire", "Heart", "Dream", "Rain", "City", "Summer", "Road",
-    "Light", "Shadow", "Dance", "Golden", "Wild", "Home", "Silver", "Moon", "Ocean", "Falling",
-    "Forever", "Morning", "Lonely", "Highway", "Stone", "Angel", "Midnight", "Thunder", "Sweet"};
+const char *const Words[] = { "love", "night", "blue", "river", "fire", "heart", "dream", "rain", "city",
+    "summer", "road", "light", "shadow", "dance", "golden", "wild", "home", "silver", "moon", "ocean",
+    "falling", "forever", "morning", "lonely", "highway", "stone", "angel", "midnight", "thunder", "sweet",
+    "broken", "running", "paradise", "winter", "garden", "memory", "electric", "whisper", "train", "window",
+    "mountain", "yesterday", "tonight", "crazy", "little", "believe", "together", "again" };
+const char *const Capitalised[] = { "Love", "Night", "Blue", "River", "Fire", "Heart", "Dream", "Rain",
+    "City", "Summer", "Road", "Light", "Shadow", "Dance", "Golden", "Wild", "Home", "Silver", "Moon", "Ocean",
+    "Falling", "Forever", "Morning", "Lonely", "Highway", "Stone", "Angel", "Midnight", "Thunder", "Sweet" };
 // A few artists carry letters outside ASCII, as real collections do.
-const char *const Accented[] = {"Café", "Müller", "Señor", "Björk", "Zoë", "Ångström", "Ørsted",
-                                "Naïve", "Crème", "Déjà Vu", "Straße", "Jalapeño"};
-const char *const ArtistTails[] = {"and the Night Owls", "Band", "Orchestra", "Quartet", "Trio",
-                                   "Brothers", "Sisters", "Collective", "Experience", "Project",
-                                   "& Friends", "Group", "Ensemble", "Sound System"};
-const char *const FirstNames[] = {"John", "Mary", "Paul", "Linda", "George", "Carole", "Bob",
-                                  "Joni", "Neil", "Aretha", "Bruce", "Stevie", "Kate", "Elton"};
-const char *const LastNames[] = {"Smith", "Jones", "Taylor", "Brown", "Wilson", "Evans", "King",
-                                 "Walker", "Wright", "Green", "Baker", "Hall", "Young", "Clarke"};
-const char *const Labels[] = {"Columbia", "Island Records", "EMI", "Warner Bros.", "Motown",
-                              "Atlantic", "Virgin", "Parlophone", "Decca", "Sub Pop", "4AD",
-                              "Rough Trade", "Chrysalis", "Polydor", ""};
+const char *const Accented[] = { "Café", "Müller", "Señor", "Björk", "Zoë", "Ångström", "Ørsted", "Naïve",
+    "Crème", "Déjà Vu", "Straße", "Jalapeño" };
+const char *const ArtistTails[] = { "and the Night Owls", "Band", "Orchestra", "Quartet", "Trio", "Brothers",
+    "Sisters", "Collective", "Experience", "Project", "& Friends", "Group", "Ensemble", "Sound System" };
+const char *const FirstNames[] = { "John", "Mary", "Paul", "Linda", "George", "Carole", "Bob", "Joni", "Neil",
+    "Aretha", "Bruce", "Stevie", "Kate", "Elton" };
+const char *const LastNames[] = { "Smith", "Jones", "Taylor", "Brown", "Wilson", "Evans", "King", "Walker",
+    "Wright", "Green", "Baker", "Hall", "Young", "Clarke" };
+const char *const Labels[] = { "Columbia", "Island Records", "EMI", "Warner Bros.", "Motown", "Atlantic",
+    "Virgin", "Parlophone", "Decca", "Sub Pop", "4AD", "Rough Trade", "Chrysalis", "Polydor", "" };
 
-struct Options
-{
+struct Options {
     long songs = 1000;
     std::string out;
     uint64_t seed = 20240611;
@@ -153,8 +151,9 @@ std::string infoFile(Rng &rng)
     };
     std::string text;
     line(text, separator);
-    line(text, "; Generated " + twoDigits(rng.range(1, 28)) + "-" + twoDigits(rng.range(1, 12)) + "-"
-                   + std::to_string(rng.range(1998, 2024)));
+    line(text,
+        "; Generated " + twoDigits(rng.range(1, 28)) + "-" + twoDigits(rng.range(1, 12)) + "-"
+            + std::to_string(rng.range(1998, 2024)));
     line(text, "; Do not modify manually.");
     line(text, separator);
     line(text, "");
@@ -164,10 +163,12 @@ std::string infoFile(Rng &rng)
     key(text, "Writer",
         std::string(rng.pick(FirstNames)) + " " + rng.pick(LastNames)
             + (rng.chance(30) ? std::string(" / ") + rng.pick(FirstNames) + " " + rng.pick(LastNames) : ""));
-    key(text, "Playtime", rng.chance(1) ? "??:??" : twoDigits(rng.range(1, 9)) + ":" + twoDigits(rng.range(0, 59)));
+    key(text, "Playtime",
+        rng.chance(1) ? "??:??" : twoDigits(rng.range(1, 9)) + ":" + twoDigits(rng.range(0, 59)));
     key(text, "AlbumName", words(rng, rng.range(1, 4), true));
     key(text, "SongYear", std::to_string(songYear));
-    key(text, "AlbumYear", std::to_string(std::min(2024, songYear + (rng.chance(70) ? 0 : rng.range(1, 20)))));
+    key(text, "AlbumYear",
+        std::to_string(std::min(2024, songYear + (rng.chance(70) ? 0 : rng.range(1, 20)))));
     key(text, "AlbumCDNum", rng.chance(85) ? "1" : std::to_string(rng.range(2, 3)));
     key(text, "AlbumLabel", rng.pick(Labels));
     const int kind = rng.range(0, 99);
@@ -231,7 +232,8 @@ Options parse(int argc, char **argv)
             argc = 0;
     }
     if (argc < 3 || argc % 2 == 0 || options.out.empty() || options.songs < 1) {
-        std::fprintf(stderr, "usage: generate_library --songs N --out DIR [--seed S] [--info-share PERCENT]\n");
+        std::fprintf(
+            stderr, "usage: generate_library --songs N --out DIR [--seed S] [--info-share PERCENT]\n");
         std::exit(2);
     }
     return options;
@@ -279,7 +281,7 @@ int main(int argc, char **argv)
     writeFile(music + "/folder.jpg", std::string(2048, 'J'));
     writeFile(music + "/playlist.m3u", "#EXTM3U\r\n");
     writeFile(music + "/.hidden.mp3", header);
-    std::printf("%ld songs in %s, %ld song information files in %s\n", song, music.c_str(), infoFiles,
-                info.c_str());
+    std::printf(
+        "%ld songs in %s, %ld song information files in %s\n", song, music.c_str(), infoFiles, info.c_str());
     return 0;
 }

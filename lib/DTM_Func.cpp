@@ -9,10 +9,11 @@
 #include <optional>
 #include <sys/stat.h>
 
-const TDateTime MinDateTime = 2.0;                                   // 01-01-1900 00:00
+const TDateTime MinDateTime = 2.0; // 01-01-1900 00:00
 const TDateTime MaxDateTime = 2958465.0 + (23 * 60 + 59) / 1440.0; // 31-12-9999 23:59
 
-namespace {
+namespace
+{
 
 constexpr qint64 MSecsPerDay = 86400000;
 constexpr int FirstYear = 1;
@@ -89,8 +90,7 @@ TDateTime encode(const QDate &Date, qint64 MSecs)
     return days < 0 ? days - fraction : days + fraction;
 }
 
-struct Decoded
-{
+struct Decoded {
     QDate date;
     qint64 msecs;
 };
@@ -189,7 +189,8 @@ QString DateTimeToStrDMY(TDateTime D)
     if (!decoded)
         return QString();
     const qint64 minutes = decoded->msecs / 60000;
-    return formatDate(decoded->date) + u' ' + twoDigits(int(minutes / 60)) + u':' + twoDigits(int(minutes % 60));
+    return formatDate(decoded->date) + u' ' + twoDigits(int(minutes / 60)) + u':'
+        + twoDigits(int(minutes % 60));
 }
 
 TDateTime FileDateTimeOf(const QString &FileName)

@@ -23,7 +23,7 @@ TDateTime StrToDateDMY(const QString &S);
 // "d-m-yyyy[ h:n]", one blank before a 24-hour time of one or two digit
 // hours and minutes; throws like StrToDateDMY with "date and time".
 TDateTime StrToDateTimeDMY(const QString &S);
-QString DateToStrDMY(TDateTime D);     // "dd-mm-yyyy"
+QString DateToStrDMY(TDateTime D); // "dd-mm-yyyy"
 QString DateTimeToStrDMY(TDateTime D); // "dd-mm-yyyy hh:nn"
 // Last modification of the file in local time; 01-01-1900 when unknown.
 TDateTime FileDateTimeOf(const QString &FileName);

@@ -10,7 +10,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 bool isFolder(const QByteArray &path)
 {

@@ -32,8 +32,7 @@ qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen);
 
 // Who asks to read a file: effective user, effective group and the
 // supplementary groups of the process.
-struct FileReader
-{
+struct FileReader {
     uid_t uid;
     gid_t gid;
     std::vector<gid_t> groups;

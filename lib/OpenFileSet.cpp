@@ -6,7 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 // The process id a /proc entry names, or 0 when the name is not all digits.
 pid_t pidOf(const char *name)
@@ -22,8 +23,7 @@ pid_t pidOf(const char *name)
 
 // Calls take(device, inode) for each descriptor of process pid; a process
 // that is gone or not ours to look at has none.
-template<typename Take>
-void sweepProcess(int procFd, pid_t pid, Take take)
+template <typename Take> void sweepProcess(int procFd, pid_t pid, Take take)
 {
     char fdDirName[32];
     std::snprintf(fdDirName, sizeof fdDirName, "%d/fd", int(pid));
@@ -64,8 +64,9 @@ OpenFileSet OpenFileSet::sweep()
         const pid_t pid = pidOf(entry->d_name);
         if (pid <= 0 || pid == self)
             continue;
-        sweepProcess(procFd, pid,
-                     [&result](dev_t device, ino_t inode) { result.m_files.insert(Key { device, inode }); });
+        sweepProcess(procFd, pid, [&result](dev_t device, ino_t inode) {
+            result.m_files.insert(Key { device, inode });
+        });
     }
     ::closedir(proc);
     return result;

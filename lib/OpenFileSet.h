@@ -21,18 +21,16 @@ public:
     size_t size() const { return m_files.size(); }
 
 private:
-    struct Key
-    {
+    struct Key {
         dev_t device;
         ino_t inode;
         bool operator==(const Key &) const = default;
     };
-    struct KeyHash
-    {
+    struct KeyHash {
         size_t operator()(const Key &k) const noexcept
         {
             return std::hash<unsigned long long>()(static_cast<unsigned long long>(k.inode) * 1000003ULL
-                                                   ^ static_cast<unsigned long long>(k.device));
+                ^ static_cast<unsigned long long>(k.device));
         }
     };
     std::unordered_set<Key, KeyHash> m_files;

@@ -4,9 +4,8 @@
 
 int StrToInt(const QString &text)
 {
-    const auto fail = [&text]() {
-        return EQLXError(u'\'' + text + QStringLiteral("' is not a valid integer value"));
-    };
+    const auto fail
+        = [&text]() { return EQLXError(u'\'' + text + QStringLiteral("' is not a valid integer value")); };
     qsizetype i = 0;
     const bool negative = text.startsWith(u'-');
     if (negative || text.startsWith(u'+'))
@@ -15,7 +14,8 @@ int StrToInt(const QString &text)
         throw fail();
     // Accumulate the magnitude in 64 bits and stop as soon as it leaves the
     // 32-bit range, so that any number of digits cannot overflow.
-    const qint64 limit = negative ? -qint64(std::numeric_limits<int>::min()) : std::numeric_limits<int>::max();
+    const qint64 limit
+        = negative ? -qint64(std::numeric_limits<int>::min()) : std::numeric_limits<int>::max();
     qint64 value = 0;
     for (; i < text.size(); ++i) {
         const char16_t c = text.at(i).unicode();

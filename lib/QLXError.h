@@ -11,7 +11,10 @@ class EQLXError : public std::runtime_error
 {
 public:
     explicit EQLXError(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
+        : std::runtime_error(message.toStdString())
+        , m_message(message)
+    {
+    }
     const QString &message() const noexcept { return m_message; }
 
 private:

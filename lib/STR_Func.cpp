@@ -1,6 +1,7 @@
 #include "STR_Func.h"
 
-namespace {
+namespace
+{
 
 bool isBlankOrControl(QChar c)
 {

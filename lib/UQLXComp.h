@@ -16,5 +16,5 @@ public:
     explicit TQLXComponent(QObject *AOwner = nullptr);
 
     QString ComponentVersion; // at most 6 characters, "5.1.00"
-    QString ComponentDate;    // at most 10 characters, "dd-mm-yyyy"
+    QString ComponentDate; // at most 10 characters, "dd-mm-yyyy"
 };

@@ -4,5 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
+bash scripts/check-format.sh
 bash scripts/build.sh
 ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 900

@@ -9,15 +9,16 @@
 #include <algorithm>
 #include <atomic>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <memory>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
-constexpr qint64 Missing = -2;  // the file vanished after it was listed
-constexpr qint64 Unknown = -3;  // nothing shown yet
+constexpr qint64 Missing = -2; // the file vanished after it was listed
+constexpr qint64 Unknown = -3; // nothing shown yet
 
 // One probe of a listed file: its size, -1 when it exists but another
 // program holds it open or we may not read it, Missing when it is gone.
@@ -39,7 +40,9 @@ public:
     // false nothing is opened and get() is -1.
     explicit DirFd(const QByteArray &folder, bool open = true)
         : m_fd(open ? ::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                    : -1) {}
+                    : -1)
+    {
+    }
     ~DirFd()
     {
         if (m_fd >= 0)
@@ -54,8 +57,7 @@ private:
 } // namespace
 
 // What a full scan learns of one file before it is put into the cells.
-struct TCatalogue::RowInfo
-{
+struct TCatalogue::RowInfo {
     SongInfo::GridValues values;
     qint64 size = Unknown;
 };
@@ -71,11 +73,15 @@ public:
     static constexpr size_t Threads = 8;
 
     // infoDirFd -1: probe the files only (a light scan).
-    Prefetch(const TCatalogue &catalogue, int first, int count, int dirFd, int infoDirFd, const OpenFileSet &held)
-        : m_catalogue(catalogue), m_first(first), m_dirFd(dirFd), m_infoDirFd(infoDirFd),
-          m_held(held),
-          m_rows(size_t(std::max(count - first, 0))),
-          m_chunkDone(size_t((std::max(count - first, 0) + Chunk - 1) / Chunk))
+    Prefetch(
+        const TCatalogue &catalogue, int first, int count, int dirFd, int infoDirFd, const OpenFileSet &held)
+        : m_catalogue(catalogue)
+        , m_first(first)
+        , m_dirFd(dirFd)
+        , m_infoDirFd(infoDirFd)
+        , m_held(held)
+        , m_rows(size_t(std::max(count - first, 0)))
+        , m_chunkDone(size_t((std::max(count - first, 0) + Chunk - 1) / Chunk))
     {
         if (m_rows.empty())
             return;
@@ -128,13 +134,14 @@ private:
     const OpenFileSet &m_held;
     std::vector<RowInfo> m_rows;
     std::vector<std::atomic<bool>> m_chunkDone;
-    std::atomic<size_t> m_nextChunk{0};
-    std::atomic<bool> m_stop{false};
+    std::atomic<size_t> m_nextChunk { 0 };
+    std::atomic<bool> m_stop { false };
     std::vector<std::thread> m_threads;
 };
 
 TCatalogue::TCatalogue(TSongList &grid)
-    : m_grid(grid), m_locator(QByteArray())
+    : m_grid(grid)
+    , m_locator(QByteArray())
 {
 }
 
@@ -203,7 +210,8 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
             m_files.finishSort();
             if (full) {
                 prefetchFrom = EarlyRows;
-                prefetch = std::make_unique<Prefetch>(*this, EarlyRows, count, dir.get(), infoDir.get(), held);
+                prefetch
+                    = std::make_unique<Prefetch>(*this, EarlyRows, count, dir.get(), infoDir.get(), held);
             }
         }
         const QByteArray &raw = m_files.rawName(i);
@@ -233,7 +241,8 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
             m_shownSizes[size_t(i)] = -1;
             changed = true;
         } else if (info->size != m_shownSizes[size_t(i)]) {
-            m_grid.setCell(TSongList::ColSize, r, CellText::SizeCell(info->size == Missing ? -1 : info->size));
+            m_grid.setCell(
+                TSongList::ColSize, r, CellText::SizeCell(info->size == Missing ? -1 : info->size));
             m_shownSizes[size_t(i)] = info->size;
             changed = true;
         }
@@ -303,7 +312,7 @@ QByteArray TCatalogue::BuildSelectedFile(int row) const
     if (row < 1 || row >= m_grid.RowCount())
         return QByteArray();
     return (m_grid.artistOf(row) + QLatin1Char('-') + m_grid.Cells(TSongList::ColTitle, row)
-            + QStringLiteral(".mp3"))
+        + QStringLiteral(".mp3"))
         .toUtf8();
 }
 

@@ -23,8 +23,7 @@ public:
     // From this many songs on, a light scan probes on several threads.
     static constexpr int ParallelProbes = 2000;
 
-    struct Hooks
-    {
+    struct Hooks {
         // Called once, before the 21st file: the first rows are in the list
         // and the window may repaint and handle pending events.
         std::function<void()> yield;

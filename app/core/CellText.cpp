@@ -4,7 +4,8 @@
 
 #include <cmath>
 
-namespace CellText {
+namespace CellText
+{
 
 QString ArtistPart(const QString &fileName)
 {
@@ -26,7 +27,7 @@ QString FormatOneDecimal(double value, int width)
     for (qsizetype pos = whole.size() - 3; pos > 0; pos -= 3)
         whole.insert(pos, QLatin1Char(','));
     QString text = (negative ? QStringLiteral("-") : QString()) + whole + QLatin1Char('.')
-                   + QString::number(tenths % 10);
+        + QString::number(tenths % 10);
     return text.size() < width ? QString(width - text.size(), QLatin1Char(' ')) + text : text;
 }
 
@@ -55,7 +56,8 @@ QString TimeCell(const QString &playTime)
     return StrTrim(playTime) == QLatin1String("00:00") ? QStringLiteral("No INI") : playTime;
 }
 
-namespace {
+namespace
+{
 
 // Reads 1 or 2 digits at pos; -1 when there are none.
 int readField(const QString &text, qsizetype &pos)
@@ -76,7 +78,7 @@ bool ParsePlayTime(const QString &trimmedPlayTime, double &days)
 {
     const QString text = QStringLiteral("00:") + trimmedPlayTime;
     qsizetype pos = 0;
-    int fields[3] = {0, 0, 0};
+    int fields[3] = { 0, 0, 0 };
     for (int f = 0; f < 3; ++f) {
         if (f > 0) {
             if (pos >= text.size() || text[pos] != QLatin1Char(':'))

@@ -5,7 +5,8 @@
 
 #include <QString>
 
-namespace CellText {
+namespace CellText
+{
 
 // "Artist-Title.mp3" -> "Artist": the text before the first "-", or "".
 QString ArtistPart(const QString &fileName);

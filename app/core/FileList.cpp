@@ -9,7 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 // A key whose byte order is the order of the case-folded names: plain ASCII
 // names (nearly all) are folded byte by byte, others through QString. UTF-8
@@ -66,7 +67,8 @@ void TFileList::reread(const QByteArray &folder, int sortedFirst)
             const size_t length = std::strlen(entry->d_name);
             if (!matchesMask(entry->d_name, length) || !isRegularEntry(dirFd, entry))
                 continue;
-            entries.push_back({sortKey(entry->d_name, length), QByteArray(entry->d_name, qsizetype(length))});
+            entries.push_back(
+                { sortKey(entry->d_name, length), QByteArray(entry->d_name, qsizetype(length)) });
         }
         ::closedir(dir);
     }
@@ -82,8 +84,8 @@ void TFileList::reread(const QByteArray &folder, int sortedFirst)
     for (const SortEntry &e : entries)
         m_names.push_back(e.raw);
     m_sortedCount = int(first);
-    m_unsorted.assign(std::make_move_iterator(entries.begin() + qsizetype(first)),
-                      std::make_move_iterator(entries.end()));
+    m_unsorted.assign(
+        std::make_move_iterator(entries.begin() + qsizetype(first)), std::make_move_iterator(entries.end()));
 }
 
 void TFileList::finishSort()

@@ -31,8 +31,7 @@ public:
     static bool matchesMask(const char *name, size_t length);
 
 private:
-    struct SortEntry
-    {
+    struct SortEntry {
         QByteArray key; // the name case-folded, as UTF-8
         QByteArray raw;
         bool operator<(const SortEntry &other) const;

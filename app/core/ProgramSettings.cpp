@@ -6,7 +6,8 @@
 
 #include <QFileInfo>
 
-namespace {
+namespace
+{
 
 const QString Coordinates = QStringLiteral("Coordinates");
 const QString MP3 = QStringLiteral("MP3");
@@ -37,7 +38,8 @@ void TProgramSettings::read(const QString &settingsPath, const QString &programF
     Top = readInt(QStringLiteral("Top"), Top, settingsPath, errors);
     Left = readInt(QStringLiteral("Left"), Left, settingsPath, errors);
     Directory = RemoveBackslash(IniReadString(MP3, QStringLiteral("Directory"), QString(), settingsPath));
-    INI_Directory = RemoveBackslash(IniReadString(MP3, QStringLiteral("INI_Directory"), QString(), settingsPath));
+    INI_Directory
+        = RemoveBackslash(IniReadString(MP3, QStringLiteral("INI_Directory"), QString(), settingsPath));
     if (!QFileInfo(Directory).isDir())
         Directory.clear();
     if (Directory.isEmpty())

@@ -6,14 +6,13 @@
 #include <QString>
 #include <QStringList>
 
-struct TProgramSettings
-{
+struct TProgramSettings {
     static constexpr int DesignTop = 112;
     static constexpr int DesignLeft = 309;
 
     int Top = DesignTop;
     int Left = DesignLeft;
-    QString Directory;     // music folder, no trailing "/"
+    QString Directory; // music folder, no trailing "/"
     QString INI_Directory; // song information folder, no trailing "/"
 
     // The settings file of the program file programPath: its last extension

@@ -203,12 +203,12 @@ void Locator::index()
         const QByteArrayView name(entry->d_name);
         if (entry->d_type == DT_DIR || !hasIniExtension(name))
             continue;
-        m_entries.push_back({foldedHash(name), quint32(m_pool.size()), quint32(name.size())});
+        m_entries.push_back({ foldedHash(name), quint32(m_pool.size()), quint32(name.size()) });
         m_pool.insert(m_pool.end(), name.begin(), name.end());
     }
     ::closedir(dir);
     std::sort(m_entries.begin(), m_entries.end(),
-              [](const Entry &a, const Entry &b) { return a.foldedHash < b.foldedHash; });
+        [](const Entry &a, const Entry &b) { return a.foldedHash < b.foldedHash; });
 }
 
 QByteArray Locator::locateName(const QByteArray &mp3Name) const
@@ -217,8 +217,8 @@ QByteArray Locator::locateName(const QByteArray &mp3Name) const
     if (!m_indexed)
         return name;
     const quint64 hash = foldedHash(name);
-    auto it = std::lower_bound(m_entries.begin(), m_entries.end(), hash,
-                               [](const Entry &e, quint64 h) { return e.foldedHash < h; });
+    auto it = std::lower_bound(
+        m_entries.begin(), m_entries.end(), hash, [](const Entry &e, quint64 h) { return e.foldedHash < h; });
     // The exact name wins; of several case variants the smallest name, so
     // the choice does not depend on the order the folder lists them in.
     QByteArrayView best;

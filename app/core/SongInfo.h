@@ -61,8 +61,7 @@ private:
     // Every ".ini" name of the folder, one after another, and for each its
     // place there under the hash of its case-folded form, sorted by hash:
     // a folder of 100,000 files is indexed without an allocation per name.
-    struct Entry
-    {
+    struct Entry {
         quint64 foldedHash;
         quint32 offset;
         quint32 length;

@@ -49,7 +49,7 @@ void TSongList::setCellNow(int col, int row, const QString &text)
     if (row == 0)
         Q_EMIT headerDataChanged(Qt::Horizontal, col, col);
     else if (row < RowCount())
-        Q_EMIT dataChanged(index(row - 1, col), index(row - 1, col), {Qt::DisplayRole});
+        Q_EMIT dataChanged(index(row - 1, col), index(row - 1, col), { Qt::DisplayRole });
 }
 
 void TSongList::rowsChanged(int firstRow, int lastRow)
@@ -57,7 +57,7 @@ void TSongList::rowsChanged(int firstRow, int lastRow)
     firstRow = std::max(firstRow, 1);
     lastRow = std::min(lastRow, RowCount() - 1);
     if (firstRow <= lastRow)
-        Q_EMIT dataChanged(index(firstRow - 1, 0), index(lastRow - 1, ColCount - 1), {Qt::DisplayRole});
+        Q_EMIT dataChanged(index(firstRow - 1, 0), index(lastRow - 1, ColCount - 1), { Qt::DisplayRole });
 }
 
 QString TSongList::artistOf(int row) const

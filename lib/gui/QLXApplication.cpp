@@ -7,7 +7,8 @@
 #include <QStringList>
 #include <QTimer>
 
-namespace {
+namespace
+{
 
 QString g_title;
 QStringList g_pending;
@@ -53,8 +54,8 @@ void TQLXApplication::ShowException(const QString &message)
 
 void TQLXApplication::ShowExceptionNow(const QString &message)
 {
-    QMessageBox box(QMessageBox::Critical, Title(), ErrorText(message), QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox box(
+        QMessageBox::Critical, Title(), ErrorText(message), QMessageBox::Ok, QApplication::activeWindow());
     box.setObjectName(QStringLiteral("ErrorBox"));
     box.exec();
 }

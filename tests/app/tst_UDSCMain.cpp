@@ -25,7 +25,8 @@
 using TestSupport::readBytes;
 using TestSupport::writeBytes;
 
-namespace {
+namespace
+{
 
 // Answers the next error boxes with OK and keeps their texts.
 class BoxWatcher : public QObject
@@ -162,7 +163,7 @@ void TestMainWindow::captionAndHeaders()
     TfrmMain window(settingsPath());
     QCOMPARE(window.windowTitle(), QStringLiteral("Discora 1.5"));
     QCOMPARE(TQLXApplication::Title(), QStringLiteral("Discora 1.5"));
-    const QStringList expected = {"Artist", "Title", " Time", " Size", " Year", "Count", "?"};
+    const QStringList expected = { "Artist", "Title", " Time", " Size", " Year", "Count", "?" };
     for (int c = 0; c < 7; ++c)
         QCOMPARE(window.songs().Cells(c, 0), expected[c]);
     QCOMPARE(window.songs().RowCount(), 20);
@@ -190,14 +191,16 @@ void TestMainWindow::firstRunPositionAndSettings()
         QVERIFY(window->close());
     }
     const QByteArray program = QCoreApplication::applicationDirPath().toUtf8();
-    QCOMPARE(readBytes(settingsPath()), "[Coordinates]\r\nTop=60\r\nLeft=50\r\n[MP3]\r\nDirectory=" + program
-                                            + "\r\nINI_Directory=" + program + "\r\n");
+    QCOMPARE(readBytes(settingsPath()),
+        "[Coordinates]\r\nTop=60\r\nLeft=50\r\n[MP3]\r\nDirectory=" + program + "\r\nINI_Directory=" + program
+            + "\r\n");
 }
 
 void TestMainWindow::badTopShownOnceNothingLost()
 {
-    writeBytes(settingsPath(), "[Coordinates]\r\nTop=abc\r\nLeft=20\r\n[MP3]\r\nDirectory=" + music().toUtf8()
-                                   + "/\r\nINI_Directory=/somewhere/info\r\n");
+    writeBytes(settingsPath(),
+        "[Coordinates]\r\nTop=abc\r\nLeft=20\r\n[MP3]\r\nDirectory=" + music().toUtf8()
+            + "/\r\nINI_Directory=/somewhere/info\r\n");
     BoxWatcher boxes;
     {
         auto window = openWindow();
@@ -209,8 +212,9 @@ void TestMainWindow::badTopShownOnceNothingLost()
     }
     QTest::qWait(50);
     QCOMPARE(boxes.texts.size(), 1);
-    QCOMPARE(readBytes(settingsPath()), "[Coordinates]\r\nTop=112\r\nLeft=20\r\n[MP3]\r\nDirectory=" + music().toUtf8()
-                                            + "\r\nINI_Directory=/somewhere/info\r\n");
+    QCOMPARE(readBytes(settingsPath()),
+        "[Coordinates]\r\nTop=112\r\nLeft=20\r\n[MP3]\r\nDirectory=" + music().toUtf8()
+            + "\r\nINI_Directory=/somewhere/info\r\n");
 }
 
 void TestMainWindow::readOnlySettingsAtClose()
@@ -223,7 +227,8 @@ void TestMainWindow::readOnlySettingsAtClose()
     window->move(10, 10);
     QVERIFY(window->close());
     QVERIFY(!window->isVisible());
-    QCOMPARE(boxes.texts, QStringList({QStringLiteral("Discora 1.5 | Unable to write to %1.").arg(settingsPath())}));
+    QCOMPARE(boxes.texts,
+        QStringList({ QStringLiteral("Discora 1.5 | Unable to write to %1.").arg(settingsPath()) }));
     QCOMPARE(readBytes(settingsPath()), before);
 }
 
@@ -231,10 +236,14 @@ void TestMainWindow::errorText_data()
 {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("text");
-    QTest::newRow("adds-full-stop") << "'x' is not a valid integer value" << "'x' is not a valid integer value.";
-    QTest::newRow("keeps-full-stop") << "'1-1-99' is not a valid date." << "'1-1-99' is not a valid date.";
-    QTest::newRow("path-with-dot") << "Unable to write to /a/b.INI" << "Unable to write to /a/b.INI.";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("adds-full-stop") << "'x' is not a valid integer value"
+                                    << "'x' is not a valid integer value.";
+    QTest::newRow("keeps-full-stop") << "'1-1-99' is not a valid date."
+                                     << "'1-1-99' is not a valid date.";
+    QTest::newRow("path-with-dot") << "Unable to write to /a/b.INI"
+                                   << "Unable to write to /a/b.INI.";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestMainWindow::errorText()
@@ -246,7 +255,7 @@ void TestMainWindow::errorText()
 
 void TestMainWindow::activationBetweenOwnWindowsOnly()
 {
-    addSongs({"A-One.mp3"});
+    addSongs({ "A-One.mp3" });
     auto window = openWindow();
     QTRY_COMPARE(window->activations(), 1);
     QCOMPARE(window->deactivations(), 0);
@@ -321,7 +330,7 @@ void TestMainWindow::closeDuringScanWaits()
 
 void TestMainWindow::statusBarFollowsSelection()
 {
-    addSongs({"Merel-Lantern.mp3", "Zandor-Daylight.mp3", "Zandor-Harbour.mp3", "Zandor-Quiet.mp3"});
+    addSongs({ "Merel-Lantern.mp3", "Zandor-Daylight.mp3", "Zandor-Harbour.mp3", "Zandor-Quiet.mp3" });
     auto window = openWindow();
     QLabel *panel0 = window->stbStatus->Panels[0];
     QLabel *panel1 = window->stbStatus->Panels[1];
@@ -363,7 +372,7 @@ void TestMainWindow::statusBarEmptyGrid()
 
 void TestMainWindow::statusBarShowsHintUnderMouse()
 {
-    addSongs({"Zandor-Daylight.mp3"});
+    addSongs({ "Zandor-Daylight.mp3" });
     auto window = openWindow();
     QLabel *panel0 = window->stbStatus->Panels[0];
     QTRY_COMPARE(panel0->text(), QStringLiteral(" Zandor - Daylight"));
@@ -393,7 +402,7 @@ void TestMainWindow::rowColours()
     QFETCH(bool, playing);
     QFETCH(bool, selected);
     QFETCH(QColor, text);
-    addSongs({"Aa-First.mp3", "Bb-Second.mp3"});
+    addSongs({ "Aa-First.mp3", "Bb-Second.mp3" });
     auto window = openWindow();
     QTRY_COMPARE(window->songs().RowCount(), 3);
     TSongList &songs = window->songs();
@@ -419,7 +428,7 @@ void TestMainWindow::rowColours()
             colours.insert(image.pixelColor(x, y).rgb());
     QVERIFY2(colours.contains(text.rgb()), "the title's text colour is not in the cell");
     QVERIFY(colours.contains(background.rgb()));
-    for (const QColor other : {QColor(192, 192, 192), QColor(255, 0, 0), QColor(Qt::black)})
+    for (const QColor other : { QColor(192, 192, 192), QColor(255, 0, 0), QColor(Qt::black) })
         if (other != text)
             QVERIFY2(!colours.contains(other.rgb()), qPrintable(other.name()));
 }

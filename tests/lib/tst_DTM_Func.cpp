@@ -10,17 +10,17 @@
 #include <QTest>
 
 #include <clocale>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <ctime>
 
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 // The message of the EQLXError that f throws, or "no error".
-template<typename F>
-QString errorOf(F f)
+template <typename F> QString errorOf(F f)
 {
     try {
         f();
@@ -121,7 +121,8 @@ void TestDtmFunc::strToDate_data()
     QTest::newRow("year-10000") << u"1-1-10000"_s << 0.0 << u"'1-1-10000' is not a valid date"_s;
     QTest::newRow("letter-in-year") << u"1-1-200x"_s << 0.0 << u"'1-1-200x' is not a valid date"_s;
     QTest::newRow("empty-day") << u"-1-2000"_s << 0.0 << u"'-1-2000' is not a valid date"_s;
-    QTest::newRow("time-not-taken") << u"1-1-2000 12:00"_s << 0.0 << u"'1-1-2000 12:00' is not a valid date"_s;
+    QTest::newRow("time-not-taken") << u"1-1-2000 12:00"_s << 0.0
+                                    << u"'1-1-2000 12:00' is not a valid date"_s;
     QTest::newRow("arabic-digits") << u"\u0661-1-2000"_s << 0.0 << u"'\u0661-1-2000' is not a valid date"_s;
     QTest::newRow("implausible") << u"1-1-99"_s << 0.0 << u"'1-1-99' is not a valid date."_s;
 }
@@ -151,21 +152,27 @@ void TestDtmFunc::strToDateTime_data()
     QTest::newRow("last-minute") << u"1-1-2000 23:59"_s << 36526.0 + minutes(23, 59) << ok;
     QTest::newRow("before-1899-12-30") << u"29-12-1899 06:00"_s << -1.25 << ok;
     QTest::newRow("trailing-blank") << u"1-1-2000 "_s << 36526.0 << ok;
-    QTest::newRow("hour-24") << u"1-1-2000 24:00"_s << 0.0 << u"'1-1-2000 24:00' is not a valid date and time"_s;
-    QTest::newRow("minute-60") << u"1-1-2000 12:60"_s << 0.0 << u"'1-1-2000 12:60' is not a valid date and time"_s;
+    QTest::newRow("hour-24") << u"1-1-2000 24:00"_s << 0.0
+                             << u"'1-1-2000 24:00' is not a valid date and time"_s;
+    QTest::newRow("minute-60") << u"1-1-2000 12:60"_s << 0.0
+                               << u"'1-1-2000 12:60' is not a valid date and time"_s;
     QTest::newRow("two-blanks") << u"1-1-2000  12:00"_s << 0.0
                                 << u"'1-1-2000  12:00' is not a valid date and time"_s;
     QTest::newRow("no-minutes") << u"1-1-2000 12"_s << 0.0 << u"'1-1-2000 12' is not a valid date and time"_s;
-    QTest::newRow("empty-minutes") << u"1-1-2000 12:"_s << 0.0 << u"'1-1-2000 12:' is not a valid date and time"_s;
-    QTest::newRow("empty-hours") << u"1-1-2000 :30"_s << 0.0 << u"'1-1-2000 :30' is not a valid date and time"_s;
-    QTest::newRow("three-digit-hour") << u"1-1-2000 012:00"_s << 0.0
-                                      << u"'1-1-2000 012:00' is not a valid date and time"_s;
+    QTest::newRow("empty-minutes") << u"1-1-2000 12:"_s << 0.0
+                                   << u"'1-1-2000 12:' is not a valid date and time"_s;
+    QTest::newRow("empty-hours") << u"1-1-2000 :30"_s << 0.0
+                                 << u"'1-1-2000 :30' is not a valid date and time"_s;
+    QTest::newRow("three-digit-hour")
+        << u"1-1-2000 012:00"_s << 0.0 << u"'1-1-2000 012:00' is not a valid date and time"_s;
     QTest::newRow("seconds") << u"1-1-2000 12:00:00"_s << 0.0
                              << u"'1-1-2000 12:00:00' is not a valid date and time"_s;
     QTest::newRow("tab-before-time") << u"1-1-2000\t12:00"_s << 0.0
                                      << u"'1-1-2000\t12:00' is not a valid date and time"_s;
-    QTest::newRow("feb-30") << u"30-02-2000 10:00"_s << 0.0 << u"'30-02-2000 10:00' is not a valid date and time"_s;
-    QTest::newRow("implausible") << u"1-1-99 10:00"_s << 0.0 << u"'1-1-99 10:00' is not a valid date and time."_s;
+    QTest::newRow("feb-30") << u"30-02-2000 10:00"_s << 0.0
+                            << u"'30-02-2000 10:00' is not a valid date and time"_s;
+    QTest::newRow("implausible") << u"1-1-99 10:00"_s << 0.0
+                                 << u"'1-1-99 10:00' is not a valid date and time."_s;
 }
 
 void TestDtmFunc::strToDateTime()
@@ -188,10 +195,12 @@ void TestDtmFunc::toText_data()
     QTest::newRow("zero-padded") << 36955.0 << u"05-03-2001"_s << u"05-03-2001 00:00"_s;
     QTest::newRow("afternoon") << 37287.0 + minutes(14, 5) << u"31-01-2002"_s << u"31-01-2002 14:05"_s;
     // Seconds are left off, not rounded into the minute.
-    QTest::newRow("59-seconds") << 37287.0 + minutes(14, 5) + 59.0 / 86400 << u"31-01-2002"_s << u"31-01-2002 14:05"_s;
-    QTest::newRow("last-ms-of-day") << 37287.0 + 86399999.0 / 86400000 << u"31-01-2002"_s << u"31-01-2002 23:59"_s;
-    QTest::newRow("under-half-ms-to-midnight") << 37287.0 + 86399999.7 / 86400000 << u"01-02-2002"_s
-                                               << u"01-02-2002 00:00"_s;
+    QTest::newRow("59-seconds") << 37287.0 + minutes(14, 5) + 59.0 / 86400 << u"31-01-2002"_s
+                                << u"31-01-2002 14:05"_s;
+    QTest::newRow("last-ms-of-day") << 37287.0 + 86399999.0 / 86400000 << u"31-01-2002"_s
+                                    << u"31-01-2002 23:59"_s;
+    QTest::newRow("under-half-ms-to-midnight")
+        << 37287.0 + 86399999.7 / 86400000 << u"01-02-2002"_s << u"01-02-2002 00:00"_s;
     QTest::newRow("epoch") << 0.0 << u"30-12-1899"_s << u"30-12-1899 00:00"_s;
     QTest::newRow("before-epoch") << -1.25 << u"29-12-1899"_s << u"29-12-1899 06:00"_s;
     QTest::newRow("year-100") << -657434.0 << u"01-01-0100"_s << u"01-01-0100 00:00"_s;

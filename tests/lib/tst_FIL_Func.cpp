@@ -16,7 +16,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 // The message of the EQLXError that CreateEmptyFile throws, or its result.
 QString createResult(const QString &fileName)
@@ -113,7 +114,8 @@ void TestFilFunc::createEmptyFile_data()
     QTest::newRow("folder-part-with-trailing-slashes") << u"a//song.INI"_s << u"true"_s << true;
     QTest::newRow("name-is-a-folder") << u"folder"_s << u"false"_s << false;
     QTest::newRow("name-ends-in-slash") << u"newdir/"_s << u"false"_s << false;
-    QTest::newRow("folder-part-is-a-file") << u"full.INI/song.INI"_s << u"Unable to create directory"_s << false;
+    QTest::newRow("folder-part-is-a-file")
+        << u"full.INI/song.INI"_s << u"Unable to create directory"_s << false;
     QTest::newRow("nul-in-name") << u"so\0ng.INI"_s << u"false"_s << false;
 }
 

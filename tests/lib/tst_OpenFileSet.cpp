@@ -18,7 +18,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
+namespace
+{
 
 enum class Holder { None, Reader, StoppedReader, Writer, OwnReader, OwnWriter };
 

@@ -8,7 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace TestSupport {
+namespace TestSupport
+{
 
 void writeBytes(const QByteArray &path, const QByteArray &bytes)
 {
@@ -75,7 +76,7 @@ bool exists(const QByteArray &path)
 FileHolder::FileHolder(const QString &path)
 {
     m_process.setStandardInputFile(path);
-    m_process.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    m_process.start(QStringLiteral("sleep"), { QStringLiteral("600") });
     m_process.waitForStarted();
 }
 

@@ -6,7 +6,8 @@
 #include <QProcess>
 #include <QString>
 
-namespace TestSupport {
+namespace TestSupport
+{
 
 // Writes bytes to path (raw file-name bytes allowed); fails the test on error.
 void writeBytes(const QByteArray &path, const QByteArray &bytes);

@@ -15,7 +15,8 @@
 using TestSupport::readBytes;
 using TestSupport::writeBytes;
 
-namespace {
+namespace
+{
 
 const QByteArray InfoDaylight = "[Info]\r\nUsageCount = 3\r\nPlaytime   = 03:45\r\nSongYear   = 1998-05\r\n"
                                 "Lyrics     = Yes\r\n";
@@ -97,31 +98,31 @@ void TestCatalogue::scan(bool full)
 
 void TestCatalogue::fullScanCells()
 {
-    for (const char *name : {"A-B.C.mp3", "Ivo - Road.mp3", "Song.MP3", "Untitled.mp3", "Zandor-Quiet.mp3",
-                             "zandor-x.mp3", "ZANDOR-y.mp3"})
+    for (const char *name : { "A-B.C.mp3", "Ivo - Road.mp3", "Song.MP3", "Untitled.mp3", "Zandor-Quiet.mp3",
+             "zandor-x.mp3", "ZANDOR-y.mp3" })
         writeBytes(path(name), mp3());
     writeBytes(path("Zandor-Daylight.mp3"), mp3(5 * 1048576));
     writeBytes(path("Zandor-Daylight.INI"), InfoDaylight);
-    writeBytes(path("Zandor-Quiet.INI"), "[Info]\r\nPlaytime=??:??\r\nUsageCount=\r\nLyrics=Instrumental\r\n");
+    writeBytes(
+        path("Zandor-Quiet.INI"), "[Info]\r\nPlaytime=??:??\r\nUsageCount=\r\nLyrics=Instrumental\r\n");
     writeBytes(path("zandor-x.INI"), "[Info]\r\nPlaytime=10:30\r\nLyrics=(words unclear)\r\nSongYear=77\r\n");
     scan(true);
     QVERIFY(m_errors.isEmpty());
 
     const QList<QStringList> expected = {
-        {"A", "B", "No INI", "  0.0", " ", "    0", " "},
-        {"Ivo ", " Road", "No INI", "  0.0", " ", "    0", " "},
-        {"", "", "No INI", "  0.0", " ", "    0", " "},
-        {"", "", "No INI", "  0.0", " ", "    0", " "},
-        {"Zandor", "Daylight", " 03:45", "  5.0", " 1998", "    3", "V"},
-        {"", "Quiet", " ??:??", "  0.0", " ", "    0", "I"},
-        {"zandor", "x", " 10:30", "  0.0", " 77", "    0", "X"},
-        {"ZANDOR", "y", "No INI", "  0.0", " ", "    0", " "},
+        { "A", "B", "No INI", "  0.0", " ", "    0", " " },
+        { "Ivo ", " Road", "No INI", "  0.0", " ", "    0", " " },
+        { "", "", "No INI", "  0.0", " ", "    0", " " },
+        { "", "", "No INI", "  0.0", " ", "    0", " " },
+        { "Zandor", "Daylight", " 03:45", "  5.0", " 1998", "    3", "V" },
+        { "", "Quiet", " ??:??", "  0.0", " ", "    0", "I" },
+        { "zandor", "x", " 10:30", "  0.0", " 77", "    0", "X" },
+        { "ZANDOR", "y", "No INI", "  0.0", " ", "    0", " " },
     };
     QCOMPARE(m_songs->RowCount(), expected.size() + 1);
     for (int r = 1; r <= expected.size(); ++r)
         QCOMPARE(rowCells(*m_songs, r), expected[r - 1]);
-    QCOMPARE(m_catalogue->artistList(),
-             QStringList({"A", "Ivo ", "", "Zandor", "zandor", "ZANDOR"}));
+    QCOMPARE(m_catalogue->artistList(), QStringList({ "A", "Ivo ", "", "Zandor", "zandor", "ZANDOR" }));
     QCOMPARE(m_catalogue->timeCaption(), QStringLiteral("00:14 hr"));
     QCOMPARE(m_catalogue->sizeCaption(), QStringLiteral("    5.0 MB"));
     QCOMPARE(m_songs->artistOf(6), QStringLiteral("Zandor"));
@@ -144,8 +145,9 @@ void TestCatalogue::listsOnlyMp3Files()
 
     QStringList titles;
     for (int r = 1; r < m_songs->RowCount(); ++r)
-        titles << m_songs->Cells(TSongList::ColArtist, r) + QLatin1Char('|') + m_songs->Cells(TSongList::ColTitle, r);
-    QCOMPARE(titles, QStringList({"a|link", "b|regular", "I|Upper"}));
+        titles << m_songs->Cells(TSongList::ColArtist, r) + QLatin1Char('|')
+                + m_songs->Cells(TSongList::ColTitle, r);
+    QCOMPARE(titles, QStringList({ "a|link", "b|regular", "I|Upper" }));
 }
 
 void TestCatalogue::emptyFolder()
@@ -176,8 +178,9 @@ void TestCatalogue::missingFolder()
 void TestCatalogue::earlyRowsBeforeYield()
 {
     for (int i = 0; i < 30; ++i)
-        writeBytes(path(QStringLiteral("Artist-Song %1.mp3").arg(i, 2, 10, QLatin1Char('0')).toUtf8().constData()),
-                   mp3());
+        writeBytes(
+            path(QStringLiteral("Artist-Song %1.mp3").arg(i, 2, 10, QLatin1Char('0')).toUtf8().constData()),
+            mp3());
     int yields = 0;
     QStringList atYield;
     TCatalogue::Hooks hooks;
@@ -190,7 +193,7 @@ void TestCatalogue::earlyRowsBeforeYield()
     };
     m_catalogue->RefreshList(true, hooks);
     QCOMPARE(yields, 1);
-    QCOMPARE(atYield, QStringList({"Song 19", "", "No INI", "Artist-.mp3"}));
+    QCOMPARE(atYield, QStringList({ "Song 19", "", "No INI", "Artist-.mp3" }));
     QCOMPARE(m_songs->Cells(TSongList::ColTitle, 30), QStringLiteral("Song 29"));
     QCOMPARE(m_catalogue->BuildSelectedFile(25), QByteArray("Artist-Song 24.mp3"));
 
@@ -211,24 +214,36 @@ void TestCatalogue::manyRowsSameAsOneThread()
     // follow from its number.
     const int count = 2100;
     for (int i = 0; i < count; ++i) {
-        const QByteArray base = QStringLiteral("Band %1-Track %2").arg(i / 7, 3, 10, QLatin1Char('0')).arg(i, 4, 10, QLatin1Char('0')).toUtf8();
+        const QByteArray base = QStringLiteral("Band %1-Track %2")
+                                    .arg(i / 7, 3, 10, QLatin1Char('0'))
+                                    .arg(i, 4, 10, QLatin1Char('0'))
+                                    .toUtf8();
         writeBytes(path((base + ".mp3").constData()), mp3(i));
         if (i % 3 == 0)
             writeBytes(path((base + ".INI").constData()),
-                       QStringLiteral("[Info]\r\nUsageCount=%1\r\nPlaytime=%2:%3\r\nSongYear=%4\r\n")
-                           .arg(i).arg(i % 60, 2, 10, QLatin1Char('0')).arg(i % 59, 2, 10, QLatin1Char('0'))
-                           .arg(1900 + i % 100).toUtf8());
+                QStringLiteral("[Info]\r\nUsageCount=%1\r\nPlaytime=%2:%3\r\nSongYear=%4\r\n")
+                    .arg(i)
+                    .arg(i % 60, 2, 10, QLatin1Char('0'))
+                    .arg(i % 59, 2, 10, QLatin1Char('0'))
+                    .arg(1900 + i % 100)
+                    .toUtf8());
     }
     scan(true);
     QCOMPARE(m_songs->RowCount(), count + 1);
     for (int i = 0; i < count; ++i) {
         const int r = i + 1;
         const bool hasInfo = i % 3 == 0;
-        QCOMPARE(m_songs->Cells(TSongList::ColArtist, r), i % 7 == 0 ? QStringLiteral("Band %1").arg(i / 7, 3, 10, QLatin1Char('0')) : QString());
-        QCOMPARE(m_songs->Cells(TSongList::ColTitle, r), QStringLiteral("Track %1").arg(i, 4, 10, QLatin1Char('0')));
-        const QString time = QStringLiteral(" %1:%2").arg(i % 60, 2, 10, QLatin1Char('0')).arg(i % 59, 2, 10, QLatin1Char('0'));
-        QCOMPARE(m_songs->Cells(TSongList::ColTime, r), hasInfo && time != QLatin1String(" 00:00") ? time : QStringLiteral("No INI"));
-        QCOMPARE(m_songs->Cells(TSongList::ColYear, r), hasInfo ? QStringLiteral(" %1").arg(1900 + i % 100) : QStringLiteral(" "));
+        QCOMPARE(m_songs->Cells(TSongList::ColArtist, r),
+            i % 7 == 0 ? QStringLiteral("Band %1").arg(i / 7, 3, 10, QLatin1Char('0')) : QString());
+        QCOMPARE(m_songs->Cells(TSongList::ColTitle, r),
+            QStringLiteral("Track %1").arg(i, 4, 10, QLatin1Char('0')));
+        const QString time = QStringLiteral(" %1:%2")
+                                 .arg(i % 60, 2, 10, QLatin1Char('0'))
+                                 .arg(i % 59, 2, 10, QLatin1Char('0'));
+        QCOMPARE(m_songs->Cells(TSongList::ColTime, r),
+            hasInfo && time != QLatin1String(" 00:00") ? time : QStringLiteral("No INI"));
+        QCOMPARE(m_songs->Cells(TSongList::ColYear, r),
+            hasInfo ? QStringLiteral(" %1").arg(1900 + i % 100) : QStringLiteral(" "));
         QCOMPARE(m_songs->Cells(TSongList::ColCount_, r), QStringLiteral("%1").arg(hasInfo ? i : 0, 5));
     }
 
@@ -236,10 +251,10 @@ void TestCatalogue::manyRowsSameAsOneThread()
     TestSupport::FileHolder player(m_dir->filePath(QStringLiteral("Band 253-Track 1777.mp3")));
     scan(false);
     QVERIFY(m_errors.isEmpty());
-    QCOMPARE(m_playing, QStringList({"Band 253 - Track 1777"}));
+    QCOMPARE(m_playing, QStringList({ "Band 253 - Track 1777" }));
     QCOMPARE(m_songs->Cells(TSongList::ColSize, 1778), QStringLiteral("Lock"));
     QCOMPARE(m_songs->Cells(TSongList::ColCount_, 1778), QStringLiteral("    1"));
-    for (int r : {1, 1777, 1779, count})
+    for (int r : { 1, 1777, 1779, count })
         QCOMPARE(m_songs->Cells(TSongList::ColSize, r), QStringLiteral("  0.0"));
 }
 
@@ -259,10 +274,10 @@ void TestCatalogue::playingSongCountedOnce()
         QVERIFY(m_errors.isEmpty());
         QCOMPARE(m_songs->Cells(TSongList::ColSize, 2), QStringLiteral("Lock"));
         QCOMPARE(m_songs->Cells(TSongList::ColCount_, 2), QStringLiteral("    4"));
-        QCOMPARE(m_playing, QStringList({"Zandor - Quiet"}));
+        QCOMPARE(m_playing, QStringList({ "Zandor - Quiet" }));
         QCOMPARE(readBytes(path("Zandor-Quiet.INI")),
-                 QByteArray("; comment kept\r\n[Info]\r\nUsageCount = 4\r\nWriter     = A. Zandor\r\n"
-                            "Playtime   = 03:45\r\n\r\n; lyrics\r\nLa la = la\r\n"));
+            QByteArray("; comment kept\r\n[Info]\r\nUsageCount = 4\r\nWriter     = A. Zandor\r\n"
+                       "Playtime   = 03:45\r\n\r\n; lyrics\r\nLa la = la\r\n"));
         QCOMPARE(m_songs->Cells(TSongList::ColSize, 1), QStringLiteral("  2.0"));
 
         // Later scans in the same run see it playing but do not count again.
@@ -291,7 +306,8 @@ void TestCatalogue::playingSongWithoutInfoFile()
     const SongInfo::Details details = SongInfo::LoadInfo(path("Merel-Lantern.INI"));
     QCOMPARE(details.UsageCount, QStringLiteral("1"));
     QCOMPARE(details.Playtime, QStringLiteral("??:??"));
-    QCOMPARE(readBytes(path("Merel-Lantern.INI")), QByteArray("[Info]\r\nUsageCount=1\r\nPlaytime=??:??\r\n"));
+    QCOMPARE(
+        readBytes(path("Merel-Lantern.INI")), QByteArray("[Info]\r\nUsageCount=1\r\nPlaytime=??:??\r\n"));
 }
 
 void TestCatalogue::badUsageCountDoesNotHideLaterRows()
@@ -302,10 +318,10 @@ void TestCatalogue::badUsageCountDoesNotHideLaterRows()
     writeBytes(path("A-First.INI"), bad);
     TestSupport::FileHolder player(m_dir->filePath(QStringLiteral("A-First.mp3")));
     scan(true);
-    QCOMPARE(m_errors, QStringList({"'x' is not a valid integer value"}));
+    QCOMPARE(m_errors, QStringList({ "'x' is not a valid integer value" }));
     QCOMPARE(readBytes(path("A-First.INI")), bad);
     QCOMPARE(m_songs->Cells(TSongList::ColSize, 1), QStringLiteral("Lock"));
-    QCOMPARE(rowCells(*m_songs, 2), QStringList({"B", "Second", "No INI", "  0.0", " ", "    0", " "}));
+    QCOMPARE(rowCells(*m_songs, 2), QStringList({ "B", "Second", "No INI", "  0.0", " ", "    0", " " }));
     // The title is in the played list, so the next scan does not try again.
     scan(false);
     QVERIFY(m_errors.isEmpty());
@@ -321,7 +337,8 @@ void TestCatalogue::unwritableInfoFolder()
     TestSupport::FileHolder player(m_dir->filePath(QStringLiteral("A-First.mp3")));
     scan(true);
     ::chmod(infoDir.path().toUtf8().constData(), 0755);
-    QCOMPARE(m_errors, QStringList({QStringLiteral("Unable to write to %1/A-First.INI").arg(infoDir.path())}));
+    QCOMPARE(
+        m_errors, QStringList({ QStringLiteral("Unable to write to %1/A-First.INI").arg(infoDir.path()) }));
     QCOMPARE(m_songs->Cells(TSongList::ColTitle, 2), QStringLiteral("Second"));
     QVERIFY(!QFile::exists(infoDir.filePath(QStringLiteral("A-First.INI"))));
 }
@@ -356,7 +373,8 @@ void TestCatalogue::caseVariantInfoFile()
     QCOMPARE(m_songs->Cells(TSongList::ColCount_, 1), QStringLiteral("    7"));
     TestSupport::FileHolder player(m_dir->filePath(QStringLiteral("Merel-Lantern.mp3")));
     scan(false);
-    QCOMPARE(readBytes(path("merel-lantern.ini")), QByteArray("[info]\r\nusagecount=8\r\nplaytime=02:00\r\n"));
+    QCOMPARE(
+        readBytes(path("merel-lantern.ini")), QByteArray("[info]\r\nusagecount=8\r\nplaytime=02:00\r\n"));
     QVERIFY(!TestSupport::exists(path("Merel-Lantern.INI")));
 }
 

@@ -27,14 +27,30 @@ void TestCellText::split_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("artist");
     QTest::addColumn<QString>("title");
-    QTest::newRow("plain") << "Zandor-Daylight.mp3" << "Zandor" << "Daylight";
-    QTest::newRow("spaced-dash") << "Zandor - Daylight.mp3" << "Zandor " << " Daylight";
-    QTest::newRow("two-dashes") << "A-B-C.mp3" << "A" << "B-C";
-    QTest::newRow("dot-in-title") << "A-B.C.mp3" << "A" << "B";
-    QTest::newRow("no-dash") << "Untitled.mp3" << "" << "";
-    QTest::newRow("dash-first") << "-Intro.mp3" << "" << "Intro";
-    QTest::newRow("dot-in-artist") << "a.b-c.mp3" << "a.b" << "c";
-    QTest::newRow("upper-ext") << "Song-X.MP3" << "Song" << "X";
+    QTest::newRow("plain") << "Zandor-Daylight.mp3"
+                           << "Zandor"
+                           << "Daylight";
+    QTest::newRow("spaced-dash") << "Zandor - Daylight.mp3"
+                                 << "Zandor "
+                                 << " Daylight";
+    QTest::newRow("two-dashes") << "A-B-C.mp3"
+                                << "A"
+                                << "B-C";
+    QTest::newRow("dot-in-title") << "A-B.C.mp3"
+                                  << "A"
+                                  << "B";
+    QTest::newRow("no-dash") << "Untitled.mp3"
+                             << ""
+                             << "";
+    QTest::newRow("dash-first") << "-Intro.mp3"
+                                << ""
+                                << "Intro";
+    QTest::newRow("dot-in-artist") << "a.b-c.mp3"
+                                   << "a.b"
+                                   << "c";
+    QTest::newRow("upper-ext") << "Song-X.MP3"
+                               << "Song"
+                               << "X";
 }
 
 void TestCellText::split()
@@ -51,9 +67,9 @@ void TestCellText::sizeCell_data()
     QTest::addColumn<qint64>("bytes");
     QTest::addColumn<QString>("cell");
     QTest::newRow("empty-file") << qint64(0) << "  0.0";
-    QTest::newRow("rounds-down") << qint64(104857) << "  0.1";     // 0.09999 MB
-    QTest::newRow("half-tenth") << qint64(52429) << "  0.1";       // 0.0500004 MB
-    QTest::newRow("just-below") << qint64(52428) << "  0.0";       // 0.0499992 MB
+    QTest::newRow("rounds-down") << qint64(104857) << "  0.1"; // 0.09999 MB
+    QTest::newRow("half-tenth") << qint64(52429) << "  0.1"; // 0.0500004 MB
+    QTest::newRow("just-below") << qint64(52428) << "  0.0"; // 0.0499992 MB
     QTest::newRow("typical") << qint64(4404019) << "  4.2";
     QTest::newRow("99.9") << qint64(104752742) << " 99.9";
     QTest::newRow("999.9") << qint64(1048471142) << "999.9";
@@ -138,10 +154,14 @@ void TestCellText::timeCell_data()
 {
     QTest::addColumn<QString>("playTime");
     QTest::addColumn<QString>("cell");
-    QTest::newRow("default") << " 00:00" << "No INI";
-    QTest::newRow("value") << " 03:45" << " 03:45";
-    QTest::newRow("unknown") << " ??:??" << " ??:??";
-    QTest::newRow("zero-with-blanks") << "  0:00" << "  0:00";
+    QTest::newRow("default") << " 00:00"
+                             << "No INI";
+    QTest::newRow("value") << " 03:45"
+                           << " 03:45";
+    QTest::newRow("unknown") << " ??:??"
+                             << " ??:??";
+    QTest::newRow("zero-with-blanks") << "  0:00"
+                                      << "  0:00";
 }
 
 void TestCellText::timeCell()

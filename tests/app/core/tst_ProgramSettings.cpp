@@ -31,11 +31,16 @@ void TestProgramSettings::pathFor_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("settings");
-    QTest::newRow("no-extension") << "/opt/build/discora" << "/opt/build/discora.INI";
-    QTest::newRow("extension") << "/opt/x/discora.bin" << "/opt/x/discora.INI";
-    QTest::newRow("two-extensions") << "/opt/x/discora.1.bin" << "/opt/x/discora.1.INI";
-    QTest::newRow("dot-in-folder") << "/opt/v1.5/discora" << "/opt/v1.5/discora.INI";
-    QTest::newRow("dot-file") << "/opt/x/.discora" << "/opt/x/.discora.INI";
+    QTest::newRow("no-extension") << "/opt/build/discora"
+                                  << "/opt/build/discora.INI";
+    QTest::newRow("extension") << "/opt/x/discora.bin"
+                               << "/opt/x/discora.INI";
+    QTest::newRow("two-extensions") << "/opt/x/discora.1.bin"
+                                    << "/opt/x/discora.1.INI";
+    QTest::newRow("dot-in-folder") << "/opt/v1.5/discora"
+                                   << "/opt/v1.5/discora.INI";
+    QTest::newRow("dot-file") << "/opt/x/.discora"
+                              << "/opt/x/.discora.INI";
 }
 
 void TestProgramSettings::pathFor()
@@ -54,22 +59,33 @@ void TestProgramSettings::read_data()
     QTest::addColumn<QString>("directory");
     QTest::addColumn<QString>("infoDirectory");
     QTest::addColumn<QStringList>("errors");
-    QTest::newRow("missing") << QByteArray() << 112 << 309 << "%P" << "%P" << QStringList();
-    QTest::newRow("all-keys") << QByteArray("[Coordinates]\r\nTop=20\r\nLeft=-5\r\n[MP3]\r\nDirectory=%M\r\nINI_Directory=/i\r\n")
-                              << 20 << -5 << "%M" << "/i" << QStringList();
-    QTest::newRow("trailing-slash") << QByteArray("[MP3]\nDirectory=%M/\nINI_Directory=/info/\n") << 112 << 309
-                                    << "%M" << "/info" << QStringList();
-    QTest::newRow("directory-missing-on-disk") << QByteArray("[MP3]\r\nDirectory=/no/such/folder\r\n") << 112 << 309
-                                               << "%P" << "%P" << QStringList();
-    QTest::newRow("top-abc") << QByteArray("[Coordinates]\r\nTop=abc\r\nLeft=7\r\n[MP3]\r\nDirectory=%M\r\n") << 112 << 7
-                             << "%M" << "%M" << QStringList({"'abc' is not a valid integer value"});
-    QTest::newRow("both-bad") << QByteArray("[Coordinates]\r\nTop=1.5\r\nLeft=\r\n") << 112 << 309 << "%P" << "%P"
-                              << QStringList({"'1.5' is not a valid integer value", "'' is not a valid integer value"});
+    QTest::newRow("missing") << QByteArray() << 112 << 309 << "%P"
+                             << "%P" << QStringList();
+    QTest::newRow("all-keys") << QByteArray(
+        "[Coordinates]\r\nTop=20\r\nLeft=-5\r\n[MP3]\r\nDirectory=%M\r\nINI_Directory=/i\r\n")
+                              << 20 << -5 << "%M"
+                              << "/i" << QStringList();
+    QTest::newRow("trailing-slash") << QByteArray("[MP3]\nDirectory=%M/\nINI_Directory=/info/\n") << 112
+                                    << 309 << "%M"
+                                    << "/info" << QStringList();
+    QTest::newRow("directory-missing-on-disk")
+        << QByteArray("[MP3]\r\nDirectory=/no/such/folder\r\n") << 112 << 309 << "%P"
+        << "%P" << QStringList();
+    QTest::newRow("top-abc") << QByteArray("[Coordinates]\r\nTop=abc\r\nLeft=7\r\n[MP3]\r\nDirectory=%M\r\n")
+                             << 112 << 7 << "%M"
+                             << "%M" << QStringList({ "'abc' is not a valid integer value" });
+    QTest::newRow("both-bad") << QByteArray("[Coordinates]\r\nTop=1.5\r\nLeft=\r\n") << 112 << 309 << "%P"
+                              << "%P"
+                              << QStringList({ "'1.5' is not a valid integer value",
+                                     "'' is not a valid integer value" });
     QTest::newRow("cr-only-dup-sections")
         << QByteArray("junk\r[mp3]\rdirectory = \"%M\"\r[Coordinates]\rTop=1\r[COORDINATES]\rTop=2\rLeft=3\r")
-        << 1 << 309 << "%M" << "%M" << QStringList();
-    QTest::newRow("binary-garbage") << QByteArray("\x00\xff\xfe[Coord\x00inates]\n\x01\x02=\x03\n[MP3]\nDirectory=%M\n", 43)
-                                    << 112 << 309 << "%M" << "%M" << QStringList();
+        << 1 << 309 << "%M"
+        << "%M" << QStringList();
+    QTest::newRow("binary-garbage") << QByteArray(
+        "\x00\xff\xfe[Coord\x00inates]\n\x01\x02=\x03\n[MP3]\nDirectory=%M\n", 43)
+                                    << 112 << 309 << "%M"
+                                    << "%M" << QStringList();
 }
 
 void TestProgramSettings::read()
@@ -93,7 +109,9 @@ void TestProgramSettings::read()
     QCOMPARE(got, errors);
     QCOMPARE(settings.Top, top);
     QCOMPARE(settings.Left, left);
-    auto expand = [&](QString s) { return s.replace(QStringLiteral("%M"), music).replace(QStringLiteral("%P"), program); };
+    auto expand = [&](QString s) {
+        return s.replace(QStringLiteral("%M"), music).replace(QStringLiteral("%P"), program);
+    };
     QCOMPARE(settings.Directory, expand(directory));
     QCOMPARE(settings.INI_Directory, expand(infoDirectory));
 }
@@ -108,14 +126,16 @@ void TestProgramSettings::firstRunWritesFourKeys()
     settings.write(settingsPath);
     const QByteArray d = dir.path().toUtf8();
     QCOMPARE(readBytes(settingsPath),
-             "[Coordinates]\r\nTop=112\r\nLeft=309\r\n[MP3]\r\nDirectory=" + d + "\r\nINI_Directory=" + d + "\r\n");
+        "[Coordinates]\r\nTop=112\r\nLeft=309\r\n[MP3]\r\nDirectory=" + d + "\r\nINI_Directory=" + d
+            + "\r\n");
 }
 
 void TestProgramSettings::writeKeepsOtherLines()
 {
     QTemporaryDir dir;
     const QString settingsPath = dir.filePath(QStringLiteral("discora.INI"));
-    const QByteArray before = "; mine\n[ViewFile-iloViewer]\nTop=5\n\n[Coordinates]\nLeft = 1\nTop = 2\n[MP3]\nDirectory=/x\n";
+    const QByteArray before
+        = "; mine\n[ViewFile-iloViewer]\nTop=5\n\n[Coordinates]\nLeft = 1\nTop = 2\n[MP3]\nDirectory=/x\n";
     writeBytes(settingsPath, before);
     TProgramSettings settings;
     settings.Top = 30;
@@ -124,8 +144,8 @@ void TestProgramSettings::writeKeepsOtherLines()
     settings.INI_Directory = QStringLiteral("/music/info");
     settings.write(settingsPath);
     QCOMPARE(readBytes(settingsPath),
-             QByteArray("; mine\n[ViewFile-iloViewer]\nTop=5\n\n[Coordinates]\nLeft = 40\nTop = 30\n[MP3]\n"
-                        "Directory=/music\nINI_Directory=/music/info\n"));
+        QByteArray("; mine\n[ViewFile-iloViewer]\nTop=5\n\n[Coordinates]\nLeft = 40\nTop = 30\n[MP3]\n"
+                   "Directory=/music\nINI_Directory=/music/info\n"));
 }
 
 void TestProgramSettings::readOnlyFileRefused()

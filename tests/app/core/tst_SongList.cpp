@@ -47,7 +47,7 @@ void TestSongList::resizingKeepsRemainingCells()
     QCOMPARE(removed.size() + inserted.size(), 0);
     songs.setRowCount(5);
     QCOMPARE(removed.size(), 1);
-    QCOMPARE(removed[0][1].toInt(), 4);  // model rows 4..18 = program rows 5..19
+    QCOMPARE(removed[0][1].toInt(), 4); // model rows 4..18 = program rows 5..19
     QCOMPARE(removed[0][2].toInt(), 18);
     QCOMPARE(songs.Cells(1, 1), QStringLiteral("first"));
     songs.setRowCount(0);

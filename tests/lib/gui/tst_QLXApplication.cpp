@@ -10,7 +10,8 @@
 #include <QTest>
 #include <QTimer>
 
-namespace {
+namespace
+{
 
 // Throws from its event handler, as a handler whose write was refused does.
 class Thrower : public QObject
@@ -49,9 +50,11 @@ void TestApplication::errorEscapingHandler_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("standard");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("conversion") << "'x' is not a valid integer value" << false << "'x' is not a valid integer value.";
+    QTest::newRow("conversion") << "'x' is not a valid integer value" << false
+                                << "'x' is not a valid integer value.";
     QTest::newRow("write") << "Unable to write to /a/b.INI" << false << "Unable to write to /a/b.INI.";
-    QTest::newRow("has-full-stop") << "'1-1-99' is not a valid date." << false << "'1-1-99' is not a valid date.";
+    QTest::newRow("has-full-stop") << "'1-1-99' is not a valid date." << false
+                                   << "'1-1-99' is not a valid date.";
     QTest::newRow("std-exception") << "disk full" << true << "disk full.";
 }
 
@@ -75,7 +78,7 @@ void TestApplication::errorEscapingHandler()
     thrower.standard = standard;
     QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
     QTRY_COMPARE(seen.size(), 3);
-    QCOMPARE(seen, QStringList({"Discora 1.5", shown, QString::number(QMessageBox::Critical)}));
+    QCOMPARE(seen, QStringList({ "Discora 1.5", shown, QString::number(QMessageBox::Critical) }));
     // The program keeps running: the next event is handled as usual.
     QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
     QTRY_COMPARE(thrower.handled, 2);
@@ -101,7 +104,7 @@ void TestApplication::boxesDoNotNest()
     poll.start(10);
     TQLXApplication::ShowException(QStringLiteral("first"));
     TQLXApplication::ShowException(QStringLiteral("second"));
-    QTRY_COMPARE(seen, QStringList({"first.", "second."}));
+    QTRY_COMPARE(seen, QStringList({ "first.", "second." }));
     QCOMPARE(deepest, 1);
 }
 
