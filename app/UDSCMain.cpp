@@ -1,6 +1,7 @@
 #include "UDSCMain.h"
 
 #include "FIL_Func.h"
+#include "FolderWatch.h"
 #include "MusicGrid.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
@@ -165,6 +166,11 @@ void TfrmMain::createControls()
     tmrRefresh->setInterval(60000);
     connect(tmrRefresh, &QTimer::timeout, this, &TfrmMain::RefreshTimer);
 
+    // Paused until the first activation; then it follows the timer: live
+    // while the main window holds the program's focus.
+    m_watch = new TFolderWatch([this] { RefreshList(false); }, [this] { return m_scanning; }, this);
+    m_watch->setPaused(true);
+
     // Tooltips stay visible for five seconds.
     for (QWidget *child : findChildren<QWidget *>())
         if (!child->toolTip().isEmpty())
@@ -202,6 +208,7 @@ void TfrmMain::FormCreate()
     sgrMusic->setRow(19);
     FirstActivation = true;
     tmrRefresh->start();
+    m_watch->setFolder(m_catalogue.musicFolder());
     showErrors(errors);
 }
 
@@ -214,6 +221,9 @@ void TfrmMain::ResetFind()
 void TfrmMain::FormActivate()
 {
     ++m_activations;
+    // Live before the scan, so that a song opened while it runs is looked
+    // at again right after it.
+    m_watch->setPaused(false);
     RefreshList(FirstActivation);
     FirstActivation = false;
     tmrRefresh->start();
@@ -226,6 +236,7 @@ void TfrmMain::FormDeactivate()
     ++m_deactivations;
     RefreshList(false);
     tmrRefresh->stop();
+    m_watch->setPaused(true);
 }
 
 void TfrmMain::RefreshTimer()
@@ -323,11 +334,13 @@ void TfrmMain::RefreshList(bool full)
             ShowHint(); // the number of songs in the status bar
         }
     }
+    ++m_scans;
     showErrors(errors);
     if (m_fullScanPending) {
         m_fullScanPending = false;
         RefreshList(true);
     }
+    m_watch->scanEnded();
     if (m_closeRequested)
         QTimer::singleShot(0, this, &QWidget::close);
 }
