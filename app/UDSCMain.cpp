@@ -23,6 +23,10 @@
 #include <QTimer>
 #include <QToolButton>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 const QString TfrmMain::ProgName = QStringLiteral("Discora");
 
 // Off unless asked for: QT_LOGGING_RULES="discora.start.debug=true" logs
@@ -345,6 +349,12 @@ void TfrmMain::RefreshList(bool full)
             bxlTime->setCaption(m_catalogue.timeCaption());
             bxlSize->setCaption(m_catalogue.sizeCaption());
             ShowHint(); // the number of songs in the status bar
+#ifdef __GLIBC__
+            // A full scan of a large folder frees as much as it keeps (sort
+            // keys, what its reader threads read); hand it back now rather
+            // than hold it for the rest of the run.
+            ::malloc_trim(0);
+#endif
         }
     }
     ++m_scans;
