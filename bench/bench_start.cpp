@@ -23,6 +23,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -51,6 +52,8 @@ struct Start {
     std::string error;
     double ms = 0; // exec until idle
     double rssBytes = 0; // resident set size when idle
+    double cpuMs = 0; // processor time of all its threads until idle
+    double mainMs = 0; // processor time of its main thread until idle
     long songs = -1; // songs the program listed
 };
 
@@ -61,6 +64,37 @@ double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const size_t mid = values.size() / 2;
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// Processor time of the whole process (all threads, ended ones included) in
+// ms, from /proc/PID/stat, and of its main thread alone, from schedstat (ns).
+double processCpuMs(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t end = text.rfind(')');
+    if (end == std::string::npos)
+        return 0;
+    std::vector<std::string> fields;
+    size_t pos = end + 2;
+    while (pos < text.size()) {
+        const size_t space = std::min(text.find(' ', pos), text.size());
+        fields.push_back(text.substr(pos, space - pos));
+        pos = space + 1;
+    }
+    // Fields from the state on: utime and stime are the 12th and 13th.
+    if (fields.size() < 13)
+        return 0;
+    const double ticks = std::atof(fields[11].c_str()) + std::atof(fields[12].c_str());
+    return ticks * 1000.0 / double(::sysconf(_SC_CLK_TCK));
+}
+
+double mainThreadCpuMs(pid_t pid)
+{
+    std::ifstream schedstat("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/schedstat");
+    double ns = 0;
+    schedstat >> ns;
+    return ns / 1e6;
 }
 
 double residentBytes(pid_t pid)
@@ -153,6 +187,8 @@ Start runOnce(const Setup &setup)
     if (found != std::string::npos) {
         result.ms = FloorScan::nowMs() - start;
         result.rssBytes = residentBytes(pid);
+        result.cpuMs = processCpuMs(pid);
+        result.mainMs = mainThreadCpuMs(pid);
         result.songs = std::atol(output.c_str() + found + std::strlen(IdleLine));
         result.ok = true;
     }
@@ -219,7 +255,7 @@ bool measure(const Options &options, int size, const char *load, const std::stri
     runOnce(full);
     runOnce(empty);
 
-    std::vector<double> floors, starts, emptyStarts, rss, emptyRss;
+    std::vector<double> floors, starts, emptyStarts, rss, emptyRss, cpu, emptyCpu, main, emptyMain;
     long listed = -1;
     for (int i = 0; i < options.runs; ++i) {
         floors.push_back(FloorScan::runCaseless(lib + "/music", lib + "/info").ms);
@@ -233,13 +269,18 @@ bool measure(const Options &options, int size, const char *load, const std::stri
         emptyStarts.push_back(b.ms);
         rss.push_back(a.rssBytes);
         emptyRss.push_back(b.rssBytes);
+        cpu.push_back(a.cpuMs);
+        emptyCpu.push_back(b.cpuMs);
+        main.push_back(a.mainMs);
+        emptyMain.push_back(b.mainMs);
         listed = a.songs;
     }
     const double floor = median(floors);
     const double scan = median(starts) - median(emptyStarts);
     const double perSong = (median(rss) - median(emptyRss)) / double(size);
-    std::printf("%7d  %-9s  %8.1f ms  %8.1f ms  %8.1f ms  %5.2fx  %6.0f B/song  %s\n", size, load,
-        median(starts), median(emptyStarts), floor, floor > 0 ? scan / floor : 0.0, perSong,
+    std::printf("%7d  %-9s  %8.1f ms  %8.1f ms  %8.1f ms  %5.2fx  %6.0f B/song  %7.0f ms  %7.0f ms  %s\n",
+        size, load, median(starts), median(emptyStarts), floor, floor > 0 ? scan / floor : 0.0, perSong,
+        median(cpu) - median(emptyCpu), median(main) - median(emptyMain),
         listed == long(warm.songs) ? "" : "LISTED SONGS DIFFER");
     std::fflush(stdout);
     return true;
@@ -267,7 +308,8 @@ int main(int argc, char **argv)
     ::getloadavg(load, 1);
     std::printf("%ld CPUs, load average %.2f at start, medians of %d runs\n", ::sysconf(_SC_NPROCESSORS_ONLN),
         load[0], options.runs);
-    std::printf("  songs  load       start       empty       floor      ratio  memory\n");
+    std::printf("  songs  load       start       empty       floor      ratio  memory        processor  main "
+                "thread\n");
     bool ok = true;
     for (const int size : options.sizes) {
         ok = measure(options, size, "as is", work) && ok;
@@ -279,7 +321,8 @@ int main(int argc, char **argv)
         }
     }
     std::printf("ratio: (start - empty) / floor; goals: <= 0.8x idle, <= 1.2x with a core busy, < 600 "
-                "B/song\n");
+                "B/song\nprocessor: time of all threads, main thread: of the main thread alone, both beyond "
+                "the empty folder's (less disturbed by a busy machine than the clock)\n");
     std::filesystem::remove_all(work);
     return ok ? 0 : 1;
 }
