@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Starts a copy of discora on the demo music folder with no song playing,
-then has another process open a song: within seconds, long before the
-one-minute refresh, the title names the song, its row turns red and the play
-is counted in its song information file.
+puts another program's window in front, as a player's would be, then has
+another process open a song: within seconds, long before the one-minute
+refresh, the title names the song, its row turns red and the play is
+counted in its song information file.
 
 Usage: e2e_watch.py DISCORA_BINARY MAKE_DEMO_SCRIPT
 """
@@ -55,7 +56,7 @@ def red_pixels(wid, work):
 def main():
     binary, make_demo = sys.argv[1], sys.argv[2]
     work = tempfile.mkdtemp(prefix="discora-e2e-watch-")
-    wm = player = app = None
+    wm = player = app = front = None
     try:
         exe = os.path.join(work, "discora")
         shutil.copy2(binary, exe)
@@ -76,6 +77,14 @@ def main():
         time.sleep(3)
         check(xdotool("getwindowname", wid) == "Discora 1.5", "no song is named before one plays")
         check(red_pixels(wid, work) == 0, "no row is red before a song plays")
+
+        # Another program in front: not an activation of ours, and the timer
+        # would take up to a minute.
+        front = subprocess.Popen(["xmessage", "-title", "Player", "Playing"])
+        other = wait_for(lambda: xdotool("search", "--name", "^Player$").split("\n")[0], 10)
+        if other:
+            xdotool("windowactivate", "--sync", other)
+        check(bool(other) and xdotool("getactivewindow") == other, "another program's window is in front")
 
         song = os.path.join(music, "Merel-Paper Boats.mp3")
         info = os.path.join(music, "Merel-Paper Boats.INI")
@@ -106,7 +115,7 @@ def main():
             pass
         check(app.poll() is not None, "Alt+E closes the window and ends the program")
     finally:
-        for p in (app, player, wm):
+        for p in (app, player, front, wm):
             if p and p.poll() is None:
                 p.kill()
         shutil.rmtree(work, ignore_errors=True)
