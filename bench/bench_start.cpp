@@ -276,10 +276,15 @@ bool measure(const Options &options, int size, const char *load, const std::stri
         listed = a.songs;
     }
     const double floor = median(floors);
-    const double scan = median(starts) - median(emptyStarts);
+    // Each round's three figures are taken close together, under the same
+    // load: the ratio is the median of the rounds' own ratios.
+    std::vector<double> ratios;
+    for (size_t k = 0; k < floors.size(); ++k)
+        if (floors[k] > 0)
+            ratios.push_back((starts[k] - emptyStarts[k]) / floors[k]);
     const double perSong = (median(rss) - median(emptyRss)) / double(size);
     std::printf("%7d  %-9s  %8.1f ms  %8.1f ms  %8.1f ms  %5.2fx  %6.0f B/song  %7.0f ms  %7.0f ms  %s\n",
-        size, load, median(starts), median(emptyStarts), floor, floor > 0 ? scan / floor : 0.0, perSong,
+        size, load, median(starts), median(emptyStarts), floor, median(ratios), perSong,
         median(cpu) - median(emptyCpu), median(main) - median(emptyMain),
         listed == long(warm.songs) ? "" : "LISTED SONGS DIFFER");
     std::fflush(stdout);
@@ -320,7 +325,8 @@ int main(int argc, char **argv)
             ::waitpid(spinner, nullptr, 0);
         }
     }
-    std::printf("ratio: (start - empty) / floor; goals: <= 0.8x idle, <= 1.2x with a core busy, < 600 "
+    std::printf("ratio: (start - empty) / floor, the median of each round's own; goals: <= 0.8x idle, <= "
+                "1.2x with a core busy, < 600 "
                 "B/song\nprocessor: time of all threads, main thread: of the main thread alone, both beyond "
                 "the empty folder's (less disturbed by a busy machine than the clock)\n");
     std::filesystem::remove_all(work);
