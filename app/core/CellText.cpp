@@ -10,12 +10,16 @@ namespace CellText
 
 QString ArtistPart(const QString &fileName)
 {
-    return StrLeftOf(QStringLiteral("-"), fileName);
+    const qsizetype dash = fileName.indexOf(QLatin1Char('-'));
+    return dash < 0 ? QString() : fileName.left(dash);
 }
 
 QString TitlePart(const QString &fileName)
 {
-    return StrLeftOf(QStringLiteral("."), StrRightOf(QStringLiteral("-"), fileName));
+    // StrLeftOf(".", StrRightOf("-", name)) without the string in between.
+    const qsizetype dash = fileName.indexOf(QLatin1Char('-'));
+    const qsizetype dot = dash < 0 ? -1 : fileName.indexOf(QLatin1Char('.'), dash + 1);
+    return dot < 0 ? QString() : fileName.mid(dash + 1, dot - dash - 1);
 }
 
 namespace
@@ -95,7 +99,13 @@ QString TimeTotal(double days)
 
 QString TimeCell(const QString &playTime)
 {
-    return StrTrim(playTime) == QLatin1String("00:00") ? QStringLiteral("No INI") : playTime;
+    // StrTrim(playTime) == "00:00", without making the trimmed string.
+    QStringView trimmed(playTime);
+    while (!trimmed.isEmpty() && trimmed.front().unicode() <= 32)
+        trimmed = trimmed.sliced(1);
+    while (!trimmed.isEmpty() && trimmed.back().unicode() <= 32)
+        trimmed.chop(1);
+    return trimmed == QLatin1String("00:00") ? QStringLiteral("No INI") : playTime;
 }
 
 namespace
