@@ -244,6 +244,7 @@ void TestMainCommands::showCurrent_data()
     QTest::newRow("middle-from-top") << 25 << 1 << 25 << 14;
     QTest::newRow("middle-from-bottom") << 25 << 40 << 25 << 22;
     QTest::newRow("row-5-from-bottom") << 5 << 40 << 5 << 2;
+    QTest::newRow("row-4-from-bottom") << 4 << 40 << 4 << 4;
     QTest::newRow("fourth-last-from-top") << 37 << 1 << 37 << 23;
     // At the end of the list the last row shows in full below a cut one.
     QTest::newRow("last-from-top") << 40 << 1 << 40 << 25;

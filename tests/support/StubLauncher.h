@@ -24,6 +24,10 @@ public:
         f.write("#!/bin/sh\n"
                 "here=$(dirname \"$0\")\n"
                 "printf '%s\\0' \"$@\" > \"$here/args\"\n"
+                "cut -d' ' -f6 /proc/$$/stat > \"$here/session\"\n"
+                "fds=\"$(readlink /proc/$$/fd/0) $(readlink /proc/$$/fd/1) $(readlink /proc/$$/fd/2)\"\n"
+                "echo \"$fds\" > \"$here/fds\"\n"
+                "pwd -P > \"$here/cwd\"\n"
                 "echo call >> \"$here/calls\"\n"
                 "[ -f \"$here/pause\" ] && sleep \"$(cat \"$here/pause\")\"\n"
                 "exit \"$(cat \"$here/code\" 2>/dev/null || echo 0)\"\n");
@@ -40,6 +44,11 @@ public:
     int calls() const { return int(read(QStringLiteral("calls")).count('\n')); }
     // The arguments of the last call, each followed by a NUL.
     QByteArray arguments() const { return read(QStringLiteral("args")); }
+    // The last call's session id, its standard input, output and error (on
+    // one line) and its working folder.
+    qint64 session() const { return read(QStringLiteral("session")).trimmed().toLongLong(); }
+    QByteArray standardFiles() const { return read(QStringLiteral("fds")).trimmed(); }
+    QByteArray workingFolder() const { return read(QStringLiteral("cwd")).chopped(1); }
 
 private:
     void write(const QString &name, const QByteArray &bytes)

@@ -33,6 +33,7 @@ private Q_SLOTS:
     void noLauncherOnPath();
     void launcherNotStartable();
     void neverWaitsForLauncher();
+    void launcherRunsApart();
 
 private:
     QByteArray folder() const { return QFile::encodeName(m_dir->path()) + "/music"; }
@@ -239,6 +240,23 @@ void TestLauncher::neverWaitsForLauncher()
     QTRY_COMPARE(stub.calls(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(launcher.running(), 0, 60000);
     QCOMPARE(failed.size(), 0);
+}
+
+void TestLauncher::launcherRunsApart()
+{
+    // In a session of its own, with nothing of ours on its standard files,
+    // in the song's folder: the player it starts outlives the program.
+    StubLauncher stub;
+    const QByteArray path = folder() + "/Zandor-Daylight.mp3";
+    writeBytes(path, "ID3");
+    TLauncher launcher;
+    launcher.open(path);
+    QTRY_COMPARE(stub.calls(), 1);
+    QTRY_COMPARE(launcher.running(), 0);
+    QVERIFY(stub.session() > 0);
+    QVERIFY(stub.session() != ::getsid(0));
+    QCOMPARE(stub.standardFiles(), QByteArray("/dev/null /dev/null /dev/null"));
+    QCOMPARE(stub.workingFolder(), folder());
 }
 
 QTEST_GUILESS_MAIN(TestLauncher)

@@ -90,6 +90,7 @@ void TestSongSearch::findFrom_data()
     QTest::newRow("umlaut-lower") << 1 << "ä" << 0;
     QTest::newRow("empty") << 1 << "" << 0;
     QTest::newRow("header-never") << 0 << "artist" << 0;
+    QTest::newRow("header-skipped-for-first-song") << 0 << "i" << 1;
     QTest::newRow("start-below-one") << -5 << "daylight" << 1;
     QTest::newRow("start-on-last") << 4 << "rger" << 4;
     QTest::newRow("start-past-last") << 5 << "rger" << 0;
