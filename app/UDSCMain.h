@@ -11,8 +11,6 @@
 
 #include <QWidget>
 
-#include <memory>
-
 class QComboBox;
 class QLineEdit;
 class QPushButton;
