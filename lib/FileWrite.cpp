@@ -17,7 +17,7 @@ constexpr mode_t AnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
 
 [[noreturn]] void failWrite(const QByteArray &nativePath)
 {
-    throw EQLXError(QStringLiteral("Unable to write to %1").arg(DisplayPath(nativePath)));
+    throw EQLXError(UnableToWriteText(DisplayPath(nativePath)));
 }
 
 QByteArray folderOf(const QByteArray &path)

@@ -354,7 +354,7 @@ QString CountPlay(const QByteArray &infoPath)
 {
     QByteArray content;
     if (!ReadFileForUpdate(infoPath, content))
-        throw EQLXError(QStringLiteral("Unable to write to %1").arg(DisplayPath(infoPath)));
+        throw EQLXError(UnableToWriteText(DisplayPath(infoPath)));
     QStringList values;
     ProfileFile::readSection(content, InfoSection, { KeyUsageCount, KeyPlaytime }, values);
     const QString count = nextCount(usageCountText(values[0]));

@@ -186,7 +186,7 @@ void TestMainWindow::firstRunPositionAndSettings()
     {
         auto window = openWindow();
         QCOMPARE(window->pos(), QPoint(309, 112));
-        QCOMPARE(window->settings().Directory, QCoreApplication::applicationDirPath());
+        QCOMPARE(window->settings().Directory, QCoreApplication::applicationDirPath().toUtf8());
         window->move(50, 60);
         QVERIFY(window->close());
     }
@@ -207,7 +207,7 @@ void TestMainWindow::badTopShownOnceNothingLost()
         QTRY_COMPARE(boxes.texts.size(), 1);
         QCOMPARE(boxes.texts[0], QStringLiteral("Discora 1.5 | 'abc' is not a valid integer value."));
         QCOMPARE(window->pos(), QPoint(20, 112));
-        QCOMPARE(window->settings().Directory, music());
+        QCOMPARE(window->settings().Directory, music().toUtf8());
         QVERIFY(window->close());
     }
     QTest::qWait(50);
