@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -85,7 +86,16 @@ bool ModeAllowsReading(const struct stat &st, const FileReader &Reader)
 
 qint64 FileSizeOf(const QString &FileName)
 {
-    return FileSizeOf(QFile::encodeName(FileName), OpenFileSet::sweep());
+    // Only the file's own folder is swept: its real one, when the name is a
+    // link to a file elsewhere.
+    const QByteArray path = QFile::encodeName(FileName);
+    QByteArray folder = path.left(path.lastIndexOf('/') + 1);
+    if (char *real = path.contains('\0') ? nullptr : ::realpath(path.constData(), nullptr)) {
+        const QByteArray realPath(real);
+        std::free(real);
+        folder = realPath.left(realPath.lastIndexOf('/') + 1);
+    }
+    return FileSizeOf(path, OpenFileSet::sweep(folder));
 }
 
 qint64 FileSizeOf(const QByteArray &nativePath, const OpenFileSet &heldOpen)

@@ -225,7 +225,11 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     else
         m_shownSizes.resize(size_t(count), Unknown);
 
-    const OpenFileSet held = OpenFileSet::sweep();
+    // Only descriptors in the music folder (and the folders its links lead
+    // to) are looked at: another program's stuck mount cannot stop the scan.
+    std::vector<QByteArray> sweptFolders = m_files.linkedFolders();
+    sweptFolders.push_back(m_musicFolder);
+    const OpenFileSet held = OpenFileSet::sweep(sweptFolders);
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder, full);
     const Folders folders { dir.get(), infoDir.get(), held };

@@ -3,6 +3,8 @@
 #include <QString>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -37,6 +39,25 @@ bool isRegularEntry(int dirFd, const dirent *entry)
     return ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
 }
 
+// The real folder of the file a link (a name that is not a plain file)
+// leads to, added to folders once.
+void noteLinkedFolder(int dirFd, const char *name, std::vector<QByteArray> &folders)
+{
+    struct stat st;
+    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode))
+        return;
+    char self[64];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", dirFd);
+    char *real = ::realpath((QByteArray(self) + '/' + name).constData(), nullptr);
+    if (!real)
+        return;
+    const QByteArray path(real);
+    std::free(real);
+    const QByteArray folder = path.left(std::max<qsizetype>(path.lastIndexOf('/'), 1));
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+        folders.push_back(folder);
+}
+
 } // namespace
 
 bool TFileList::matchesMask(const char *name, size_t length)
@@ -61,12 +82,15 @@ bool TFileList::SortEntry::operator<(const SortEntry &other) const
 void TFileList::reread(const QByteArray &folder, int sortedFirst)
 {
     std::vector<SortEntry> entries;
+    std::vector<QByteArray> linked;
     if (DIR *dir = ::opendir(folder.isEmpty() ? "." : folder.constData())) {
         const int dirFd = ::dirfd(dir);
         while (const dirent *entry = ::readdir(dir)) {
             const size_t length = std::strlen(entry->d_name);
             if (!matchesMask(entry->d_name, length) || !isRegularEntry(dirFd, entry))
                 continue;
+            if (entry->d_type != DT_REG)
+                noteLinkedFolder(dirFd, entry->d_name, linked);
             entries.push_back(
                 { sortKey(entry->d_name, length), QByteArray(entry->d_name, qsizetype(length)) });
         }
@@ -79,6 +103,7 @@ void TFileList::reread(const QByteArray &folder, int sortedFirst)
         std::partial_sort(entries.begin(), entries.begin() + qsizetype(first), entries.end());
 
     m_folder = folder;
+    m_linkedFolders = std::move(linked);
     m_names.clear();
     m_names.reserve(entries.size());
     for (const SortEntry &e : entries)

@@ -51,6 +51,7 @@ private Q_SLOTS:
     void infoFolderUnavailable_data();
     void infoFolderUnavailable();
     void totalsOfRepeatedFullScans();
+    void linkedSongHeldElsewhere();
     void playingSongCountedOnce();
     void playingSongWithoutInfoFile();
     void badUsageCountDoesNotHideLaterRows();
@@ -327,6 +328,22 @@ void TestCatalogue::totalsOfRepeatedFullScans()
         QCOMPARE(m_catalogue->timeCaption(), QStringLiteral("01:05 hr"));
         QCOMPARE(m_catalogue->artistList(), QStringList({ "A", "B" }));
     }
+}
+
+void TestCatalogue::linkedSongHeldElsewhere()
+{
+    // The player opened the song where it really lies, outside the folder.
+    QTemporaryDir elsewhere;
+    const QString real = elsewhere.filePath(QStringLiteral("real.mp3"));
+    writeBytes(real, mp3());
+    writeBytes(path("A-Plain.mp3"), mp3());
+    QVERIFY(QFile::link(real, m_dir->filePath(QStringLiteral("B-Linked.mp3"))));
+    TestSupport::FileHolder player(real);
+    QVERIFY(player.isRunning());
+    scan(true);
+    QCOMPARE(m_songs->Cells(TSongList::ColSize, 1), QStringLiteral("  0.0"));
+    QCOMPARE(m_songs->Cells(TSongList::ColSize, 2), QStringLiteral("Lock"));
+    QCOMPARE(m_playing, QStringList({ "B - Linked" }));
 }
 
 void TestCatalogue::playingSongCountedOnce()
