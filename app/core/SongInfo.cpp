@@ -301,7 +301,7 @@ Details LoadInfo(const QByteArray &infoPath)
 
 QStringList ReadLyrics(const QByteArray &content)
 {
-    const QStringList lines = splitLines(DecodeText(content));
+    const QStringList lines = splitLines(DecodeText(SkipByteOrderMark(content)));
     qsizetype first = 0;
     while (first < lines.size() && !isMarkerLine(lines[first]))
         ++first;
