@@ -214,7 +214,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
         m_artists.clear();
         // The two folders are listed side by side.
         m_locator = SongInfo::Locator(m_infoFolder);
-        std::thread indexer([this] { m_locator.index(); });
+        std::thread indexer([this] { m_locator.index(true); });
         m_files.reread(m_musicFolder, EarlyRows);
         indexer.join();
     }

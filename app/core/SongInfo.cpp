@@ -9,9 +9,12 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace SongInfo
 {
@@ -95,6 +98,20 @@ bool sameIgnoringCase(QByteArrayView a, QByteArrayView b)
 bool hasIniExtension(QByteArrayView name)
 {
     return name.size() > 4 && qstrnicmp(name.data() + name.size() - 4, ".ini", 4) == 0;
+}
+
+// Removes name when it is the temporary file of an interrupted write of a
+// song information file, last changed before staleBefore. A write still
+// going on (in this or another copy of the program) is never that old.
+void removeIfStaleTemporary(int dirFd, QByteArrayView name, time_t staleBefore)
+{
+    const QByteArrayView stem = WriteTemporaryStem(name);
+    if (stem.isNull() || !(hasIniExtension(stem) || stem.size() == MaxTempNameStem))
+        return;
+    struct stat st;
+    if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
+        && st.st_mtime < staleBefore)
+        ::unlinkat(dirFd, name.data(), 0);
 }
 
 // Lines as a text editor holds them: CR, LF or CR LF end a line, and a break
@@ -191,7 +208,7 @@ Locator::Locator(const QByteArray &infoFolder)
 {
 }
 
-void Locator::index()
+void Locator::index(bool removeStaleTemporaries)
 {
     m_pool.clear();
     m_entries.clear();
@@ -199,8 +216,13 @@ void Locator::index()
     DIR *dir = ::opendir(m_folder.isEmpty() ? "." : m_folder.constData());
     if (!dir)
         return;
+    const time_t staleBefore = ::time(nullptr) - StaleTemporaryAge;
     while (const dirent *entry = ::readdir(dir)) {
         const QByteArrayView name(entry->d_name);
+        if (removeStaleTemporaries && name.startsWith('.')) {
+            removeIfStaleTemporary(::dirfd(dir), name, staleBefore);
+            continue;
+        }
         if (entry->d_type == DT_DIR || !hasIniExtension(name))
             continue;
         m_entries.push_back({ foldedHash(name), quint32(m_pool.size()), quint32(name.size()) });

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,6 +54,8 @@ private Q_SLOTS:
     void infoFolderUnavailable();
     void totalsOfRepeatedFullScans();
     void linkedSongHeldElsewhere();
+    void staleTemporaries_data();
+    void staleTemporaries();
     void playingSongCountedOnce();
     void playingSongWithoutInfoFile();
     void badUsageCountDoesNotHideLaterRows();
@@ -344,6 +348,51 @@ void TestCatalogue::linkedSongHeldElsewhere()
     QCOMPARE(m_songs->Cells(TSongList::ColSize, 1), QStringLiteral("  0.0"));
     QCOMPARE(m_songs->Cells(TSongList::ColSize, 2), QStringLiteral("Lock"));
     QCOMPARE(m_playing, QStringList({ "B - Linked" }));
+}
+
+void TestCatalogue::staleTemporaries_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("ageSeconds");
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("removed");
+
+    QTest::newRow("interrupted-write-an-hour-old")
+        << QByteArray(".A-One.INI.Ab3dE9xZ") << 3600 << false << true;
+    QTest::newRow("lower-case-ini") << QByteArray(".a-one.ini.12345678") << 3600 << false << true;
+    QTest::newRow("name-cut-at-200-bytes")
+        << "." + QByteArray(200, 'n') + ".abcdefgh" << 3600 << false << true;
+    QTest::newRow("write-going-on") << QByteArray(".A-One.INI.Ab3dE9xZ") << 60 << false << false;
+    QTest::newRow("seven-letter-suffix") << QByteArray(".A-One.INI.Ab3dE9x") << 3600 << false << false;
+    QTest::newRow("suffix-with-dash") << QByteArray(".A-One.INI.Ab3d-9xZ") << 3600 << false << false;
+    QTest::newRow("not-an-info-file") << QByteArray(".notes.txt.Ab3dE9xZ") << 3600 << false << false;
+    QTest::newRow("hidden-info-file") << QByteArray(".A-One.INI") << 3600 << false << false;
+    QTest::newRow("folder-of-that-name") << QByteArray(".A-One.INI.Ab3dE9xZ") << 3600 << true << false;
+}
+
+// A write killed half-way leaves its temporary file; a full scan clears
+// those of song information files once they are clearly abandoned.
+void TestCatalogue::staleTemporaries()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(int, ageSeconds);
+    QFETCH(bool, folder);
+    QFETCH(bool, removed);
+    writeBytes(path("A-One.mp3"), mp3());
+    writeBytes(path("A-One.INI"), "[Info]\r\nUsageCount=2\r\n");
+    const QByteArray temp = path(name.constData());
+    if (folder)
+        QCOMPARE(::mkdir(temp.constData(), 0755), 0);
+    else
+        writeBytes(temp, "[Info]\r\nUsageCount=");
+    const timespec times[2] = { { ::time(nullptr) - ageSeconds, 0 }, { ::time(nullptr) - ageSeconds, 0 } };
+    QCOMPARE(::utimensat(AT_FDCWD, temp.constData(), times, 0), 0);
+    scan(false);
+    QVERIFY(TestSupport::exists(temp));
+    scan(true);
+    QCOMPARE(TestSupport::exists(temp), !removed);
+    QCOMPARE(m_songs->Cells(TSongList::ColCount_, 1), QStringLiteral("    2"));
+    QVERIFY(TestSupport::exists(path("A-One.INI")));
 }
 
 void TestCatalogue::playingSongCountedOnce()
