@@ -1,5 +1,6 @@
 #include "ProfileFile.h"
 
+#include "CaseFold.h"
 #include "QLXError.h"
 #include "TextCodec.h"
 
@@ -166,7 +167,8 @@ public:
     bool matches(const char *d, Range r) const
     {
         if (m_ascii)
-            return r.size() == m_bytes.size() && asciiEqualFolded(d + r.begin);
+            return r.size() == m_bytes.size()
+                && SameIgnoringCase(m_bytes, QByteArrayView(d + r.begin, r.size()));
         // No UTF-8 or Windows-1252 text takes more than 3 bytes per UTF-16 unit.
         if (r.size() > 3 * m_name.size() || r.size() == 0)
             return false;
@@ -175,18 +177,6 @@ public:
     }
 
 private:
-    bool asciiEqualFolded(const char *p) const
-    {
-        for (qsizetype i = 0; i < m_bytes.size(); ++i) {
-            char c = p[i];
-            if (c >= 'A' && c <= 'Z')
-                c = char(c - 'A' + 'a');
-            if (c != m_bytes[i])
-                return false;
-        }
-        return true;
-    }
-
     QString m_name;
     QByteArray m_bytes;
     bool m_ascii = true;

@@ -1,5 +1,7 @@
 #include "FileList.h"
 
+#include "CaseFold.h"
+
 #include <QString>
 
 #include <algorithm>
@@ -13,21 +15,6 @@
 
 namespace
 {
-
-// A key whose byte order is the order of the case-folded names: plain ASCII
-// names (nearly all) are folded byte by byte, others through QString. UTF-8
-// keeps code point order, so both kinds compare correctly with each other.
-QByteArray sortKey(const char *name, size_t length)
-{
-    QByteArray key(name, qsizetype(length));
-    for (char &c : key) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return QString::fromUtf8(name, qsizetype(length)).toCaseFolded().toUtf8();
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + 32);
-    }
-    return key;
-}
 
 bool isRegularEntry(int dirFd, const dirent *entry)
 {
@@ -91,8 +78,8 @@ void TFileList::reread(const QByteArray &folder, int sortedFirst)
                 continue;
             if (entry->d_type != DT_REG)
                 noteLinkedFolder(dirFd, entry->d_name, linked);
-            entries.push_back(
-                { sortKey(entry->d_name, length), QByteArray(entry->d_name, qsizetype(length)) });
+            entries.push_back({ FoldCase(QByteArrayView(entry->d_name, qsizetype(length))),
+                QByteArray(entry->d_name, qsizetype(length)) });
         }
         ::closedir(dir);
     }

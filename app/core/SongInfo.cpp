@@ -1,12 +1,11 @@
 #include "SongInfo.h"
 
+#include "CaseFold.h"
 #include "FileWrite.h"
 #include "ProfileFile.h"
 #include "QLXError.h"
 #include "STR_Func.h"
 #include "TextCodec.h"
-
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <ctime>
@@ -37,62 +36,6 @@ QString orDefault(const QString &value, const QString &defaultValue)
 QByteArray withSlash(const QByteArray &folder)
 {
     return (folder.isEmpty() || folder.endsWith('/')) ? folder : folder + '/';
-}
-
-// The key two names share when they differ only in letter case. Names that
-// are not valid UTF-8 fold their ASCII letters only.
-QByteArray foldCase(QByteArrayView name)
-{
-    QByteArray folded = name.toByteArray();
-    for (char &c : folded) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-            const QString text = utf8.decode(name);
-            if (!utf8.hasError())
-                return text.toCaseFolded().toUtf8();
-            return name.toByteArray().toLower();
-        }
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + 32);
-    }
-    return folded;
-}
-
-quint64 hashBytes(QByteArrayView bytes)
-{
-    quint64 h = 1469598103934665603ULL; // FNV-1a
-    for (const char c : bytes)
-        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    return h;
-}
-
-bool isAscii(QByteArrayView bytes)
-{
-    for (const char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
-
-// Hash of the case-folded name, without allocating for plain ASCII names.
-quint64 foldedHash(QByteArrayView name)
-{
-    if (!isAscii(name))
-        return hashBytes(foldCase(name));
-    quint64 h = 1469598103934665603ULL;
-    for (char c : name) {
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + 32);
-        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    }
-    return h;
-}
-
-bool sameIgnoringCase(QByteArrayView a, QByteArrayView b)
-{
-    if (isAscii(a) && isAscii(b))
-        return a.size() == b.size() && qstrnicmp(a.data(), b.data(), size_t(a.size())) == 0;
-    return foldCase(a) == foldCase(b);
 }
 
 bool hasIniExtension(QByteArrayView name)
@@ -225,7 +168,7 @@ void Locator::index(bool removeStaleTemporaries)
         }
         if (entry->d_type == DT_DIR || !hasIniExtension(name))
             continue;
-        m_entries.push_back({ foldedHash(name), quint32(m_pool.size()), quint32(name.size()) });
+        m_entries.push_back({ FoldedHash(name), quint32(m_pool.size()), quint32(name.size()) });
         m_pool.insert(m_pool.end(), name.begin(), name.end());
     }
     ::closedir(dir);
@@ -238,7 +181,7 @@ QByteArray Locator::locateName(const QByteArray &mp3Name) const
     const QByteArray name = InfoFileName(mp3Name);
     if (!m_indexed)
         return name;
-    const quint64 hash = foldedHash(name);
+    const quint64 hash = FoldedHash(name);
     auto it = std::lower_bound(
         m_entries.begin(), m_entries.end(), hash, [](const Entry &e, quint64 h) { return e.foldedHash < h; });
     // The exact name wins; of several case variants the smallest name, so
@@ -248,7 +191,7 @@ QByteArray Locator::locateName(const QByteArray &mp3Name) const
         const QByteArrayView candidate = nameOf(*it);
         if (candidate == QByteArrayView(name))
             return name;
-        if (sameIgnoringCase(candidate, name) && (best.isNull() || candidate < best))
+        if (SameIgnoringCase(candidate, name) && (best.isNull() || candidate < best))
             best = candidate;
     }
     return best.isNull() ? name : best.toByteArray();
