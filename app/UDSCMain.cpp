@@ -1,6 +1,8 @@
 #include "UDSCMain.h"
 
 #include "FIL_Func.h"
+#include "MainCommands.h"
+#include "MainSearch.h"
 #include "MusicGrid.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
@@ -43,6 +45,8 @@ TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     createControls();
+    m_search = new TMainSearch(*this);
+    m_commands = new TMainCommands(*this);
     FormCreate();
 }
 
@@ -206,8 +210,22 @@ void TfrmMain::FormCreate()
 
 void TfrmMain::ResetFind()
 {
-    m_searchStartRow = 1;
-    bbtFind->setText(QStringLiteral("&Find first"));
+    m_search->ResetFind();
+}
+
+void TfrmMain::FindNext()
+{
+    m_search->FindNext();
+}
+
+void TfrmMain::PlayFile(const QByteArray &FileName)
+{
+    m_commands->PlayFile(FileName);
+}
+
+void TfrmMain::ShowCurrent()
+{
+    m_commands->ShowCurrent();
 }
 
 void TfrmMain::FormActivate()
@@ -347,10 +365,38 @@ void TfrmMain::showErrors(const QStringList &errors)
 
 void TfrmMain::ButtonsClick(QObject *Sender)
 {
+    // Independent comparisons in a fixed order: each match runs its command.
+    if (Sender == bbtFind)
+        FindNext();
+    if (Sender == bbtCurrent)
+        ShowCurrent();
     if (Sender == spbExit)
         close();
     if (Sender == spbRefresh)
         RefreshList(true);
+    if (Sender == spbAbout)
+        ShowAbout();
+    if (Sender == spbPlay || Sender == sgrMusic)
+        m_commands->Play();
+    if (Sender == spbDetails)
+        ShowDetails();
+    if (Sender == spbStats)
+        ShowStatistics();
+}
+
+void TfrmMain::ShowAbout()
+{
+    // Not built yet: the about dialog comes with its own window.
+}
+
+void TfrmMain::ShowDetails()
+{
+    // Not built yet: the song details come with their dialog.
+}
+
+void TfrmMain::ShowStatistics()
+{
+    // Not built yet: the statistics report comes with its own command.
 }
 
 void TfrmMain::MusicSelectCell(int /*col*/, int row)
