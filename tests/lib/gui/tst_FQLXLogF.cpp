@@ -169,6 +169,8 @@ private Q_SLOTS:
     void printGate();
     void printLayout_data();
     void printLayout();
+    void printPixelFont_data();
+    void printPixelFont();
     void noDefaultPrinter();
 
 private:
@@ -842,6 +844,37 @@ void TestLogFile::printLayout()
         QCOMPARE(last.last(), lastPage.last());
         QCOMPARE(last.size(), lines - 85 * (pages - 1));
     }
+}
+
+void TestLogFile::printPixelFont_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("pages");
+
+    // 12 screen pixels at 96 per inch are 9 points: 11 dots a row at 72 dots
+    // per inch, rows 4 to 71 take lines, 68 a page.
+    QTest::newRow("68-lines-one-page") << 68 << 1;
+    QTest::newRow("69-lines-two-pages") << 69 << 2;
+}
+
+void TestLogFile::printPixelFont()
+{
+    QFETCH(int, lines);
+    QFETCH(int, pages);
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(u"out.pdf"_s);
+    TfrmLogFile form;
+    QCOMPARE(form.imeText->logicalDpiY(), 96);
+    QFont font(u"Courier New"_s);
+    font.setPixelSize(12);
+    form.imeText->setFont(font);
+    QStringList text;
+    for (int i = 1; i <= lines; ++i)
+        text << u"line %1"_s.arg(i);
+    form.setLines(text);
+    form.PrintTo(*pdfPrinter(pdf), QDateTime::currentDateTime());
+    QCOMPARE(pdfPages(pdf), pages);
 }
 
 void TestLogFile::noDefaultPrinter()
