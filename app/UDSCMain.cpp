@@ -190,8 +190,7 @@ void TfrmMain::FormCreate()
     QStringList errors;
     m_settings.read(m_settingsPath, QFileInfo(programPath).absolutePath(), errors);
     move(m_settings.Left, m_settings.Top);
-    m_catalogue.setFolders(
-        QFile::encodeName(m_settings.Directory), QFile::encodeName(m_settings.INI_Directory));
+    m_catalogue.setFolders(m_settings.Directory, m_settings.INI_Directory);
 
     ResetFind();
     const QString header[7] = { QStringLiteral("Artist"), QStringLiteral("Title"), QStringLiteral(" Time"),
