@@ -17,7 +17,7 @@ if [ "$build" = build ]; then
   bash scripts/build.sh >/dev/null
 else
   [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" --target generate_library floor bench_scan >/dev/null
+  cmake --build "$build" --target generate_library floor bench_scan bench_stats >/dev/null
 fi
 
 sizes=1000,10000,100000
@@ -40,3 +40,4 @@ for n in "${counts[@]}"; do
 done
 
 "$build/bench/bench_scan" --libs "$libs" "$@"
+"$build/bench/bench_stats"
