@@ -4,7 +4,9 @@
 #include "MusicGrid.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
+#include "StatisticsReport.h"
 #include "StatusBar.h"
+#include "UDSCSett.h"
 #include "UQLXStd.h"
 
 #include <QCloseEvent>
@@ -352,6 +354,31 @@ void TfrmMain::ButtonsClick(QObject *Sender)
         close();
     if (Sender == spbRefresh)
         RefreshList(true);
+    if (Sender == spbDetails)
+        ShowDetails();
+    if (Sender == spbStats)
+        ShowStatistics();
+}
+
+void TfrmMain::ShowDetails()
+{
+    sgrMusic->setFocus();
+    const int row = sgrMusic->Row();
+    // An empty list has no song to show.
+    if (row < 1 || row >= m_songs.RowCount() || m_catalogue.BuildSelectedFile(row).isEmpty())
+        return;
+    if (TfrmSettings::ShowDetails(m_catalogue.SelectedPath(row), m_catalogue.infoFolder(), y() + 86, x() + 16,
+            m_settingsPath, this))
+        RefreshList(false);
+}
+
+void TfrmMain::ShowStatistics()
+{
+    // Beside the settings file, which lies beside the program: its name
+    // with ".TXT". A report that cannot be written reaches the error box
+    // and nothing is shown.
+    const QString report = StatisticsReport::PathFor(m_settingsPath);
+    StatisticsReport::Write(report, m_songs);
 }
 
 void TfrmMain::MusicSelectCell(int /*col*/, int row)

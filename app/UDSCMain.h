@@ -79,6 +79,8 @@ private:
     void MusicMouseDown(Qt::MouseButton button);
     void ShowHint();
     void ResetFind();
+    void ShowDetails();
+    void ShowStatistics();
 
     void createControls();
     QToolButton *createToolButton(
