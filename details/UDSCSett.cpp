@@ -5,6 +5,7 @@
 #include "QLXApplication.h"
 #include "QLXError.h"
 #include "SongInfo.h"
+#include "UQLXEdit.h"
 #include "UQLXStd.h"
 
 #include <QCoreApplication>
@@ -13,7 +14,6 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -205,7 +205,7 @@ void TfrmSettings::createControls()
         return l;
     };
     auto edit = [this](const char *name, QLabel *caption, int left, int top, int width) {
-        auto *e = new QLineEdit(this);
+        auto *e = new TQLXEdit(this); // Enter and Down: next field, Up: previous
         e->setObjectName(QString::fromLatin1(name));
         e->setGeometry(left, top, width, 24);
         e->setAccessibleName(caption->text());

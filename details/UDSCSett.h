@@ -12,10 +12,10 @@
 
 class QFileDialog;
 class QLabel;
-class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class TBoxLabel;
+class TQLXEdit;
 
 class TfrmSettings final : public QDialog
 {
@@ -53,7 +53,7 @@ public:
     // Controls, named as the dialog's design names them.
     QLabel *lblWriter, *lblPlaytime, *lblAlbumName, *lblSongYear, *lblAlbumYear, *lblAlbumCDNum,
         *lblAlbumLabel, *lblFilename;
-    QLineEdit *ediWriter, *ediPlaytime, *ediAlbumName, *ediSongYear, *ediAlbumYear, *ediAlbumCDNum,
+    TQLXEdit *ediWriter, *ediPlaytime, *ediAlbumName, *ediSongYear, *ediAlbumYear, *ediAlbumCDNum,
         *ediAlbumLabel;
     TBoxLabel *bxlFilename;
     QPushButton *bbtCancel, *bbtOk;

@@ -6,6 +6,7 @@
 #include "QLXError.h"
 #include "TestSupport.h"
 #include "UDSCSett.h"
+#include "UQLXEdit.h"
 #include "UQLXStd.h"
 
 #include <QFileDialog>
@@ -119,6 +120,8 @@ private Q_SLOTS:
     void cloneTakesOtherSongsValues_data();
     void cloneTakesOtherSongsValues();
     void enterAndTabStayInDialog();
+    void fieldNavigation_data();
+    void fieldNavigation();
 
 private:
     QByteArray mp3(const char *name = "Zand-Daylight.mp3") const { return m_music + '/' + name; }
@@ -575,6 +578,44 @@ void tst_UDSCSett::enterAndTabStayInDialog()
     QVERIFY(!saved);
     QCOMPARE(lyrics, QStringLiteral("Eerste regel\n  Tweede regel\t"));
     QCOMPARE(readBytes(info()), Typical);
+}
+
+void tst_UDSCSett::fieldNavigation_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("to");
+    QTest::newRow("enter-writer-to-playtime") << "ediWriter" << int(Qt::Key_Return) << "ediPlaytime";
+    QTest::newRow("enter-playtime-to-song-year") << "ediPlaytime" << int(Qt::Key_Enter) << "ediSongYear";
+    QTest::newRow("down-album-year-to-album-name") << "ediAlbumYear" << int(Qt::Key_Down) << "ediAlbumName";
+    QTest::newRow("up-album-name-to-album-year") << "ediAlbumName" << int(Qt::Key_Up) << "ediAlbumYear";
+    QTest::newRow("enter-barcode-to-label") << "ediAlbumCDNum" << int(Qt::Key_Return) << "ediAlbumLabel";
+    QTest::newRow("enter-label-to-lyrics") << "ediAlbumLabel" << int(Qt::Key_Return) << "memLyrics";
+    QTest::newRow("up-writer-wraps-to-save") << "ediWriter" << int(Qt::Key_Up) << "bbtOk";
+}
+
+void tst_UDSCSett::fieldNavigation()
+{
+    QFETCH(QString, from);
+    QFETCH(int, key);
+    QFETCH(QString, to);
+    QString focused;
+    bool saved = true;
+    QVERIFY(show(
+        [&](TfrmSettings *d) {
+            d->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(d));
+            auto *edit = d->findChild<TQLXEdit *>(from);
+            edit->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), edit);
+            QTest::keyClick(edit, Qt::Key(key));
+            QTest::qWaitFor([&] { return QApplication::focusWidget() != edit; }, 2000);
+            focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+            d->reject();
+        },
+        &saved));
+    QCOMPARE(focused, to);
+    QVERIFY(!saved);
 }
 
 int main(int argc, char **argv)
