@@ -1,6 +1,7 @@
 #include "UDSCMain.h"
 
 #include "FIL_Func.h"
+#include "FQLXLogF.h"
 #include "MusicGrid.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
@@ -167,6 +168,19 @@ void TfrmMain::createControls()
     tmrRefresh->setInterval(60000);
     connect(tmrRefresh, &QTimer::timeout, this, &TfrmMain::RefreshTimer);
 
+    // Named as the details dialog's viewer: both keep one position and size.
+    iloViewer = new TQLXLogFile(this);
+    iloViewer->setObjectName(QStringLiteral("iloViewer"));
+    QFont fixed;
+    fixed.setFamilies({ QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono") });
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setPixelSize(11);
+    iloViewer->setFont(fixed);
+    iloViewer->setCaption(QStringLiteral("Statistics"));
+    iloViewer->ShowClearBtn = false;
+    iloViewer->setLogReverse(false);
+    iloViewer->setMaxRecords(32768);
+
     // Tooltips stay visible for five seconds.
     for (QWidget *child : findChildren<QWidget *>())
         if (!child->toolTip().isEmpty())
@@ -192,6 +206,7 @@ void TfrmMain::FormCreate()
     QStringList errors;
     m_settings.read(m_settingsPath, QFileInfo(programPath).absolutePath(), errors);
     move(m_settings.Left, m_settings.Top);
+    iloViewer->INIFile = m_settingsPath;
     m_catalogue.setFolders(
         QFile::encodeName(m_settings.Directory), QFile::encodeName(m_settings.INI_Directory));
 
@@ -379,6 +394,8 @@ void TfrmMain::ShowStatistics()
     // and nothing is shown.
     const QString report = StatisticsReport::PathFor(m_settingsPath);
     StatisticsReport::Write(report, m_songs);
+    iloViewer->setViewFile(report);
+    iloViewer->Execute();
 }
 
 void TfrmMain::MusicSelectCell(int /*col*/, int row)

@@ -19,6 +19,7 @@ class QToolButton;
 class QFrame;
 class TBoxLabel;
 class TMusicGrid;
+class TQLXLogFile;
 class TStatusBar;
 
 class TfrmMain final : public QWidget
@@ -64,6 +65,7 @@ public:
     QPushButton *bbtCurrent;
     TStatusBar *stbStatus;
     QTimer *tmrRefresh;
+    TQLXLogFile *iloViewer; // shows the statistics report
 
 protected:
     bool event(QEvent *event) override;

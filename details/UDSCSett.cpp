@@ -1,5 +1,6 @@
 #include "UDSCSett.h"
 
+#include "FQLXLogF.h"
 #include "FileWrite.h"
 #include "ProgramSettings.h"
 #include "QLXApplication.h"
@@ -123,6 +124,11 @@ void TfrmSettings::open(const QByteArray &FileName, const QByteArray &IniFolder,
     LoadInfo(m_iniFile);
     if (!fileExists(m_iniFile))
         createEmptyInfoFile(m_iniFile);
+    // Taken once the file exists, so View INI always has the file to show
+    // and to print, if only an empty one.
+    iloViewer->setViewFile(QFile::decodeName(m_iniFile));
+    iloViewer->INIFile = m_settingsPath;
+    iloViewer->setCaption(m_baseName);
     QByteArray content;
     ReadWholeFile(m_iniFile, content);
     memLyrics->setPlainText(SongInfo::ReadLyrics(content).join(QLatin1Char('\n')));
@@ -189,6 +195,8 @@ void TfrmSettings::bbtCloneClick()
 
 void TfrmSettings::bbtINIClick()
 {
+    // The file as stored, not the edits in the dialog.
+    iloViewer->Execute();
 }
 
 void TfrmSettings::createControls()
@@ -196,6 +204,20 @@ void TfrmSettings::createControls()
     setFixedSize(ClientWidth, ClientHeight);
     setFont(arialFont());
     setWindowTitle(QStringLiteral("Details"));
+
+    // Named as the main window's statistics viewer: both keep one position
+    // and size in the settings file.
+    iloViewer = new TQLXLogFile(this);
+    iloViewer->setObjectName(QStringLiteral("iloViewer"));
+    QFont fixed;
+    fixed.setFamilies({ QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono") });
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setPixelSize(11);
+    iloViewer->setFont(fixed);
+    iloViewer->ShowClearBtn = false;
+    iloViewer->setLogReverse(false);
+    iloViewer->setMaxRecords(250);
+    iloViewer->setCaption(QStringLiteral("INI-File viewer"));
 
     auto label = [this](const char *name, const char *text, int left, int top) {
         auto *l = new QLabel(QString::fromLatin1(text), this);

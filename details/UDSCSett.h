@@ -16,6 +16,7 @@ class QPlainTextEdit;
 class QPushButton;
 class TBoxLabel;
 class TQLXEdit;
+class TQLXLogFile;
 
 class TfrmSettings final : public QDialog
 {
@@ -51,6 +52,7 @@ public:
     const QByteArray &infoFile() const { return m_iniFile; }
 
     // Controls, named as the dialog's design names them.
+    TQLXLogFile *iloViewer; // View INI
     QLabel *lblWriter, *lblPlaytime, *lblAlbumName, *lblSongYear, *lblAlbumYear, *lblAlbumCDNum,
         *lblAlbumLabel, *lblFilename;
     TQLXEdit *ediWriter, *ediPlaytime, *ediAlbumName, *ediSongYear, *ediAlbumYear, *ediAlbumCDNum,

@@ -2,6 +2,7 @@
 // opens the details of the selected row where the window asks for it, and
 // the statistics report is written from the grid beside the settings file.
 
+#include "FQLXLogF.h"
 #include "MusicGrid.h"
 #include "QLXApplication.h"
 #include "TestSupport.h"
@@ -59,6 +60,7 @@ private Q_SLOTS:
     void detailsWithEmptyList();
     void statisticsFromGrid();
     void statisticsUnwritable();
+    void viewIniSharesGeometryWithStatistics();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -141,9 +143,21 @@ void tst_UDSCMainCommands::statisticsFromGrid()
     auto window = openWindow(3);
     // The report follows the grid, not the files on disk.
     writeBytes(path("info/Zand-Nacht.INI"), "[Info]\r\nLyrics = Yes\r\n");
-    ModalDriver driver([&](QWidget *modal) { modal->close(); });
+    QString title;
+    QStringList shown;
+    bool clearShown = true;
+    bool printShown = false;
+    ModalDriver driver([&](QWidget *modal) {
+        if (auto *viewer = qobject_cast<TfrmLogFile *>(modal)) {
+            title = viewer->windowTitle();
+            shown = viewer->lines();
+            clearShown = viewer->bbtClear->isVisible();
+            printShown = viewer->bbtPrint->isVisible() && viewer->bbtPrint->isEnabled();
+        }
+        modal->close();
+    });
     window->spbStats->click();
-    QTRY_COMPARE(readBytes(path("prog/discora.TXT")),
+    QCOMPARE(readBytes(path("prog/discora.TXT")),
         QByteArray("\r\n"
                    " Nummer of songs:     3\r\n"
                    " Without lyrics:      1\r\n"
@@ -152,6 +166,47 @@ void tst_UDSCMainCommands::statisticsFromGrid()
                    "\r\n"
                    "   Zand  Nacht\r\n"
                    " X Zand  Daylight\r\n"));
+    QCOMPARE(title, QStringLiteral("Statistics"));
+    QCOMPARE(shown.mid(5), QStringList({ "", "   Zand  Nacht", " X Zand  Daylight" }));
+    QVERIFY(!clearShown);
+    QVERIFY(printShown);
+}
+
+void tst_UDSCMainCommands::viewIniSharesGeometryWithStatistics()
+{
+    auto window = openWindow(3);
+    window->sgrMusic->setRow(2);
+    QString title;
+    QStringList shown;
+    QRect statisticsAt;
+    const QRect placed(40, 30, 500, 400);
+    ModalDriver details([&](QWidget *modal) {
+        if (auto *d = qobject_cast<TfrmSettings *>(modal)) {
+            d->memLyrics->setPlainText(QStringLiteral("not saved"));
+            d->bbtINI->click();
+            d->reject();
+        }
+    });
+    // A timer does not fire again inside its own handler: the viewer that
+    // opens from the dialog needs a driver of its own.
+    ModalDriver viewers([&](QWidget *modal) {
+        if (auto *viewer = qobject_cast<TfrmLogFile *>(modal)) {
+            if (title.isEmpty()) {
+                title = viewer->windowTitle();
+                shown = viewer->lines();
+                viewer->setGeometry(placed);
+            } else {
+                statisticsAt = viewer->geometry();
+            }
+            viewer->close();
+        }
+    });
+    window->spbDetails->click();
+    QCOMPARE(title, QStringLiteral("Zand-Daylight"));
+    QCOMPARE(shown, QStringList({ "[Info]", "Lyrics = (words unclear)" }));
+    window->spbStats->click();
+    QCOMPARE(statisticsAt, placed);
+    QVERIFY(readBytes(path("prog/discora.INI")).contains("[ViewFile-iloViewer]\r\n"));
 }
 
 void tst_UDSCMainCommands::statisticsUnwritable()
