@@ -1,5 +1,7 @@
 // How long the statistics report takes for a large song list: building the
-// lines from the grid's cells, sorting them and writing the report file.
+// lines from the grid's cells, sorting them, writing the report file and
+// showing it in the viewer (until its first paint), as the Statistics
+// button does. Runs on Qt's offscreen platform unless told otherwise.
 // The grid is filled the way a full scan leaves it: artist cells on the
 // first song of each artist's run, a mix of lyrics marks.
 //
@@ -11,10 +13,13 @@
 #include "SongList.h"
 #include "StatisticsReport.h"
 
-#include <QCoreApplication>
+#include "FQLXLogF.h"
+
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -55,7 +60,9 @@ void fill(TSongList &grid, int songs, int withoutPercent)
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     int songs = 100000;
     int runs = 5;
     int withoutPercent = 60;
@@ -71,20 +78,38 @@ int main(int argc, char **argv)
     fill(grid, songs, withoutPercent);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("discora.TXT"));
-    std::vector<double> times;
+    TQLXLogFile viewer;
+    viewer.setObjectName(QStringLiteral("iloViewer"));
+    viewer.setMaxRecords(32768);
+    viewer.setLogReverse(false);
+    viewer.ShowClearBtn = false;
+    std::vector<double> written, shown;
     for (int r = 0; r < runs; ++r) {
         QElapsedTimer timer;
         timer.start();
         StatisticsReport::Write(path, grid);
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        written.push_back(double(timer.nsecsElapsed()) / 1e6);
+        // Closed as soon as it has painted once.
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                modal->repaint();
+                shown.push_back(double(timer.nsecsElapsed()) / 1e6);
+                modal->close();
+            }
+        });
+        poll.start(0);
+        viewer.setViewFile(path);
+        viewer.Execute();
     }
-    std::sort(times.begin(), times.end());
-    const double median = times[times.size() / 2];
+    std::sort(written.begin(), written.end());
+    std::sort(shown.begin(), shown.end());
     const QFileInfo report(path);
-    std::printf(
-        "statistics report, %d songs (%d%% without lyrics, 5%% unclear): median %.1f ms, slowest %.1f ms "
-        "over %d runs, report %lld bytes; goal < 1000 ms: %s\n",
-        songs, withoutPercent, median, times.back(), runs, report.size(),
-        times.back() < 1000 ? "met" : "MISSED");
+    std::printf("statistics report, %d songs (%d%% without lyrics, 5%% unclear), %lld bytes, %d runs:\n",
+        songs, withoutPercent, report.size(), runs);
+    std::printf("  written:           median %.1f ms, slowest %.1f ms\n", written[written.size() / 2],
+        written.back());
+    std::printf("  written and shown: median %.1f ms, slowest %.1f ms; goal < 1000 ms: %s\n",
+        shown[shown.size() / 2], shown.back(), shown.back() < 1000 ? "met" : "MISSED");
     return 0;
 }
