@@ -6,8 +6,11 @@
 #include "TextCodec.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <algorithm>
+#include <tuple>
+#include <vector>
 
 namespace StatisticsReport
 {
@@ -37,29 +40,69 @@ QStringList Lines(const TSongList &grid, const QCollator &collator)
     int unclear = 0;
     int instrumental = 0;
     QString artist;
-    QStringList songLines;
+    struct Song {
+        int artist; // index into artists
+        int row;
+        bool unclear;
+    };
+    std::vector<Song> songs;
+    QStringList artists;
+    QHash<QString, int> artistIndex;
     for (int r = 1; r <= lastRow; ++r) {
         const QString &artistCell = grid.Cells(TSongList::ColArtist, r);
         if (!StrTrim(artistCell).isEmpty())
             artist = artistCell;
-        const QString &markCell = grid.Cells(TSongList::ColLyrics, r);
-        const QString mark = StrTrim(markCell);
+        const QString mark = StrTrim(grid.Cells(TSongList::ColLyrics, r));
         if (mark == QLatin1String("I"))
             ++instrumental;
         else if (mark == QLatin1String("X"))
             ++unclear;
         else if (mark.isEmpty())
             ++withoutLyrics;
-        if (mark.isEmpty() || mark == QLatin1String("X"))
-            songLines.append(QLatin1Char(' ') + markCell + QLatin1Char(' ')
-                + StrPadRight(artist, u' ', int(longestArtist)) + QLatin1Char(' ')
-                + grid.Cells(TSongList::ColTitle, r));
+        if (!mark.isEmpty() && mark != QLatin1String("X"))
+            continue;
+        auto known = artistIndex.constFind(artist);
+        if (known == artistIndex.cend()) {
+            known = artistIndex.insert(artist, int(artists.size()));
+            artists.append(artist);
+        }
+        songs.push_back({ *known, r, !mark.isEmpty() });
     }
-    // Lines that differ only in letter case keep one order from run to run.
-    std::sort(songLines.begin(), songLines.end(), [&collator](const QString &a, const QString &b) {
-        const int order = collator.compare(a, b);
-        return order != 0 ? order < 0 : a < b;
+
+    // The songs without lyrics come first, then the unclear ones, each in
+    // the order of artist, then title. A large library has far fewer
+    // artists than songs: the artists are put in order once, and titles are
+    // compared only between songs of the same artist.
+    std::vector<int> byName(artists.size());
+    for (size_t i = 0; i < byName.size(); ++i)
+        byName[i] = int(i);
+    std::sort(byName.begin(), byName.end(),
+        [&](int a, int b) { return collator.compare(artists[a], artists[b]) < 0; });
+    std::vector<int> rank(artists.size());
+    for (size_t i = 0; i < byName.size(); ++i)
+        rank[byName[i]] = i > 0 && collator.compare(artists[byName[i - 1]], artists[byName[i]]) == 0
+            ? rank[byName[i - 1]]
+            : int(i);
+    const auto titleOf
+        = [&grid](const Song &s) -> const QString & { return grid.Cells(TSongList::ColTitle, s.row); };
+    std::sort(songs.begin(), songs.end(), [&](const Song &a, const Song &b) {
+        if (a.unclear != b.unclear)
+            return b.unclear;
+        if (rank[a.artist] != rank[b.artist])
+            return rank[a.artist] < rank[b.artist];
+        const int order = collator.compare(titleOf(a), titleOf(b));
+        if (order != 0)
+            return order < 0;
+        // Songs that differ only in letter case keep one order from run to run.
+        return std::tie(artists[a.artist], titleOf(a), a.row)
+            < std::tie(artists[b.artist], titleOf(b), b.row);
     });
+
+    QStringList songLines;
+    songLines.reserve(qsizetype(songs.size()));
+    for (const Song &song : songs)
+        songLines.append(QLatin1Char(' ') + grid.Cells(TSongList::ColLyrics, song.row) + QLatin1Char(' ')
+            + StrPadRight(artists[song.artist], u' ', int(longestArtist)) + QLatin1Char(' ') + titleOf(song));
 
     QStringList lines { QString(), counterLine(" Nummer of songs: ", lastRow),
         counterLine(" Without lyrics:  ", withoutLyrics), counterLine(" Unclear lyrics:  ", unclear),
