@@ -2,6 +2,8 @@
 
 #include "FIL_Func.h"
 #include "FQLXLogF.h"
+#include "MainCommands.h"
+#include "MainSearch.h"
 #include "MusicGrid.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
@@ -46,6 +48,8 @@ TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     createControls();
+    m_search = new TMainSearch(*this);
+    m_commands = new TMainCommands(*this);
     FormCreate();
 }
 
@@ -207,8 +211,7 @@ void TfrmMain::FormCreate()
     m_settings.read(m_settingsPath, QFileInfo(programPath).absolutePath(), errors);
     move(m_settings.Left, m_settings.Top);
     iloViewer->INIFile = m_settingsPath;
-    m_catalogue.setFolders(
-        QFile::encodeName(m_settings.Directory), QFile::encodeName(m_settings.INI_Directory));
+    m_catalogue.setFolders(m_settings.Directory, m_settings.INI_Directory);
 
     ResetFind();
     const QString header[7] = { QStringLiteral("Artist"), QStringLiteral("Title"), QStringLiteral(" Time"),
@@ -224,8 +227,22 @@ void TfrmMain::FormCreate()
 
 void TfrmMain::ResetFind()
 {
-    m_searchStartRow = 1;
-    bbtFind->setText(QStringLiteral("&Find first"));
+    m_search->ResetFind();
+}
+
+void TfrmMain::FindNext()
+{
+    m_search->FindNext();
+}
+
+void TfrmMain::PlayFile(const QByteArray &FileName)
+{
+    m_commands->PlayFile(FileName);
+}
+
+void TfrmMain::ShowCurrent()
+{
+    m_commands->ShowCurrent();
 }
 
 void TfrmMain::FormActivate()
@@ -365,14 +382,28 @@ void TfrmMain::showErrors(const QStringList &errors)
 
 void TfrmMain::ButtonsClick(QObject *Sender)
 {
+    // Independent comparisons in a fixed order: each match runs its command.
+    if (Sender == bbtFind)
+        FindNext();
+    if (Sender == bbtCurrent)
+        ShowCurrent();
     if (Sender == spbExit)
         close();
     if (Sender == spbRefresh)
         RefreshList(true);
+    if (Sender == spbAbout)
+        ShowAbout();
+    if (Sender == spbPlay || Sender == sgrMusic)
+        m_commands->Play();
     if (Sender == spbDetails)
         ShowDetails();
     if (Sender == spbStats)
         ShowStatistics();
+}
+
+void TfrmMain::ShowAbout()
+{
+    // Not built yet: the about dialog comes with its own window.
 }
 
 void TfrmMain::ShowDetails()
