@@ -40,10 +40,15 @@ def xdotool(*args):
     return r.stdout.strip() if r.returncode == 0 else ""
 
 
-def press(wid, key):
+def click(wid, x, y):
     xdotool("windowactivate", "--sync", wid)
     time.sleep(0.5)
-    xdotool("key", key)
+    xdotool("mousemove", "--window", wid, str(x), str(y))
+    xdotool("click", "1")
+
+
+REFRESH = (141, 18)  # the middle of the tool buttons
+STATISTICS = (493, 18)
 
 
 def find_window(pattern, timeout):
@@ -146,8 +151,8 @@ def main():
 
         def tidal_marked(g):
             return any(r[1] == "Tidal" and r[6] == "V" for r in g)
-        for _ in range(3):  # a key sent while the window is still taking the focus can be lost
-            press(wid, "alt+r")
+        for _ in range(3):  # a click while the window is still taking the focus can be lost
+            click(wid, *REFRESH)
             cells = grid_cells("Discora", 10, tidal_marked)
             if cells and tidal_marked(cells):
                 break
@@ -174,7 +179,7 @@ def main():
                            b" X Zandor       Harbour Lights\r\n")
         viewer = ""
         for _ in range(3):
-            press(wid, "alt+s")
+            click(wid, *STATISTICS)
             viewer = find_window(r"^Statistics$", 10)
             if viewer:
                 break
