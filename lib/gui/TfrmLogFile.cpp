@@ -155,8 +155,12 @@ void TfrmLogFile::PrintTo(QPrinter &printer, const QDateTime &now) const
     QPainter painter;
     if (!painter.begin(&printer))
         throw EQLXError(QStringLiteral("Unable to print to %1").arg(printer.printerName()));
-    // The text area's face, style and point size, at the printer's resolution.
-    painter.setFont(QFont(imeText->font(), &printer));
+    // The text area's face, style and point size, at the printer's resolution;
+    // a font sized in screen pixels is taken at its size in points.
+    QFont font = imeText->font();
+    if (font.pointSizeF() <= 0)
+        font.setPointSizeF(font.pixelSize() * 72.0 / imeText->logicalDpiY());
+    painter.setFont(QFont(font, &printer));
     const QFontMetrics fm = painter.fontMetrics();
     const int h = fm.height();
     const int ascent = fm.ascent();

@@ -169,6 +169,8 @@ private Q_SLOTS:
     void printGate();
     void printLayout_data();
     void printLayout();
+    void printPixelFont_data();
+    void printPixelFont();
     void noDefaultPrinter();
 
 private:
@@ -443,25 +445,31 @@ void TestLogFile::viewerButtons()
     log.ShowPrintBtn = showPrint;
     log.ShowClearBtn = showClear;
 
+    // Read while shown, compared once closed: a failed check must not leave
+    // the window up.
     QString seen;
+    QList<bool> state;
+    QString text;
+    QWidget *focused = nullptr;
+    QPushButton *close = nullptr;
     ModalDriver driver([&](QWidget *w) {
         TfrmLogFile *form = viewer(w);
         if (!form || !form->isVisible())
             return;
         seen = form->windowTitle();
-        QCOMPARE(form->bbtPrint->isVisible(), printShown);
-        QCOMPARE(form->bbtPrint->isEnabled(), printShown);
-        QCOMPARE(form->bbtClear->isVisible(), clearShown);
-        QCOMPARE(form->bbtClose->isVisible(), true);
-        const QStringList shown = viewMode
-            ? QStringList { " 01-02-2003 04:05 one" }
-            : QStringList { "", kHeader, kRuler, " 01-02-2003 04:05 one", kRuler };
-        QCOMPARE(form->imeText->toPlainText(), shown.join(u'\n'));
-        QCOMPARE(form->imeText->isReadOnly(), true);
-        QCOMPARE(form->focusWidget(), form->bbtClose);
+        state = { form->bbtPrint->isVisible(), form->bbtPrint->isEnabled(), form->bbtClear->isVisible(),
+            form->bbtClose->isVisible(), form->imeText->isReadOnly() };
+        text = form->imeText->toPlainText();
+        focused = form->focusWidget();
+        close = form->bbtClose;
         form->bbtClose->click();
     });
     log.Execute();
+    QCOMPARE(state, QList<bool>({ printShown, printShown, clearShown, true, true }));
+    const QStringList shown = viewMode ? QStringList { " 01-02-2003 04:05 one" }
+                                       : QStringList { "", kHeader, kRuler, " 01-02-2003 04:05 one", kRuler };
+    QCOMPARE(text, shown.join(u'\n'));
+    QCOMPARE(focused, close);
     QCOMPARE(seen, u"Statistics"_s);
 }
 
@@ -695,6 +703,7 @@ void TestLogFile::tooLarge_data()
     // 17 MiB of 63-character lines: the first 16 MiB are 262,144 of them.
     QTest::newRow("many-lines") << "lines" << 262144 << 63;
     QTest::newRow("one-long-line") << "long" << 1 << 16384;
+    QTest::newRow("long-line-in-small-file") << "small" << 2 << 16384;
 }
 
 void TestLogFile::tooLarge()
@@ -707,9 +716,13 @@ void TestLogFile::tooLarge()
     {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        const QByteArray line = kind == "lines" ? QByteArray(63, 'x') + '\n' : QByteArray(1 << 20, 'y');
-        for (int i = 0; i < 17 * (1 << 20) / line.size(); ++i)
-            f.write(line);
+        if (kind == "small") {
+            f.write("short\n" + QByteArray(20000, 'z') + "\n");
+        } else {
+            const QByteArray line = kind == "lines" ? QByteArray(63, 'x') + '\n' : QByteArray(1 << 20, 'y');
+            for (int i = 0; i < 17 * (1 << 20) / line.size(); ++i)
+                f.write(line);
+        }
     }
     TQLXLogFile log;
     log.setViewFile(path);
@@ -720,7 +733,6 @@ void TestLogFile::tooLarge()
     ModalDriver driver([&](QWidget *w) {
         if (TMsgWindow *msg = message(w)) {
             warning = QStringList { msg->windowTitle(), msg->message() };
-            QVERIFY(!viewer(msg->parentWidget()) || !msg->parentWidget()->isVisible());
             msg->button(mbOK)->click();
         } else if (TfrmLogFile *form = viewer(w); form && form->isVisible()) {
             lines = form->imeText->document()->blockCount();
@@ -832,6 +844,37 @@ void TestLogFile::printLayout()
         QCOMPARE(last.last(), lastPage.last());
         QCOMPARE(last.size(), lines - 85 * (pages - 1));
     }
+}
+
+void TestLogFile::printPixelFont_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("pages");
+
+    // 12 screen pixels at 96 per inch are 9 points: 11 dots a row at 72 dots
+    // per inch, rows 4 to 71 take lines, 68 a page.
+    QTest::newRow("68-lines-one-page") << 68 << 1;
+    QTest::newRow("69-lines-two-pages") << 69 << 2;
+}
+
+void TestLogFile::printPixelFont()
+{
+    QFETCH(int, lines);
+    QFETCH(int, pages);
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(u"out.pdf"_s);
+    TfrmLogFile form;
+    QCOMPARE(form.imeText->logicalDpiY(), 96);
+    QFont font(u"Courier New"_s);
+    font.setPixelSize(12);
+    form.imeText->setFont(font);
+    QStringList text;
+    for (int i = 1; i <= lines; ++i)
+        text << u"line %1"_s.arg(i);
+    form.setLines(text);
+    form.PrintTo(*pdfPrinter(pdf), QDateTime::currentDateTime());
+    QCOMPARE(pdfPages(pdf), pages);
 }
 
 void TestLogFile::noDefaultPrinter()
