@@ -21,6 +21,7 @@ class QFrame;
 class TBoxLabel;
 class TFolderWatch;
 class TMusicGrid;
+class TQLXLogFile;
 class TStatusBar;
 class TMainCommands;
 class TMainSearch;
@@ -85,6 +86,7 @@ public:
     QPushButton *bbtCurrent;
     TStatusBar *stbStatus;
     QTimer *tmrRefresh;
+    TQLXLogFile *iloViewer; // shows the statistics report
 
 protected:
     bool event(QEvent *event) override;
@@ -99,8 +101,7 @@ private:
     void MusicSelectCell(int col, int row);
     void MusicMouseDown(Qt::MouseButton button);
     void ShowHint();
-    // The about dialog, the song details and the statistics report are
-    // commands of their own, filled in with their windows.
+    // The about dialog is a command of its own, filled in with its window.
     void ShowAbout();
     void ShowDetails();
     void ShowStatistics();

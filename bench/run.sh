@@ -19,7 +19,7 @@ if [ "$build" = build ]; then
   bash scripts/build.sh >/dev/null
 else
   [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" --target generate_library floor bench_scan bench_find bench_start discora >/dev/null
+  cmake --build "$build" --target generate_library floor bench_scan bench_find bench_stats bench_start discora >/dev/null
 fi
 
 sizes=1000,10000,100000
@@ -43,5 +43,6 @@ done
 
 "$build/bench/bench_scan" --libs "$libs" "$@"
 "$build/bench/bench_find" --lib "$libs/songs-${counts[-1]}"
+"$build/bench/bench_stats"
 echo
 "$build/bench/bench_start" --binary "$build/app/discora" --libs "$libs" --sizes "${counts[-1]}" --busy

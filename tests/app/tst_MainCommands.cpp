@@ -14,6 +14,7 @@
 #include "TestSupport.h"
 #include "UDSCMain.h"
 
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -142,6 +143,14 @@ void TestMainCommands::dispatcher()
     window->edtFind->setText(QStringLiteral("Two"));
     window->sgrMusic->setRow(1);
     addSongs({ "Ee-Five.mp3" });
+    // The details dialog and the statistics viewer are closed as they open.
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal && (modal->inherits("TfrmSettings") || modal->inherits("TfrmLogFile")))
+            static_cast<QDialog *>(modal)->reject();
+    });
+    closer.start(10);
 
     window->ButtonsClick(window->findChild<QObject *>(sender));
     if (!launched.isEmpty()) {
