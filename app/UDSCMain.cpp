@@ -2,9 +2,11 @@
 
 #include "FIL_Func.h"
 #include "MusicGrid.h"
+#include "ProgramFiles.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
 #include "StatusBar.h"
+#include "UQLXDlgs.h"
 #include "UQLXStd.h"
 
 #include <QCloseEvent>
@@ -43,6 +45,7 @@ TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     createControls();
+    createAboutDialog();
     FormCreate();
 }
 
@@ -180,13 +183,14 @@ void TfrmMain::createControls()
 void TfrmMain::FormCreate()
 {
     TBusyCursor busy;
-    AppTitle = ProgName + QStringLiteral(" 1.5");
+    AppTitle = adlInfo->ProgName() + QStringLiteral(" 1.5");
+    adlInfo->setVersion(QStringLiteral("version: 1.5  (14-01-2001)"));
     TQLXApplication::setTitle(AppTitle);
     setWindowTitle(AppTitle);
 
     const QString programPath = QCoreApplication::applicationFilePath();
     if (m_settingsPath.isEmpty())
-        m_settingsPath = TProgramSettings::PathFor(programPath);
+        m_settingsPath = ProgramFilePath(programPath, QStringLiteral(".INI"));
     QStringList errors;
     m_settings.read(m_settingsPath, QFileInfo(programPath).absolutePath(), errors);
     move(m_settings.Left, m_settings.Top);
@@ -203,6 +207,29 @@ void TfrmMain::FormCreate()
     FirstActivation = true;
     tmrRefresh->start();
     showErrors(errors);
+}
+
+void TfrmMain::createAboutDialog()
+{
+    adlInfo = new TAboutDialog(this);
+    adlInfo->setObjectName(QStringLiteral("adlInfo"));
+    adlInfo->setProgName(ProgName);
+    adlInfo->setCaption(QStringLiteral("Program information"));
+    adlInfo->setDlgStyle(dsPanel);
+    adlInfo->setAppIcon(true);
+    adlInfo->setNameBold(true);
+    adlInfo->setAlignment(Qt::AlignLeft);
+    adlInfo->setBevelInner(bvRaised);
+    adlInfo->setBevelOuter(bvLowered);
+    adlInfo->setBevelWidth(1);
+    adlInfo->setFont(arialFont(13));
+    adlInfo->setAuthor(QStringLiteral("author: the Discora developers"));
+    adlInfo->setCopyright(QStringLiteral("copyright: (c) 2001-2026 the Discora developers"));
+}
+
+void TfrmMain::ShowAbout()
+{
+    adlInfo->Execute();
 }
 
 void TfrmMain::ResetFind()
@@ -352,6 +379,8 @@ void TfrmMain::ButtonsClick(QObject *Sender)
         close();
     if (Sender == spbRefresh)
         RefreshList(true);
+    if (Sender == spbAbout)
+        ShowAbout();
 }
 
 void TfrmMain::MusicSelectCell(int /*col*/, int row)

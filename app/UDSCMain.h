@@ -17,6 +17,7 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 class QFrame;
+class TAboutDialog;
 class TBoxLabel;
 class TMusicGrid;
 class TStatusBar;
@@ -64,6 +65,7 @@ public:
     QPushButton *bbtCurrent;
     TStatusBar *stbStatus;
     QTimer *tmrRefresh;
+    TAboutDialog *adlInfo;
 
 protected:
     bool event(QEvent *event) override;
@@ -79,8 +81,10 @@ private:
     void MusicMouseDown(Qt::MouseButton button);
     void ShowHint();
     void ResetFind();
+    void ShowAbout();
 
     void createControls();
+    void createAboutDialog();
     QToolButton *createToolButton(
         const QString &name, const QString &caption, const QString &hint, int left, int iconKind);
     void showErrors(const QStringList &errors);
