@@ -34,17 +34,31 @@ uint8_t toByte(uint value)
     return uint8_t(qMin(value, 255u));
 }
 
+// The distribution and its version ("Debian 12"), short enough for the four
+// lines of the version message; the kernel's name when it is not known.
+QString systemName()
+{
+    QString name = QSysInfo::productType();
+    if (name.isEmpty() || name == QLatin1String("unknown"))
+        return QStringLiteral("Linux");
+    name[0] = name[0].toUpper();
+    const QString version = QSysInfo::productVersion();
+    if (!version.isEmpty() && version != QLatin1String("unknown"))
+        name += QLatin1Char(' ') + version;
+    return name;
+}
+
 } // namespace
 
 TQLXSysInfo::TQLXSysInfo()
-    : TQLXSysInfo(QSysInfo::kernelVersion(), QSysInfo::prettyProductName(), programFile())
+    : TQLXSysInfo(QSysInfo::kernelVersion(), systemName(), programFile())
 {
 }
 
 TQLXSysInfo::TQLXSysInfo(const QString &kernelRelease, const QString &systemName, const QString &programFile)
     : Bits(uint8_t(sizeof(void *) * 8))
     , ExeDate(FileDateTimeOf(programFile))
-    , SystemName(systemName.trimmed().isEmpty() ? QSysInfo::kernelType() : systemName.trimmed())
+    , SystemName(systemName.trimmed().isEmpty() ? QStringLiteral("Linux") : systemName.trimmed())
 {
     parseKernelRelease(kernelRelease);
 }
@@ -95,8 +109,8 @@ QString TQLXSysInfo::GetInfo(int Index) const
 
 QString TQLXSysInfo::VersionInformation() const
 {
-    return QStringLiteral("Compiler: ") + GetInfo(9) + QStringLiteral(" (") + GetInfo(8)
-        + QStringLiteral(")\n") + QStringLiteral("System: ") + GetInfo(7) + QLatin1Char('\n')
-        + QStringLiteral("Executable: ") + GetInfo(10) + QLatin1Char('\n') + QStringLiteral("QLX-Library: ")
-        + LibraryVersion();
+    const QString crlf = QStringLiteral("\r\n");
+    return QStringLiteral("Compiler: ") + GetInfo(9) + QStringLiteral(" (") + GetInfo(8) + QLatin1Char(')')
+        + crlf + QStringLiteral("System: ") + GetInfo(7) + crlf + QStringLiteral("Executable: ") + GetInfo(10)
+        + crlf + QStringLiteral("QLX-Library: ") + LibraryVersion();
 }

@@ -21,7 +21,7 @@ public:
 
     // Index 1: kernel major version; 2: kernel minor version; 3 and 4: 0 (no
     // DOS layer under this system); 5: the kernel's patch level ("build");
-    // 6: the system's name ("Debian GNU/Linux 12 (bookworm)"); 7: the name
+    // 6: the system's name and version ("Debian 12"); 7: the name
     // with the version, "<name> (<major>.<minor> Build <build>)"; 8: the
     // pointer width, "64 bits"; 9: the compiler and its version ("GCC
     // 12.2.0"); 10: the program file's date, "dd-mm-yyyy hh:nn" (01-01-1900
@@ -29,7 +29,7 @@ public:
     QString GetInfo(int Index) const;
 
     // The four lines of the version information (Compiler, System,
-    // Executable, QLX-Library), separated by line breaks.
+    // Executable, QLX-Library), separated by CR LF.
     QString VersionInformation() const;
 
     uint8_t MajorVersion = 0;

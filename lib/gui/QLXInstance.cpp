@@ -44,12 +44,14 @@ QString TQLXInstanceGuard::ChannelPath(const QString &programPath)
         return QString();
     const QString uid = QString::number(::getuid());
     QString path = folder + QLatin1Char('/') + InstanceName(programPath) + QLatin1Char(' ') + uid;
-    // A socket's path has room for 107 bytes: a long name is replaced by its
-    // digest, which still tells different names apart.
+    // A socket's path has room for 107 bytes: a long name is replaced by a
+    // digest of it, which still tells different names apart.
     constexpr qsizetype SocketRoom = sizeof(sockaddr_un::sun_path) - 1;
     if (QFile::encodeName(path + QStringLiteral(".socket")).size() > SocketRoom) {
         const QByteArray digest
-            = QCryptographicHash::hash(InstanceName(programPath).toUtf8(), QCryptographicHash::Sha1).toHex();
+            = QCryptographicHash::hash(InstanceName(programPath).toUtf8(), QCryptographicHash::Sha1)
+                  .toHex()
+                  .left(16);
         path = folder + QStringLiteral("/Check Instance ") + QString::fromLatin1(digest) + QLatin1Char(' ')
             + uid;
     }
@@ -99,8 +101,10 @@ TQLXInstanceGuard::TOutcome TQLXInstanceGuard::Start(const QString &programPath,
                 socket.waitForDisconnected(2000);
             return Second;
         }
+        // Nobody answers on a lock that is not stale: the channel is broken,
+        // and a copy that cannot hand over runs on by itself.
         if (waited.elapsed() > waitMs)
-            return Second;
+            return Unguarded;
         QThread::msleep(50);
     }
 }

@@ -39,7 +39,8 @@ public:
     static QString ChannelPath(const QString &programPath);
 
     // Decides for the program file programPath (the running executable when
-    // empty). A second copy waits up to waitMs for the first to listen.
+    // empty). While another copy holds the lock, waits up to waitMs for it
+    // to answer; a lock nobody answers on counts as a broken channel.
     TOutcome Start(const QString &programPath = QString(), int waitMs = 5000);
 
     // The window that a request restores and raises.

@@ -1,5 +1,6 @@
 #include "UQLXDlgs.h"
 
+#include "MSG_Func.h"
 #include "QLXApplication.h"
 #include "QLXSysInfo.h"
 
@@ -15,13 +16,6 @@
 #include <QToolButton>
 
 #include <cmath>
-
-#if __has_include("MSG_Func.h")
-#include "MSG_Func.h"
-#define QLX_HAVE_MSG_FUNC 1
-#else
-#include <QMessageBox>
-#endif
 
 namespace
 {
@@ -330,9 +324,5 @@ void TAboutDialog::DoHiddenKey()
 void TAboutDialog::ShowVersionInformation()
 {
     const QString text = TQLXSysInfo().VersionInformation();
-#ifdef QLX_HAVE_MSG_FUNC
     MsgInfo(text, QStringLiteral("Version information"));
-#else
-    QMessageBox::information(m_window, QStringLiteral("Version information"), text);
-#endif
 }

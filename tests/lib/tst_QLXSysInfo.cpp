@@ -92,7 +92,7 @@ void TestSysInfo::versionInformation()
 {
     const TQLXSysInfo info(QStringLiteral("6.1.0-18-amd64"), QStringLiteral("Debian GNU/Linux 12 (bookworm)"),
         QStringLiteral("/nonexistent/x"));
-    const QStringList lines = info.VersionInformation().split(u'\n');
+    const QStringList lines = info.VersionInformation().split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 4);
 #if defined(__GNUC__) && !defined(__clang__)
     QCOMPARE(lines[0],
@@ -113,6 +113,19 @@ void TestSysInfo::runningSystem()
     const QString version = QString::fromLatin1(release.readAll().trimmed());
     const TQLXSysInfo info;
     QCOMPARE(info.GetInfo(1) + "." + info.GetInfo(2), version.section(u'.', 0, 1));
+    // The distribution's name and version as /etc/os-release gives them.
+    QFile osRelease(QStringLiteral("/etc/os-release"));
+    if (osRelease.open(QIODevice::ReadOnly)) {
+        QString id, versionId;
+        for (const QByteArray &line : osRelease.readAll().split('\n')) {
+            if (line.startsWith("ID="))
+                id = QString::fromUtf8(line.mid(3)).remove(u'"');
+            if (line.startsWith("VERSION_ID="))
+                versionId = QString::fromUtf8(line.mid(11)).remove(u'"');
+        }
+        if (id == "debian" && versionId == "12")
+            QCOMPARE(info.GetInfo(6), QStringLiteral("Debian 12"));
+    }
     QVERIFY(!info.GetInfo(6).isEmpty());
     QVERIFY2(info.GetInfo(10) != QStringLiteral("01-01-1900 00:00"), "the test program's own date");
 }

@@ -2,11 +2,13 @@
 // a picture, the property rules, the hidden key typed with Alt, the keys
 // that close it or ask for help, and the version information.
 
+#include "MSG_Func.h"
 #include "UQLXDlgs.h"
 
 #include <QApplication>
 #include <QDate>
 #include <QDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -432,7 +434,9 @@ void TestAboutDialog::versionLineDoubleClick()
 
     TAboutDialog adl;
     QString caption;
-    QStringList texts;
+    QString shownText;
+    TMsgKind kind = mkWarning;
+    bool buttons = false;
     whileShown(adl, [&](QDialog *w) {
         // The message is modal: read it and close it from a timer.
         QTimer reader;
@@ -442,8 +446,12 @@ void TestAboutDialog::versionLineDoubleClick()
             if (!modal || modal == w)
                 return;
             caption = modal->windowTitle();
-            for (const QLabel *label : modal->findChildren<QLabel *>())
-                texts.append(label->text());
+            if (auto *box = qobject_cast<TMsgWindow *>(modal)) {
+                shownText = box->message();
+                kind = box->kind();
+                buttons = box->button(mbOK) && !box->button(mbYes) && !box->button(mbNo)
+                    && !box->button(mbCancel);
+            }
             modal->close();
         });
         reader.start();
@@ -458,12 +466,14 @@ void TestAboutDialog::versionLineDoubleClick()
     if (!message)
         return;
     QCOMPARE(caption, QStringLiteral("Version information"));
-    const QString all = texts.join(u'\n');
-    const QStringList lines = all.mid(all.indexOf(QStringLiteral("Compiler: "))).split(u'\n');
-    QVERIFY2(lines.size() >= 4, qPrintable(all));
+    QCOMPARE(kind, mkInfo);
+    QVERIFY(buttons); // OK alone
+    const QStringList lines = shownText.split(QStringLiteral("\r\n"));
+    QVERIFY2(lines.size() == 4, qPrintable(shownText));
     QVERIFY2(lines[0].startsWith("Compiler: ") && lines[0].endsWith(" (64 bits)"), qPrintable(lines[0]));
     QVERIFY2(lines[1].startsWith("System: ") && lines[1].contains(" Build "), qPrintable(lines[1]));
-    QVERIFY2(lines[2].startsWith("Executable: ") && lines[2].size() == 28, qPrintable(lines[2]));
+    const QDateTime built = QFileInfo(QCoreApplication::applicationFilePath()).lastModified();
+    QCOMPARE(lines[2], "Executable: " + built.toString(QStringLiteral("dd-MM-yyyy hh:mm")));
     QCOMPARE(lines[3], QStringLiteral("QLX-Library: 5.1.00 31-01-2002"));
 }
 
