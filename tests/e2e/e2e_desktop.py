@@ -161,6 +161,19 @@ def about_and_instances(binary, work, env):
               "a copy named 'discora-other' opens a window of its own")
         others = [w for w in windows(r"^Discora 1\.5$") if w != wid]
         if others:
+            # With the other program in front, a second copy again brings
+            # the first one forward, minimised or not.
+            xdotool("windowactivate", "--sync", others[0])
+            check(wait_for(lambda: active_window() == others[0], 20), "the other copy's window is in front")
+            again = subprocess.Popen([exe_b], cwd=b, env=env)
+            procs.append(again)
+            try:
+                code = again.wait(30)
+            except subprocess.TimeoutExpired:
+                code = None
+            check(code == 0, "another second copy ends with exit code 0 (got %r)" % code)
+            check(wait_for(lambda: active_window() == wid, 20),
+                  "the first copy's window comes in front of the other program's")
             check(close_with_alt_e(other, others[0]), "the other copy closes")
 
         check(close_with_alt_e(first, wid), "Alt+E closes the first copy")
