@@ -1,6 +1,8 @@
 #include "UDSCMain.h"
 
 #include "FIL_Func.h"
+#include "MainCommands.h"
+#include "MainSearch.h"
 #include "MusicGrid.h"
 #include "ProgramFiles.h"
 #include "QLXApplication.h"
@@ -46,6 +48,8 @@ TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
     setObjectName(QStringLiteral("frmMain"));
     createControls();
     createAboutDialog();
+    m_search = new TMainSearch(*this);
+    m_commands = new TMainCommands(*this);
     FormCreate();
 }
 
@@ -194,8 +198,7 @@ void TfrmMain::FormCreate()
     QStringList errors;
     m_settings.read(m_settingsPath, QFileInfo(programPath).absolutePath(), errors);
     move(m_settings.Left, m_settings.Top);
-    m_catalogue.setFolders(
-        QFile::encodeName(m_settings.Directory), QFile::encodeName(m_settings.INI_Directory));
+    m_catalogue.setFolders(m_settings.Directory, m_settings.INI_Directory);
 
     ResetFind();
     const QString header[7] = { QStringLiteral("Artist"), QStringLiteral("Title"), QStringLiteral(" Time"),
@@ -224,7 +227,7 @@ void TfrmMain::createAboutDialog()
     adlInfo->setBevelWidth(1);
     adlInfo->setFont(arialFont(13));
     adlInfo->setAuthor(QStringLiteral("author: the Discora developers"));
-    adlInfo->setCopyright(QStringLiteral("copyright: (c) 2001-2026 the Discora developers"));
+    adlInfo->setCopyright(QStringLiteral("copyright: (c) 2001-2026 Discora"));
 }
 
 void TfrmMain::ShowAbout()
@@ -234,8 +237,22 @@ void TfrmMain::ShowAbout()
 
 void TfrmMain::ResetFind()
 {
-    m_searchStartRow = 1;
-    bbtFind->setText(QStringLiteral("&Find first"));
+    m_search->ResetFind();
+}
+
+void TfrmMain::FindNext()
+{
+    m_search->FindNext();
+}
+
+void TfrmMain::PlayFile(const QByteArray &FileName)
+{
+    m_commands->PlayFile(FileName);
+}
+
+void TfrmMain::ShowCurrent()
+{
+    m_commands->ShowCurrent();
 }
 
 void TfrmMain::FormActivate()
@@ -375,12 +392,33 @@ void TfrmMain::showErrors(const QStringList &errors)
 
 void TfrmMain::ButtonsClick(QObject *Sender)
 {
+    // Independent comparisons in a fixed order: each match runs its command.
+    if (Sender == bbtFind)
+        FindNext();
+    if (Sender == bbtCurrent)
+        ShowCurrent();
     if (Sender == spbExit)
         close();
     if (Sender == spbRefresh)
         RefreshList(true);
     if (Sender == spbAbout)
         ShowAbout();
+    if (Sender == spbPlay || Sender == sgrMusic)
+        m_commands->Play();
+    if (Sender == spbDetails)
+        ShowDetails();
+    if (Sender == spbStats)
+        ShowStatistics();
+}
+
+void TfrmMain::ShowDetails()
+{
+    // Not built yet: the song details come with their dialog.
+}
+
+void TfrmMain::ShowStatistics()
+{
+    // Not built yet: the statistics report comes with its own command.
 }
 
 void TfrmMain::MusicSelectCell(int /*col*/, int row)

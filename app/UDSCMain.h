@@ -21,10 +21,14 @@ class TAboutDialog;
 class TBoxLabel;
 class TMusicGrid;
 class TStatusBar;
+class TMainCommands;
+class TMainSearch;
 
 class TfrmMain final : public QWidget
 {
     Q_OBJECT
+    friend class TMainCommands;
+
 public:
     static constexpr int ClientWidth = 681;
     static constexpr int ClientHeight = 416;
@@ -42,7 +46,18 @@ public:
     // asked for while one is running is not run inside it: a full scan runs
     // after it, a light scan is dropped (the running one does its work).
     void RefreshList(bool full);
+    // The one click handler of the tool bar, the find and Current buttons
+    // and the grid's double-click: runs the command of Sender.
     void ButtonsClick(QObject *Sender);
+
+    // Search (see TMainSearch).
+    void FindNext();
+    void ResetFind();
+    // Hands FileName (absolute, raw bytes) to the player (see TMainCommands).
+    void PlayFile(const QByteArray &FileName);
+    void ShowCurrent();
+    TMainSearch &search() { return *m_search; }
+    TMainCommands &commands() { return *m_commands; }
 
     const QString &settingsPath() const { return m_settingsPath; }
     const TProgramSettings &settings() const { return m_settings; }
@@ -80,8 +95,11 @@ private:
     void MusicSelectCell(int col, int row);
     void MusicMouseDown(Qt::MouseButton button);
     void ShowHint();
-    void ResetFind();
+    // The about dialog, the song details and the statistics report are
+    // commands of their own, filled in with their windows.
     void ShowAbout();
+    void ShowDetails();
+    void ShowStatistics();
 
     void createControls();
     void createAboutDialog();
@@ -94,7 +112,8 @@ private:
     TSongList m_songs;
     TCatalogue m_catalogue;
     QString m_applicationHint; // the hint of the control under the mouse
-    int m_searchStartRow = 1;
+    TMainSearch *m_search = nullptr;
+    TMainCommands *m_commands = nullptr;
     bool m_scanning = false;
     bool m_fullScanPending = false;
     bool m_closeRequested = false;

@@ -46,7 +46,7 @@ double lightFloor(const Library &library, const std::vector<std::string> &songs)
 {
     const int dirFd = ::open(library.music.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const double start = FloorScan::nowMs();
-    [[maybe_unused]] const OpenFileSet held = OpenFileSet::sweep();
+    [[maybe_unused]] const OpenFileSet held = OpenFileSet::sweep(library.music);
     FloorScan::statSongs(dirFd, songs);
     const double ms = FloorScan::nowMs() - start;
     ::close(dirFd);
@@ -97,7 +97,7 @@ FullScan measureFull(const Library &library, int runs)
         locator.index();
         indexes.push_back(FloorScan::nowMs() - start);
         start = FloorScan::nowMs();
-        [[maybe_unused]] const OpenFileSet held = OpenFileSet::sweep();
+        [[maybe_unused]] const OpenFileSet held = OpenFileSet::sweep(library.music);
         sweeps.push_back(FloorScan::nowMs() - start);
     }
     result.listMs = median(lists);

@@ -2,7 +2,8 @@
 # The benchmarks in one command: builds Discora and the benchmarks (in
 # build/, configured once as scripts/build.sh does), makes the synthetic
 # libraries once (kept in build/bench-libs, made again when the generator
-# changes), runs the scan, memory and grid benchmarks and prints the table.
+# changes), runs the scan, memory and grid benchmarks and prints the table,
+# then times the search over the largest library.
 #
 #   bash bench/run.sh [--sizes 1000,10000,100000] [--runs K] [--pages P] [--no-cold]
 #
@@ -17,7 +18,7 @@ if [ "$build" = build ]; then
   bash scripts/build.sh >/dev/null
 else
   [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" --target generate_library floor bench_scan >/dev/null
+  cmake --build "$build" --target generate_library floor bench_scan bench_find >/dev/null
 fi
 
 sizes=1000,10000,100000
@@ -40,3 +41,4 @@ for n in "${counts[@]}"; do
 done
 
 "$build/bench/bench_scan" --libs "$libs" "$@"
+"$build/bench/bench_find" --lib "$libs/songs-${counts[-1]}"

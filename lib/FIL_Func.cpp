@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -85,7 +86,16 @@ bool ModeAllowsReading(const struct stat &st, const FileReader &Reader)
 
 qint64 FileSizeOf(const QString &FileName)
 {
-    return FileSizeOf(QFile::encodeName(FileName), OpenFileSet::sweep());
+    // Only the file's own folder is swept: its real one, when the name is a
+    // link to a file elsewhere.
+    const QByteArray path = QFile::encodeName(FileName);
+    QByteArray folder = path.left(path.lastIndexOf('/') + 1);
+    if (char *real = path.contains('\0') ? nullptr : ::realpath(path.constData(), nullptr)) {
+        const QByteArray realPath(real);
+        std::free(real);
+        folder = realPath.left(realPath.lastIndexOf('/') + 1);
+    }
+    return FileSizeOf(path, OpenFileSet::sweep(folder));
 }
 
 qint64 FileSizeOf(const QByteArray &nativePath, const OpenFileSet &heldOpen)
@@ -103,7 +113,12 @@ qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen)
     struct stat st;
     if (::fstatat(dirFd, name, &st, 0) != 0)
         return -1;
-    if (!S_ISREG(st.st_mode) || !ModeAllowsReading(st, reader) || heldOpen.contains(st.st_dev, st.st_ino))
+    if (!S_ISREG(st.st_mode) || heldOpen.contains(st.st_dev, st.st_ino))
+        return -1;
+    // The bits say yes for nearly every file, at no further cost. When they
+    // say no, an access control list or a capability may still let us read
+    // it: the kernel has the last word.
+    if (!ModeAllowsReading(st, reader) && ::faccessat(dirFd, name, R_OK, AT_EACCESS) != 0)
         return -1;
     return qint64(st.st_size);
 }

@@ -20,7 +20,8 @@ QString RemoveBackslash(const QString &Dir);
 // when the folder part is empty or cannot be created.
 bool CreateEmptyFile(const QString &FileName);
 // Size in bytes (64-bit), or -1 when the file cannot be opened for reading or
-// another program holds it open. The one-argument form sweeps the open files
+// another program holds it open. Whether it can be read is decided by the
+// kernel (permission bits, access control lists, capabilities). The one-argument form sweeps the open files
 // of the system itself; a scan passes the set it swept once.
 qint64 FileSizeOf(const QString &FileName);
 // The two-argument form costs one stat() per file; nativePath is the file
@@ -40,5 +41,6 @@ struct FileReader {
 };
 // Whether Reader may open the file described by st for reading, decided from
 // its permission bits the way the kernel does (the super-user reads any file;
-// access control lists are not consulted).
+// access control lists are not consulted): a quick first answer, which the
+// size probe checks with the kernel whenever it is no.
 bool ModeAllowsReading(const struct stat &st, const FileReader &Reader);

@@ -17,7 +17,7 @@ constexpr mode_t AnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
 
 [[noreturn]] void failWrite(const QByteArray &nativePath)
 {
-    throw EQLXError(QStringLiteral("Unable to write to %1").arg(DisplayPath(nativePath)));
+    throw EQLXError(UnableToWriteText(DisplayPath(nativePath)));
 }
 
 QByteArray folderOf(const QByteArray &path)
@@ -117,7 +117,7 @@ public:
     bool create(const QByteArray &folder, const QByteArray &name)
     {
         for (int attempt = 0; attempt < 100; ++attempt) {
-            m_path = folder + "/." + name.left(200) + '.' + randomSuffix();
+            m_path = folder + "/." + name.left(MaxTempNameStem) + '.' + randomSuffix();
             m_fd = ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (m_fd >= 0) {
                 m_created = true;
@@ -279,6 +279,19 @@ bool ReadFileForUpdate(const QByteArray &nativePath, QByteArray &bytes)
     if (!ok)
         bytes.clear();
     return ok;
+}
+
+QByteArrayView WriteTemporaryStem(QByteArrayView name)
+{
+    constexpr qsizetype Suffix = 8;
+    if (name.size() < 3 + Suffix || name[0] != '.' || name[name.size() - Suffix - 1] != '.')
+        return QByteArrayView();
+    for (const char c : name.last(Suffix)) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return QByteArrayView();
+    }
+    const QByteArrayView stem = name.sliced(1, name.size() - Suffix - 2);
+    return stem.size() <= MaxTempNameStem ? stem : QByteArrayView();
 }
 
 QString DisplayPath(const QByteArray &nativePath)

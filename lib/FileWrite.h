@@ -12,6 +12,12 @@
 // read-only, the file is read-only, or any step fails. The new file keeps the
 // old one's permissions; a new file gets 0666 less the umask.
 void WriteFileAtomic(const QByteArray &nativePath, const QByteArray &bytes);
+// A write killed half-way (power loss, SIGKILL) leaves its temporary file,
+// ".<name>.XXXXXX" (name cut at MaxTempNameStem bytes, eight letters or
+// digits), beside the target. For such a name this gives the stem, the
+// (possibly cut) name of the file it was to replace; otherwise a null view.
+inline constexpr qsizetype MaxTempNameStem = 200;
+QByteArrayView WriteTemporaryStem(QByteArrayView name);
 // Reads the whole file; false when it cannot be opened or read, or is not a
 // regular file (a FIFO or device is never read).
 bool ReadWholeFile(const QByteArray &nativePath, QByteArray &bytes);

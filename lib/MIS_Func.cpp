@@ -20,26 +20,47 @@ QString IniReadString(
 namespace
 {
 
-[[noreturn]] void refuseWrite(const QString &FileName)
+// Replaces the file with its content changed by change(content); a file that
+// exists but cannot be read is refused rather than replaced by one holding
+// only this key.
+template <typename Change> void updateFile(const QString &FileName, Change change)
 {
-    throw EQLXError(QStringLiteral("Unable to write to %1").arg(FileName));
+    const QByteArray path = QFile::encodeName(FileName);
+    QByteArray content;
+    try {
+        if (!ReadFileForUpdate(path, content))
+            throw EQLXError(QString());
+        WriteFileAtomic(path, change(content));
+    } catch (const EQLXError &) {
+        throw EQLXError(UnableToWriteText(FileName));
+    }
 }
 
 } // namespace
 
 void IniWriteString(const QString &Section, const QString &Key, const QString &Value, const QString &FileName)
 {
-    const QByteArray path = QFile::encodeName(FileName);
+    updateFile(FileName,
+        [&](const QByteArray &content) { return ProfileFile::writeString(content, Section, Key, Value); });
+}
+
+QByteArray IniReadBytes(
+    const QString &Section, const QString &Key, const QByteArray &Default, const QString &FileName)
+{
+    if (Section.isEmpty() || Key.isEmpty())
+        return Default;
     QByteArray content;
-    // A file that exists but cannot be read is refused rather than replaced
-    // by one holding only this key.
-    if (!ReadFileForUpdate(path, content))
-        refuseWrite(FileName);
-    try {
-        WriteFileAtomic(path, ProfileFile::writeString(content, Section, Key, Value));
-    } catch (const EQLXError &) {
-        refuseWrite(FileName);
-    }
+    if (!ReadWholeFile(QFile::encodeName(FileName), content))
+        return Default;
+    const QByteArray value = ProfileFile::readBytes(content, Section, Key);
+    return value.isNull() ? Default : value;
+}
+
+void IniWriteBytes(
+    const QString &Section, const QString &Key, const QByteArray &Value, const QString &FileName)
+{
+    updateFile(FileName,
+        [&](const QByteArray &content) { return ProfileFile::writeBytes(content, Section, Key, Value); });
 }
 
 QString LibraryVersion()

@@ -16,5 +16,11 @@ QString IniReadString(
 // stays whole.
 void IniWriteString(
     const QString &Section, const QString &Key, const QString &Value, const QString &FileName);
+// The same for values kept as raw bytes (folder names, which need not be
+// valid text): read and written byte for byte, never decoded.
+QByteArray IniReadBytes(
+    const QString &Section, const QString &Key, const QByteArray &Default, const QString &FileName);
+void IniWriteBytes(
+    const QString &Section, const QString &Key, const QByteArray &Value, const QString &FileName);
 // "5.1.00 31-01-2002"
 QString LibraryVersion();

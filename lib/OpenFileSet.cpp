@@ -1,6 +1,9 @@
 #include "OpenFileSet.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,9 +24,41 @@ pid_t pidOf(const char *name)
     return pid;
 }
 
-// Calls take(device, inode) for each descriptor of process pid; a process
-// that is gone or not ours to look at has none.
-template <typename Take> void sweepProcess(int procFd, pid_t pid, Take take)
+// The folders as the kernel names open files: real paths, each ending in
+// "/" so that "/music" does not take in "/music2".
+std::vector<QByteArray> realFolders(const std::vector<QByteArray> &folders)
+{
+    std::vector<QByteArray> result;
+    for (const QByteArray &folder : folders) {
+        if (folder.contains('\0'))
+            continue;
+        char *real = ::realpath(folder.isEmpty() ? "." : folder.constData(), nullptr);
+        if (!real)
+            continue;
+        QByteArray prefix(real);
+        std::free(real);
+        if (!prefix.endsWith('/'))
+            prefix += '/';
+        result.push_back(prefix);
+    }
+    return result;
+}
+
+bool inFolders(const char *path, size_t length, const std::vector<QByteArray> &prefixes)
+{
+    for (const QByteArray &prefix : prefixes) {
+        if (length > size_t(prefix.size())
+            && std::memcmp(path, prefix.constData(), size_t(prefix.size())) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Calls take(device, inode) for each descriptor of process pid whose path
+// lies in one of the folders; a process that is gone or not ours to look at
+// has none.
+template <typename Take>
+void sweepProcess(int procFd, pid_t pid, const std::vector<QByteArray> &prefixes, Take take)
 {
     char fdDirName[32];
     std::snprintf(fdDirName, sizeof fdDirName, "%d/fd", int(pid));
@@ -35,10 +70,15 @@ template <typename Take> void sweepProcess(int procFd, pid_t pid, Take take)
         ::close(fdDirFd);
         return;
     }
+    char target[PATH_MAX];
     while (const dirent *entry = ::readdir(fdDir)) {
         if (entry->d_name[0] == '.')
             continue;
-        // stat on the descriptor's link follows it to the open file itself.
+        // The link's text comes from the kernel's own record of the path;
+        // only a descriptor in our folders is followed to the file.
+        const ssize_t length = ::readlinkat(fdDirFd, entry->d_name, target, sizeof target);
+        if (length <= 0 || size_t(length) >= sizeof target || !inFolders(target, size_t(length), prefixes))
+            continue;
         struct stat st;
         if (::fstatat(fdDirFd, entry->d_name, &st, 0) == 0)
             take(st.st_dev, st.st_ino);
@@ -48,9 +88,12 @@ template <typename Take> void sweepProcess(int procFd, pid_t pid, Take take)
 
 } // namespace
 
-OpenFileSet OpenFileSet::sweep()
+OpenFileSet OpenFileSet::sweep(const std::vector<QByteArray> &folders)
 {
     OpenFileSet result;
+    const std::vector<QByteArray> prefixes = realFolders(folders);
+    if (prefixes.empty())
+        return result;
     const int procFd = ::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (procFd < 0)
         return result;
@@ -64,7 +107,7 @@ OpenFileSet OpenFileSet::sweep()
         const pid_t pid = pidOf(entry->d_name);
         if (pid <= 0 || pid == self)
             continue;
-        sweepProcess(procFd, pid, [&result](dev_t device, ino_t inode) {
+        sweepProcess(procFd, pid, prefixes, [&result](dev_t device, ino_t inode) {
             result.m_files.insert(Key { device, inode });
         });
     }

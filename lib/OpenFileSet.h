@@ -1,17 +1,29 @@
 #pragma once
 // Which files other programs hold open: one sweep of /proc/*/fd collects the
-// (device, inode) of every open descriptor of every other process we may
-// look at. Processes of other users are invisible without privileges.
+// (device, inode) of the open descriptors of every other process we may look
+// at. Processes of other users are invisible without privileges.
+//
+// Only descriptors whose path (the text of their /proc link, which costs no
+// access to the file's own file system) lies in one of the given folders are
+// looked at further. A descriptor on another program's stuck mount (a
+// hard-mounted NFS share that went away, a hung FUSE server) would block a
+// stat for good; it is never touched. The price: a file held open under a
+// path outside those folders (a hard link elsewhere, another mount of the
+// same disk) is not seen.
 
 #include <QByteArray>
 #include <sys/types.h>
 #include <unordered_set>
+#include <vector>
 
 class OpenFileSet
 {
 public:
-    // Sweeps /proc now; our own process is left out.
-    static OpenFileSet sweep();
+    // Sweeps /proc now for files in folders (or below them; symbolic links
+    // in the folder names are resolved); our own process is left out. A
+    // folder that does not exist holds nothing.
+    static OpenFileSet sweep(const std::vector<QByteArray> &folders);
+    static OpenFileSet sweep(const QByteArray &folder) { return sweep(std::vector<QByteArray> { folder }); }
     // An empty set: nothing is held open.
     OpenFileSet() = default;
 

@@ -1,5 +1,6 @@
 #include "ProfileFile.h"
 
+#include "CaseFold.h"
 #include "QLXError.h"
 #include "TextCodec.h"
 
@@ -166,7 +167,8 @@ public:
     bool matches(const char *d, Range r) const
     {
         if (m_ascii)
-            return r.size() == m_bytes.size() && asciiEqualFolded(d + r.begin);
+            return r.size() == m_bytes.size()
+                && SameIgnoringCase(m_bytes, QByteArrayView(d + r.begin, r.size()));
         // No UTF-8 or Windows-1252 text takes more than 3 bytes per UTF-16 unit.
         if (r.size() > 3 * m_name.size() || r.size() == 0)
             return false;
@@ -175,18 +177,6 @@ public:
     }
 
 private:
-    bool asciiEqualFolded(const char *p) const
-    {
-        for (qsizetype i = 0; i < m_bytes.size(); ++i) {
-            char c = p[i];
-            if (c >= 'A' && c <= 'Z')
-                c = char(c - 'A' + 'a');
-            if (c != m_bytes[i])
-                return false;
-        }
-        return true;
-    }
-
     QString m_name;
     QByteArray m_bytes;
     bool m_ascii = true;
@@ -203,12 +193,18 @@ QString cutValue(QString text)
     return text;
 }
 
-QString valueText(const char *d, Range r)
+Range unquoted(const char *d, Range r)
 {
     if (r.size() >= 2 && d[r.begin] == '"' && d[r.end - 1] == '"') {
         ++r.begin;
         --r.end;
     }
+    return r;
+}
+
+QString valueText(const char *d, Range r)
+{
+    r = unquoted(d, r);
     qsizetype take = r.size();
     if (take > MaxValueBytes) {
         take = MaxValueBytes;
@@ -280,13 +276,13 @@ bool endsOpenLine(const QByteArray &content)
     return content.size() > textStart && !isLineBreak(content.back());
 }
 
-void refuseUnstorable(QStringView section, QStringView key, QStringView value)
+void refuseUnstorable(QStringView section, QStringView key, QByteArrayView value)
 {
     auto hasBreak = [](QStringView s) { return s.contains(u'\r') || s.contains(u'\n'); };
     const bool badSection = section.isEmpty() || hasBreak(section) || section.contains(u']');
     const bool badKey = key.isEmpty() || hasBreak(key) || key.contains(u'=') || key.startsWith(u';')
         || key.startsWith(u'[');
-    if (badSection || badKey || hasBreak(value))
+    if (badSection || badKey || value.contains('\r') || value.contains('\n'))
         throw EQLXError(QStringLiteral("Key '%1' of section '%2' cannot be stored in an INI file")
                             .arg(key.toString(), section.toString()));
 }
@@ -337,11 +333,26 @@ void ProfileFile::readSection(
 QByteArray ProfileFile::writeString(
     const QByteArray &content, QStringView section, QStringView key, const QString &value)
 {
+    return writeBytes(content, section, key, EncodeText(trimmedView(value).toString()));
+}
+
+QByteArray ProfileFile::readBytes(const QByteArray &content, QStringView section, QStringView key)
+{
+    const KeyLocation where = locateKey(content, trimmedView(section), trimmedView(key));
+    if (!where.keyFound)
+        return QByteArray();
+    const char *d = content.constData();
+    const Range value = unquoted(d, trimmed(d, { where.valueStart, where.lineEnd }));
+    return QByteArray(d + value.begin, value.size()); // an empty value is "", not null
+}
+
+QByteArray ProfileFile::writeBytes(
+    const QByteArray &content, QStringView section, QStringView key, const QByteArray &value)
+{
     const QStringView sectionName = trimmedView(section);
     const QStringView keyName = trimmedView(key);
-    const QStringView valueText = trimmedView(value);
-    refuseUnstorable(sectionName, keyName, valueText);
-    const QByteArray valueBytes = EncodeText(valueText.toString());
+    const QByteArray valueBytes = value.trimmed();
+    refuseUnstorable(sectionName, keyName, valueBytes);
     const KeyLocation where = locateKey(content, sectionName, keyName);
     if (where.keyFound)
         return content.left(where.valueStart) + valueBytes + content.mid(where.lineEnd);

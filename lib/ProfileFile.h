@@ -44,4 +44,12 @@ public:
     // in the section name, "=" in the key or a key starting with ";" or "[".
     static QByteArray writeString(
         const QByteArray &content, QStringView section, QStringView key, const QString &value);
+
+    // The same for a value kept as raw bytes, such as a folder's name, which
+    // need not be text in any encoding: read and written byte for byte (blanks
+    // and one pair of enclosing quotes dropped on reading, as for text, but
+    // not decoded or cut). readBytes gives a null QByteArray for a missing key.
+    static QByteArray readBytes(const QByteArray &content, QStringView section, QStringView key);
+    static QByteArray writeBytes(
+        const QByteArray &content, QStringView section, QStringView key, const QByteArray &value);
 };

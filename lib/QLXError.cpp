@@ -27,3 +27,8 @@ int StrToInt(const QString &text)
     }
     return int(negative ? -value : value);
 }
+
+QString UnableToWriteText(const QString &path)
+{
+    return QStringLiteral("Unable to write to %1").arg(path);
+}

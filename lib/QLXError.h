@@ -21,6 +21,10 @@ private:
     QString m_message;
 };
 
+// "Unable to write to <path>": the one message for a file that could not be
+// written (or read before changing it), path as the user knows it.
+QString UnableToWriteText(const QString &path);
+
 // Conversion of a text to a whole number, strictly: optional blanks are not
 // accepted, an optional sign and decimal digits only, within 32 bits.
 // Throws EQLXError("'<text>' is not a valid integer value") otherwise.

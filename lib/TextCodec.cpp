@@ -30,7 +30,10 @@ QString DecodeText(const QByteArray &bytes)
     // Most values are plain ASCII; they need neither decoder.
     if (isAscii(bytes))
         return QString::fromLatin1(bytes);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // A U+FEFF at the start of a piece of text is part of it; only whole-file
+    // readers drop a byte-order mark, and only at the start of the file.
+    QStringDecoder utf8(
+        QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
@@ -40,4 +43,9 @@ QString DecodeText(const QByteArray &bytes)
 QByteArray EncodeText(const QString &text)
 {
     return text.toUtf8();
+}
+
+QByteArray SkipByteOrderMark(const QByteArray &bytes)
+{
+    return bytes.startsWith("\xEF\xBB\xBF") ? bytes.sliced(3) : bytes;
 }

@@ -56,30 +56,38 @@ private:
 
 } // namespace
 
-// What a full scan learns of one file before it is put into the cells.
+// What a scan learns of one file before it is put into the cells.
 struct TCatalogue::RowInfo {
+    // Full scans only: the song information file's values (its defaults when
+    // the file or its whole folder is missing or unreadable).
     SongInfo::GridValues values;
+    // The file's size, or -1 (held open or unreadable), or Missing.
     qint64 size = Unknown;
 };
 
-// Reads song information files and probes files ahead of the scan on
-// worker threads, in chunks; the scan takes the results in file order, so
-// the cells come out exactly as a one-thread scan would write them. A light
-// scan uses it to probe a large folder on several threads.
+// The folders a scan reads, open for the scan's length. info is -1 for a
+// light scan, and for a full scan whose song information folder is missing
+// or cannot be opened: every song then reads as having no file.
+struct TCatalogue::Folders {
+    int music;
+    int info;
+    const OpenFileSet &heldOpen;
+};
+
+// Collects rows ahead of the scan on worker threads, in chunks; the scan
+// takes the results in file order, so the cells come out exactly as a
+// one-thread scan would write them.
 class TCatalogue::Prefetch
 {
 public:
     static constexpr int Chunk = 256;
     static constexpr size_t Threads = 8;
 
-    // infoDirFd -1: probe the files only (a light scan).
-    Prefetch(
-        const TCatalogue &catalogue, int first, int count, int dirFd, int infoDirFd, const OpenFileSet &held)
+    Prefetch(const TCatalogue &catalogue, ScanMode mode, const Folders &folders, int first, int count)
         : m_catalogue(catalogue)
+        , m_mode(mode)
+        , m_folders(folders)
         , m_first(first)
-        , m_dirFd(dirFd)
-        , m_infoDirFd(infoDirFd)
-        , m_held(held)
         , m_rows(size_t(std::max(count - first, 0)))
         , m_chunkDone(size_t((std::max(count - first, 0) + Chunk - 1) / Chunk))
     {
@@ -115,23 +123,17 @@ private:
             if (chunk >= m_chunkDone.size() || m_stop)
                 break;
             const size_t end = std::min(m_rows.size(), (chunk + 1) * Chunk);
-            for (size_t k = chunk * Chunk; k < end && !m_stop; ++k) {
-                const int i = m_first + int(k);
-                RowInfo &row = m_rows[k];
-                if (m_infoDirFd >= 0)
-                    row.values = m_catalogue.readInfo(m_infoDirFd, i, buffer);
-                row.size = probe(m_dirFd, m_catalogue.m_files.rawName(i), m_held);
-            }
+            for (size_t k = chunk * Chunk; k < end && !m_stop; ++k)
+                m_rows[k] = m_catalogue.collectRow(m_mode, m_folders, m_first + int(k), buffer);
             m_chunkDone[chunk].store(true, std::memory_order_release);
             m_chunkDone[chunk].notify_all();
         }
     }
 
     const TCatalogue &m_catalogue;
+    const ScanMode m_mode;
+    const Folders m_folders;
     const int m_first;
-    const int m_dirFd;
-    const int m_infoDirFd;
-    const OpenFileSet &m_held;
     std::vector<RowInfo> m_rows;
     std::vector<std::atomic<bool>> m_chunkDone;
     std::atomic<size_t> m_nextChunk { 0 };
@@ -157,13 +159,54 @@ QByteArray TCatalogue::infoPathOf(int i) const
     return m_locator.locate(m_files.rawName(i));
 }
 
-SongInfo::GridValues TCatalogue::readInfo(int infoDirFd, int i, QByteArray &buffer) const
+TCatalogue::RowInfo TCatalogue::collectRow(
+    ScanMode mode, const Folders &folders, int i, QByteArray &buffer) const
 {
-    return SongInfo::ReadSongInfoAt(infoDirFd, m_locator.locateName(m_files.rawName(i)), buffer);
+    RowInfo row;
+    const QByteArray &raw = m_files.rawName(i);
+    if (mode == ScanMode::Full) {
+        if (folders.info >= 0)
+            row.values = SongInfo::ReadSongInfoAt(folders.info, m_locator.locateName(raw), buffer);
+        else
+            row.values = SongInfo::ReadGridValues(QByteArray());
+    }
+    row.size = probe(folders.music, raw, folders.heldOpen);
+    return row;
 }
 
-QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
+bool TCatalogue::writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hooks, QStringList &errors)
 {
+    const bool full = mode == ScanMode::Full;
+    const size_t i = size_t(r - 1);
+    bool changed = full;
+    if (info.size == -1) {
+        playingSong(r, info, hooks, errors);
+        m_shownSizes[i] = -1;
+        changed = true;
+    } else if (info.size != m_shownSizes[i]) {
+        m_grid.setCell(TSongList::ColSize, r, CellText::SizeCell(info.size == Missing ? -1 : info.size));
+        m_shownSizes[i] = info.size;
+        changed = true;
+    }
+    if (full) {
+        m_grid.setCell(TSongList::ColTime, r, CellText::TimeCell(info.values.playTime));
+        double days = 0;
+        if (CellText::ParsePlayTime(StrTrim(info.values.playTime), days))
+            m_totalTime += days;
+        if (info.size >= 0)
+            m_totalSize += double(info.size);
+        m_grid.setCell(TSongList::ColYear, r, QLatin1Char(' ') + info.values.songYear);
+        m_grid.setCell(TSongList::ColLyrics, r, QString(info.values.lyricsMark));
+    }
+    // A light scan knows a count only when it just counted a play.
+    if (!StrTrim(info.values.usageCount).isEmpty())
+        m_grid.setCell(TSongList::ColCount_, r, StrPadLeft(info.values.usageCount, QLatin1Char(' '), 5));
+    return changed;
+}
+
+QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
+{
+    const bool full = mode == ScanMode::Full;
     QStringList errors;
     if (full) {
         m_totalTime = 0;
@@ -171,7 +214,7 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
         m_artists.clear();
         // The two folders are listed side by side.
         m_locator = SongInfo::Locator(m_infoFolder);
-        std::thread indexer([this] { m_locator.index(); });
+        std::thread indexer([this] { m_locator.index(true); });
         m_files.reread(m_musicFolder, EarlyRows);
         indexer.join();
     }
@@ -182,21 +225,27 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
     else
         m_shownSizes.resize(size_t(count), Unknown);
 
-    const OpenFileSet held = OpenFileSet::sweep();
+    // Only descriptors in the music folder (and the folders its links lead
+    // to) are looked at: another program's stuck mount cannot stop the scan.
+    std::vector<QByteArray> sweptFolders = m_files.linkedFolders();
+    sweptFolders.push_back(m_musicFolder);
+    const OpenFileSet held = OpenFileSet::sweep(sweptFolders);
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder, full);
+    const Folders folders { dir.get(), infoDir.get(), held };
     std::unique_ptr<Prefetch> prefetch;
+    // A light scan of a large folder probes it on several threads from the
+    // start; a full scan reads ahead only once the first rows are shown.
     int prefetchFrom = count;
     if (!full && count >= ParallelProbes) {
         prefetchFrom = 0;
-        prefetch = std::make_unique<Prefetch>(*this, 0, count, dir.get(), -1, held);
+        prefetch = std::make_unique<Prefetch>(*this, mode, folders, 0, count);
     }
     QByteArray buffer;
 
     QString previousArtist;
     int firstChanged = count + 1;
     int lastChanged = 0;
-    RowInfo now;
     for (int i = 0; i < count; ++i) {
         const int r = i + 1;
         if (i == EarlyRows) {
@@ -210,51 +259,14 @@ QStringList TCatalogue::RefreshList(bool full, const Hooks &hooks)
             m_files.finishSort();
             if (full) {
                 prefetchFrom = EarlyRows;
-                prefetch
-                    = std::make_unique<Prefetch>(*this, EarlyRows, count, dir.get(), infoDir.get(), held);
+                prefetch = std::make_unique<Prefetch>(*this, mode, folders, EarlyRows, count);
             }
         }
-        const QByteArray &raw = m_files.rawName(i);
-        RowInfo *info = &now;
-        if (full) {
-            putNameCells(r, raw, previousArtist);
-            if (i >= prefetchFrom) {
-                info = &prefetch->take(i);
-            } else {
-                now.values = readInfo(infoDir.get(), i, buffer);
-                now.size = probe(dir.get(), raw, held);
-            }
-            m_grid.setCell(TSongList::ColTime, r, CellText::TimeCell(info->values.playTime));
-            double days = 0;
-            if (CellText::ParsePlayTime(StrTrim(info->values.playTime), days))
-                m_totalTime += days;
-        } else if (i >= prefetchFrom) {
-            info = &prefetch->take(i);
-        } else {
-            now.values = SongInfo::GridValues();
-            now.size = probe(dir.get(), raw, held);
-        }
-
-        bool changed = full;
-        if (info->size == -1) {
-            playingSong(r, *info, hooks, errors);
-            m_shownSizes[size_t(i)] = -1;
-            changed = true;
-        } else if (info->size != m_shownSizes[size_t(i)]) {
-            m_grid.setCell(
-                TSongList::ColSize, r, CellText::SizeCell(info->size == Missing ? -1 : info->size));
-            m_shownSizes[size_t(i)] = info->size;
-            changed = true;
-        }
-        if (full && info->size >= 0)
-            m_totalSize += double(info->size);
         if (full)
-            m_grid.setCell(TSongList::ColYear, r, QLatin1Char(' ') + info->values.songYear);
-        if (!StrTrim(info->values.usageCount).isEmpty())
-            m_grid.setCell(TSongList::ColCount_, r, StrPadLeft(info->values.usageCount, QLatin1Char(' '), 5));
-        if (full)
-            m_grid.setCell(TSongList::ColLyrics, r, QString(info->values.lyricsMark));
-        if (changed) {
+            putNameCells(r, m_files.rawName(i), previousArtist);
+        RowInfo now;
+        RowInfo &info = i >= prefetchFrom ? prefetch->take(i) : (now = collectRow(mode, folders, i, buffer));
+        if (writeRow(mode, r, info, hooks, errors)) {
             firstChanged = std::min(firstChanged, r);
             lastChanged = r;
         }

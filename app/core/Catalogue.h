@@ -18,6 +18,10 @@
 class TCatalogue
 {
 public:
+    // A full scan lists the folder again and reads every song information
+    // file; a light scan only probes the listed files.
+    enum class ScanMode { Full, Light };
+
     // Rows handed to the view before the rest of a large folder is read.
     static constexpr int EarlyRows = 20;
     // From this many songs on, a light scan probes on several threads.
@@ -44,7 +48,11 @@ public:
     // another one. Failures (a count that is not a whole number, a song
     // information file that cannot be written) do not end it: their
     // messages come back, in row order, for the error box.
-    QStringList RefreshList(bool full, const Hooks &hooks = {});
+    QStringList RefreshList(ScanMode mode, const Hooks &hooks = {});
+    QStringList RefreshList(bool full, const Hooks &hooks = {})
+    {
+        return RefreshList(full ? ScanMode::Full : ScanMode::Light, hooks);
+    }
 
     // The file name (raw bytes, no folder) of the song in row: the listed
     // file of that row, so a listed song can always be played; rows that
@@ -65,11 +73,17 @@ public:
 
 private:
     struct RowInfo;
+    struct Folders;
     class Prefetch;
+    // Learns what row i shows (its song information and its file's state)
+    // without touching the cells; safe on worker threads.
+    RowInfo collectRow(ScanMode mode, const Folders &folders, int i, QByteArray &buffer) const;
+    // Puts what was collected into the cells of grid row r; true when the
+    // row changed.
+    bool writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hooks, QStringList &errors);
     void putNameCells(int row, const QByteArray &rawName, QString &previousArtist);
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
-    SongInfo::GridValues readInfo(int infoDirFd, int i, QByteArray &buffer) const;
 
     TSongList &m_grid;
     TFileList m_files;

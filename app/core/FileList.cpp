@@ -1,8 +1,12 @@
 #include "FileList.h"
 
+#include "CaseFold.h"
+
 #include <QString>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,21 +16,6 @@
 namespace
 {
 
-// A key whose byte order is the order of the case-folded names: plain ASCII
-// names (nearly all) are folded byte by byte, others through QString. UTF-8
-// keeps code point order, so both kinds compare correctly with each other.
-QByteArray sortKey(const char *name, size_t length)
-{
-    QByteArray key(name, qsizetype(length));
-    for (char &c : key) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return QString::fromUtf8(name, qsizetype(length)).toCaseFolded().toUtf8();
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + 32);
-    }
-    return key;
-}
-
 bool isRegularEntry(int dirFd, const dirent *entry)
 {
     if (entry->d_type == DT_REG)
@@ -35,6 +24,25 @@ bool isRegularEntry(int dirFd, const dirent *entry)
         return false;
     struct stat st;
     return ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
+}
+
+// The real folder of the file a link (a name that is not a plain file)
+// leads to, added to folders once.
+void noteLinkedFolder(int dirFd, const char *name, std::vector<QByteArray> &folders)
+{
+    struct stat st;
+    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode))
+        return;
+    char self[64];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", dirFd);
+    char *real = ::realpath((QByteArray(self) + '/' + name).constData(), nullptr);
+    if (!real)
+        return;
+    const QByteArray path(real);
+    std::free(real);
+    const QByteArray folder = path.left(std::max<qsizetype>(path.lastIndexOf('/'), 1));
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+        folders.push_back(folder);
 }
 
 } // namespace
@@ -61,14 +69,17 @@ bool TFileList::SortEntry::operator<(const SortEntry &other) const
 void TFileList::reread(const QByteArray &folder, int sortedFirst)
 {
     std::vector<SortEntry> entries;
+    std::vector<QByteArray> linked;
     if (DIR *dir = ::opendir(folder.isEmpty() ? "." : folder.constData())) {
         const int dirFd = ::dirfd(dir);
         while (const dirent *entry = ::readdir(dir)) {
             const size_t length = std::strlen(entry->d_name);
             if (!matchesMask(entry->d_name, length) || !isRegularEntry(dirFd, entry))
                 continue;
-            entries.push_back(
-                { sortKey(entry->d_name, length), QByteArray(entry->d_name, qsizetype(length)) });
+            if (entry->d_type != DT_REG)
+                noteLinkedFolder(dirFd, entry->d_name, linked);
+            entries.push_back({ FoldCase(QByteArrayView(entry->d_name, qsizetype(length))),
+                QByteArray(entry->d_name, qsizetype(length)) });
         }
         ::closedir(dir);
     }
@@ -79,6 +90,7 @@ void TFileList::reread(const QByteArray &folder, int sortedFirst)
         std::partial_sort(entries.begin(), entries.begin() + qsizetype(first), entries.end());
 
     m_folder = folder;
+    m_linkedFolders = std::move(linked);
     m_names.clear();
     m_names.reserve(entries.size());
     for (const SortEntry &e : entries)

@@ -27,6 +27,10 @@ public:
     QString name(int i) const;
     const QByteArray &folder() const { return m_folder; }
 
+    // The real folders of the files that listed names link to outside the
+    // folder itself (other programs hold those files under those paths).
+    const std::vector<QByteArray> &linkedFolders() const { return m_linkedFolders; }
+
     // True when name (raw bytes) matches the "*.mp3" mask.
     static bool matchesMask(const char *name, size_t length);
 
@@ -40,4 +44,5 @@ private:
     std::vector<QByteArray> m_names;
     std::vector<SortEntry> m_unsorted; // the names past m_sortedCount, with their keys
     int m_sortedCount = 0;
+    std::vector<QByteArray> m_linkedFolders;
 };

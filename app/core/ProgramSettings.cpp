@@ -4,7 +4,9 @@
 #include "MIS_Func.h"
 #include "QLXError.h"
 
-#include <QFileInfo>
+#include <QFile>
+
+#include <sys/stat.h>
 
 namespace
 {
@@ -23,6 +25,20 @@ int readInt(const QString &key, int current, const QString &path, QStringList &e
     }
 }
 
+// The folder without a trailing "/"; the root stays "/".
+QByteArray withoutSlash(QByteArray folder)
+{
+    if (folder.size() > 1 && folder.endsWith('/'))
+        folder.chop(1);
+    return folder;
+}
+
+bool isFolder(const QByteArray &path)
+{
+    struct stat st;
+    return !path.isEmpty() && ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 } // namespace
 
 QString TProgramSettings::PathFor(const QString &programPath)
@@ -37,13 +53,11 @@ void TProgramSettings::read(const QString &settingsPath, const QString &programF
 {
     Top = readInt(QStringLiteral("Top"), Top, settingsPath, errors);
     Left = readInt(QStringLiteral("Left"), Left, settingsPath, errors);
-    Directory = RemoveBackslash(IniReadString(MP3, QStringLiteral("Directory"), QString(), settingsPath));
+    Directory = withoutSlash(IniReadBytes(MP3, QStringLiteral("Directory"), QByteArray(), settingsPath));
     INI_Directory
-        = RemoveBackslash(IniReadString(MP3, QStringLiteral("INI_Directory"), QString(), settingsPath));
-    if (!QFileInfo(Directory).isDir())
-        Directory.clear();
-    if (Directory.isEmpty())
-        Directory = RemoveBackslash(programFolder);
+        = withoutSlash(IniReadBytes(MP3, QStringLiteral("INI_Directory"), QByteArray(), settingsPath));
+    if (!isFolder(Directory))
+        Directory = withoutSlash(QFile::encodeName(programFolder));
     if (INI_Directory.isEmpty())
         INI_Directory = Directory;
 }
@@ -52,6 +66,6 @@ void TProgramSettings::write(const QString &settingsPath) const
 {
     IniWriteString(Coordinates, QStringLiteral("Top"), QString::number(Top), settingsPath);
     IniWriteString(Coordinates, QStringLiteral("Left"), QString::number(Left), settingsPath);
-    IniWriteString(MP3, QStringLiteral("Directory"), Directory, settingsPath);
-    IniWriteString(MP3, QStringLiteral("INI_Directory"), INI_Directory, settingsPath);
+    IniWriteBytes(MP3, QStringLiteral("Directory"), Directory, settingsPath);
+    IniWriteBytes(MP3, QStringLiteral("INI_Directory"), INI_Directory, settingsPath);
 }

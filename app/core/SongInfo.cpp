@@ -1,17 +1,19 @@
 #include "SongInfo.h"
 
+#include "CaseFold.h"
 #include "FileWrite.h"
 #include "ProfileFile.h"
 #include "QLXError.h"
 #include "STR_Func.h"
 #include "TextCodec.h"
 
-#include <QStringDecoder>
-
 #include <algorithm>
+#include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace SongInfo
 {
@@ -36,65 +38,23 @@ QByteArray withSlash(const QByteArray &folder)
     return (folder.isEmpty() || folder.endsWith('/')) ? folder : folder + '/';
 }
 
-// The key two names share when they differ only in letter case. Names that
-// are not valid UTF-8 fold their ASCII letters only.
-QByteArray foldCase(QByteArrayView name)
-{
-    QByteArray folded = name.toByteArray();
-    for (char &c : folded) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-            const QString text = utf8.decode(name);
-            if (!utf8.hasError())
-                return text.toCaseFolded().toUtf8();
-            return name.toByteArray().toLower();
-        }
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + 32);
-    }
-    return folded;
-}
-
-quint64 hashBytes(QByteArrayView bytes)
-{
-    quint64 h = 1469598103934665603ULL; // FNV-1a
-    for (const char c : bytes)
-        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    return h;
-}
-
-bool isAscii(QByteArrayView bytes)
-{
-    for (const char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
-
-// Hash of the case-folded name, without allocating for plain ASCII names.
-quint64 foldedHash(QByteArrayView name)
-{
-    if (!isAscii(name))
-        return hashBytes(foldCase(name));
-    quint64 h = 1469598103934665603ULL;
-    for (char c : name) {
-        if (c >= 'A' && c <= 'Z')
-            c = char(c + 32);
-        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    }
-    return h;
-}
-
-bool sameIgnoringCase(QByteArrayView a, QByteArrayView b)
-{
-    if (isAscii(a) && isAscii(b))
-        return a.size() == b.size() && qstrnicmp(a.data(), b.data(), size_t(a.size())) == 0;
-    return foldCase(a) == foldCase(b);
-}
-
 bool hasIniExtension(QByteArrayView name)
 {
     return name.size() > 4 && qstrnicmp(name.data() + name.size() - 4, ".ini", 4) == 0;
+}
+
+// Removes name when it is the temporary file of an interrupted write of a
+// song information file, last changed before staleBefore. A write still
+// going on (in this or another copy of the program) is never that old.
+void removeIfStaleTemporary(int dirFd, QByteArrayView name, time_t staleBefore)
+{
+    const QByteArrayView stem = WriteTemporaryStem(name);
+    if (stem.isNull() || !(hasIniExtension(stem) || stem.size() == MaxTempNameStem))
+        return;
+    struct stat st;
+    if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
+        && st.st_mtime < staleBefore)
+        ::unlinkat(dirFd, name.data(), 0);
 }
 
 // Lines as a text editor holds them: CR, LF or CR LF end a line, and a break
@@ -191,7 +151,7 @@ Locator::Locator(const QByteArray &infoFolder)
 {
 }
 
-void Locator::index()
+void Locator::index(bool removeStaleTemporaries)
 {
     m_pool.clear();
     m_entries.clear();
@@ -199,11 +159,16 @@ void Locator::index()
     DIR *dir = ::opendir(m_folder.isEmpty() ? "." : m_folder.constData());
     if (!dir)
         return;
+    const time_t staleBefore = ::time(nullptr) - StaleTemporaryAge;
     while (const dirent *entry = ::readdir(dir)) {
         const QByteArrayView name(entry->d_name);
+        if (removeStaleTemporaries && name.startsWith('.')) {
+            removeIfStaleTemporary(::dirfd(dir), name, staleBefore);
+            continue;
+        }
         if (entry->d_type == DT_DIR || !hasIniExtension(name))
             continue;
-        m_entries.push_back({ foldedHash(name), quint32(m_pool.size()), quint32(name.size()) });
+        m_entries.push_back({ FoldedHash(name), quint32(m_pool.size()), quint32(name.size()) });
         m_pool.insert(m_pool.end(), name.begin(), name.end());
     }
     ::closedir(dir);
@@ -216,7 +181,7 @@ QByteArray Locator::locateName(const QByteArray &mp3Name) const
     const QByteArray name = InfoFileName(mp3Name);
     if (!m_indexed)
         return name;
-    const quint64 hash = foldedHash(name);
+    const quint64 hash = FoldedHash(name);
     auto it = std::lower_bound(
         m_entries.begin(), m_entries.end(), hash, [](const Entry &e, quint64 h) { return e.foldedHash < h; });
     // The exact name wins; of several case variants the smallest name, so
@@ -226,7 +191,7 @@ QByteArray Locator::locateName(const QByteArray &mp3Name) const
         const QByteArrayView candidate = nameOf(*it);
         if (candidate == QByteArrayView(name))
             return name;
-        if (sameIgnoringCase(candidate, name) && (best.isNull() || candidate < best))
+        if (SameIgnoringCase(candidate, name) && (best.isNull() || candidate < best))
             best = candidate;
     }
     return best.isNull() ? name : best.toByteArray();
@@ -301,7 +266,7 @@ Details LoadInfo(const QByteArray &infoPath)
 
 QStringList ReadLyrics(const QByteArray &content)
 {
-    const QStringList lines = splitLines(DecodeText(content));
+    const QStringList lines = splitLines(DecodeText(SkipByteOrderMark(content)));
     qsizetype first = 0;
     while (first < lines.size() && !isMarkerLine(lines[first]))
         ++first;
@@ -354,7 +319,7 @@ QString CountPlay(const QByteArray &infoPath)
 {
     QByteArray content;
     if (!ReadFileForUpdate(infoPath, content))
-        throw EQLXError(QStringLiteral("Unable to write to %1").arg(DisplayPath(infoPath)));
+        throw EQLXError(UnableToWriteText(DisplayPath(infoPath)));
     QStringList values;
     ProfileFile::readSection(content, InfoSection, { KeyUsageCount, KeyPlaytime }, values);
     const QString count = nextCount(usageCountText(values[0]));

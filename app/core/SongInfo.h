@@ -49,7 +49,11 @@ class Locator
 public:
     explicit Locator(const QByteArray &infoFolder);
     // Lists the folder (once per scan); a missing folder lists nothing.
-    void index();
+    // With removeStaleTemporaries, the temporary files that interrupted
+    // writes of song information files left behind, older than
+    // StaleTemporaryAge, are removed on the way.
+    static constexpr int StaleTemporaryAge = 15 * 60; // seconds
+    void index(bool removeStaleTemporaries = false);
     // Path of the song's information file: existing (exact, then any case)
     // or the ".INI" name to create.
     QByteArray locate(const QByteArray &mp3Name) const;

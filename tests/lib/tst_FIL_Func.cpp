@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -66,6 +67,8 @@ private Q_SLOTS:
     void sizeOfUnreadable();
     void modeAllowsReading_data();
     void modeAllowsReading();
+    void sizeAsAnotherUser_data();
+    void sizeAsAnotherUser();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -248,6 +251,47 @@ void TestFilFunc::modeAllowsReading()
     const struct stat st = statOf(mode_t(mode), uid_t(owner), gid_t(group));
     QCOMPARE(ModeAllowsReading(st, FileReader { 1000, 100, { 7, 24 } }), allowed);
     QVERIFY(ModeAllowsReading(st, FileReader { 0, 0, {} }));
+}
+
+void TestFilFunc::sizeAsAnotherUser_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QStringList>("acl"); // setfacl -m entries, in order
+    QTest::addColumn<QByteArray>("expected"); // at the folder, by path
+
+    QTest::newRow("others-may-read") << 0644 << QStringList() << QByteArray("5 5");
+    QTest::newRow("owner-only") << 0600 << QStringList() << QByteArray("-1 -1");
+    QTest::newRow("acl-names-the-user") << 0600 << QStringList { u"u:nobody:r"_s } << QByteArray("5 5");
+    QTest::newRow("acl-names-the-group") << 0600 << QStringList { u"g:nogroup:r"_s } << QByteArray("5 5");
+    QTest::newRow("acl-for-someone-else") << 0600 << QStringList { u"u:daemon:r"_s } << QByteArray("-1 -1");
+    QTest::newRow("acl-entry-masked")
+        << 0600 << QStringList { u"u:nobody:r"_s, u"m::-"_s } << QByteArray("-1 -1");
+}
+
+// Readability as the kernel sees it, for an ordinary user who does not own
+// the file: the probe runs in a child process that has dropped to "nobody".
+void TestFilFunc::sizeAsAnotherUser()
+{
+    QFETCH(int, mode);
+    QFETCH(QStringList, acl);
+    QFETCH(QByteArray, expected);
+    if (::geteuid() != 0)
+        QSKIP("Changing to another user needs the super-user");
+    const QByteArray folder = QFile::encodeName(m_dir->path());
+    QVERIFY(::chmod(folder.constData(), 0755) == 0);
+    const QString file = path(u"song.mp3"_s);
+    TestSupport::writeBytes(file, "12345");
+    QVERIFY(::chmod(QFile::encodeName(file).constData(), mode_t(mode)) == 0);
+    for (const QString &entry : acl)
+        QCOMPARE(QProcess::execute(u"setfacl"_s, { u"-m"_s, entry, file }), 0);
+
+    QProcess probe;
+    probe.start(u"setpriv"_s,
+        { u"--reuid=nobody"_s, u"--regid=nogroup"_s, u"--clear-groups"_s, QStringLiteral(FILE_SIZE_PROBE),
+            m_dir->path(), u"song.mp3"_s });
+    QVERIFY(probe.waitForFinished(60000));
+    QCOMPARE(probe.exitCode(), 0);
+    QCOMPARE(probe.readAllStandardOutput().trimmed(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestFilFunc)

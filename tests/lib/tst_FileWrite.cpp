@@ -13,6 +13,8 @@
 #include <csignal>
 #include <dirent.h>
 #include <memory>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,6 +75,7 @@ private Q_SLOTS:
     void refused_data();
     void refused();
     void failedWriteKeepsOldFile();
+    void renameRefusedOnMountPoint();
     void readWholeFile_data();
     void readWholeFile();
     void readFileForUpdate_data();
@@ -249,6 +252,32 @@ void tst_FileWrite::failedWriteKeepsOldFile()
     QCOMPARE(error, QStringLiteral("Unable to write to ") + QString::fromUtf8(target));
     QCOMPARE(readBytes(target), before);
     QCOMPARE(folderNames(m_folder), QList<QByteArray> { "song.INI" });
+}
+
+// Every check passes, and only the final rename fails: the target is a
+// mount point (another file bound over it), which the kernel refuses to
+// replace with EBUSY.
+void tst_FileWrite::renameRefusedOnMountPoint()
+{
+    // A mount namespace of its own keeps the bind mount away from the system.
+    if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0
+        || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        QSKIP("Mounting needs the super-user");
+    const QByteArray target = path("song.INI");
+    const QByteArray source = path("other.INI");
+    writeBytes(target, "[Info]\r\nA=1\r\n");
+    writeBytes(source, "[Info]\r\nA=mounted\r\n");
+    QCOMPARE(::mount(source.constData(), target.constData(), nullptr, MS_BIND, nullptr), 0);
+
+    const QString error = writeError(target, QByteArrayLiteral("new"));
+    const QList<QByteArray> names = folderNames(m_folder);
+    const QByteArray seen = readBytes(target);
+
+    QCOMPARE(::umount2(target.constData(), MNT_DETACH), 0);
+    QCOMPARE(error, QStringLiteral("Unable to write to ") + QString::fromUtf8(target));
+    QCOMPARE(names, QList<QByteArray>({ "other.INI", "song.INI" }));
+    QCOMPARE(seen, QByteArray("[Info]\r\nA=mounted\r\n"));
+    QCOMPARE(readBytes(target), QByteArray("[Info]\r\nA=1\r\n"));
 }
 
 void tst_FileWrite::readWholeFile_data()

@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -67,6 +68,8 @@ private Q_SLOTS:
     void heldOpen();
     void releasedWhenHolderEnds();
     void emptySetAndBadPaths();
+    void sweptFolders_data();
+    void sweptFolders();
 
 private:
     QByteArray native(const QString &name) const { return QFile::encodeName(m_dir->filePath(name)); }
@@ -144,7 +147,7 @@ void TestOpenFileSet::heldOpen()
     }
 
     const QByteArray queried = native(queriedName);
-    const OpenFileSet set = OpenFileSet::sweep();
+    const OpenFileSet set = OpenFileSet::sweep(QFile::encodeName(m_dir->path()));
     QCOMPARE(set.containsPath(queried), held);
     QCOMPARE(FileSizeOf(queried, set), size);
     QCOMPARE(FileSizeOf(m_dir->filePath(queriedName)), size);
@@ -161,9 +164,9 @@ void TestOpenFileSet::releasedWhenHolderEnds()
     {
         TestSupport::FileHolder holder(m_dir->filePath(u"A/song.mp3"_s));
         QVERIFY(holder.isRunning());
-        QVERIFY(OpenFileSet::sweep().containsPath(song));
+        QVERIFY(OpenFileSet::sweep(QFile::encodeName(m_dir->path())).containsPath(song));
     }
-    const OpenFileSet after = OpenFileSet::sweep();
+    const OpenFileSet after = OpenFileSet::sweep(QFile::encodeName(m_dir->path()));
     QVERIFY(!after.containsPath(song));
     QCOMPARE(FileSizeOf(song, after), qint64(5));
 }
@@ -178,12 +181,50 @@ void TestOpenFileSet::emptySetAndBadPaths()
     QVERIFY(!none.containsPath(native(u"A/song.mp3"_s)));
     QCOMPARE(FileSizeOf(native(u"A/song.mp3"_s), none), qint64(5));
 
-    const OpenFileSet set = OpenFileSet::sweep();
+    const OpenFileSet set = OpenFileSet::sweep(QFile::encodeName(m_dir->path()));
     QVERIFY(set.containsPath(native(u"A/song.mp3"_s)));
     QVERIFY(!set.containsPath(QByteArray()));
     // A name cut at a zero byte must not stand for the file before it.
     QVERIFY(!set.containsPath(native(u"A/song.mp3"_s) + QByteArray("\0x", 2)));
     QCOMPARE(FileSizeOf(native(u"A/song.mp3"_s) + QByteArray("\0x", 2), OpenFileSet()), qint64(-1));
+}
+
+void TestOpenFileSet::sweptFolders_data()
+{
+    QTest::addColumn<QString>("heldName");
+    QTest::addColumn<QString>("sweptFolder"); // relative to the test folder
+    QTest::addColumn<bool>("held");
+
+    QTest::newRow("in-the-folder") << u"A/song.mp3"_s << u"A"_s << true;
+    QTest::newRow("below-the-folder") << u"A/song.mp3"_s << u""_s << true;
+    QTest::newRow("folder-with-trailing-slash") << u"A/song.mp3"_s << u"A/"_s << true;
+    QTest::newRow("folder-named-through-link") << u"A/song.mp3"_s << u"linkA"_s << true;
+    QTest::newRow("other-folder") << u"B/song.mp3"_s << u"A"_s << false;
+    QTest::newRow("folder-name-is-a-prefix") << u"AB/song.mp3"_s << u"A"_s << false;
+    QTest::newRow("missing-folder") << u"A/song.mp3"_s << u"none"_s << false;
+}
+
+// Only descriptors under the swept folders are looked at; a file is known by
+// its device and inode together.
+void TestOpenFileSet::sweptFolders()
+{
+    QFETCH(QString, heldName);
+    QFETCH(QString, sweptFolder);
+    QFETCH(bool, held);
+    QVERIFY(QDir(m_dir->path()).mkpath(u"AB"_s));
+    TestSupport::writeBytes(native(u"AB/song.mp3"_s), "xy");
+    QVERIFY(QFile::link(m_dir->filePath(u"A"_s), m_dir->filePath(u"linkA"_s)));
+    TestSupport::FileHolder holder(m_dir->filePath(heldName));
+    QVERIFY(holder.isRunning());
+
+    const OpenFileSet set = OpenFileSet::sweep(QFile::encodeName(m_dir->path() + u'/' + sweptFolder));
+    QCOMPARE(set.containsPath(native(heldName)), held);
+    struct stat st;
+    QCOMPARE(::stat(native(heldName).constData(), &st), 0);
+    QCOMPARE(set.contains(st.st_dev, st.st_ino), held);
+    // The same inode number on another file system is another file.
+    QVERIFY(!set.contains(st.st_dev + 1, st.st_ino));
+    QVERIFY(!set.contains(st.st_dev, st.st_ino + 1));
 }
 
 QTEST_GUILESS_MAIN(TestOpenFileSet)

@@ -173,6 +173,21 @@ void tst_ProfileFile::readString_data()
                          << "2";
     QTest::newRow("utf8-value") << QByteArrayLiteral("[Info]\r\nB=Caf\xC3\xA9\r\n") << "Info"
                                 << "B" << QStringLiteral("Café");
+    QTest::newRow("value-starting-with-feff") << QByteArrayLiteral("[Info]\r\nB=\xEF\xBB\xBFx\r\n") << "Info"
+                                              << "B" << QStringLiteral("\uFEFFx");
+    QTest::newRow("key-starting-with-feff") << QByteArrayLiteral("[Info]\r\n\xEF\xBB\xBF"
+                                                                 "B=1\r\nB=2\r\n")
+                                            << "Info"
+                                            << QStringLiteral("\uFEFF"
+                                                              "B")
+                                            << "1";
+    QTest::newRow("section-starting-with-feff")
+        << QByteArrayLiteral("[Info]\r\nB=1\r\n[\xEF\xBB\xBFInfo]\r\nB=2\r\n") << QStringLiteral("\uFEFFInfo")
+        << "B"
+        << "2";
+    QTest::newRow("bom-then-feff-value")
+        << QByteArrayLiteral("\xEF\xBB\xBF[Info]\r\nB=\xEF\xBB\xBF\r\n") << "Info"
+        << "B" << QStringLiteral("\uFEFF");
     QTest::newRow("cp1252-value") << QByteArrayLiteral("[Info]\r\nB=Caf\xE9 \x80\r\n") << "Info"
                                   << "B" << QStringLiteral("Café €");
     QTest::newRow("cp1252-elsewhere-utf8-value")
@@ -324,6 +339,16 @@ void tst_ProfileFile::writeString_data()
                                              << " \t x y \t " << QByteArrayLiteral("[Info]\r\nA=x y\r\n");
     QTest::newRow("utf8-value") << QByteArrayLiteral("[Info]\r\n") << "A" << QStringLiteral("Café")
                                 << QByteArrayLiteral("[Info]\r\nA=Caf\xC3\xA9\r\n");
+    QTest::newRow("key-starting-with-feff-replaced") << QByteArrayLiteral("[Info]\r\n\xEF\xBB\xBF"
+                                                                          "A=1\r\n")
+                                                     << QStringLiteral("\uFEFF"
+                                                                       "A")
+                                                     << "2"
+                                                     << QByteArrayLiteral("[Info]\r\n\xEF\xBB\xBF"
+                                                                          "A=2\r\n");
+    QTest::newRow("value-starting-with-feff")
+        << QByteArrayLiteral("[Info]\r\n") << "A" << QStringLiteral("\uFEFFx")
+        << QByteArrayLiteral("[Info]\r\nA=\xEF\xBB\xBFx\r\n");
     QTest::newRow("cp1252-bytes-kept")
         << QByteArrayLiteral("[Info]\r\nW=M\xFCller\r\nA=1\r\nL=\x80\r\n") << "A"
         << "2" << QByteArrayLiteral("[Info]\r\nW=M\xFCller\r\nA=2\r\nL=\x80\r\n");

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +50,12 @@ private Q_SLOTS:
     void missingFolder();
     void earlyRowsBeforeYield();
     void manyRowsSameAsOneThread();
+    void infoFolderUnavailable_data();
+    void infoFolderUnavailable();
+    void totalsOfRepeatedFullScans();
+    void linkedSongHeldElsewhere();
+    void staleTemporaries_data();
+    void staleTemporaries();
     void playingSongCountedOnce();
     void playingSongWithoutInfoFile();
     void badUsageCountDoesNotHideLaterRows();
@@ -256,6 +264,135 @@ void TestCatalogue::manyRowsSameAsOneThread()
     QCOMPARE(m_songs->Cells(TSongList::ColCount_, 1778), QStringLiteral("    1"));
     for (int r : { 1, 1777, 1779, count })
         QCOMPARE(m_songs->Cells(TSongList::ColSize, r), QStringLiteral("  0.0"));
+}
+
+void TestCatalogue::infoFolderUnavailable_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::newRow("never-created") << "missing";
+    QTest::newRow("no-permission") << "unreadable";
+    QTest::newRow("a-file-in-its-place") << "file";
+    QTest::newRow("deleted-between-full-scans") << "deleted";
+}
+
+void TestCatalogue::infoFolderUnavailable()
+{
+    // More songs than the read-ahead threshold, so that the first rows and
+    // the rows read on worker threads are both checked.
+    QFETCH(QString, situation);
+    if (situation == QLatin1String("unreadable") && ::geteuid() == 0)
+        QSKIP("The super-user opens any folder");
+    const QByteArray info = path("info");
+    m_catalogue->setFolders(m_dir->path().toUtf8(), info);
+    const int count = 2050;
+    auto base
+        = [](int i) { return QStringLiteral("Band-Track %1").arg(i, 4, 10, QLatin1Char('0')).toUtf8(); };
+    if (situation != QLatin1String("file"))
+        QVERIFY(QDir().mkdir(QString::fromUtf8(info)));
+    for (int i = 0; i < count; ++i) {
+        writeBytes(path((base(i) + ".mp3").constData()), mp3());
+        if (situation != QLatin1String("file"))
+            writeBytes(info + '/' + base(i) + ".INI",
+                "[Info]\r\nUsageCount=7\r\nPlaytime=01:02\r\nSongYear=1999\r\nLyrics=Yes\r\n");
+    }
+    if (situation == QLatin1String("deleted")) {
+        scan(true);
+        QCOMPARE(rowCells(*m_songs, count),
+            QStringList({ "", "Track 2049", " 01:02", "  0.0", " 1999", "    7", "V" }));
+        TestSupport::removeTree(info);
+    } else if (situation == QLatin1String("missing")) {
+        TestSupport::removeTree(info);
+    } else if (situation == QLatin1String("unreadable")) {
+        QVERIFY(::chmod(info.constData(), 0) == 0);
+    } else {
+        writeBytes(info, "not a folder");
+    }
+    scan(true);
+    ::chmod(info.constData(), 0755);
+    QVERIFY(m_errors.isEmpty());
+    QCOMPARE(m_songs->RowCount(), count + 1);
+    QCOMPARE(
+        rowCells(*m_songs, 1), QStringList({ "Band", "Track 0000", "No INI", "  0.0", " ", "    0", " " }));
+    for (int r = 2; r <= count; ++r)
+        QCOMPARE(rowCells(*m_songs, r),
+            QStringList({ "", QStringLiteral("Track %1").arg(r - 1, 4, 10, QLatin1Char('0')), "No INI",
+                "  0.0", " ", "    0", " " }));
+    QCOMPARE(m_catalogue->timeCaption(), QStringLiteral("00:00 hr"));
+}
+
+void TestCatalogue::totalsOfRepeatedFullScans()
+{
+    writeBytes(path("A-One.mp3"), mp3(3 * 1048576));
+    writeBytes(path("B-Two.mp3"), mp3(1048576 / 2));
+    writeBytes(path("A-One.INI"), "[Info]\r\nPlaytime=45:00\r\n");
+    writeBytes(path("B-Two.INI"), "[Info]\r\nPlaytime=20:30\r\n");
+    for (int pass = 1; pass <= 3; ++pass) {
+        scan(pass != 2);
+        QCOMPARE(m_catalogue->sizeCaption(), QStringLiteral("    3.5 MB"));
+        QCOMPARE(m_catalogue->timeCaption(), QStringLiteral("01:05 hr"));
+        QCOMPARE(m_catalogue->artistList(), QStringList({ "A", "B" }));
+    }
+}
+
+void TestCatalogue::linkedSongHeldElsewhere()
+{
+    // The player opened the song where it really lies, outside the folder.
+    QTemporaryDir elsewhere;
+    const QString real = elsewhere.filePath(QStringLiteral("real.mp3"));
+    writeBytes(real, mp3());
+    writeBytes(path("A-Plain.mp3"), mp3());
+    QVERIFY(QFile::link(real, m_dir->filePath(QStringLiteral("B-Linked.mp3"))));
+    TestSupport::FileHolder player(real);
+    QVERIFY(player.isRunning());
+    scan(true);
+    QCOMPARE(m_songs->Cells(TSongList::ColSize, 1), QStringLiteral("  0.0"));
+    QCOMPARE(m_songs->Cells(TSongList::ColSize, 2), QStringLiteral("Lock"));
+    QCOMPARE(m_playing, QStringList({ "B - Linked" }));
+}
+
+void TestCatalogue::staleTemporaries_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("ageSeconds");
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("removed");
+
+    QTest::newRow("interrupted-write-an-hour-old")
+        << QByteArray(".A-One.INI.Ab3dE9xZ") << 3600 << false << true;
+    QTest::newRow("lower-case-ini") << QByteArray(".a-one.ini.12345678") << 3600 << false << true;
+    QTest::newRow("name-cut-at-200-bytes")
+        << "." + QByteArray(200, 'n') + ".abcdefgh" << 3600 << false << true;
+    QTest::newRow("write-going-on") << QByteArray(".A-One.INI.Ab3dE9xZ") << 60 << false << false;
+    QTest::newRow("seven-letter-suffix") << QByteArray(".A-One.INI.Ab3dE9x") << 3600 << false << false;
+    QTest::newRow("suffix-with-dash") << QByteArray(".A-One.INI.Ab3d-9xZ") << 3600 << false << false;
+    QTest::newRow("not-an-info-file") << QByteArray(".notes.txt.Ab3dE9xZ") << 3600 << false << false;
+    QTest::newRow("hidden-info-file") << QByteArray(".A-One.INI") << 3600 << false << false;
+    QTest::newRow("folder-of-that-name") << QByteArray(".A-One.INI.Ab3dE9xZ") << 3600 << true << false;
+}
+
+// A write killed half-way leaves its temporary file; a full scan clears
+// those of song information files once they are clearly abandoned.
+void TestCatalogue::staleTemporaries()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(int, ageSeconds);
+    QFETCH(bool, folder);
+    QFETCH(bool, removed);
+    writeBytes(path("A-One.mp3"), mp3());
+    writeBytes(path("A-One.INI"), "[Info]\r\nUsageCount=2\r\n");
+    const QByteArray temp = path(name.constData());
+    if (folder)
+        QCOMPARE(::mkdir(temp.constData(), 0755), 0);
+    else
+        writeBytes(temp, "[Info]\r\nUsageCount=");
+    const timespec times[2] = { { ::time(nullptr) - ageSeconds, 0 }, { ::time(nullptr) - ageSeconds, 0 } };
+    QCOMPARE(::utimensat(AT_FDCWD, temp.constData(), times, 0), 0);
+    scan(false);
+    QVERIFY(TestSupport::exists(temp));
+    scan(true);
+    QCOMPARE(TestSupport::exists(temp), !removed);
+    QCOMPARE(m_songs->Cells(TSongList::ColCount_, 1), QStringLiteral("    2"));
+    QVERIFY(TestSupport::exists(path("A-One.INI")));
 }
 
 void TestCatalogue::playingSongCountedOnce()

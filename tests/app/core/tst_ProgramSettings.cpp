@@ -25,6 +25,8 @@ private Q_SLOTS:
     void firstRunWritesFourKeys();
     void writeKeepsOtherLines();
     void readOnlyFileRefused();
+    void foldersByteForByte_data();
+    void foldersByteForByte();
 };
 
 void TestProgramSettings::pathFor_data()
@@ -112,8 +114,8 @@ void TestProgramSettings::read()
     auto expand = [&](QString s) {
         return s.replace(QStringLiteral("%M"), music).replace(QStringLiteral("%P"), program);
     };
-    QCOMPARE(settings.Directory, expand(directory));
-    QCOMPARE(settings.INI_Directory, expand(infoDirectory));
+    QCOMPARE(settings.Directory, expand(directory).toUtf8());
+    QCOMPARE(settings.INI_Directory, expand(infoDirectory).toUtf8());
 }
 
 void TestProgramSettings::firstRunWritesFourKeys()
@@ -140,8 +142,8 @@ void TestProgramSettings::writeKeepsOtherLines()
     TProgramSettings settings;
     settings.Top = 30;
     settings.Left = 40;
-    settings.Directory = QStringLiteral("/music");
-    settings.INI_Directory = QStringLiteral("/music/info");
+    settings.Directory = "/music";
+    settings.INI_Directory = "/music/info";
     settings.write(settingsPath);
     QCOMPARE(readBytes(settingsPath),
         QByteArray("; mine\n[ViewFile-iloViewer]\nTop=5\n\n[Coordinates]\nLeft = 40\nTop = 30\n[MP3]\n"
@@ -156,7 +158,7 @@ void TestProgramSettings::readOnlyFileRefused()
     writeBytes(settingsPath, before);
     QVERIFY(::chmod(QFile::encodeName(settingsPath).constData(), 0444) == 0);
     TProgramSettings settings;
-    settings.Directory = QStringLiteral("/new");
+    settings.Directory = "/new";
     try {
         settings.write(settingsPath);
         QFAIL("a read-only settings file was written");
@@ -164,6 +166,63 @@ void TestProgramSettings::readOnlyFileRefused()
         QCOMPARE(e.message(), QStringLiteral("Unable to write to ") + settingsPath);
     }
     QCOMPARE(readBytes(settingsPath), before);
+}
+
+void TestProgramSettings::foldersByteForByte_data()
+{
+    // %T is the test's folder; the folder names in "existing" are created.
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArrayList>("existing");
+    QTest::addColumn<QByteArray>("directory");
+    QTest::addColumn<QByteArray>("infoDirectory");
+    QTest::addColumn<QByteArray>("written");
+
+    const QByteArray coordinates = "[Coordinates]\r\nTop=112\r\nLeft=309\r\n";
+    QTest::newRow("latin1-music-folder")
+        << QByteArray("[MP3]\r\nDirectory=%T/M\xFCsic\r\n") << QByteArrayList { "M\xFCsic" }
+        << QByteArray("%T/M\xFCsic") << QByteArray("%T/M\xFCsic")
+        << QByteArray("[MP3]\r\nDirectory=%T/M\xFCsic\r\nINI_Directory=%T/M\xFCsic\r\n") + coordinates;
+    QTest::newRow("latin1-both-folders")
+        << QByteArray("[MP3]\r\nDirectory=%T/M\xFCsic/\r\nINI_Directory = \"%T/Inf\xF6\"\r\n")
+        << QByteArrayList { "M\xFCsic" } << QByteArray("%T/M\xFCsic") << QByteArray("%T/Inf\xF6")
+        << QByteArray("[MP3]\r\nDirectory=%T/M\xFCsic\r\nINI_Directory = %T/Inf\xF6\r\n") + coordinates;
+    QTest::newRow("utf8-music-folder")
+        << QByteArray("[MP3]\r\nDirectory=%T/M\xC3\xBCsic\r\n") << QByteArrayList { "M\xC3\xBCsic" }
+        << QByteArray("%T/M\xC3\xBCsic") << QByteArray("%T/M\xC3\xBCsic")
+        << QByteArray("[MP3]\r\nDirectory=%T/M\xC3\xBCsic\r\nINI_Directory=%T/M\xC3\xBCsic\r\n")
+            + coordinates;
+    // Only the UTF-8 spelling exists: the Latin-1 name is another folder.
+    QTest::newRow("latin1-folder-really-missing")
+        << QByteArray("[MP3]\r\nDirectory=%T/M\xFCsic\r\n") << QByteArrayList { "M\xC3\xBCsic" }
+        << QByteArray("%T") << QByteArray("%T")
+        << QByteArray("[MP3]\r\nDirectory=%T\r\nINI_Directory=%T\r\n") + coordinates;
+}
+
+// Folder names from the settings file reach the file system and go back to
+// the file as the same bytes, whatever their encoding.
+void TestProgramSettings::foldersByteForByte()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArrayList, existing);
+    QFETCH(QByteArray, directory);
+    QFETCH(QByteArray, infoDirectory);
+    QFETCH(QByteArray, written);
+    QTemporaryDir dir;
+    const QByteArray t = dir.path().toUtf8();
+    for (const QByteArray &name : existing)
+        QVERIFY(::mkdir((t + '/' + name).constData(), 0755) == 0);
+    const QString settingsPath = dir.filePath(QStringLiteral("discora.INI"));
+    writeBytes(settingsPath, file.replace("%T", t));
+    TProgramSettings settings;
+    QStringList errors;
+    settings.read(settingsPath, dir.path(), errors);
+    QVERIFY(errors.isEmpty());
+    QCOMPARE(settings.Directory, directory.replace("%T", t));
+    QCOMPARE(settings.INI_Directory, infoDirectory.replace("%T", t));
+    settings.write(settingsPath);
+    QCOMPARE(readBytes(settingsPath), written.replace("%T", t));
+    for (const QByteArray &name : existing)
+        TestSupport::removeTree(t + '/' + name);
 }
 
 QTEST_GUILESS_MAIN(TestProgramSettings)

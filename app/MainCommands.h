@@ -1,0 +1,35 @@
+#pragma once
+// The main window's commands on songs: playing the selected song through the
+// desktop's launcher, with a message when that fails, and bringing the song
+// being played into view.
+
+#include <QByteArray>
+#include <QObject>
+
+class TfrmMain;
+class TLauncher;
+
+class TMainCommands final : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TMainCommands(TfrmMain &form);
+
+    // Plays the grid's current song, then runs a light scan.
+    void Play();
+    // Hands FileName (absolute, raw bytes) to the launcher; a failure shows
+    // "Fout: " + its text + a line break + the path in a warning.
+    void PlayFile(const QByteArray &FileName);
+    // Selects the song another program holds open, with up to three rows
+    // around it in view; without one only the status bar is brought up to
+    // date.
+    void ShowCurrent();
+
+    TLauncher &launcher() { return *m_launcher; }
+
+private:
+    void launchFailed(const QString &text, const QByteArray &path);
+
+    TfrmMain &m_form;
+    TLauncher *m_launcher;
+};
