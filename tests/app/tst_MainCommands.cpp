@@ -143,7 +143,20 @@ void TestMainCommands::dispatcher()
     window->sgrMusic->setRow(1);
     addSongs({ "Ee-Five.mp3" });
 
+    // The about command opens the program information; Enter closes it.
+    QStringList dialogs;
+    QTimer dialogCloser;
+    connect(&dialogCloser, &QTimer::timeout, this, [&] {
+        QWidget *w = QApplication::activeModalWidget();
+        if (w && !qobject_cast<TMsgWindow *>(w)) {
+            dialogs << w->windowTitle();
+            QTest::keyClick(w, Qt::Key_Return);
+        }
+    });
+    dialogCloser.start(10);
     window->ButtonsClick(window->findChild<QObject *>(sender));
+    QCOMPARE(dialogs,
+        sender == u"spbAbout" ? QStringList { QStringLiteral("Program information") } : QStringList());
     if (!launched.isEmpty()) {
         QTRY_COMPARE(stub.calls(), 1);
         QCOMPARE(stub.arguments(), QFile::encodeName(music()) + '/' + launched + '\0');
