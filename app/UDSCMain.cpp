@@ -1,13 +1,16 @@
 #include "UDSCMain.h"
 
 #include "FIL_Func.h"
+#include "FQLXLogF.h"
 #include "MainCommands.h"
 #include "MainSearch.h"
 #include "MusicGrid.h"
 #include "ProgramFiles.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
+#include "StatisticsReport.h"
 #include "StatusBar.h"
+#include "UDSCSett.h"
 #include "UQLXDlgs.h"
 #include "UQLXStd.h"
 
@@ -172,6 +175,19 @@ void TfrmMain::createControls()
     tmrRefresh->setInterval(60000);
     connect(tmrRefresh, &QTimer::timeout, this, &TfrmMain::RefreshTimer);
 
+    // Named as the details dialog's viewer: both keep one position and size.
+    iloViewer = new TQLXLogFile(this);
+    iloViewer->setObjectName(QStringLiteral("iloViewer"));
+    QFont fixed;
+    fixed.setFamilies({ QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono") });
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setPixelSize(11);
+    iloViewer->setFont(fixed);
+    iloViewer->setCaption(QStringLiteral("Statistics"));
+    iloViewer->ShowClearBtn = false;
+    iloViewer->setLogReverse(false);
+    iloViewer->setMaxRecords(32768);
+
     // Tooltips stay visible for five seconds.
     for (QWidget *child : findChildren<QWidget *>())
         if (!child->toolTip().isEmpty())
@@ -198,6 +214,7 @@ void TfrmMain::FormCreate()
     QStringList errors;
     m_settings.read(m_settingsPath, QFileInfo(programPath).absolutePath(), errors);
     move(m_settings.Left, m_settings.Top);
+    iloViewer->INIFile = m_settingsPath;
     m_catalogue.setFolders(m_settings.Directory, m_settings.INI_Directory);
 
     ResetFind();
@@ -413,12 +430,25 @@ void TfrmMain::ButtonsClick(QObject *Sender)
 
 void TfrmMain::ShowDetails()
 {
-    // Not built yet: the song details come with their dialog.
+    sgrMusic->setFocus();
+    const int row = sgrMusic->Row();
+    // An empty list has no song to show.
+    if (row < 1 || row >= m_songs.RowCount() || m_catalogue.BuildSelectedFile(row).isEmpty())
+        return;
+    if (TfrmSettings::ShowDetails(m_catalogue.SelectedPath(row), m_catalogue.infoFolder(), y() + 86, x() + 16,
+            m_settingsPath, this))
+        RefreshList(false);
 }
 
 void TfrmMain::ShowStatistics()
 {
-    // Not built yet: the statistics report comes with its own command.
+    // Beside the settings file, which lies beside the program or in the
+    // user's configuration folder (ProgramFilePath): its name with ".TXT". A report that cannot be written
+    // reaches the error box and nothing is shown.
+    const QString report = StatisticsReport::PathFor(m_settingsPath);
+    StatisticsReport::Write(report, m_songs);
+    iloViewer->setViewFile(report);
+    iloViewer->Execute();
 }
 
 void TfrmMain::MusicSelectCell(int /*col*/, int row)

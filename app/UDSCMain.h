@@ -20,6 +20,7 @@ class QFrame;
 class TAboutDialog;
 class TBoxLabel;
 class TMusicGrid;
+class TQLXLogFile;
 class TStatusBar;
 class TMainCommands;
 class TMainSearch;
@@ -80,6 +81,7 @@ public:
     QPushButton *bbtCurrent;
     TStatusBar *stbStatus;
     QTimer *tmrRefresh;
+    TQLXLogFile *iloViewer; // shows the statistics report
     TAboutDialog *adlInfo;
 
 protected:
@@ -95,8 +97,7 @@ private:
     void MusicSelectCell(int col, int row);
     void MusicMouseDown(Qt::MouseButton button);
     void ShowHint();
-    // The about dialog, the song details and the statistics report are
-    // commands of their own, filled in with their windows.
+    // The about dialog is a command of its own, filled in with its window.
     void ShowAbout();
     void ShowDetails();
     void ShowStatistics();

@@ -18,7 +18,7 @@ if [ "$build" = build ]; then
   bash scripts/build.sh >/dev/null
 else
   [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" --target generate_library floor bench_scan bench_find >/dev/null
+  cmake --build "$build" --target generate_library floor bench_scan bench_find bench_stats >/dev/null
 fi
 
 sizes=1000,10000,100000
@@ -42,3 +42,4 @@ done
 
 "$build/bench/bench_scan" --libs "$libs" "$@"
 "$build/bench/bench_find" --lib "$libs/songs-${counts[-1]}"
+"$build/bench/bench_stats"

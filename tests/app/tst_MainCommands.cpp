@@ -14,6 +14,7 @@
 #include "TestSupport.h"
 #include "UDSCMain.h"
 
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -142,13 +143,22 @@ void TestMainCommands::dispatcher()
     window->edtFind->setText(QStringLiteral("Two"));
     window->sgrMusic->setRow(1);
     addSongs({ "Ee-Five.mp3" });
+    // The details dialog and the statistics viewer are closed as they open.
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal && (modal->inherits("TfrmSettings") || modal->inherits("TfrmLogFile")))
+            static_cast<QDialog *>(modal)->reject();
+    });
+    closer.start(10);
 
-    // The about command opens the program information; Enter closes it.
+    // The about command opens the program information (the window with the
+    // information panel); Enter closes it.
     QStringList dialogs;
     QTimer dialogCloser;
     connect(&dialogCloser, &QTimer::timeout, this, [&] {
         QWidget *w = QApplication::activeModalWidget();
-        if (w && !qobject_cast<TMsgWindow *>(w)) {
+        if (w && w->findChild<QWidget *>(QStringLiteral("pnlInfo"))) {
             dialogs << w->windowTitle();
             QTest::keyClick(w, Qt::Key_Return);
         }

@@ -1,0 +1,309 @@
+#include "UDSCSett.h"
+
+#include "FQLXLogF.h"
+#include "FileWrite.h"
+#include "ProgramSettings.h"
+#include "QLXApplication.h"
+#include "QLXError.h"
+#include "SongInfo.h"
+#include "UQLXEdit.h"
+#include "UQLXStd.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+QDate (*TfrmSettings::CurrentDate)() = &QDate::currentDate;
+
+namespace
+{
+
+QFont arialFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(13);
+    return font;
+}
+
+bool fileExists(const QByteArray &path)
+{
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0;
+}
+
+// The information file, empty, and any missing folders on its way. The
+// name's raw bytes are used as they are, so a name that is not valid UTF-8
+// is created under that very name.
+void createEmptyInfoFile(const QByteArray &path)
+{
+    const QByteArray folder = path.left(path.lastIndexOf('/'));
+    struct stat st;
+    if (!folder.isEmpty() && !(::stat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        && !QDir().mkpath(QFile::decodeName(folder)))
+        throw EQLXError(QStringLiteral("Unable to create directory"));
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0 || ::close(fd) != 0)
+        throw EQLXError(QStringLiteral("Unable to write to %1").arg(DisplayPath(path)));
+}
+
+// "/music/Artist-Title.mp3" -> "Artist-Title": no folder, no last extension.
+QString baseNameOf(const QByteArray &path)
+{
+    QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+    const qsizetype dot = name.lastIndexOf('.');
+    if (dot >= 0)
+        name.truncate(dot);
+    return DisplayPath(name);
+}
+
+} // namespace
+
+TfrmSettings::TfrmSettings(QWidget *parent)
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+{
+    setObjectName(QStringLiteral("frmSettings"));
+    createControls();
+}
+
+QPoint TfrmSettings::ClampedPosition(QPoint wanted, QSize outer, const QRect &screen)
+{
+    int left = wanted.x();
+    int top = wanted.y();
+    const int right = screen.x() + screen.width();
+    const int bottom = screen.y() + screen.height();
+    if (left > right - (outer.width() + 16))
+        left = right - (outer.width() + 16);
+    if (top > bottom - (outer.height() + 80))
+        top = bottom - (outer.height() + 80);
+    return QPoint(left, top);
+}
+
+QString TfrmSettings::ClonePattern(const QString &infoPath)
+{
+    const qsizetype dash = infoPath.indexOf(QLatin1Char('-'));
+    return (dash < 0 ? QString() : infoPath.left(dash + 1)) + QStringLiteral("*.INI");
+}
+
+bool TfrmSettings::ShowDetails(const QByteArray &FileName, const QByteArray &IniFolder, int Top, int Left,
+    const QString &settingsPath, QWidget *parent)
+{
+    TfrmSettings dialog(parent);
+    // The window manager frames the dialog only once it is shown; the frame
+    // of the window it opens from is the best measure of it until then.
+    const QWidget *from = parent ? parent->window() : QApplication::activeWindow();
+    const QMargins frame = from && from->windowHandle() ? from->windowHandle()->frameMargins() : QMargins();
+    const QSize outer = dialog.size().grownBy(frame);
+    QScreen *screen = QGuiApplication::screenAt(QPoint(Left, Top));
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    dialog.move(ClampedPosition(QPoint(Left, Top), outer, screen->geometry()));
+    dialog.open(FileName, IniFolder, settingsPath);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void TfrmSettings::open(const QByteArray &FileName, const QByteArray &IniFolder, const QString &settingsPath)
+{
+    m_baseName = baseNameOf(FileName);
+    setWindowTitle(QStringLiteral("Details for:  ") + m_baseName);
+    bxlFilename->setCaption(DisplayPath(FileName));
+    m_iniFile = SongInfo::LocateInfoFile(IniFolder, FileName);
+    m_settingsPath = settingsPath.isEmpty()
+        ? TProgramSettings::PathFor(QCoreApplication::applicationFilePath())
+        : settingsPath;
+    LoadInfo(m_iniFile);
+    if (!fileExists(m_iniFile))
+        createEmptyInfoFile(m_iniFile);
+    // Taken once the file exists, so View INI always has the file to show
+    // and to print, if only an empty one.
+    iloViewer->setViewFile(QFile::decodeName(m_iniFile));
+    iloViewer->INIFile = m_settingsPath;
+    iloViewer->setCaption(m_baseName);
+    QByteArray content;
+    ReadWholeFile(m_iniFile, content);
+    memLyrics->setPlainText(SongInfo::ReadLyrics(content).join(QLatin1Char('\n')));
+    memLyrics->setFocus();
+}
+
+void TfrmSettings::LoadInfo(const QByteArray &FileName)
+{
+    const SongInfo::Details info = SongInfo::LoadInfo(FileName);
+    ediWriter->setText(info.Writer);
+    ediPlaytime->setText(info.Playtime);
+    ediAlbumName->setText(info.AlbumName);
+    ediSongYear->setText(info.SongYear);
+    ediAlbumYear->setText(info.AlbumYear);
+    ediAlbumCDNum->setText(info.AlbumCDNum);
+    ediAlbumLabel->setText(info.AlbumLabel);
+    bxlCount->setCaption(info.UsageCount);
+}
+
+void TfrmSettings::accept()
+{
+    SongInfo::Details fields;
+    fields.Writer = ediWriter->text();
+    fields.Playtime = ediPlaytime->text();
+    fields.AlbumName = ediAlbumName->text();
+    fields.SongYear = ediSongYear->text();
+    fields.AlbumYear = ediAlbumYear->text();
+    fields.AlbumCDNum = ediAlbumCDNum->text();
+    fields.AlbumLabel = ediAlbumLabel->text();
+    // The marker is chosen from the text as typed, its lines joined with
+    // CR LF; the lines lose their trailing blanks only in the file.
+    const QString lyrics = memLyrics->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    try {
+        SongInfo::WriteSongInfo(m_iniFile, bxlCount->Caption(), fields, lyrics, CurrentDate());
+    } catch (const EQLXError &e) {
+        // The old file is whole and the edits are still here: the user can
+        // fix the cause and save again, or cancel.
+        TQLXApplication::ShowExceptionNow(e.message());
+        return;
+    }
+    QDialog::accept();
+}
+
+void TfrmSettings::bbtCloneClick()
+{
+    // The dialog lists the song information folder, first only the files
+    // of the same artist (the name up to its first "-"), with all INI files
+    // one choice away. A "-" in the folder's own path cuts the pattern
+    // there; it then names no file of this folder, so the dialog stays in
+    // the folder and lists every INI file rather than move elsewhere.
+    const QString folder = QFile::decodeName(m_iniFile.left(m_iniFile.lastIndexOf('/')));
+    const QString pattern = ClonePattern(DisplayPath(m_iniFile));
+    const qsizetype slash = pattern.lastIndexOf(QLatin1Char('/'));
+    QStringList filters;
+    if (slash >= 0 && pattern.left(slash) == folder)
+        filters << pattern.mid(slash + 1);
+    filters << QStringLiteral("INI-files (*.INI)");
+    OpenDialog1->setNameFilters(filters);
+    OpenDialog1->setDirectory(folder);
+    if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty())
+        return;
+    LoadInfo(QFile::encodeName(OpenDialog1->selectedFiles().constFirst()));
+}
+
+void TfrmSettings::bbtINIClick()
+{
+    // The file as stored, not the edits in the dialog.
+    iloViewer->Execute();
+}
+
+void TfrmSettings::createControls()
+{
+    setFixedSize(ClientWidth, ClientHeight);
+    setFont(arialFont());
+    setWindowTitle(QStringLiteral("Details"));
+
+    // Named as the main window's statistics viewer: both keep one position
+    // and size in the settings file.
+    iloViewer = new TQLXLogFile(this);
+    iloViewer->setObjectName(QStringLiteral("iloViewer"));
+    QFont fixed;
+    fixed.setFamilies({ QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono") });
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setPixelSize(11);
+    iloViewer->setFont(fixed);
+    iloViewer->ShowClearBtn = false;
+    iloViewer->setLogReverse(false);
+    iloViewer->setMaxRecords(250);
+    iloViewer->setCaption(QStringLiteral("INI-File viewer"));
+
+    auto label = [this](const char *name, const char *text, int left, int top) {
+        auto *l = new QLabel(QString::fromLatin1(text), this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->move(left, top);
+        l->adjustSize();
+        return l;
+    };
+    auto edit = [this](const char *name, QLabel *caption, int left, int top, int width) {
+        auto *e = new TQLXEdit(this); // Enter and Down: next field, Up: previous
+        e->setObjectName(QString::fromLatin1(name));
+        e->setGeometry(left, top, width, 24);
+        e->setAccessibleName(caption->text());
+        caption->setBuddy(e);
+        return e;
+    };
+    auto button = [this](const char *name, const char *text, const char *hint, int left) {
+        auto *b = new QPushButton(QString::fromLatin1(text), this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(left, 312, 75, 25);
+        b->setToolTip(QString::fromLatin1(hint));
+        b->setAccessibleDescription(b->toolTip());
+        // Enter in a field moves on; it never saves or cancels the dialog.
+        b->setAutoDefault(false);
+        return b;
+    };
+    auto boxLabel = [this](const char *name, QLabel *caption, int left, int top, int width, int height) {
+        auto *b = new TBoxLabel(this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(left, top, width, height);
+        b->setFont(arialFont());
+        b->setAccessibleDescription(caption->text());
+        return b;
+    };
+
+    lblWriter = label("lblWriter", "Songwriter", 8, 8);
+    lblPlaytime = label("lblPlaytime", "Playtime", 8, 56);
+    lblAlbumName = label("lblAlbumName", "Album Name", 8, 104);
+    lblSongYear = label("lblSongYear", "Song Year", 104, 56);
+    lblAlbumYear = label("lblAlbumYear", "Album Year", 200, 56);
+    lblAlbumCDNum = label("lblAlbumCDNum", "Album Barcode", 8, 152);
+    lblAlbumLabel = label("lblAlbumLabel", "Album Label", 8, 200);
+    lblFilename = label("lblFilename", "File Name", 8, 248);
+    ediWriter = edit("ediWriter", lblWriter, 8, 24, 353);
+    ediPlaytime = edit("ediPlaytime", lblPlaytime, 8, 72, 73);
+    ediAlbumName = edit("ediAlbumName", lblAlbumName, 8, 120, 353);
+    ediSongYear = edit("ediSongYear", lblSongYear, 104, 72, 73);
+    ediAlbumYear = edit("ediAlbumYear", lblAlbumYear, 200, 72, 73);
+    ediAlbumCDNum = edit("ediAlbumCDNum", lblAlbumCDNum, 8, 168, 353);
+    ediAlbumLabel = edit("ediAlbumLabel", lblAlbumLabel, 8, 216, 353);
+    bxlFilename = boxLabel("bxlFilename", lblFilename, 8, 264, 353, 22);
+    // A path is shown as it is: an "&" in it is no mnemonic.
+    bxlFilename->setShowAccelChar(false);
+    bbtCancel = button("bbtCancel", "&Cancel", "Cancel any changes, and close this window.", 208);
+    bbtOk = button("bbtOk", "&Save", "Save any changes, and close this window.", 288);
+    lblLyrics = label("lblLyrics", "Lyrics", 384, 8);
+    memLyrics = new QPlainTextEdit(this);
+    memLyrics->setObjectName(QStringLiteral("memLyrics"));
+    memLyrics->setGeometry(384, 24, 353, 313);
+    memLyrics->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memLyrics->setTabChangesFocus(false); // a tab is typed into the lyrics
+    memLyrics->setAccessibleName(lblLyrics->text());
+    lblLyrics->setBuddy(memLyrics);
+    bbtClone = button("bbtClone", "C&lone...", "Use an other file as an example.", 8);
+    lblCount = label("lblCount", "Usage Count", 288, 56);
+    bxlCount = boxLabel("bxlCount", lblCount, 288, 72, 73, 24);
+    bbtINI = button("bbtINI", "&View INI", "View the INI-file with all data.", 88);
+
+    OpenDialog1 = new QFileDialog(this);
+    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    OpenDialog1->setOption(QFileDialog::DontUseNativeDialog);
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog1->setDefaultSuffix(QStringLiteral("INI"));
+    OpenDialog1->setNameFilter(QStringLiteral("INI-files (*.INI)"));
+
+    connect(bbtOk, &QPushButton::clicked, this, &TfrmSettings::accept);
+    connect(bbtCancel, &QPushButton::clicked, this, &TfrmSettings::reject);
+    connect(bbtClone, &QPushButton::clicked, this, &TfrmSettings::bbtCloneClick);
+    connect(bbtINI, &QPushButton::clicked, this, &TfrmSettings::bbtINIClick);
+
+    QWidget *order[] = { ediWriter, ediPlaytime, ediSongYear, ediAlbumYear, ediAlbumName, ediAlbumCDNum,
+        ediAlbumLabel, memLyrics, bbtClone, bbtINI, bbtCancel, bbtOk };
+    for (size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    for (QWidget *child : findChildren<QWidget *>())
+        if (!child->toolTip().isEmpty())
+            child->setToolTipDuration(5000);
+}

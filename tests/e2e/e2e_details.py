@@ -1,0 +1,206 @@
+#!/usr/bin/env python3
+"""Starts a copy of discora in the X server we run in, with the demo music
+folder, and drives the song details dialog and the statistics report like a
+user: a right click on the grid opens the selected song's details, typed
+lyrics are saved into its song information file, a refresh shows the lyrics
+mark, and Statistics writes the report beside the program.
+
+Usage: e2e_details.py DISCORA_BINARY MAKE_DEMO_SCRIPT
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+failures = []
+passes = []
+
+SEP = b"; ******************************************"
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    (passes if condition else failures).append(what)
+
+
+def wait_for(predicate, timeout, step=0.2):
+    end = time.time() + timeout
+    while time.time() < end:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(step)
+    return predicate()
+
+
+def xdotool(*args):
+    r = subprocess.run(["xdotool", *args], capture_output=True, text=True)
+    return r.stdout.strip() if r.returncode == 0 else ""
+
+
+def click(wid, x, y):
+    xdotool("windowactivate", "--sync", wid)
+    time.sleep(0.5)
+    xdotool("mousemove", "--window", wid, str(x), str(y))
+    xdotool("click", "1")
+
+
+REFRESH = (141, 18)  # the middle of the tool buttons
+STATISTICS = (493, 18)
+
+
+def find_window(pattern, timeout):
+    return wait_for(lambda: xdotool("search", "--onlyvisible", "--name", pattern).split("\n")[0], timeout)
+
+
+def read_file(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except OSError:
+        return None
+
+
+def grid_cells(app_name, timeout, predicate):
+    """The song grid's cells as a screen reader reads them, once predicate
+    holds for them."""
+    try:
+        import pyatspi
+    except ImportError:
+        return None
+
+    def find():
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is None or app_name not in (app.name or ""):
+                continue
+            stack = [app]
+            while stack:
+                node = stack.pop()
+                try:
+                    if node.getRole() == pyatspi.ROLE_TABLE:
+                        table = node.queryTable()
+                        return [[table.getAccessibleAt(r, c).name for c in range(table.nColumns)]
+                                for r in range(table.nRows)]
+                    stack.extend(node[i] for i in range(node.childCount))
+                except Exception:
+                    continue
+        return None
+
+    return wait_for(lambda: (lambda g: g if g and predicate(g) else None)(find()), timeout, 0.5) or find()
+
+
+def main():
+    binary, make_demo = sys.argv[1], sys.argv[2]
+    work = tempfile.mkdtemp(prefix="discora_e2e_details.")
+    wm = app = bus = None
+    try:
+        exe = os.path.join(work, "discora")
+        shutil.copy2(binary, exe)
+        music = os.path.join(work, "music")
+        subprocess.run(["bash", make_demo, music], check=True)
+        settings = os.path.join(work, "discora.INI")
+        with open(settings, "wb") as f:
+            f.write(b"[MP3]\r\nDirectory=" + music.encode() + b"\r\n")
+
+        for launcher in ("/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher"):
+            if os.path.exists(launcher):
+                bus = subprocess.Popen([launcher, "--launch-immediately"], stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+                break
+        wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(1)
+
+        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
+        app = subprocess.Popen([exe], cwd=work, env=env)
+        wid = find_window(r"^Discora 1\.5", 30)
+        check(bool(wid), "the main window appears")
+        if not wid:
+            return
+        cells = grid_cells("Discora", 30, lambda g: len(g) == 12)
+        check(cells is not None and len(cells) == 12, "the twelve demo songs are listed")
+        tidal = next((r for r in cells or [] if r[1] == "Tidal"), None)
+        check(tidal is not None and tidal[6] == " ", "Aurora Bay - Tidal has no lyrics mark yet: %r" % tidal)
+
+        # The first song is selected; the right click lands on another row.
+        xdotool("windowactivate", "--sync", wid)
+        xdotool("mousemove", "--window", wid, "300", "200")
+        xdotool("click", "3")
+        details = find_window(r"^Details for:  Aurora Bay-Tidal$", 15)
+        check(bool(details), "a right click opens the details of the selected song, Aurora Bay-Tidal")
+        if not details:
+            return
+        info_path = os.path.join(music, "Aurora Bay-Tidal.INI")
+        check(read_file(info_path) == b"", "opening the details created an empty song information file")
+
+        time.sleep(0.5)
+        xdotool("type", "--delay", "20", "Waves roll in   ")
+        xdotool("key", "Return")
+        xdotool("type", "--delay", "20", "and out")
+        xdotool("key", "alt+s")
+        check(wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Details for:"), 15),
+              "Save closes the dialog")
+        today = time.strftime("%d-%m-%Y").encode()
+        expected = (SEP + b"\r\n; Generated " + today + b"\r\n; Do not modify manually.\r\n" + SEP
+                    + b"\r\n\r\n[Info]\r\nUsageCount = \r\nWriter     = \r\nPlaytime   = \r\n"
+                    b"AlbumName  = \r\nSongYear   = \r\nAlbumYear  = \r\nAlbumCDNum = \r\n"
+                    b"AlbumLabel = \r\nLyrics     = Yes\r\n\r\n" + SEP + b"\r\n\r\nWaves roll in\r\nand out\r\n")
+        saved = wait_for(lambda: read_file(info_path) == expected, 10)
+        check(saved, "the song information file on disk, byte for byte: %r" % read_file(info_path))
+
+        def tidal_marked(g):
+            return any(r[1] == "Tidal" and r[6] == "V" for r in g)
+        for _ in range(3):  # a click while the window is still taking the focus can be lost
+            click(wid, *REFRESH)
+            cells = grid_cells("Discora", 10, tidal_marked)
+            if cells and tidal_marked(cells):
+                break
+        tidal = next((r for r in cells or [] if r[1] == "Tidal"), None)
+        check(tidal is not None and tidal[6] == "V", "after a refresh the grid shows the lyrics mark V: %r" % tidal)
+
+        check(app.poll() is None, "the program is still running after the save (exit code %r)" % app.poll())
+        report = os.path.join(work, "discora.TXT")
+        expected_report = (b"\r\n"
+                           b" Nummer of songs:    12\r\n"
+                           b" Without lyrics:      7\r\n"
+                           b" Unclear lyrics:      1\r\n"
+                           b" Instrumental:        1\r\n"
+                           b"\r\n"
+                           b"   Ivo Stern    Evening Train\r\n"
+                           b"   Merel        Lantern\r\n"
+                           b"   Nightjar     Embers\r\n"
+                           # "Untitled Demo" has no "-": no artist cell, so the
+                           # artist above it stands in, and an empty title.
+                           b"   The Fenwicks \r\n"
+                           b"   The Fenwicks Copper Kettle\r\n"
+                           b"   Zandor       Northern Sky\r\n"
+                           b"   Zandor       Quiet Water\r\n"
+                           b" X Zandor       Harbour Lights\r\n")
+        viewer = ""
+        for _ in range(3):
+            click(wid, *STATISTICS)
+            viewer = find_window(r"^Statistics$", 10)
+            if viewer:
+                break
+        check(bool(viewer), "Statistics shows the report in a viewer titled 'Statistics'")
+        check(read_file(report) == expected_report,
+              "Statistics writes the report beside the program, byte for byte: %r" % read_file(report))
+        if viewer:
+            xdotool("windowactivate", "--sync", viewer)
+            time.sleep(0.5)
+            xdotool("key", "Escape")
+            check(wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Statistics$"), 10),
+                  "Esc closes the viewer")
+    finally:
+        for p in (app, wm, bus):
+            if p and p.poll() is None:
+                p.kill()
+        shutil.rmtree(work, ignore_errors=True)
+
+    print("%d passed, %d failed" % (len(passes), len(failures)))
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
