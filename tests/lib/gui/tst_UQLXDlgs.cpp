@@ -86,6 +86,7 @@ private Q_SLOTS:
     void setters();
     void hiddenKey_data();
     void hiddenKey();
+    void shorterKeyAfterPartialMatch();
     void keys_data();
     void keys();
     void versionLineDoubleClick_data();
@@ -375,6 +376,24 @@ void TestAboutDialog::hiddenKey()
     QCOMPARE(calls, handlerCalls);
     if (handlerCalls > 0)
         QCOMPARE(sender, &adl);
+}
+
+void TestAboutDialog::shorterKeyAfterPartialMatch()
+{
+    // Two letters of a long key typed, then the key replaced by a short one:
+    // the new key is matched from its first letter.
+    TAboutDialog adl;
+    adl.setHiddenKey(QStringLiteral("qlx"));
+    adl.setHiddenText({ QStringLiteral("hidden") });
+    bool shown = false;
+    whileShown(adl, [&](QDialog *w) {
+        pressKey(w, Qt::Key_Q, Qt::AltModifier);
+        pressKey(w, Qt::Key_L, Qt::AltModifier);
+        adl.setHiddenKey(QStringLiteral("z"));
+        pressKey(w, Qt::Key_Z, Qt::AltModifier);
+        shown = w->findChild<QPlainTextEdit *>(QStringLiteral("memHidden"))->isVisible();
+    });
+    QVERIFY(shown);
 }
 
 void TestAboutDialog::keys_data()
