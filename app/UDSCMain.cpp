@@ -5,11 +5,13 @@
 #include "MainCommands.h"
 #include "MainSearch.h"
 #include "MusicGrid.h"
+#include "ProgramFiles.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
 #include "StatisticsReport.h"
 #include "StatusBar.h"
 #include "UDSCSett.h"
+#include "UQLXDlgs.h"
 #include "UQLXStd.h"
 
 #include <QCloseEvent>
@@ -48,6 +50,7 @@ TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     createControls();
+    createAboutDialog();
     m_search = new TMainSearch(*this);
     m_commands = new TMainCommands(*this);
     FormCreate();
@@ -200,13 +203,14 @@ void TfrmMain::createControls()
 void TfrmMain::FormCreate()
 {
     TBusyCursor busy;
-    AppTitle = ProgName + QStringLiteral(" 1.5");
+    AppTitle = adlInfo->ProgName() + QStringLiteral(" 1.5");
+    adlInfo->setVersion(QStringLiteral("version: 1.5  (14-01-2001)"));
     TQLXApplication::setTitle(AppTitle);
     setWindowTitle(AppTitle);
 
     const QString programPath = QCoreApplication::applicationFilePath();
     if (m_settingsPath.isEmpty())
-        m_settingsPath = TProgramSettings::PathFor(programPath);
+        m_settingsPath = ProgramFilePath(programPath, QStringLiteral(".INI"));
     QStringList errors;
     m_settings.read(m_settingsPath, QFileInfo(programPath).absolutePath(), errors);
     move(m_settings.Left, m_settings.Top);
@@ -223,6 +227,29 @@ void TfrmMain::FormCreate()
     FirstActivation = true;
     tmrRefresh->start();
     showErrors(errors);
+}
+
+void TfrmMain::createAboutDialog()
+{
+    adlInfo = new TAboutDialog(this);
+    adlInfo->setObjectName(QStringLiteral("adlInfo"));
+    adlInfo->setProgName(ProgName);
+    adlInfo->setCaption(QStringLiteral("Program information"));
+    adlInfo->setDlgStyle(dsPanel);
+    adlInfo->setAppIcon(true);
+    adlInfo->setNameBold(true);
+    adlInfo->setAlignment(Qt::AlignLeft);
+    adlInfo->setBevelInner(bvRaised);
+    adlInfo->setBevelOuter(bvLowered);
+    adlInfo->setBevelWidth(1);
+    adlInfo->setFont(arialFont(13));
+    adlInfo->setAuthor(QStringLiteral("author: the Discora developers"));
+    adlInfo->setCopyright(QStringLiteral("copyright: (c) 2001-2026 Discora"));
+}
+
+void TfrmMain::ShowAbout()
+{
+    adlInfo->Execute();
 }
 
 void TfrmMain::ResetFind()
@@ -401,11 +428,6 @@ void TfrmMain::ButtonsClick(QObject *Sender)
         ShowStatistics();
 }
 
-void TfrmMain::ShowAbout()
-{
-    // Not built yet: the about dialog comes with its own window.
-}
-
 void TfrmMain::ShowDetails()
 {
     sgrMusic->setFocus();
@@ -420,9 +442,9 @@ void TfrmMain::ShowDetails()
 
 void TfrmMain::ShowStatistics()
 {
-    // Beside the settings file, which lies beside the program: its name
-    // with ".TXT". A report that cannot be written reaches the error box
-    // and nothing is shown.
+    // Beside the settings file, which lies beside the program or in the
+    // user's configuration folder (ProgramFilePath): its name with ".TXT". A report that cannot be written
+    // reaches the error box and nothing is shown.
     const QString report = StatisticsReport::PathFor(m_settingsPath);
     StatisticsReport::Write(report, m_songs);
     iloViewer->setViewFile(report);

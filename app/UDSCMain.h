@@ -17,6 +17,7 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 class QFrame;
+class TAboutDialog;
 class TBoxLabel;
 class TMusicGrid;
 class TQLXLogFile;
@@ -81,6 +82,7 @@ public:
     TStatusBar *stbStatus;
     QTimer *tmrRefresh;
     TQLXLogFile *iloViewer; // shows the statistics report
+    TAboutDialog *adlInfo;
 
 protected:
     bool event(QEvent *event) override;
@@ -101,6 +103,7 @@ private:
     void ShowStatistics();
 
     void createControls();
+    void createAboutDialog();
     QToolButton *createToolButton(
         const QString &name, const QString &caption, const QString &hint, int left, int iconKind);
     void showErrors(const QStringList &errors);
