@@ -6,11 +6,13 @@
 #include "MainCommands.h"
 #include "MainSearch.h"
 #include "MusicGrid.h"
+#include "ProgramFiles.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
 #include "StatisticsReport.h"
 #include "StatusBar.h"
 #include "UDSCSett.h"
+#include "UQLXDlgs.h"
 #include "UQLXStd.h"
 
 #include <QAbstractEventDispatcher>
@@ -60,6 +62,7 @@ TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     createControls();
+    createAboutDialog();
     m_search = new TMainSearch(*this);
     m_commands = new TMainCommands(*this);
     FormCreate();
@@ -217,13 +220,14 @@ void TfrmMain::createControls()
 void TfrmMain::FormCreate()
 {
     TBusyCursor busy;
-    AppTitle = ProgName + QStringLiteral(" 1.5");
+    AppTitle = adlInfo->ProgName() + QStringLiteral(" 1.5");
+    adlInfo->setVersion(QStringLiteral("version: 1.5  (14-01-2001)"));
     TQLXApplication::setTitle(AppTitle);
     setWindowTitle(AppTitle);
 
     const QString programPath = QCoreApplication::applicationFilePath();
     if (m_settingsPath.isEmpty())
-        m_settingsPath = TProgramSettings::PathFor(programPath);
+        m_settingsPath = ProgramFilePath(programPath, QStringLiteral(".INI"));
     QStringList errors;
     m_settings.read(m_settingsPath, QFileInfo(programPath).absolutePath(), errors);
     move(m_settings.Left, m_settings.Top);
@@ -241,6 +245,29 @@ void TfrmMain::FormCreate()
     tmrRefresh->start();
     m_watch->setFolder(m_catalogue.musicFolder());
     showErrors(errors);
+}
+
+void TfrmMain::createAboutDialog()
+{
+    adlInfo = new TAboutDialog(this);
+    adlInfo->setObjectName(QStringLiteral("adlInfo"));
+    adlInfo->setProgName(ProgName);
+    adlInfo->setCaption(QStringLiteral("Program information"));
+    adlInfo->setDlgStyle(dsPanel);
+    adlInfo->setAppIcon(true);
+    adlInfo->setNameBold(true);
+    adlInfo->setAlignment(Qt::AlignLeft);
+    adlInfo->setBevelInner(bvRaised);
+    adlInfo->setBevelOuter(bvLowered);
+    adlInfo->setBevelWidth(1);
+    adlInfo->setFont(arialFont(13));
+    adlInfo->setAuthor(QStringLiteral("author: the Discora developers"));
+    adlInfo->setCopyright(QStringLiteral("copyright: (c) 2001-2026 Discora"));
+}
+
+void TfrmMain::ShowAbout()
+{
+    adlInfo->Execute();
 }
 
 void TfrmMain::ResetFind()
@@ -437,11 +464,6 @@ void TfrmMain::ButtonsClick(QObject *Sender)
         ShowStatistics();
 }
 
-void TfrmMain::ShowAbout()
-{
-    // Not built yet: the about dialog comes with its own window.
-}
-
 void TfrmMain::ShowDetails()
 {
     sgrMusic->setFocus();
@@ -456,9 +478,9 @@ void TfrmMain::ShowDetails()
 
 void TfrmMain::ShowStatistics()
 {
-    // Beside the settings file, which lies beside the program: its name
-    // with ".TXT". A report that cannot be written reaches the error box
-    // and nothing is shown.
+    // Beside the settings file, which lies beside the program or in the
+    // user's configuration folder (ProgramFilePath): its name with ".TXT". A report that cannot be written
+    // reaches the error box and nothing is shown.
     const QString report = StatisticsReport::PathFor(m_settingsPath);
     StatisticsReport::Write(report, m_songs);
     iloViewer->setViewFile(report);

@@ -18,6 +18,7 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 class QFrame;
+class TAboutDialog;
 class TBoxLabel;
 class TFolderWatch;
 class TMusicGrid;
@@ -87,6 +88,7 @@ public:
     TStatusBar *stbStatus;
     QTimer *tmrRefresh;
     TQLXLogFile *iloViewer; // shows the statistics report
+    TAboutDialog *adlInfo;
 
 protected:
     bool event(QEvent *event) override;
@@ -107,6 +109,7 @@ private:
     void ShowStatistics();
 
     void createControls();
+    void createAboutDialog();
     QToolButton *createToolButton(
         const QString &name, const QString &caption, const QString &hint, int left, int iconKind);
     void showErrors(const QStringList &errors);

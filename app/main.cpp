@@ -1,6 +1,8 @@
 // Discora: a music folder as a browsable library.
 
 #include "QLXApplication.h"
+#include "QLXIcon.h"
+#include "QLXInstance.h"
 #include "UDSCMain.h"
 
 #include "QLXError.h"
@@ -22,9 +24,20 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Discora"));
     TQLXApplication::setTitle(QStringLiteral("Discora"));
 
+    // A second copy of this executable hands over to the running one and
+    // ends before it creates a window, scans or writes anything.
+    TQLXInstanceGuard guard;
+    if (guard.Start() == TQLXInstanceGuard::Second)
+        return 0;
+
+    // The desktop matches the window to discora.desktop and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("discora"));
+    QApplication::setWindowIcon(ProgramIcon());
+
     int result = 0;
     try {
         TfrmMain frmMain;
+        guard.setMainWindow(&frmMain);
         frmMain.show();
         frmMain.activateWindow();
         result = app.exec();

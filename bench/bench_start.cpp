@@ -306,9 +306,9 @@ int main(int argc, char **argv)
         std::perror("mkdtemp");
         return 1;
     }
-    // Qt wants a private runtime folder; a root shell often has none.
-    if (!std::getenv("XDG_RUNTIME_DIR"))
-        ::setenv("XDG_RUNTIME_DIR", work, 1);
+    // A private runtime folder: Qt wants one, and the single-instance guard
+    // must not hand over to a copy of the program that runs elsewhere.
+    ::setenv("XDG_RUNTIME_DIR", work, 1);
     double load[1] = { 0 };
     ::getloadavg(load, 1);
     std::printf("%ld CPUs, load average %.2f at start, medians of %d runs\n", ::sysconf(_SC_NPROCESSORS_ONLN),

@@ -54,7 +54,7 @@ void createEmptyInfoFile(const QByteArray &path)
         throw EQLXError(QStringLiteral("Unable to create directory"));
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0 || ::close(fd) != 0)
-        throw EQLXError(QStringLiteral("Unable to write to %1").arg(DisplayPath(path)));
+        throw EQLXError(UnableToWriteText(DisplayPath(path)));
 }
 
 // "/music/Artist-Title.mp3" -> "Artist-Title": no folder, no last extension.
@@ -121,6 +121,11 @@ void TfrmSettings::open(const QByteArray &FileName, const QByteArray &IniFolder,
     m_settingsPath = settingsPath.isEmpty()
         ? TProgramSettings::PathFor(QCoreApplication::applicationFilePath())
         : settingsPath;
+    QByteArray content;
+    // A file that is there but cannot be read must not open as an empty form:
+    // Save would then replace the user's details with the blank fields.
+    if (fileExists(m_iniFile) && !ReadWholeFile(m_iniFile, content))
+        throw EQLXError(QStringLiteral("Unable to read ") + DisplayPath(m_iniFile));
     LoadInfo(m_iniFile);
     if (!fileExists(m_iniFile))
         createEmptyInfoFile(m_iniFile);
@@ -129,8 +134,6 @@ void TfrmSettings::open(const QByteArray &FileName, const QByteArray &IniFolder,
     iloViewer->setViewFile(QFile::decodeName(m_iniFile));
     iloViewer->INIFile = m_settingsPath;
     iloViewer->setCaption(m_baseName);
-    QByteArray content;
-    ReadWholeFile(m_iniFile, content);
     memLyrics->setPlainText(SongInfo::ReadLyrics(content).join(QLatin1Char('\n')));
     memLyrics->setFocus();
 }

@@ -6,7 +6,8 @@ set -euo pipefail
 
 build_pkgs=(cmake ninja-build g++ qt6-base-dev libgl-dev fonts-liberation2 fonts-dejavu-core)
 test_pkgs=(xvfb xauth openbox xdotool x11-utils imagemagick poppler-utils
-           python3 python3-pyatspi at-spi2-core dbus-x11 clang-format acl git)
+           python3 python3-pyatspi at-spi2-core dbus-x11 clang-format acl git
+           desktop-file-utils)
 
 want=("${build_pkgs[@]}")
 [ "${1:-run}" = test ] && want+=("${test_pkgs[@]}")

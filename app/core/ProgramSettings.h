@@ -1,7 +1,8 @@
 #pragma once
-// The program settings file beside the program ("discora" -> "discora.INI"):
-// the main window's position and the two folders. Read when the main window
-// is created, written when it closes.
+// The program settings file ("discora" -> "discora.INI", beside the program
+// or in the user's configuration folder, see ProgramFiles.h): the main
+// window's position and the two folders. Read when the main window is
+// created, written when it closes.
 
 #include <QByteArray>
 #include <QString>

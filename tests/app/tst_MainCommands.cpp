@@ -152,7 +152,21 @@ void TestMainCommands::dispatcher()
     });
     closer.start(10);
 
+    // The about command opens the program information (the window with the
+    // information panel); Enter closes it.
+    QStringList dialogs;
+    QTimer dialogCloser;
+    connect(&dialogCloser, &QTimer::timeout, this, [&] {
+        QWidget *w = QApplication::activeModalWidget();
+        if (w && w->findChild<QWidget *>(QStringLiteral("pnlInfo"))) {
+            dialogs << w->windowTitle();
+            QTest::keyClick(w, Qt::Key_Return);
+        }
+    });
+    dialogCloser.start(10);
     window->ButtonsClick(window->findChild<QObject *>(sender));
+    QCOMPARE(dialogs,
+        sender == u"spbAbout" ? QStringList { QStringLiteral("Program information") } : QStringList());
     if (!launched.isEmpty()) {
         QTRY_COMPARE(stub.calls(), 1);
         QCOMPARE(stub.arguments(), QFile::encodeName(music()) + '/' + launched + '\0');

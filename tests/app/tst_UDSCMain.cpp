@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -72,6 +73,7 @@ private Q_SLOTS:
     void statusBarShowsHintUnderMouse();
     void rowColours_data();
     void rowColours();
+    void aboutShowsProgramInformation();
 
 private:
     QString settingsPath() const { return m_dir->filePath(QStringLiteral("discora.INI")); }
@@ -439,6 +441,32 @@ void TestMainWindow::rowColours()
     for (const QColor other : { QColor(192, 192, 192), QColor(255, 0, 0), QColor(Qt::black) })
         if (other != text)
             QVERIFY2(!colours.contains(other.rgb()), qPrintable(other.name()));
+}
+
+void TestMainWindow::aboutShowsProgramInformation()
+{
+    addSongs({});
+    auto window = openWindow();
+    QCOMPARE(window->AppTitle, QStringLiteral("Discora 1.5"));
+    QStringList seen;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *about = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!about || !seen.isEmpty())
+            return;
+        seen << about->windowTitle()
+             << QString::number(about->width()) + "x" + QString::number(about->height());
+        for (const char *name : { "lblName", "lblVersion" })
+            if (auto *label = about->findChild<QLabel *>(QLatin1String(name)))
+                seen << label->text() + (label->font().bold() ? " (bold)" : "");
+        QTest::keyClick(about, Qt::Key_Return);
+    });
+    poll.start(10);
+    window->spbAbout->click();
+    QTRY_VERIFY(!seen.isEmpty());
+    QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+    QCOMPARE(seen,
+        QStringList({ "Program information", "385x214", "Discora (bold)", "version: 1.5  (14-01-2001)" }));
 }
 
 QTEST_MAIN(TestMainWindow)

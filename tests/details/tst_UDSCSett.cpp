@@ -22,6 +22,7 @@
 
 #include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using TestSupport::readBytes;
 using TestSupport::writeBytes;
@@ -110,6 +111,7 @@ private Q_SLOTS:
     void cancelWritesNothing_data();
     void cancelWritesNothing();
     void unwritableSaveKeepsDialogOpen();
+    void unreadableFileOpensNoDialog();
     void folderCannotBeCreated();
     void position_data();
     void position();
@@ -367,6 +369,33 @@ void tst_UDSCSett::unwritableSaveKeepsDialogOpen()
     QCOMPARE(keptLyrics, QStringLiteral("Nieuwe tekst"));
     QVERIFY(saved);
     QVERIFY(readBytes(info()).endsWith("\r\nNieuwe tekst\r\n"));
+}
+
+// Details the user cannot read never open as an empty form that Save would
+// write over them. Root reads every file, so the check runs as nobody.
+void tst_UDSCSett::unreadableFileOpensNoDialog()
+{
+    writeBytes(info(), Typical);
+    QCOMPARE(::chmod(info().constData(), 0), 0);
+    QCOMPARE(::chmod(QFile::encodeName(m_dir->path()).constData(), 0755), 0);
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot)
+        QCOMPARE(::seteuid(65534), 0);
+    bool shown = false;
+    QString error;
+    const bool opened = show(
+        [&](TfrmSettings *d) {
+            shown = true;
+            d->bbtOk->click();
+        },
+        nullptr, &error);
+    if (asRoot)
+        QCOMPARE(::seteuid(0), 0);
+    QVERIFY(!opened);
+    QVERIFY(!shown);
+    QCOMPARE(error, "Unable to read " + QFile::decodeName(info()));
+    QCOMPARE(::chmod(info().constData(), 0644), 0);
+    QCOMPARE(readBytes(info()), Typical);
 }
 
 void tst_UDSCSett::folderCannotBeCreated()

@@ -67,7 +67,11 @@ def main():
         wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         time.sleep(1)
 
-        app = subprocess.Popen([exe], cwd=work)
+        # A runtime folder of its own: the single-instance guard must not
+        # hand over to a copy some other test runs at the same time.
+        runtime = os.path.join(work, "runtime")
+        os.mkdir(runtime, 0o700)
+        app = subprocess.Popen([exe], cwd=work, env=dict(os.environ, XDG_RUNTIME_DIR=runtime))
         wid = wait_for(lambda: xdotool("search", "--name", r"^Discora 1\.5").split("\n")[0], 30)
         check(bool(wid), "the main window appears with the title 'Discora 1.5'")
         if not wid:

@@ -1,0 +1,369 @@
+// The single-instance guard with real processes: this test program, started
+// again with "--instance-helper", runs the guard like the program does and
+// reports on its standard output what it became ("first", "second",
+// "unguarded") and each request to come to the front ("raise"). Copies of
+// it under chosen file names stand for copies of the program.
+
+#include "QLXInstance.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+int runHelper(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    TQLXInstanceGuard guard;
+    const TQLXInstanceGuard::TOutcome outcome = guard.Start();
+    QFile out;
+    out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    const char *words[] = { "first\n", "second\n", "unguarded\n" };
+    out.write(words[outcome]);
+    if (outcome == TQLXInstanceGuard::Second)
+        return 0;
+    QObject::connect(&guard, &TQLXInstanceGuard::raiseRequested, [&] { out.write("raise\n"); });
+    // Runs until its standard input closes (the test ends it) or it is killed.
+    QSocketNotifier stdinClosed(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&stdinClosed, &QSocketNotifier::activated, [&] {
+        char c;
+        if (::read(STDIN_FILENO, &c, 1) <= 0)
+            app.quit();
+    });
+    return app.exec();
+}
+
+// One copy of the helper, started under the program file name given.
+class Copy
+{
+public:
+    Copy(const QString &program, const QProcessEnvironment &env)
+    {
+        m_process.setProgram(program);
+        m_process.setArguments({ QStringLiteral("--instance-helper"), QStringLiteral("-platform"),
+            QStringLiteral("offscreen") });
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
+    ~Copy()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.closeWriteChannel();
+            if (!m_process.waitForFinished(5000)) {
+                m_process.kill();
+                m_process.waitForFinished();
+            }
+        }
+    }
+    void start() { m_process.start(); }
+    QProcess &process() { return m_process; }
+    // Every word it has written so far.
+    QStringList words()
+    {
+        m_output += m_process.readAllStandardOutput();
+        return QString::fromLatin1(m_output).split(u'\n', Qt::SkipEmptyParts);
+    }
+    QString outcome()
+    {
+        const QStringList w = words();
+        return w.isEmpty() ? QString() : w.first();
+    }
+    int raises() { return int(words().count(QStringLiteral("raise"))); }
+
+private:
+    QProcess m_process;
+    QByteArray m_output;
+};
+
+} // namespace
+
+class TestInstanceGuard : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void copies_data();
+    void copies();
+    void staleChannelAfterKill();
+    void startedTogether();
+    void channelPrivateToUser();
+    void otherUserNeitherBlocksNorRaises();
+    void channelBlockedRunsUnguarded();
+    void longNameStillGuarded();
+    void channelName_data();
+    void channelName();
+
+private:
+    // A copy of this test program named name in its own folder sub.
+    QString programCopy(const QString &sub, const QString &name);
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QProcessEnvironment m_env;
+};
+
+void TestInstanceGuard::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    const QString runtime = m_dir->filePath(QStringLiteral("runtime"));
+    QVERIFY(QDir().mkdir(runtime));
+    QVERIFY(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    m_env = QProcessEnvironment::systemEnvironment();
+    m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+}
+
+void TestInstanceGuard::cleanup()
+{
+    m_dir.reset();
+}
+
+QString TestInstanceGuard::programCopy(const QString &sub, const QString &name)
+{
+    const QString folder = m_dir->filePath(sub);
+    QDir().mkpath(folder);
+    const QString path = folder + QLatin1Char('/') + name;
+    if (!QFile::exists(path) && !QFile::copy(QCoreApplication::applicationFilePath(), path))
+        qWarning("cannot copy the test program to %s", qPrintable(path));
+    return path;
+}
+
+void TestInstanceGuard::copies_data()
+{
+    // The first copy is "a/discora"; the second is started while it runs.
+    QTest::addColumn<QString>("secondPath"); // folder/name
+    QTest::addColumn<QString>("secondOutcome");
+    QTest::addColumn<int>("raisesOfFirst");
+
+    QTest::newRow("same-file") << "a/discora"
+                               << "second" << 1;
+    QTest::newRow("same-name-other-folder") << "b/discora"
+                                            << "second" << 1;
+    QTest::newRow("same-name-other-case") << "b/DISCORA"
+                                          << "second" << 1;
+    QTest::newRow("other-name") << "a/discora2"
+                                << "first" << 0;
+    QTest::newRow("name-with-extension") << "a/discora.bin"
+                                         << "first" << 0;
+}
+
+void TestInstanceGuard::copies()
+{
+    QFETCH(QString, secondPath);
+    QFETCH(QString, secondOutcome);
+    QFETCH(int, raisesOfFirst);
+
+    Copy first(programCopy(QStringLiteral("a"), QStringLiteral("discora")), m_env);
+    first.start();
+    QTRY_COMPARE_WITH_TIMEOUT(first.outcome(), QStringLiteral("first"), 30000);
+
+    Copy second(programCopy(secondPath.section(u'/', 0, 0), secondPath.section(u'/', 1)), m_env);
+    second.start();
+    QTRY_COMPARE_WITH_TIMEOUT(second.outcome(), secondOutcome, 30000);
+    if (secondOutcome == "second") {
+        // It ends by itself, successfully.
+        QTRY_COMPARE_WITH_TIMEOUT(second.process().state(), QProcess::NotRunning, 30000);
+        QCOMPARE(second.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.process().exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(first.raises(), raisesOfFirst, 30000);
+    } else {
+        // Runs alongside; give a wrongly sent request time to arrive.
+        QTest::qWait(500);
+        QCOMPARE(second.process().state(), QProcess::Running);
+        QCOMPARE(first.raises(), raisesOfFirst);
+    }
+    QCOMPARE(first.process().state(), QProcess::Running);
+}
+
+void TestInstanceGuard::staleChannelAfterKill()
+{
+    const QString program = programCopy(QStringLiteral("a"), QStringLiteral("discora"));
+    {
+        Copy crashed(program, m_env);
+        crashed.start();
+        QTRY_COMPARE_WITH_TIMEOUT(crashed.outcome(), QStringLiteral("first"), 30000);
+        ::kill(pid_t(crashed.process().processId()), SIGKILL);
+        QTRY_COMPARE_WITH_TIMEOUT(crashed.process().state(), QProcess::NotRunning, 30000);
+    }
+    // Lock file and socket are left behind.
+    const QString channel
+        = m_dir->filePath(QStringLiteral("runtime/Check Instance DISCORA ")) + QString::number(::getuid());
+    QVERIFY(QFile::exists(channel + QStringLiteral(".lock")));
+    QVERIFY(QFile::exists(channel + QStringLiteral(".socket")));
+
+    Copy next(program, m_env);
+    next.start();
+    QTRY_COMPARE_WITH_TIMEOUT(next.outcome(), QStringLiteral("first"), 30000);
+    // And it is a working first copy: a later one hands over to it.
+    Copy later(program, m_env);
+    later.start();
+    QTRY_COMPARE_WITH_TIMEOUT(later.outcome(), QStringLiteral("second"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(next.raises(), 1, 30000);
+}
+
+void TestInstanceGuard::startedTogether()
+{
+    const QString program = programCopy(QStringLiteral("a"), QStringLiteral("discora"));
+    constexpr int N = 6;
+    std::vector<std::unique_ptr<Copy>> copies;
+    for (int i = 0; i < N; ++i)
+        copies.push_back(std::make_unique<Copy>(program, m_env));
+    for (auto &c : copies)
+        c->start();
+    for (auto &c : copies)
+        QTRY_VERIFY_WITH_TIMEOUT(!c->outcome().isEmpty(), 60000);
+    int firsts = 0, seconds = 0;
+    Copy *running = nullptr;
+    for (auto &c : copies) {
+        if (c->outcome() == "first") {
+            ++firsts;
+            running = c.get();
+        } else if (c->outcome() == "second") {
+            ++seconds;
+            QTRY_COMPARE_WITH_TIMEOUT(c->process().state(), QProcess::NotRunning, 30000);
+            QCOMPARE(c->process().exitStatus(), QProcess::NormalExit);
+            QCOMPARE(c->process().exitCode(), 0);
+        }
+    }
+    QCOMPARE(firsts, 1);
+    QCOMPARE(seconds, N - 1);
+    QTRY_COMPARE_WITH_TIMEOUT(running->raises(), N - 1, 30000);
+}
+
+void TestInstanceGuard::channelPrivateToUser()
+{
+    Copy first(programCopy(QStringLiteral("a"), QStringLiteral("discora")), m_env);
+    first.start();
+    QTRY_COMPARE_WITH_TIMEOUT(first.outcome(), QStringLiteral("first"), 30000);
+    const QString channel
+        = m_dir->filePath(QStringLiteral("runtime/Check Instance DISCORA ")) + QString::number(::getuid());
+    for (const QString &suffix : { QStringLiteral(".socket"), QStringLiteral(".lock") }) {
+        struct stat st;
+        QVERIFY(::stat(QFile::encodeName(channel + suffix).constData(), &st) == 0);
+        QCOMPARE(st.st_uid, ::getuid());
+        QVERIFY2((st.st_mode & 0077) == 0 || suffix == ".lock", qPrintable(QString::number(st.st_mode, 8)));
+    }
+    // The folder around it is the user's alone.
+    struct stat folder;
+    QVERIFY(::stat(QFile::encodeName(m_dir->filePath(QStringLiteral("runtime"))).constData(), &folder) == 0);
+    QCOMPARE(int(folder.st_mode & 0777), 0700);
+}
+
+void TestInstanceGuard::otherUserNeitherBlocksNorRaises()
+{
+    if (::geteuid() != 0)
+        QSKIP("starting a copy as another user needs root");
+    const passwd *nobody = ::getpwnam("nobody");
+    if (!nobody)
+        QSKIP("no user 'nobody'");
+    // Ours runs first; "nobody" starts the same program file.
+    QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0755) == 0);
+    const QString program = programCopy(QStringLiteral("a"), QStringLiteral("discora"));
+    QVERIFY(::chmod(QFile::encodeName(m_dir->filePath(QStringLiteral("a"))).constData(), 0755) == 0);
+    Copy ours(program, m_env);
+    ours.start();
+    QTRY_COMPARE_WITH_TIMEOUT(ours.outcome(), QStringLiteral("first"), 30000);
+
+    // The other user's runtime folder is its own; it is not told ours.
+    const QString theirRuntime = m_dir->filePath(QStringLiteral("runtime-nobody"));
+    QVERIFY(QDir().mkdir(theirRuntime));
+    QVERIFY(::chown(QFile::encodeName(theirRuntime).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+    QVERIFY(::chmod(QFile::encodeName(theirRuntime).constData(), 0700) == 0);
+    QProcessEnvironment env = m_env;
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), theirRuntime);
+    env.insert(QStringLiteral("HOME"), theirRuntime);
+    Copy theirs(QStringLiteral("setpriv"), env);
+    theirs.process().setArguments({ QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+        QStringLiteral("--clear-groups"), program, QStringLiteral("--instance-helper"),
+        QStringLiteral("-platform"), QStringLiteral("offscreen") });
+    theirs.start();
+    QTRY_COMPARE_WITH_TIMEOUT(theirs.outcome(), QStringLiteral("first"), 30000);
+    QTest::qWait(500);
+    QCOMPARE(ours.raises(), 0);
+
+    // Pointed at our runtime folder, that user can neither list it nor
+    // reach our socket: it does not become a second copy of ours.
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir->filePath(QStringLiteral("runtime")));
+    Copy intruder(QStringLiteral("setpriv"), env);
+    intruder.process().setArguments(theirs.process().arguments());
+    intruder.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!intruder.outcome().isEmpty(), 30000);
+    QVERIFY(intruder.outcome() != "second");
+    QTest::qWait(500);
+    QCOMPARE(ours.raises(), 0);
+}
+
+void TestInstanceGuard::channelBlockedRunsUnguarded()
+{
+    // A folder stands where the lock file would go: both copies run, and
+    // neither says a word about it on the screen.
+    const QString channel
+        = m_dir->filePath(QStringLiteral("runtime/Check Instance DISCORA ")) + QString::number(::getuid());
+    QVERIFY(QDir().mkdir(channel + QStringLiteral(".lock")));
+    const QString program = programCopy(QStringLiteral("a"), QStringLiteral("discora"));
+    Copy one(program, m_env);
+    one.start();
+    QTRY_COMPARE_WITH_TIMEOUT(one.outcome(), QStringLiteral("unguarded"), 30000);
+    Copy two(program, m_env);
+    two.start();
+    QTRY_COMPARE_WITH_TIMEOUT(two.outcome(), QStringLiteral("unguarded"), 30000);
+    QCOMPARE(one.process().state(), QProcess::Running);
+    QCOMPARE(two.process().state(), QProcess::Running);
+}
+
+void TestInstanceGuard::longNameStillGuarded()
+{
+    // Too long for a socket path as it stands.
+    const QString name = QString(120, u'n');
+    Copy first(programCopy(QStringLiteral("a"), name), m_env);
+    first.start();
+    QTRY_COMPARE_WITH_TIMEOUT(first.outcome(), QStringLiteral("first"), 30000);
+    Copy other(programCopy(QStringLiteral("a"), name + u'x'), m_env);
+    other.start();
+    QTRY_COMPARE_WITH_TIMEOUT(other.outcome(), QStringLiteral("first"), 30000);
+    Copy second(programCopy(QStringLiteral("b"), name), m_env);
+    second.start();
+    QTRY_COMPARE_WITH_TIMEOUT(second.outcome(), QStringLiteral("second"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(first.raises(), 1, 30000);
+    QCOMPARE(other.raises(), 0);
+}
+
+void TestInstanceGuard::channelName_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain") << "/usr/local/bin/discora"
+                           << "Check Instance DISCORA";
+    QTest::newRow("upper-cased") << "/opt/Discora.Bin"
+                                 << "Check Instance DISCORA.BIN";
+    QTest::newRow("folder-ignored") << "/home/me/v1.5/discora"
+                                    << "Check Instance DISCORA";
+}
+
+void TestInstanceGuard::channelName()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, name);
+    QCOMPARE(TQLXInstanceGuard::InstanceName(program), name);
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc > 1 && qstrcmp(argv[1], "--instance-helper") == 0)
+        return runHelper(argc, argv);
+    QApplication app(argc, argv);
+    TestInstanceGuard test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_QLXInstance.moc"
