@@ -2,8 +2,9 @@
 // The main window: the song grid with its totals, the search controls, the
 // tool bar and the status bar. It reads the program settings when created,
 // scans the music folder when first activated, keeps the list current on
-// activation, deactivation and a one-minute timer, and writes the settings
-// when it closes.
+// activation, deactivation, a one-minute timer and, within about a second,
+// whenever a song of the music folder is opened or closed by any program,
+// and writes the settings when it closes.
 
 #include "Catalogue.h"
 #include "ProgramSettings.h"
@@ -19,6 +20,7 @@ class QToolButton;
 class QFrame;
 class TAboutDialog;
 class TBoxLabel;
+class TFolderWatch;
 class TMusicGrid;
 class TQLXLogFile;
 class TStatusBar;
@@ -68,6 +70,10 @@ public:
     int activations() const { return m_activations; }
     int deactivations() const { return m_deactivations; }
     bool isScanning() const { return m_scanning; }
+    // How many scans ran (a request dropped inside a running scan is not one).
+    int scans() const { return m_scans; }
+    // Watches the music folder for songs being opened and closed.
+    TFolderWatch *folderWatch() const { return m_watch; }
 
     // Controls, named as the window's design names them.
     QWidget *pnlSpaceBar;
@@ -112,6 +118,7 @@ private:
     TProgramSettings m_settings;
     TSongList m_songs;
     TCatalogue m_catalogue;
+    TFolderWatch *m_watch = nullptr;
     QString m_applicationHint; // the hint of the control under the mouse
     TMainSearch *m_search = nullptr;
     TMainCommands *m_commands = nullptr;
@@ -121,4 +128,5 @@ private:
     bool m_lostToOtherProgram = false;
     int m_activations = 0;
     int m_deactivations = 0;
+    int m_scans = 0;
 };

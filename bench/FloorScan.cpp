@@ -8,6 +8,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace FloorScan
 {
@@ -121,6 +122,47 @@ Result run(const std::string &musicFolder, const std::string &infoFolder)
         infoName.assign(song, 0, song.rfind('.'));
         infoName += ".INI";
         const size_t bytes = readWhole(info.fd(), infoName.c_str(), buffer);
+        if (bytes != size_t(-1)) {
+            ++result.infoFiles;
+            result.infoBytes += bytes;
+        }
+    }
+    result.ms = nowMs() - start;
+    return result;
+}
+
+Result runCaseless(const std::string &musicFolder, const std::string &infoFolder)
+{
+    Result result;
+    const double start = nowMs();
+    const std::vector<std::string> songs = listSongs(musicFolder);
+    const Folder music(musicFolder);
+    const Folder info(infoFolder);
+    result.songs = songs.size();
+
+    auto lower = [](std::string text) {
+        for (char &c : text)
+            if (c >= 'A' && c <= 'Z')
+                c = char(c + 32);
+        return text;
+    };
+    std::unordered_map<std::string, std::string> infoNames;
+    if (DIR *dir = ::opendir(infoFolder.c_str())) {
+        while (const dirent *entry = ::readdir(dir))
+            if (entry->d_name[0] != '.')
+                infoNames.emplace(lower(entry->d_name), entry->d_name);
+        ::closedir(dir);
+    }
+    statSongs(music.fd(), songs);
+    std::vector<char> buffer(64 * 1024);
+    std::string key;
+    for (const std::string &song : songs) {
+        key.assign(song, 0, song.rfind('.'));
+        key += ".INI";
+        const auto found = infoNames.find(lower(key));
+        if (found == infoNames.end())
+            continue;
+        const size_t bytes = readWhole(info.fd(), found->second.c_str(), buffer);
         if (bytes != size_t(-1)) {
             ++result.infoFiles;
             result.infoBytes += bytes;

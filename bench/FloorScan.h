@@ -24,6 +24,10 @@ std::vector<std::string> listSongs(const std::string &musicFolder);
 size_t statSongs(int musicDirFd, const std::vector<std::string> &songs);
 // The whole floor, timed.
 Result run(const std::string &musicFolder, const std::string &infoFolder);
+// The same, but the song information files are found ignoring letter case,
+// as the program finds them: the information folder is listed too, and each
+// song's ".INI" name is looked up among those names, folded to lower case.
+Result runCaseless(const std::string &musicFolder, const std::string &infoFolder);
 
 // Milliseconds on the monotonic clock.
 double nowMs();

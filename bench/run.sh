@@ -3,7 +3,8 @@
 # build/, configured once as scripts/build.sh does), makes the synthetic
 # libraries once (kept in build/bench-libs, made again when the generator
 # changes), runs the scan, memory and grid benchmarks and prints the table,
-# then times the search over the largest library.
+# then times the search over the largest library, and the whole program's
+# start on it, as the machine is and with one more core kept busy.
 #
 #   bash bench/run.sh [--sizes 1000,10000,100000] [--runs K] [--pages P] [--no-cold]
 #
@@ -18,7 +19,7 @@ if [ "$build" = build ]; then
   bash scripts/build.sh >/dev/null
 else
   [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" --target generate_library floor bench_scan bench_find bench_stats >/dev/null
+  cmake --build "$build" --target generate_library floor bench_scan bench_find bench_stats bench_start discora >/dev/null
 fi
 
 sizes=1000,10000,100000
@@ -43,3 +44,5 @@ done
 "$build/bench/bench_scan" --libs "$libs" "$@"
 "$build/bench/bench_find" --lib "$libs/songs-${counts[-1]}"
 "$build/bench/bench_stats"
+echo
+"$build/bench/bench_start" --binary "$build/app/discora" --libs "$libs" --sizes "${counts[-1]}" --busy

@@ -1,5 +1,7 @@
 #include "STR_Func.h"
 
+#include <algorithm>
+
 namespace
 {
 
@@ -41,7 +43,9 @@ QString StrPadLeft(const QString &S, QChar Fill, int Width)
         return QString();
     if (S.size() >= Width)
         return S.right(Width);
-    return QString(Width - S.size(), Fill) + S;
+    QString padded(Width, Fill);
+    std::copy(S.cbegin(), S.cend(), padded.begin() + (Width - S.size()));
+    return padded;
 }
 
 QString StrLeft(const QString &S, int N)

@@ -2,6 +2,7 @@
 
 #include "STR_Func.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace CellText
@@ -9,31 +10,76 @@ namespace CellText
 
 QString ArtistPart(const QString &fileName)
 {
-    return StrLeftOf(QStringLiteral("-"), fileName);
+    const qsizetype dash = fileName.indexOf(QLatin1Char('-'));
+    return dash < 0 ? QString() : fileName.left(dash);
 }
 
 QString TitlePart(const QString &fileName)
 {
-    return StrLeftOf(QStringLiteral("."), StrRightOf(QStringLiteral("-"), fileName));
+    // StrLeftOf(".", StrRightOf("-", name)) without the string in between.
+    const qsizetype dash = fileName.indexOf(QLatin1Char('-'));
+    const qsizetype dot = dash < 0 ? -1 : fileName.indexOf(QLatin1Char('.'), dash + 1);
+    return dot < 0 ? QString() : fileName.mid(dash + 1, dot - dash - 1);
 }
+
+namespace
+{
+
+// The text of FormatOneDecimal, written backwards from the end of a buffer
+// (a scan writes one per song, so no string is made on the way).
+class Decimal
+{
+public:
+    Decimal(double value, int width)
+    {
+        // Round once to tenths, then group the whole part by hand: the
+        // result must not depend on the user's locale.
+        const long long tenths = std::llround(std::fabs(value) * 10.0);
+        put(char16_t(u'0' + tenths % 10));
+        put(u'.');
+        long long whole = tenths / 10;
+        int digits = 0;
+        do {
+            if (digits > 0 && digits % 3 == 0)
+                put(u',');
+            put(char16_t(u'0' + whole % 10));
+            whole /= 10;
+            ++digits;
+        } while (whole > 0);
+        if (std::signbit(value) && tenths != 0)
+            put(u'-');
+        while (size() < width && m_begin > 0)
+            put(u' ');
+    }
+    int size() const { return Capacity - m_begin; }
+    // The last n characters at most.
+    QString right(int n) const
+    {
+        const int length = std::min(n, size());
+        return QString(reinterpret_cast<const QChar *>(m_buffer + Capacity - length), length);
+    }
+
+private:
+    static constexpr int Capacity = 64;
+    void put(char16_t c) { m_buffer[--m_begin] = c; }
+    char16_t m_buffer[Capacity];
+    int m_begin = Capacity;
+};
+
+} // namespace
 
 QString FormatOneDecimal(double value, int width)
 {
-    // Round once to tenths, then group the whole part by hand: the result
-    // must not depend on the user's locale.
-    const bool negative = std::signbit(value) && std::llround(std::fabs(value) * 10.0) != 0;
-    const long long tenths = std::llround(std::fabs(value) * 10.0);
-    QString whole = QString::number(tenths / 10);
-    for (qsizetype pos = whole.size() - 3; pos > 0; pos -= 3)
-        whole.insert(pos, QLatin1Char(','));
-    QString text = (negative ? QStringLiteral("-") : QString()) + whole + QLatin1Char('.')
-        + QString::number(tenths % 10);
-    return text.size() < width ? QString(width - text.size(), QLatin1Char(' ')) + text : text;
+    const Decimal text(value, width);
+    if (text.size() < width) // wider than the buffer pads
+        return QString(width - text.size(), QLatin1Char(' ')) + text.right(text.size());
+    return text.right(text.size());
 }
 
 QString SizeCell(qint64 bytes)
 {
-    return StrPadLeft(FormatOneDecimal(double(bytes) / 1048576.0, 3), QLatin1Char(' '), 5);
+    // Right-justified to 5: padded, or its last 5 characters.
+    return Decimal(double(bytes) / 1048576.0, 5).right(5);
 }
 
 QString SizeTotal(double bytes)
@@ -53,7 +99,13 @@ QString TimeTotal(double days)
 
 QString TimeCell(const QString &playTime)
 {
-    return StrTrim(playTime) == QLatin1String("00:00") ? QStringLiteral("No INI") : playTime;
+    // StrTrim(playTime) == "00:00", without making the trimmed string.
+    QStringView trimmed(playTime);
+    while (!trimmed.isEmpty() && trimmed.front().unicode() <= 32)
+        trimmed = trimmed.sliced(1);
+    while (!trimmed.isEmpty() && trimmed.back().unicode() <= 32)
+        trimmed.chop(1);
+    return trimmed == QLatin1String("00:00") ? QStringLiteral("No INI") : playTime;
 }
 
 namespace
@@ -76,22 +128,18 @@ int readField(const QString &text, qsizetype &pos)
 
 bool ParsePlayTime(const QString &trimmedPlayTime, double &days)
 {
-    const QString text = QStringLiteral("00:") + trimmedPlayTime;
+    // Read as "00:" + the text, a time of day: with the hours given, the
+    // text must be exactly minutes ":" seconds.
+    const QString &text = trimmedPlayTime;
     qsizetype pos = 0;
-    int fields[3] = { 0, 0, 0 };
-    for (int f = 0; f < 3; ++f) {
-        if (f > 0) {
-            if (pos >= text.size() || text[pos] != QLatin1Char(':'))
-                return false;
-            ++pos;
-        }
-        fields[f] = readField(text, pos);
-        if (fields[f] < 0)
-            return false;
-    }
-    if (pos != text.size() || fields[1] >= 60 || fields[2] >= 60)
+    const int minutes = readField(text, pos);
+    if (minutes < 0 || pos >= text.size() || text[pos] != QLatin1Char(':'))
         return false;
-    days = (fields[1] * 60.0 + fields[2]) / 86400.0;
+    ++pos;
+    const int seconds = readField(text, pos);
+    if (seconds < 0 || pos != text.size() || minutes >= 60 || seconds >= 60)
+        return false;
+    days = (minutes * 60.0 + seconds) / 86400.0;
     return true;
 }
 

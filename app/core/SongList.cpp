@@ -23,9 +23,26 @@ void TSongList::setRowCount(int count)
     m_resizing = false;
 }
 
-TSongList::Row &TSongList::rowRef(int row)
+quint32 TSongList::pooled(const QString &text)
 {
-    return row == 0 ? m_header : m_rows[size_t(row - 1)];
+    if (text.isEmpty())
+        return 0;
+    const auto found = m_poolIndex.constFind(text);
+    if (found != m_poolIndex.constEnd())
+        return found.value();
+    const auto number = quint32(m_pool.size());
+    m_pool.push_back(text);
+    m_poolIndex.insert(text, number);
+    return number;
+}
+
+const QString &TSongList::cellOf(const Row &row, int col) const
+{
+    if (col == ColArtist)
+        return row.artist;
+    if (col == ColTitle)
+        return row.title;
+    return m_pool[row.pooled[size_t(col - FirstPooled)]];
 }
 
 const QString &TSongList::Cells(int col, int row) const
@@ -33,14 +50,24 @@ const QString &TSongList::Cells(int col, int row) const
     static const QString empty;
     if (col < 0 || col >= ColCount || row < 0 || row >= RowCount())
         return empty;
-    return row == 0 ? m_header[size_t(col)] : m_rows[size_t(row - 1)][size_t(col)];
+    return row == 0 ? m_header[size_t(col)] : cellOf(m_rows[size_t(row - 1)], col);
 }
 
 void TSongList::setCell(int col, int row, const QString &text)
 {
     if (col < 0 || col >= ColCount || row < 0 || row >= RowCount())
         return;
-    rowRef(row)[size_t(col)] = text;
+    if (row == 0) {
+        m_header[size_t(col)] = text;
+        return;
+    }
+    Row &r = m_rows[size_t(row - 1)];
+    if (col == ColArtist)
+        r.artist = text;
+    else if (col == ColTitle)
+        r.title = text;
+    else
+        r.pooled[size_t(col - FirstPooled)] = pooled(text);
 }
 
 void TSongList::setCellNow(int col, int row, const QString &text)
@@ -63,7 +90,7 @@ void TSongList::rowsChanged(int firstRow, int lastRow)
 QString TSongList::artistOf(int row) const
 {
     for (int r = std::min(row, RowCount() - 1); r >= 1; --r) {
-        const QString &artist = m_rows[size_t(r - 1)][ColArtist];
+        const QString &artist = m_rows[size_t(r - 1)].artist;
         if (!artist.isEmpty())
             return artist;
     }
@@ -85,7 +112,7 @@ QVariant TSongList::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= int(m_rows.size()) || index.column() >= ColCount)
         return {};
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
-        return m_rows[size_t(index.row())][size_t(index.column())];
+        return cellOf(m_rows[size_t(index.row())], index.column());
     return {};
 }
 

@@ -5,8 +5,10 @@
 // rows are an internal detail of this class.
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QString>
 #include <array>
+#include <deque>
 #include <vector>
 
 class TSongList final : public QAbstractTableModel
@@ -45,9 +47,22 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
-    using Row = std::array<QString, ColCount>;
-    Row &rowRef(int row);
-    Row m_header;
+    // Artist and title differ from row to row. The other five columns
+    // repeat a few hundred texts ("  3.4", " 1998", "    0") over thousands
+    // of rows: each such text is kept once, in a pool, and a row holds its
+    // number there (0: the empty text).
+    static constexpr int FirstPooled = ColTime;
+    struct Row {
+        QString artist;
+        QString title;
+        std::array<quint32, ColCount - FirstPooled> pooled {};
+    };
+    quint32 pooled(const QString &text);
+    const QString &cellOf(const Row &row, int col) const;
+
+    std::array<QString, ColCount> m_header;
     std::vector<Row> m_rows;
+    std::deque<QString> m_pool { QString() }; // a deque: references stay valid as it grows
+    QHash<QString, quint32> m_poolIndex;
     bool m_resizing = false;
 };

@@ -51,6 +51,12 @@ void TestCellText::split_data()
     QTest::newRow("upper-ext") << "Song-X.MP3"
                                << "Song"
                                << "X";
+    QTest::newRow("no-dot-after-dash") << "a.b-c"
+                                       << "a.b"
+                                       << "";
+    QTest::newRow("dash-then-dot-at-once") << "A-.mp3"
+                                           << "A"
+                                           << "";
 }
 
 void TestCellText::split()
@@ -162,6 +168,14 @@ void TestCellText::timeCell_data()
                              << " ??:??";
     QTest::newRow("zero-with-blanks") << "  0:00"
                                       << "  0:00";
+    QTest::newRow("zero-between-controls") << "\t00:00\r"
+                                           << "No INI";
+    QTest::newRow("zero-then-blank") << "00:00 "
+                                     << "No INI";
+    QTest::newRow("zero-then-letter") << " 00:00x"
+                                      << " 00:00x";
+    QTest::newRow("all-blank") << "      "
+                               << "      ";
 }
 
 void TestCellText::timeCell()

@@ -16,6 +16,8 @@ private Q_SLOTS:
     void artistOfRow_data();
     void artistOfRow();
     void outOfRangeIsHarmless();
+    void cellsKeepTheirOwnText_data();
+    void cellsKeepTheirOwnText();
 };
 
 void TestSongList::programRowsOnTopOfModelRows()
@@ -91,6 +93,54 @@ void TestSongList::outOfRangeIsHarmless()
     QCOMPARE(songs.Cells(7, 1), QString());
     QCOMPARE(songs.Cells(0, 5), QString());
     QCOMPARE(songs.Cells(-1, -1), QString());
+}
+
+void TestSongList::cellsKeepTheirOwnText_data()
+{
+    // Writes as "col,row=text" in order; then every cell of rows 0 to 3
+    // as "col,row=text" for each cell that is not empty.
+    QTest::addColumn<QStringList>("writes");
+    QTest::addColumn<QStringList>("cells");
+
+    QTest::newRow("same-size-in-three-rows-one-becomes-lock") << QStringList { "3,1=  4.5", "3,2=  4.5",
+        "3,3=  4.5", "3,2=Lock" } << QStringList { "3,1=  4.5", "3,2=Lock", "3,3=  4.5" };
+    QTest::newRow("lock-back-to-its-size")
+        << QStringList { "3,1=Lock", "3,2=Lock", "3,1=  2.0" } << QStringList { "3,1=  2.0", "3,2=Lock" };
+    QTest::newRow("same-text-in-two-columns") << QStringList { "4,1= 1998", "5,1= 1998", "6,1=V",
+        "2,1= 1998" } << QStringList { "2,1= 1998", "4,1= 1998", "5,1= 1998", "6,1=V" };
+    QTest::newRow("cleared-cell-is-empty")
+        << QStringList { "5,1=    3", "5,2=    3", "5,1=" } << QStringList { "5,2=    3" };
+    QTest::newRow("letter-case-kept-apart") << QStringList { "2,1=No INI", "2,2=NO INI", "2,3=no ini" }
+                                            << QStringList { "2,1=No INI", "2,2=NO INI", "2,3=no ini" };
+    QTest::newRow("header-apart-from-rows") << QStringList { "3,0= Size", "3,1= Size", "3,1=  1.0",
+        "1,0=Title", "1,1=Title" } << QStringList { "1,0=Title", "3,0= Size", "1,1=Title", "3,1=  1.0" };
+    QTest::newRow("artist-and-title-per-row")
+        << QStringList { "0,1=Zandor", "1,1=Daylight", "0,2=Zandor", "1,2=Daylight", "1,1=Harbour" }
+        << QStringList { "0,1=Zandor", "1,1=Harbour", "0,2=Zandor", "1,2=Daylight" };
+}
+
+void TestSongList::cellsKeepTheirOwnText()
+{
+    QFETCH(QStringList, writes);
+    QFETCH(QStringList, cells);
+    TSongList songs;
+    QAbstractItemModelTester tester(&songs, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    songs.setRowCount(4);
+    for (const QString &write : writes) {
+        const qsizetype eq = write.indexOf(QLatin1Char('='));
+        const QStringList at = write.left(eq).split(QLatin1Char(','));
+        songs.setCellNow(at[0].toInt(), at[1].toInt(), write.mid(eq + 1));
+    }
+    QStringList seen;
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < TSongList::ColCount; ++col)
+            if (!songs.Cells(col, row).isEmpty())
+                seen << QStringLiteral("%1,%2=%3").arg(col).arg(row).arg(songs.Cells(col, row));
+    QCOMPARE(seen, cells);
+    // The view reads the same texts.
+    for (int row = 1; row < 4; ++row)
+        for (int col = 0; col < TSongList::ColCount; ++col)
+            QCOMPARE(songs.data(songs.index(row - 1, col)).toString(), songs.Cells(col, row));
 }
 
 QTEST_GUILESS_MAIN(TestSongList)

@@ -1,0 +1,176 @@
+#include "FolderWatch.h"
+
+#include "FileList.h"
+
+#include <QLoggingCategory>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+// Off unless asked for: QT_LOGGING_RULES="discora.watch.debug=true".
+Q_LOGGING_CATEGORY(lcWatch, "discora.watch", QtInfoMsg)
+
+namespace
+{
+
+// Opens and closes of the folder's files; the folder itself moving away or
+// being deleted. IN_EXCL_UNLINK: a file removed while open is no longer
+// listed by name, so its closing does not matter.
+constexpr uint32_t WatchMask = IN_OPEN | IN_CLOSE_NOWRITE | IN_CLOSE_WRITE | IN_MOVE_SELF | IN_DELETE_SELF
+    | IN_ONLYDIR | IN_EXCL_UNLINK;
+constexpr uint32_t FolderGone = IN_MOVE_SELF | IN_DELETE_SELF | IN_IGNORED | IN_UNMOUNT;
+
+} // namespace
+
+TFolderWatch::TFolderWatch(std::function<void()> scan, std::function<bool()> busy, QObject *parent)
+    : QObject(parent)
+    , m_scan(std::move(scan))
+    , m_busy(std::move(busy))
+{
+    m_debounce.setSingleShot(true);
+    connect(&m_debounce, &QTimer::timeout, this, &TFolderWatch::fire);
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &TFolderWatch::rearm);
+}
+
+TFolderWatch::~TFolderWatch()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void TFolderWatch::setFolder(const QByteArray &folder)
+{
+    m_folder = folder;
+    m_hasFolder = true;
+    arm();
+}
+
+void TFolderWatch::setPaused(bool paused)
+{
+    m_paused = paused;
+    if (paused) {
+        // Whoever un-pauses scans anyway; nothing waits for that.
+        m_debounce.stop();
+        m_queued = false;
+    }
+}
+
+void TFolderWatch::scanEnded()
+{
+    if (m_queued) {
+        m_queued = false;
+        request();
+    }
+}
+
+void TFolderWatch::arm()
+{
+    disarm();
+    m_retry.stop();
+    if (!m_hasFolder)
+        return;
+    if (m_fd < 0) {
+        m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_fd < 0) {
+            qCDebug(lcWatch, "inotify unavailable (%s): songs opened are noticed by the refresh timer only",
+                std::strerror(errno));
+            m_retry.start(RefusedRetry);
+            return;
+        }
+        m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &TFolderWatch::readEvents);
+    }
+    const char *path = m_folder.isEmpty() ? "." : m_folder.constData();
+    m_wd = ::inotify_add_watch(m_fd, path, WatchMask);
+    if (m_wd < 0) {
+        const int error = errno;
+        qCDebug(lcWatch, "cannot watch %s (%s): songs opened are noticed by the refresh timer only", path,
+            std::strerror(error));
+        const bool missing = error == ENOENT || error == ENOTDIR || error == EACCES;
+        m_retry.start(missing ? MissingRetry : RefusedRetry);
+        return;
+    }
+    qCDebug(lcWatch, "watching %s", path);
+}
+
+void TFolderWatch::disarm()
+{
+    if (m_wd >= 0)
+        ::inotify_rm_watch(m_fd, m_wd); // fails harmlessly when the kernel already dropped it
+    m_wd = -1;
+}
+
+void TFolderWatch::rearm()
+{
+    arm();
+    // The folder is back (or was replaced): its files may be in another
+    // state than the list shows.
+    if (isWatching())
+        request();
+}
+
+void TFolderWatch::readEvents()
+{
+    alignas(inotify_event) char buffer[16384];
+    bool wanted = false;
+    bool lost = false;
+    bool gone = false;
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break; // EAGAIN: all read
+        for (const char *p = buffer; p < buffer + n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(p);
+            p += sizeof(inotify_event) + event->len;
+            if (event->mask & IN_Q_OVERFLOW) {
+                lost = true;
+            } else if (event->wd != m_wd || m_wd < 0) {
+                continue; // left over from a watch we dropped
+            } else if (event->mask & FolderGone) {
+                gone = true;
+            } else if (event->len > 0 && TFileList::matchesMask(event->name, std::strlen(event->name))) {
+                // Only songs: the program's own reads and writes of song
+                // information files (and the listing of the folder itself)
+                // must not feed the watch.
+                wanted = true;
+            }
+        }
+    }
+    if (lost || gone) {
+        qCDebug(lcWatch, lost ? "events lost: watching again" : "folder moved or removed: watching again");
+        // Rather a scan too many than a play missed.
+        arm();
+        if (isWatching())
+            wanted = true;
+    }
+    if (wanted)
+        request();
+}
+
+void TFolderWatch::request()
+{
+    if (m_paused || m_debounce.isActive())
+        return;
+    qint64 wait = Settle;
+    if (m_lastScan.isValid())
+        wait = std::max<qint64>(wait, MinInterval - m_lastScan.elapsed());
+    m_debounce.start(int(wait));
+}
+
+void TFolderWatch::fire()
+{
+    if (m_paused)
+        return;
+    if (m_busy && m_busy()) {
+        m_queued = true; // scanEnded() asks again
+        return;
+    }
+    m_lastScan.start();
+    ++m_started;
+    m_scan();
+}

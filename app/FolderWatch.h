@@ -1,0 +1,69 @@
+#pragma once
+// Notices the moment any program opens or closes a song of the music folder
+// (inotify) and asks for a light scan: at most one a second, never while a
+// scan runs (one is queued behind it instead). Where the folder cannot be
+// watched the watch stays quiet and the refresh timer alone keeps the list
+// current; only the debug log says so.
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class QSocketNotifier;
+
+class TFolderWatch final : public QObject
+{
+    Q_OBJECT
+public:
+    // Shortest time between the starts of two scans the watch asks for.
+    static constexpr int MinInterval = 1000;
+    // How long a first event waits for the rest of its burst.
+    static constexpr int Settle = 50;
+    // Attempts to watch again while the folder is missing, and while the
+    // system refuses a watch (limits reached, a file system without inotify).
+    static constexpr int MissingRetry = 1000;
+    static constexpr int RefusedRetry = 60000;
+
+    // scan runs a light scan; busy tells whether a scan is running now.
+    TFolderWatch(std::function<void()> scan, std::function<bool()> busy, QObject *parent = nullptr);
+    ~TFolderWatch() override;
+
+    // Watches folder (raw file-name bytes; empty means the current folder)
+    // from now on, dropping the watch of any earlier folder.
+    void setFolder(const QByteArray &folder);
+    const QByteArray &folder() const { return m_folder; }
+    // While paused, events are read and dropped and nothing is asked for.
+    void setPaused(bool paused);
+    bool isPaused() const { return m_paused; }
+    // Called when any scan ends: a request that waited for it runs now.
+    void scanEnded();
+    // True while the kernel reports on the folder.
+    bool isWatching() const { return m_wd >= 0; }
+    // How many scans the watch has started.
+    int scansStarted() const { return m_started; }
+
+private:
+    void arm();
+    void disarm();
+    void rearm();
+    void readEvents();
+    void request();
+    void fire();
+
+    std::function<void()> m_scan;
+    std::function<bool()> m_busy;
+    QByteArray m_folder;
+    int m_fd = -1;
+    int m_wd = -1;
+    QSocketNotifier *m_notifier = nullptr;
+    QTimer m_debounce;
+    QTimer m_retry;
+    QElapsedTimer m_lastScan;
+    bool m_hasFolder = false;
+    bool m_paused = false;
+    bool m_queued = false;
+    int m_started = 0;
+};

@@ -1,0 +1,462 @@
+// Live detection of plays: real child processes open songs of the music
+// folder while the main window runs with its refresh timer set to an hour,
+// so only the folder watch can make the list notice them.
+
+#include "FolderWatch.h"
+#include "MusicGrid.h"
+#include "TestSupport.h"
+#include "UDSCMain.h"
+
+#include "MIS_Func.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+
+using TestSupport::readBytes;
+using TestSupport::writeBytes;
+
+namespace
+{
+
+// The watch answers in about a second; a busy machine gets more, and an
+// hour-long timer cannot stand in for it either way.
+constexpr int LiveTimeout = 5000;
+// Long enough for a scan the watch wrongly asked for to have run.
+constexpr int QuietWait = 2500;
+
+const QByteArray InfoBefore = "[Info]\r\nUsageCount = 3\r\nPlaytime = 02:00\r\n";
+const QByteArray InfoCounted = "[Info]\r\nUsageCount = 4\r\nPlaytime = 02:00\r\n";
+
+// A player: a child process that opens path itself and keeps it open.
+class Player
+{
+public:
+    explicit Player(const QString &path)
+    {
+        m_process.start(QStringLiteral("sh"),
+            { QStringLiteral("-c"), QStringLiteral("exec sleep 600 < \"$1\""), QStringLiteral("sh"), path });
+        m_process.waitForStarted();
+    }
+    ~Player()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+private:
+    QProcess m_process;
+};
+
+// A child that opens and closes each of paths, rounds times over; with
+// pauseEvery > 0 it rests 0.3 s after that many rounds.
+QProcess *startOpener(const QStringList &paths, int rounds, int pauseEvery)
+{
+    auto *process = new QProcess;
+    const QString script = QStringLiteral(
+        "n=$1; p=$2; shift 2; i=0; while [ $i -lt $n ]; do for f in \"$@\"; do : < \"$f\"; done; "
+        "i=$((i+1)); if [ $p -gt 0 ] && [ $((i % p)) -eq 0 ]; then sleep 0.3; fi; done");
+    process->start(QStringLiteral("sh"),
+        QStringList { QStringLiteral("-c"), script, QStringLiteral("sh"), QString::number(rounds),
+            QString::number(pauseEvery) }
+            + paths);
+    process->waitForStarted();
+    return process;
+}
+
+bool rowHasRed(TfrmMain &window, int row)
+{
+    window.sgrMusic->scrollTo(window.songs().index(row - 1, 1));
+    const QRect cell = window.sgrMusic->visualRect(window.songs().index(row - 1, 1));
+    const QImage image = window.sgrMusic->viewport()->grab(cell).toImage();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == TMusicCellDelegate::Red)
+                return true;
+    return false;
+}
+
+} // namespace
+
+class TestFolderWatch : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void playNoticedWithoutTimer_data();
+    void playNoticedWithoutTimer();
+    void stoppedSongLosesLock();
+    void songOpenedDuringScanSeenAfterIt();
+    void burstsGiveBoundedScans_data();
+    void burstsGiveBoundedScans();
+    void ownWorkRaisesNoScan_data();
+    void ownWorkRaisesNoScan();
+    void watchSurvivesFolderChanges_data();
+    void watchSurvivesFolderChanges();
+    void lostEventsScanAndKeepWatching();
+    void quietWhileOwnDialogOpen();
+    void folderChangeMovesWatch();
+
+private:
+    QString music() const { return m_dir->filePath(QStringLiteral("music")); }
+    QString song(const QString &name) const { return music() + QLatin1Char('/') + name; }
+    void addSongs(const QStringList &names, const QString &infoFolder = QString());
+    std::unique_ptr<TfrmMain> openWindow();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestFolderWatch::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir().mkdir(music()));
+}
+
+void TestFolderWatch::cleanup()
+{
+    m_dir.reset();
+}
+
+void TestFolderWatch::addSongs(const QStringList &names, const QString &infoFolder)
+{
+    for (const QString &name : names)
+        writeBytes(song(name), QByteArray(1000, '\0'));
+    QByteArray settings = "[MP3]\r\nDirectory=" + music().toUtf8() + "\r\n";
+    if (!infoFolder.isEmpty())
+        settings += "INI_Directory=" + infoFolder.toUtf8() + "\r\n";
+    writeBytes(m_dir->filePath(QStringLiteral("discora.INI")), settings);
+}
+
+std::unique_ptr<TfrmMain> TestFolderWatch::openWindow()
+{
+    auto window = std::make_unique<TfrmMain>(m_dir->filePath(QStringLiteral("discora.INI")));
+    window->tmrRefresh->setInterval(3600 * 1000);
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get()))
+        qWarning("main window did not become active");
+    if (!QTest::qWaitFor([&] { return window->scans() >= 1 && !window->isScanning(); }))
+        qWarning("the first scan did not run");
+    return window;
+}
+
+void TestFolderWatch::playNoticedWithoutTimer_data()
+{
+    QTest::addColumn<QStringList>("songs");
+    QTest::addColumn<bool>("infoApart");
+    QTest::addColumn<QString>("played");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("caption");
+
+    const QStringList two = { "Zandor-Daylight.mp3", "Merel-Lantern.mp3" };
+    QTest::newRow("song-information-beside-songs")
+        << two << false << "Zandor-Daylight.mp3" << 2 << "Discora 1.5  Zandor - Daylight";
+    QTest::newRow("song-information-apart")
+        << two << true << "Merel-Lantern.mp3" << 1 << "Discora 1.5  Merel - Lantern";
+    QTest::newRow("upper-case-extension")
+        << QStringList { "Aurora Bay-Tidal.MP3", "Nightjar-Embers.mp3" } << false << "Aurora Bay-Tidal.MP3"
+        << 1 << "Discora 1.5  Aurora Bay - Tidal";
+    QStringList many;
+    for (int i = 0; i < 30; ++i)
+        many << QStringLiteral("Band-Song %1.mp3").arg(i, 2, 10, QLatin1Char('0'));
+    QTest::newRow("past-the-first-screen")
+        << many << false << "Band-Song 27.mp3" << 28 << "Discora 1.5  Band - Song 27";
+}
+
+void TestFolderWatch::playNoticedWithoutTimer()
+{
+    QFETCH(QStringList, songs);
+    QFETCH(bool, infoApart);
+    QFETCH(QString, played);
+    QFETCH(int, row);
+    QFETCH(QString, caption);
+
+    const QString info = infoApart ? m_dir->filePath(QStringLiteral("info")) : music();
+    QVERIFY(QDir().mkpath(info));
+    addSongs(songs, infoApart ? info : QString());
+    const QString infoFile = info + QLatin1Char('/') + played.section(QLatin1Char('.'), 0, -2) + ".INI";
+    writeBytes(infoFile, InfoBefore);
+    auto window = openWindow();
+    const int activations = window->activations();
+    QVERIFY(window->folderWatch()->isWatching());
+    QCOMPARE(window->songs().Cells(3, row), QStringLiteral("  0.0"));
+
+    Player player(song(played));
+    QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, row), QStringLiteral("Lock"), LiveTimeout);
+    QCOMPARE(window->windowTitle(), caption);
+    QCOMPARE(readBytes(infoFile), InfoCounted);
+    QCOMPARE(window->songs().Cells(5, row), QStringLiteral("    4"));
+    QVERIFY(window->catalogue().playedList().contains(window->songs().Cells(1, row)));
+    window->sgrMusic->setRow(row == 1 ? 2 : 1);
+    QVERIFY(rowHasRed(*window, row));
+    // Neither an activation nor the timer did it.
+    QCOMPARE(window->activations(), activations);
+    QVERIFY(window->tmrRefresh->remainingTime() > 3000 * 1000);
+}
+
+void TestFolderWatch::stoppedSongLosesLock()
+{
+    addSongs({ "Zandor-Daylight.mp3" });
+    auto window = openWindow();
+    {
+        Player player(song(QStringLiteral("Zandor-Daylight.mp3")));
+        QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 1), QStringLiteral("Lock"), LiveTimeout);
+    }
+    // The player lets go: the close is noticed too, and the size is back.
+    QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 1), QStringLiteral("  0.0"), LiveTimeout);
+    QCOMPARE(window->songs().Cells(5, 1), QStringLiteral("    1"));
+}
+
+void TestFolderWatch::songOpenedDuringScanSeenAfterIt()
+{
+    QStringList names;
+    for (int i = 0; i < 25; ++i)
+        names << QStringLiteral("Band-Song %1.mp3").arg(i, 2, 10, QLatin1Char('0'));
+    addSongs(names);
+    auto window = openWindow();
+
+    // The player starts while a full scan yields after its first rows, too
+    // late for that scan to see the first song held: a scan right after it
+    // must, though the watch may not start one inside it.
+    std::unique_ptr<Player> player;
+    bool scanningWhenHeld = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        player = std::make_unique<Player>(song(names[0]));
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 600) {
+            QCoreApplication::processEvents();
+            QThread::msleep(20);
+        }
+        scanningWhenHeld = window->isScanning();
+    });
+    window->RefreshList(true);
+    QVERIFY(player);
+    QVERIFY(scanningWhenHeld);
+    QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 1), QStringLiteral("Lock"), LiveTimeout);
+}
+
+void TestFolderWatch::burstsGiveBoundedScans_data()
+{
+    QTest::addColumn<QStringList>("opened");
+    QTest::addColumn<int>("rounds");
+    QTest::addColumn<int>("pauseEvery");
+    QTest::addColumn<bool>("scans");
+
+    QTest::newRow("one-song-1000-times-at-once") << QStringList { "A-One.mp3" } << 1000 << 0 << true;
+    QTest::newRow("one-song-1000-times-over-seconds") << QStringList { "A-One.mp3" } << 1000 << 100 << true;
+    QTest::newRow("indexer-reads-every-song")
+        << QStringList { "A-One.mp3", "B-Two.mp3", "C-Three.MP3", "D-Four.mp3" } << 250 << 25 << true;
+    QTest::newRow("song-information-files-only")
+        << QStringList { "A-One.INI", "B-Two.ini" } << 500 << 50 << false;
+    QTest::newRow("other-files-only")
+        << QStringList { ".hidden.mp3", "cover.jpg", "A-One.mp3.part", "mp3" } << 250 << 25 << false;
+}
+
+void TestFolderWatch::burstsGiveBoundedScans()
+{
+    QFETCH(QStringList, opened);
+    QFETCH(int, rounds);
+    QFETCH(int, pauseEvery);
+    QFETCH(bool, scans);
+
+    addSongs({ "A-One.mp3", "B-Two.mp3", "C-Three.MP3", "D-Four.mp3" });
+    QStringList paths;
+    for (const QString &name : opened) {
+        if (!QFile::exists(song(name)))
+            writeBytes(song(name), "x");
+        paths << song(name);
+    }
+    auto window = openWindow();
+    const int before = window->scans();
+
+    QElapsedTimer clock;
+    clock.start();
+    std::unique_ptr<QProcess> opener(startOpener(paths, rounds, pauseEvery));
+    QTRY_VERIFY_WITH_TIMEOUT(opener->state() == QProcess::NotRunning, 120000);
+    QCOMPARE(opener->exitCode(), 0);
+    QTest::qWait(QuietWait);
+    const int ran = window->scans() - before;
+    // Scans the watch starts are a second apart at least.
+    const int bound = int(clock.elapsed() / TFolderWatch::MinInterval) + 1;
+    if (scans) {
+        QVERIFY2(ran >= 1, "no scan after the burst");
+        QVERIFY2(ran <= bound, qPrintable(QStringLiteral("%1 scans in %2 ms").arg(ran).arg(clock.elapsed())));
+    } else {
+        QCOMPARE(ran, 0);
+    }
+    QCOMPARE(window->songs().Cells(3, 1), QStringLiteral("  0.0"));
+}
+
+void TestFolderWatch::ownWorkRaisesNoScan_data()
+{
+    QTest::addColumn<QString>("work");
+    QTest::addColumn<int>("scans");
+
+    // A full scan reads every song information file beside the songs.
+    QTest::newRow("refresh-reads-song-information") << "refresh" << 1;
+    // A light scan reads the playing song's information and counts the play.
+    QTest::newRow("counting-a-play-writes-song-information") << "count" << 1;
+    // Saving details writes one file beside the songs.
+    QTest::newRow("details-saved") << "save" << 0;
+}
+
+void TestFolderWatch::ownWorkRaisesNoScan()
+{
+    QFETCH(QString, work);
+    QFETCH(int, scans);
+
+    const QStringList names = { "A-One.mp3", "B-Two.mp3", "C-Three.mp3" };
+    addSongs(names);
+    for (const QString &name : names)
+        writeBytes(song(name.chopped(4) + ".INI"), InfoBefore);
+    std::unique_ptr<Player> player;
+    if (work == QLatin1String("count"))
+        player = std::make_unique<Player>(song(QStringLiteral("B-Two.mp3")));
+    // Give the player's own open time to pass before the watch begins.
+    QTest::qWait(300);
+    auto window = openWindow();
+    QTest::qWait(QuietWait);
+    const int before = window->scans();
+
+    if (work == QLatin1String("refresh")) {
+        window->ButtonsClick(window->spbRefresh);
+    } else if (work == QLatin1String("count")) {
+        // The first scan counted it already; forget that so this one writes.
+        window->catalogue().playedList() = TPlayedList();
+        window->RefreshList(false);
+        QCOMPARE(readBytes(song(QStringLiteral("B-Two.INI"))),
+            QByteArray("[Info]\r\nUsageCount = 5\r\nPlaytime = 02:00\r\n"));
+    } else {
+        IniWriteString(QStringLiteral("Info"), QStringLiteral("Writer"), QStringLiteral("M. de Vries"),
+            song(QStringLiteral("C-Three.INI")));
+        QVERIFY(readBytes(song(QStringLiteral("C-Three.INI"))).contains("Writer=M. de Vries"));
+    }
+    QTest::qWait(QuietWait);
+    QCOMPARE(window->scans() - before, scans);
+}
+
+void TestFolderWatch::watchSurvivesFolderChanges_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("renamed-away-and-back") << "rename";
+    QTest::newRow("removed-and-made-again") << "remove";
+    QTest::newRow("replaced-by-another-folder") << "replace";
+}
+
+void TestFolderWatch::watchSurvivesFolderChanges()
+{
+    QFETCH(QString, change);
+
+    addSongs({ "A-One.mp3", "B-Two.mp3" });
+    auto window = openWindow();
+    const QString away = m_dir->filePath(QStringLiteral("away"));
+    if (change == QLatin1String("rename")) {
+        QVERIFY(QDir().rename(music(), away));
+        QTest::qWait(1500);
+        QVERIFY(QDir().rename(away, music()));
+    } else if (change == QLatin1String("remove")) {
+        QVERIFY(QDir(music()).removeRecursively());
+        QTest::qWait(1500);
+        QVERIFY(QDir().mkdir(music()));
+        writeBytes(song(QStringLiteral("A-One.mp3")), QByteArray(1000, '\0'));
+        writeBytes(song(QStringLiteral("B-Two.mp3")), QByteArray(1000, '\0'));
+    } else {
+        const QString other = m_dir->filePath(QStringLiteral("other"));
+        QVERIFY(QDir().mkdir(other));
+        writeBytes(other + QStringLiteral("/A-One.mp3"), QByteArray(1000, '\0'));
+        writeBytes(other + QStringLiteral("/B-Two.mp3"), QByteArray(1000, '\0'));
+        QVERIFY(QDir().rename(music(), away));
+        QVERIFY(QDir().rename(other, music()));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(window->folderWatch()->isWatching(), LiveTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("  0.0"), LiveTimeout);
+    // Let the scans the change itself raised pass.
+    QTest::qWait(1500);
+
+    Player player(song(QStringLiteral("B-Two.mp3")));
+    QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("Lock"), LiveTimeout);
+    QCOMPARE(window->windowTitle(), QStringLiteral("Discora 1.5  B - Two"));
+}
+
+void TestFolderWatch::lostEventsScanAndKeepWatching()
+{
+    addSongs({ "A-One.mp3", "B-Two.mp3" });
+    writeBytes(song(QStringLiteral("A-One.INI")), InfoBefore);
+    auto window = openWindow();
+    QTest::qWait(QuietWait);
+    const int before = window->scans();
+
+    // While the window handles nothing, more events than the kernel queues:
+    // opens of a song information file (no song among them), so only the
+    // lost events can be the reason for a scan.
+    bool ok = false;
+    const int queued = readBytes(QByteArray("/proc/sys/fs/inotify/max_queued_events")).trimmed().toInt(&ok);
+    QVERIFY(ok && queued > 0);
+    std::unique_ptr<QProcess> opener(
+        startOpener({ song(QStringLiteral("A-One.INI")) }, queued / 2 + 1000, 0));
+    QVERIFY(opener->waitForFinished(300000));
+
+    QTRY_VERIFY_WITH_TIMEOUT(window->scans() > before, LiveTimeout);
+    QVERIFY(window->folderWatch()->isWatching());
+    QTest::qWait(1500);
+    Player player(song(QStringLiteral("B-Two.mp3")));
+    QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("Lock"), LiveTimeout);
+}
+
+void TestFolderWatch::quietWhileOwnDialogOpen()
+{
+    addSongs({ "A-One.mp3" });
+    auto window = openWindow();
+    // While a dialog of ours has the focus the list stays as it is (the
+    // timer stops too); coming back to the main window catches up.
+    QString sizeWhileOpen;
+    std::unique_ptr<Player> player;
+    QTimer::singleShot(50, this, [&] {
+        player = std::make_unique<Player>(song(QStringLiteral("A-One.mp3")));
+        QTest::qWait(QuietWait);
+        sizeWhileOpen = window->songs().Cells(3, 1);
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            dialog->accept();
+    });
+    QDialog dialog(window.get());
+    dialog.exec();
+    QCOMPARE(sizeWhileOpen, QStringLiteral("  0.0"));
+    window->activateWindow();
+    QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 1), QStringLiteral("Lock"), LiveTimeout);
+}
+
+void TestFolderWatch::folderChangeMovesWatch()
+{
+    // Another music folder in the settings: the old one is no longer
+    // watched, the new one is.
+    const QString first = m_dir->filePath(QStringLiteral("first"));
+    const QString second = m_dir->filePath(QStringLiteral("second"));
+    QVERIFY(QDir().mkdir(first) && QDir().mkdir(second));
+    writeBytes(first + QStringLiteral("/A-One.mp3"), "x");
+    writeBytes(second + QStringLiteral("/B-Two.mp3"), "x");
+    int scans = 0;
+    TFolderWatch watch([&] { ++scans; }, [] { return false; });
+    watch.setFolder(QFile::encodeName(first));
+    watch.setFolder(QFile::encodeName(second));
+    QVERIFY(watch.isWatching());
+
+    std::unique_ptr<QProcess> old(startOpener({ first + QStringLiteral("/A-One.mp3") }, 5, 0));
+    QVERIFY(old->waitForFinished());
+    QTest::qWait(QuietWait);
+    QCOMPARE(scans, 0);
+    std::unique_ptr<QProcess> opener(startOpener({ second + QStringLiteral("/B-Two.mp3") }, 5, 0));
+    QTRY_COMPARE_WITH_TIMEOUT(scans, 1, LiveTimeout);
+    QTest::qWait(QuietWait);
+    QCOMPARE(scans, 1);
+}
+
+QTEST_MAIN(TestFolderWatch)
+#include "tst_FolderWatch.moc"
