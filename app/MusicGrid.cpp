@@ -1,4 +1,5 @@
 #include "MusicGrid.h"
+#include "QLXApplication.h"
 
 #include "PlayedList.h"
 #include "SongList.h"
@@ -17,11 +18,7 @@ TMusicGrid::TMusicGrid(TSongList *songs, const TPlayedList *played, QWidget *par
 {
     setModel(songs);
     setItemDelegate(new TMusicCellDelegate(this));
-    QFont font;
-    font.setFamilies({ QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono") });
-    font.setStyleHint(QFont::TypeWriter);
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(FixedPitchFont(12));
 
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);

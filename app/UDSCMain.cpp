@@ -190,11 +190,7 @@ void TfrmMain::createControls()
     // Named as the details dialog's viewer: both keep one position and size.
     iloViewer = new TQLXLogFile(this);
     iloViewer->setObjectName(QStringLiteral("iloViewer"));
-    QFont fixed;
-    fixed.setFamilies({ QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono") });
-    fixed.setStyleHint(QFont::TypeWriter);
-    fixed.setPixelSize(11);
-    iloViewer->setFont(fixed);
+    iloViewer->setFont(FixedPitchFont(11));
     iloViewer->setCaption(QStringLiteral("Statistics"));
     iloViewer->ShowClearBtn = false;
     iloViewer->setLogReverse(false);

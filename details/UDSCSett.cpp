@@ -212,11 +212,7 @@ void TfrmSettings::createControls()
     // and size in the settings file.
     iloViewer = new TQLXLogFile(this);
     iloViewer->setObjectName(QStringLiteral("iloViewer"));
-    QFont fixed;
-    fixed.setFamilies({ QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono") });
-    fixed.setStyleHint(QFont::TypeWriter);
-    fixed.setPixelSize(11);
-    iloViewer->setFont(fixed);
+    iloViewer->setFont(FixedPitchFont(11));
     iloViewer->ShowClearBtn = false;
     iloViewer->setLogReverse(false);
     iloViewer->setMaxRecords(250);

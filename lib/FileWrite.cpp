@@ -151,20 +151,6 @@ private:
     bool m_kept = false;
 };
 
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
 bool takeOverOwnerAndMode(int fd, const OldFile &old)
 {
     if (!old.exists)
@@ -233,7 +219,7 @@ void WriteFileAtomic(const QByteArray &nativePath, const QByteArray &bytes)
         failWrite(nativePath);
 
     TempFile temp;
-    if (!temp.create(folder, name) || !writeAll(temp.fd(), bytes) || !takeOverOwnerAndMode(temp.fd(), old)
+    if (!temp.create(folder, name) || !WriteAll(temp.fd(), bytes) || !takeOverOwnerAndMode(temp.fd(), old)
         || ::fsync(temp.fd()) != 0 || !temp.closeFd())
         failWrite(nativePath);
     if (::rename(temp.path().constData(), target.constData()) != 0)
@@ -297,4 +283,18 @@ QByteArrayView WriteTemporaryStem(QByteArrayView name)
 QString DisplayPath(const QByteArray &nativePath)
 {
     return QString::fromUtf8(nativePath);
+}
+
+bool WriteAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
 }

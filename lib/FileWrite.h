@@ -28,5 +28,8 @@ bool ReadWholeFileAt(int dirFd, const char *name, QByteArray &bytes);
 // and true; false when the file exists but cannot be read, so that a
 // read-modify-write never replaces a file it could not read.
 bool ReadFileForUpdate(const QByteArray &nativePath, QByteArray &bytes);
+// Writes all of bytes to fd, going on after a short write or an interrupted
+// call; false on any other failure.
+bool WriteAll(int fd, const QByteArray &bytes);
 // The path as text for messages and display (invalid UTF-8 shown as U+FFFD).
 QString DisplayPath(const QByteArray &nativePath);

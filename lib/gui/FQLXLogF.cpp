@@ -40,20 +40,6 @@ bool isFile(const QString &name)
     return !name.isEmpty() && QFileInfo(name).isFile();
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
 // Appends line and CR LF; a last line without its line end gets one first,
 // so the new entry never runs on from it.
 bool appendToFile(const QString &fileName, const QByteArray &line)
@@ -81,7 +67,7 @@ bool appendToFile(const QString &fileName, const QByteArray &line)
         bytes += "\r\n";
     bytes += line;
     bytes += "\r\n";
-    const bool written = writeAll(fd, bytes);
+    const bool written = WriteAll(fd, bytes);
     return (::close(fd) == 0) && written;
 }
 

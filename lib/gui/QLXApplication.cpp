@@ -94,3 +94,12 @@ TBusyCursor::~TBusyCursor()
 {
     QApplication::restoreOverrideCursor();
 }
+
+QFont FixedPitchFont(int pixelSize)
+{
+    QFont font;
+    font.setFamilies({ QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono") });
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPixelSize(pixelSize);
+    return font;
+}

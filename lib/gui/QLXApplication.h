@@ -4,6 +4,7 @@
 // standard error box, after which the program keeps running.
 
 #include <QApplication>
+#include <QFont>
 #include <QString>
 
 class TQLXApplication : public QApplication
@@ -42,3 +43,8 @@ public:
     TBusyCursor(const TBusyCursor &) = delete;
     TBusyCursor &operator=(const TBusyCursor &) = delete;
 };
+
+// The fixed-pitch font the song grid and the text viewers use, at pixelSize
+// pixels. Named outright: "monospace" maps here to a font Qt does not report
+// as fixed-pitch.
+QFont FixedPitchFont(int pixelSize);
