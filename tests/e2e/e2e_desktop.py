@@ -18,29 +18,8 @@ import sys
 import tempfile
 import time
 
-failures = []
-passes = []
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what, flush=True)
-    (passes if condition else failures).append(what)
-
-
-def wait_for(predicate, timeout, step=0.2):
-    end = time.time() + timeout
-    while time.time() < end:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(step)
-    return predicate()
-
-
-def xdotool(*args):
-    r = subprocess.run(["xdotool", *args], capture_output=True, text=True)
-    return r.stdout.strip() if r.returncode == 0 else ""
-
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_support import check, close_with_alt_e, finish, start_window_manager, stop, wait_for, xdotool  # noqa: E402
 
 def windows(pattern):
     return [w for w in xdotool("search", "--name", pattern).split("\n") if w]
@@ -64,17 +43,6 @@ def press(wid, key):
     xdotool("windowactivate", "--sync", wid)
     time.sleep(0.3)
     xdotool("key", key)
-
-
-def close_with_alt_e(proc, wid):
-    xdotool("windowactivate", "--sync", wid)
-    time.sleep(0.5)
-    xdotool("key", "--window", wid, "alt+e")
-    try:
-        proc.wait(30)
-    except subprocess.TimeoutExpired:
-        pass
-    return proc.poll() is not None
 
 
 def png_size(path):
@@ -269,19 +237,15 @@ def main():
     try:
         # The copies of this test talk to each other only.
         env = dict(os.environ, XDG_RUNTIME_DIR=private_runtime(os.path.join(work, "runtime")))
-        wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(1)
+        wm = start_window_manager()
         procs = about_and_instances(binary, work, env)
         installed(build_dir, work, env)
     finally:
-        for p in procs + [wm]:
-            if p and p.poll() is None:
-                p.kill()
+        stop(procs + [wm])
         subprocess.run(["chmod", "-R", "u+w", work])
         shutil.rmtree(work, ignore_errors=True)
 
-    print("%d passed, %d failed" % (len(passes), len(failures)))
-    sys.exit(1 if failures else 0)
+    finish()
 
 
 if __name__ == "__main__":

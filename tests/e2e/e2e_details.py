@@ -14,30 +14,11 @@ import sys
 import tempfile
 import time
 
-failures = []
-passes = []
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_support import (accessible_env, check, demo_copy, finish, start_accessibility_bus,  # noqa: E402
+                         start_window_manager, stop, wait_for, xdotool)
 
 SEP = b"; ******************************************"
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what, flush=True)
-    (passes if condition else failures).append(what)
-
-
-def wait_for(predicate, timeout, step=0.2):
-    end = time.time() + timeout
-    while time.time() < end:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(step)
-    return predicate()
-
-
-def xdotool(*args):
-    r = subprocess.run(["xdotool", *args], capture_output=True, text=True)
-    return r.stdout.strip() if r.returncode == 0 else ""
 
 
 def click(wid, x, y):
@@ -96,24 +77,11 @@ def main():
     work = tempfile.mkdtemp(prefix="discora_e2e_details.")
     wm = app = bus = None
     try:
-        exe = os.path.join(work, "discora")
-        shutil.copy2(binary, exe)
-        music = os.path.join(work, "music")
-        subprocess.run(["bash", make_demo, music], check=True)
-        settings = os.path.join(work, "discora.INI")
-        with open(settings, "wb") as f:
-            f.write(b"[MP3]\r\nDirectory=" + music.encode() + b"\r\n")
+        exe, music, settings = demo_copy(binary, make_demo, work)
+        bus = start_accessibility_bus()
+        wm = start_window_manager()
 
-        for launcher in ("/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher"):
-            if os.path.exists(launcher):
-                bus = subprocess.Popen([launcher, "--launch-immediately"], stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
-                break
-        wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(1)
-
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
-        app = subprocess.Popen([exe], cwd=work, env=env)
+        app = subprocess.Popen([exe], cwd=work, env=accessible_env())
         wid = find_window(r"^Discora 1\.5", 30)
         check(bool(wid), "the main window appears")
         if not wid:
@@ -193,13 +161,10 @@ def main():
             check(wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Statistics$"), 10),
                   "Esc closes the viewer")
     finally:
-        for p in (app, wm, bus):
-            if p and p.poll() is None:
-                p.kill()
+        stop((app, wm, bus))
         shutil.rmtree(work, ignore_errors=True)
 
-    print("%d passed, %d failed" % (len(passes), len(failures)))
-    sys.exit(1 if failures else 0)
+    finish()
 
 
 if __name__ == "__main__":

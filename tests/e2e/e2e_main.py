@@ -11,39 +11,11 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
-failures = []
-passes = []
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what, flush=True)
-    (passes if condition else failures).append(what)
-
-
-def wait_for(predicate, timeout, step=0.2):
-    end = time.time() + timeout
-    while time.time() < end:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(step)
-    return predicate()
-
-
-def xdotool(*args):
-    r = subprocess.run(["xdotool", *args], capture_output=True, text=True)
-    return r.stdout.strip() if r.returncode == 0 else ""
-
-
-def window_name(wid):
-    return xdotool("getwindowname", wid)
-
-
-def read_ini(path):
-    with open(path, "rb") as f:
-        return f.read()
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_support import (accessible_env, check, close_with_alt_e, demo_copy, finish,  # noqa: E402
+                         main_window, read_bytes, red_pixels, start_accessibility_bus,
+                         start_window_manager, stop, wait_for, window_name, xdotool)
 
 
 def accessible_nodes(app_name):
@@ -103,44 +75,20 @@ def accessible_names(app_name):
     return names
 
 
-def red_pixels(wid, work):
-    """How many pure red pixels a screenshot of the window holds."""
-    shot = os.path.join(work, "window.png")
-    subprocess.run(["import", "-window", wid, shot], check=True)
-    out = subprocess.run(["convert", shot, "-fill", "black", "+opaque", "#FF0000", "-fill", "white",
-                          "-opaque", "#FF0000", "-format", "%[fx:mean*w*h]", "info:"],
-                         capture_output=True, text=True, check=True).stdout
-    return int(float(out.strip() or 0))
-
-
 def main():
     binary, make_demo = sys.argv[1], sys.argv[2]
     work = tempfile.mkdtemp(prefix="discora-e2e-")
     wm = player = app = bus = None
     try:
-        exe = os.path.join(work, "discora")
-        shutil.copy2(binary, exe)
-        music = os.path.join(work, "music")
-        subprocess.run(["bash", make_demo, music], check=True)
-        settings = os.path.join(work, "discora.INI")
-        with open(settings, "wb") as f:
-            f.write(b"[MP3]\r\nDirectory=" + music.encode() + b"/\r\n")
-
-        # The accessibility bus, as a desktop session starts it.
-        for launcher in ("/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher"):
-            if os.path.exists(launcher):
-                bus = subprocess.Popen([launcher, "--launch-immediately"], stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
-                break
-        wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(1)
+        exe, music, settings = demo_copy(binary, make_demo, work, trailing_slash=True)
+        bus = start_accessibility_bus()
+        wm = start_window_manager()
         # A "player" holding one song open before the program starts.
         song = os.path.join(music, "Zandor-Daylight.mp3")
         player = subprocess.Popen(["sleep", "600"], stdin=open(song, "rb"))
 
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
-        app = subprocess.Popen([exe], cwd=work, env=env)
-        wid = wait_for(lambda: xdotool("search", "--name", r"^Discora 1\.5").split("\n")[0], 30)
+        app = subprocess.Popen([exe], cwd=work, env=accessible_env())
+        wid = main_window(30)
         check(bool(wid), "the main window appears with the title 'Discora 1.5'")
         if not wid:
             return
@@ -180,33 +128,23 @@ def main():
         reds = red_pixels(wid, work)
         check(reds > 50, "the playing row is drawn in red (%d red pixels)" % reds)
 
-        info = read_ini(os.path.join(music, "Zandor-Daylight.INI"))
+        info = read_bytes(os.path.join(music, "Zandor-Daylight.INI"))
         check(b"UsageCount = 4\r\n" in info and b"Writer     = A. Zandor\r\n" in info,
               "the play was counted in the song information file, other lines unchanged")
 
-        xdotool("windowactivate", "--sync", wid)
-        time.sleep(0.5)
-        xdotool("key", "--window", wid, "alt+e")
-        try:
-            app.wait(30)
-        except subprocess.TimeoutExpired:
-            pass
-        check(app.poll() is not None, "Alt+E closes the window and ends the program")
+        check(close_with_alt_e(app, wid), "Alt+E closes the window and ends the program")
 
-        written = read_ini(settings)
+        written = read_bytes(settings)
         check(b"[Coordinates]\r\nTop=" in written and b"\r\nLeft=" in written,
               "the settings file got the window position: %r" % written)
         check(b"Directory=" + music.encode() + b"\r\n" in written
               and b"INI_Directory=" + music.encode() + b"\r\n" in written,
               "the music folder is written back without its trailing '/'")
     finally:
-        for p in (app, player, wm, bus):
-            if p and p.poll() is None:
-                p.kill()
+        stop((app, player, wm, bus))
         shutil.rmtree(work, ignore_errors=True)
 
-    print("%d passed, %d failed" % (len(passes), len(failures)))
-    sys.exit(1 if failures else 0)
+    finish()
 
 
 if __name__ == "__main__":

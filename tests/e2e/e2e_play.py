@@ -15,8 +15,9 @@ import sys
 import tempfile
 import time
 
-failures = []
-passes = []
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_support import (accessible_env, check, demo_copy, finish, main_window,  # noqa: E402
+                         start_accessibility_bus, start_window_manager, stop, wait_for, xdotool)
 
 # The demo songs in the grid's order (names folded to capitals, byte order).
 ROWS = ["Aurora Bay-Tidal", "Ivo Stern - Long Road Home", "Ivo Stern-Evening Train", "Merel-Lantern",
@@ -30,26 +31,6 @@ printf '%s\\0' "$@" > "$here/call.tmp"
 mv "$here/call.tmp" "$here/call.$n"
 exit "$(cat "$here/code" 2>/dev/null || echo 0)"
 """
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what, flush=True)
-    (passes if condition else failures).append(what)
-
-
-def wait_for(predicate, timeout, step=0.2):
-    end = time.time() + timeout
-    while time.time() < end:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(step)
-    return predicate()
-
-
-def xdotool(*args):
-    r = subprocess.run(["xdotool", *args], capture_output=True, text=True)
-    return r.stdout.strip() if r.returncode == 0 else ""
 
 
 def accessible_names(app_name):
@@ -91,30 +72,18 @@ def main():
     work = tempfile.mkdtemp(prefix="discora-e2e-play-")
     wm = holder = app = bus = None
     try:
-        exe = os.path.join(work, "discora")
-        shutil.copy2(binary, exe)
-        music = os.path.join(work, "music")
-        subprocess.run(["bash", make_demo, music], check=True)
-        with open(os.path.join(work, "discora.INI"), "wb") as f:
-            f.write(b"[MP3]\r\nDirectory=" + music.encode() + b"\r\n")
+        exe, music, _ = demo_copy(binary, make_demo, work)
         stub = os.path.join(work, "stub")
         os.mkdir(stub)
         with open(os.path.join(stub, "xdg-open"), "w") as f:
             f.write(STUB)
         os.chmod(os.path.join(stub, "xdg-open"), 0o755)
 
-        for launcher in ("/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher"):
-            if os.path.exists(launcher):
-                bus = subprocess.Popen([launcher, "--launch-immediately"], stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
-                break
-        wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(1)
+        bus = start_accessibility_bus()
+        wm = start_window_manager()
 
-        env = dict(os.environ, PATH=stub + ":" + os.environ["PATH"], QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                   QT_ACCESSIBILITY="1")
-        app = subprocess.Popen([exe], cwd=work, env=env)
-        wid = wait_for(lambda: xdotool("search", "--name", r"^Discora 1\.5").split("\n")[0], 30)
+        app = subprocess.Popen([exe], cwd=work, env=accessible_env(PATH=stub + ":" + os.environ["PATH"]))
+        wid = main_window(30)
         check(bool(wid), "the main window appears")
         if not wid:
             return
@@ -174,13 +143,10 @@ def main():
         check(app.poll() is not None, "Alt+E closes the program")
         check(len(calls(stub)) == 3, "the launcher ran once per play: %d" % len(calls(stub)))
     finally:
-        for p in (app, holder, wm, bus):
-            if p and p.poll() is None:
-                p.kill()
+        stop((app, holder, wm, bus))
         shutil.rmtree(work, ignore_errors=True)
 
-    print("%d passed, %d failed" % (len(passes), len(failures)))
-    sys.exit(1 if failures else 0)
+    finish()
 
 
 if __name__ == "__main__":

@@ -14,43 +14,15 @@ import sys
 import tempfile
 import time
 
-failures = []
-passes = []
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what, flush=True)
-    (passes if condition else failures).append(what)
-
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_support import (check, close_with_alt_e, demo_copy, finish, main_window, read_bytes,  # noqa: E402
+                         red_pixels, start_window_manager, stop, xdotool)
+from e2e_support import wait_for as support_wait_for  # noqa: E402
 
 def wait_for(predicate, timeout, step=0.05):
-    end = time.time() + timeout
-    while time.time() < end:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(step)
-    return predicate()
-
-
-def xdotool(*args):
-    r = subprocess.run(["xdotool", *args], capture_output=True, text=True)
-    return r.stdout.strip() if r.returncode == 0 else ""
-
-
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def red_pixels(wid, work):
-    """How many pure red pixels a screenshot of the window holds."""
-    shot = os.path.join(work, "window.png")
-    subprocess.run(["import", "-window", wid, shot], check=True)
-    out = subprocess.run(["convert", shot, "-fill", "black", "+opaque", "#FF0000", "-fill", "white",
-                          "-opaque", "#FF0000", "-format", "%[fx:mean*w*h]", "info:"],
-                         capture_output=True, text=True, check=True).stdout
-    return int(float(out.strip() or 0))
+    """Polls more often than the shared default: the time a song takes to
+    show is measured with it."""
+    return support_wait_for(predicate, timeout, step)
 
 
 def main():
@@ -58,21 +30,15 @@ def main():
     work = tempfile.mkdtemp(prefix="discora-e2e-watch-")
     wm = player = app = front = None
     try:
-        exe = os.path.join(work, "discora")
-        shutil.copy2(binary, exe)
-        music = os.path.join(work, "music")
-        subprocess.run(["bash", make_demo, music], check=True)
-        with open(os.path.join(work, "discora.INI"), "wb") as f:
-            f.write(b"[MP3]\r\nDirectory=" + music.encode() + b"\r\n")
-        wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(1)
+        exe, music, _ = demo_copy(binary, make_demo, work)
+        wm = start_window_manager()
 
         # A runtime folder of its own: the single-instance guard must not
         # hand over to a copy some other test runs at the same time.
         runtime = os.path.join(work, "runtime")
         os.mkdir(runtime, 0o700)
         app = subprocess.Popen([exe], cwd=work, env=dict(os.environ, XDG_RUNTIME_DIR=runtime))
-        wid = wait_for(lambda: xdotool("search", "--name", r"^Discora 1\.5").split("\n")[0], 30)
+        wid = main_window(30, 0.05)
         check(bool(wid), "the main window appears with the title 'Discora 1.5'")
         if not wid:
             return
@@ -110,22 +76,12 @@ def main():
               "the row is no longer red once the player lets go of the song")
         check(b"UsageCount = 1\r\n" in read_bytes(info), "the play was counted once")
 
-        xdotool("windowactivate", "--sync", wid)
-        time.sleep(0.5)
-        xdotool("key", "--window", wid, "alt+e")
-        try:
-            app.wait(30)
-        except subprocess.TimeoutExpired:
-            pass
-        check(app.poll() is not None, "Alt+E closes the window and ends the program")
+        check(close_with_alt_e(app, wid), "Alt+E closes the window and ends the program")
     finally:
-        for p in (app, player, front, wm):
-            if p and p.poll() is None:
-                p.kill()
+        stop((app, player, front, wm))
         shutil.rmtree(work, ignore_errors=True)
 
-    print("%d passed, %d failed" % (len(passes), len(failures)))
-    sys.exit(1 if failures else 0)
+    finish()
 
 
 if __name__ == "__main__":

@@ -1,0 +1,114 @@
+"""What the end-to-end scripts share: the pass/fail record, waiting, xdotool,
+starting the window manager and the accessibility bus, a copy of the program
+beside the demo music folder, and closing the program with Alt+E."""
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+failures = []
+passes = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    (passes if condition else failures).append(what)
+
+
+def finish():
+    """Prints the totals and ends the script, failing if any check failed."""
+    print("%d passed, %d failed" % (len(passes), len(failures)))
+    sys.exit(1 if failures else 0)
+
+
+def wait_for(predicate, timeout, step=0.2):
+    end = time.time() + timeout
+    while time.time() < end:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(step)
+    return predicate()
+
+
+def xdotool(*args):
+    r = subprocess.run(["xdotool", *args], capture_output=True, text=True)
+    return r.stdout.strip() if r.returncode == 0 else ""
+
+
+def window_name(wid):
+    return xdotool("getwindowname", wid)
+
+
+def main_window(timeout, step=0.2):
+    """The first window whose title starts with 'Discora 1.5', or ""."""
+    return wait_for(lambda: xdotool("search", "--name", r"^Discora 1\.5").split("\n")[0], timeout, step)
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def red_pixels(wid, work):
+    """How many pure red pixels a screenshot of the window holds."""
+    shot = os.path.join(work, "window.png")
+    subprocess.run(["import", "-window", wid, shot], check=True)
+    out = subprocess.run(["convert", shot, "-fill", "black", "+opaque", "#FF0000", "-fill", "white",
+                          "-opaque", "#FF0000", "-format", "%[fx:mean*w*h]", "info:"],
+                         capture_output=True, text=True, check=True).stdout
+    return int(float(out.strip() or 0))
+
+
+def demo_copy(binary, make_demo, work, trailing_slash=False):
+    """Copies the program into work, makes the demo music folder beside it
+    and a settings file naming that folder (with a trailing '/' if asked).
+    Returns the copy, the music folder and the settings file."""
+    exe = os.path.join(work, "discora")
+    shutil.copy2(binary, exe)
+    music = os.path.join(work, "music")
+    subprocess.run(["bash", make_demo, music], check=True)
+    settings = os.path.join(work, "discora.INI")
+    with open(settings, "wb") as f:
+        f.write(b"[MP3]\r\nDirectory=" + music.encode() + (b"/" if trailing_slash else b"") + b"\r\n")
+    return exe, music, settings
+
+
+def start_accessibility_bus():
+    """The accessibility bus, as a desktop session starts it (None if absent)."""
+    for launcher in ("/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher"):
+        if os.path.exists(launcher):
+            return subprocess.Popen([launcher, "--launch-immediately"], stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+    return None
+
+
+def accessible_env(**extra):
+    """The environment with Qt's accessibility switched on."""
+    return dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", **extra)
+
+
+def start_window_manager():
+    wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(1)
+    return wm
+
+
+def close_with_alt_e(proc, wid):
+    """Alt+E in the window once it has the focus; whether the program ended."""
+    xdotool("windowactivate", "--sync", wid)
+    time.sleep(0.5)
+    xdotool("key", "--window", wid, "alt+e")
+    try:
+        proc.wait(30)
+    except subprocess.TimeoutExpired:
+        pass
+    return proc.poll() is not None
+
+
+def stop(procs):
+    """Kills whichever of the processes still run."""
+    for p in procs:
+        if p and p.poll() is None:
+            p.kill()
