@@ -245,8 +245,7 @@ def main():
         subprocess.run(["chmod", "-R", "u+w", work])
         shutil.rmtree(work, ignore_errors=True)
 
-    finish()
-
 
 if __name__ == "__main__":
     main()
+    finish()

@@ -164,8 +164,7 @@ def main():
         stop((app, wm, bus))
         shutil.rmtree(work, ignore_errors=True)
 
-    finish()
-
 
 if __name__ == "__main__":
     main()
+    finish()

@@ -144,8 +144,7 @@ def main():
         stop((app, player, wm, bus))
         shutil.rmtree(work, ignore_errors=True)
 
-    finish()
-
 
 if __name__ == "__main__":
     main()
+    finish()

@@ -146,8 +146,7 @@ def main():
         stop((app, holder, wm, bus))
         shutil.rmtree(work, ignore_errors=True)
 
-    finish()
-
 
 if __name__ == "__main__":
     main()
+    finish()

@@ -5,6 +5,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 failures = []
@@ -85,7 +86,10 @@ def start_accessibility_bus():
 
 
 def accessible_env(**extra):
-    """The environment with Qt's accessibility switched on."""
+    """The environment with Qt's accessibility switched on, and a runtime
+    folder of its own, so that the single-instance guard never hands this copy
+    over to a copy another run started."""
+    extra.setdefault("XDG_RUNTIME_DIR", tempfile.mkdtemp(prefix="discora-runtime-"))
     return dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", **extra)
 
 

@@ -81,8 +81,7 @@ def main():
         stop((app, player, front, wm))
         shutil.rmtree(work, ignore_errors=True)
 
-    finish()
-
 
 if __name__ == "__main__":
     main()
+    finish()
