@@ -3,6 +3,7 @@
 // the statistics report is written from the grid beside the settings file.
 
 #include "FQLXLogF.h"
+#include "ModalDriver.h"
 #include "MusicGrid.h"
 #include "QLXApplication.h"
 #include "TestSupport.h"
@@ -22,34 +23,6 @@
 
 using TestSupport::readBytes;
 using TestSupport::writeBytes;
-
-namespace
-{
-
-// Runs step once on each new modal window until destroyed.
-class ModalDriver : public QObject
-{
-public:
-    explicit ModalDriver(std::function<void(QWidget *)> step)
-        : m_step(std::move(step))
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (modal && modal != m_last) {
-                m_last = modal;
-                m_step(modal);
-            }
-        });
-        m_timer.start(10);
-    }
-
-private:
-    std::function<void(QWidget *)> m_step;
-    QPointer<QWidget> m_last;
-    QTimer m_timer;
-};
-
-} // namespace
 
 class tst_UDSCMainCommands : public QObject
 {

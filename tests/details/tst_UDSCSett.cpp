@@ -2,6 +2,7 @@
 // after Save or Cancel (byte for byte), what it shows on opening, where it
 // opens, Clone, and a save that cannot be written.
 
+#include "ModalDriver.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
 #include "TestSupport.h"
@@ -38,31 +39,6 @@ QDate today()
 {
     return g_today;
 }
-
-// Runs step on every modal window that comes up (the details dialog, the
-// open dialog, an error box) until the outermost call returns.
-class ModalDriver : public QObject
-{
-public:
-    explicit ModalDriver(std::function<void(QWidget *)> step)
-        : m_step(std::move(step))
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (modal && modal != m_last) {
-                m_last = modal;
-                m_step(modal);
-            }
-        });
-        m_timer.start(10);
-    }
-    void again() { m_last = nullptr; }
-
-private:
-    std::function<void(QWidget *)> m_step;
-    QPointer<QWidget> m_last;
-    QTimer m_timer;
-};
 
 struct Edits {
     QString writer, playtime, albumName, songYear, albumYear, cdNum, label, lyrics;
