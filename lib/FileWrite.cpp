@@ -4,6 +4,7 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -241,13 +242,33 @@ bool ReadWholeFile(const QByteArray &nativePath, QByteArray &bytes)
     return ok;
 }
 
-bool ReadWholeFileAt(int dirFd, const char *name, QByteArray &bytes)
+bool ReadWholeFileAt(int dirFd, const char *name, QByteArray &bytes, bool listedAsFile)
 {
     bytes.resize(0);
     const int fd = ::openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return false;
-    const bool ok = readOpenFile(fd, bytes);
+    bool ok = false;
+    bool done = false;
+    if (listedAsFile) {
+        // A short read of a plain file is its end. Only a file that fills
+        // the buffer goes the long way, type check included.
+        constexpr qsizetype FirstRead = 64 * 1024;
+        bytes.resize(std::max(bytes.capacity(), FirstRead));
+        ssize_t n;
+        do
+            n = ::read(fd, bytes.data(), size_t(bytes.size()));
+        while (n < 0 && errno == EINTR);
+        done = n < 0 || n < bytes.size();
+        ok = n >= 0;
+        bytes.resize(ok && done ? qsizetype(n) : 0);
+        if (!done && ::lseek(fd, 0, SEEK_SET) != 0) {
+            ok = false;
+            done = true;
+        }
+    }
+    if (!done)
+        ok = readOpenFile(fd, bytes);
     ::close(fd);
     if (!ok)
         bytes.resize(0);

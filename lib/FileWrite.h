@@ -22,8 +22,11 @@ QByteArrayView WriteTemporaryStem(QByteArrayView name);
 // regular file (a FIFO or device is never read).
 bool ReadWholeFile(const QByteArray &nativePath, QByteArray &bytes);
 // The same for name inside the folder open as dirFd; bytes keeps its
-// capacity, so a caller that reads many small files reuses one buffer.
-bool ReadWholeFileAt(int dirFd, const char *name, QByteArray &bytes);
+// capacity, so a caller that reads many small files reuses one buffer. A
+// caller whose folder listing just said the name is a plain file passes
+// listedAsFile: a file that fits the buffer is then read without asking its
+// type again (open, one read, close).
+bool ReadWholeFileAt(int dirFd, const char *name, QByteArray &bytes, bool listedAsFile = false);
 // Reads a file that is about to be changed: a missing file gives empty bytes
 // and true; false when the file exists but cannot be read, so that a
 // read-modify-write never replaces a file it could not read.

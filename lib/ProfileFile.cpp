@@ -297,30 +297,46 @@ QString ProfileFile::readString(
     return values.first().isNull() ? defaultValue : values.first();
 }
 
-void ProfileFile::readSection(
-    const QByteArray &content, QStringView section, const QStringList &keys, QStringList &values)
+struct ProfileFile::SectionReader::Names {
+    NameMatcher section;
+    std::vector<NameMatcher> keys;
+};
+
+ProfileFile::SectionReader::SectionReader(QStringView section, const QStringList &keys)
 {
-    values = QStringList(keys.size());
-    std::vector<NameMatcher> keyNames;
-    keyNames.reserve(size_t(keys.size()));
+    auto names = std::make_unique<Names>(Names { NameMatcher(section), {} });
+    names->keys.reserve(size_t(keys.size()));
     for (const QString &key : keys)
-        keyNames.emplace_back(key);
-    const NameMatcher sectionName(section);
+        names->keys.emplace_back(key);
+    m_names = std::move(names);
+}
+
+ProfileFile::SectionReader::~SectionReader() = default;
+
+void ProfileFile::SectionReader::read(const QByteArray &content, QStringList &values) const
+{
+    const auto count = qsizetype(m_names->keys.size());
+    if (values.size() == count) {
+        for (QString &value : values)
+            value = QString();
+    } else {
+        values = QStringList(count);
+    }
     LineReader reader(content);
     bool inSection = false;
-    qsizetype missing = keys.size();
+    qsizetype missing = count;
     Line line;
     while (missing > 0 && reader.next(line)) {
         if (line.kind == LineKind::Section) {
             if (inSection)
                 return;
-            inSection = sectionName.matches(reader.data(), line.name);
+            inSection = m_names->section.matches(reader.data(), line.name);
             continue;
         }
         if (!inSection || line.kind != LineKind::Key)
             continue;
-        for (qsizetype i = 0; i < keys.size(); ++i) {
-            if (values[i].isNull() && keyNames[size_t(i)].matches(reader.data(), line.name)) {
+        for (qsizetype i = 0; i < count; ++i) {
+            if (values[i].isNull() && m_names->keys[size_t(i)].matches(reader.data(), line.name)) {
                 values[i] = valueText(reader.data(), line.value);
                 if (values[i].isNull()) // an empty value is "", never "missing"
                     values[i] = QStringLiteral("");
@@ -328,6 +344,12 @@ void ProfileFile::readSection(
             }
         }
     }
+}
+
+void ProfileFile::readSection(
+    const QByteArray &content, QStringView section, const QStringList &keys, QStringList &values)
+{
+    SectionReader(section, keys).read(content, values);
 }
 
 QByteArray ProfileFile::writeString(

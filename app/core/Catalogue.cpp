@@ -22,15 +22,15 @@ constexpr qint64 Unknown = -3; // nothing shown yet
 
 // One probe of a listed file: its size, -1 when it exists but another
 // program holds it open or we may not read it, Missing when it is gone.
-qint64 probe(int dirFd, const QByteArray &name, const OpenFileSet &heldOpen)
+qint64 probe(int dirFd, const char *name, const OpenFileSet &heldOpen)
 {
-    const qint64 size = FileSizeOfAt(dirFd, name.constData(), heldOpen);
+    const qint64 size = FileSizeOfAt(dirFd, name, heldOpen);
     if (size >= 0)
         return size;
     // Rare: tell a file that is in use from one that is gone (or is no
     // longer a file at all, which must not count as a play).
     struct stat st;
-    return ::fstatat(dirFd, name.constData(), &st, 0) == 0 && S_ISREG(st.st_mode) ? -1 : Missing;
+    return ::fstatat(dirFd, name, &st, 0) == 0 && S_ISREG(st.st_mode) ? -1 : Missing;
 }
 
 class DirFd
@@ -76,7 +76,9 @@ struct TCatalogue::Folders {
 
 // Collects rows ahead of the scan on worker threads, in chunks; the scan
 // takes the results in file order, so the cells come out exactly as a
-// one-thread scan would write them.
+// one-thread scan would write them. Each chunk's rows are made by the
+// thread that reads them and dropped once taken, so the main thread never
+// waits for memory it does not need yet.
 class TCatalogue::Prefetch
 {
 public:
@@ -88,14 +90,15 @@ public:
         , m_mode(mode)
         , m_folders(folders)
         , m_first(first)
-        , m_rows(size_t(std::max(count - first, 0)))
-        , m_chunkDone(size_t((std::max(count - first, 0) + Chunk - 1) / Chunk))
+        , m_count(std::max(count - first, 0))
+        , m_chunks(size_t((m_count + Chunk - 1) / Chunk))
+        , m_chunkDone(m_chunks.size())
     {
-        if (m_rows.empty())
-            return;
         // More threads than cores: on a cold cache they wait for the disk
         // most of the time, and more requests in flight finish sooner.
-        const size_t threads = std::min<size_t>(Threads, m_chunkDone.size());
+        // (A core kept busy by another program also takes less from eight
+        // threads than from two.)
+        const size_t threads = std::min<size_t>(Threads, m_chunks.size());
         for (size_t t = 0; t < threads; ++t)
             m_threads.emplace_back([this] { work(); });
     }
@@ -109,22 +112,32 @@ public:
     RowInfo &take(int i)
     {
         const size_t k = size_t(i - m_first);
-        std::atomic<bool> &done = m_chunkDone[k / Chunk];
-        done.wait(false, std::memory_order_acquire);
-        return m_rows[k];
+        const size_t chunk = k / Chunk;
+        if (chunk != m_taking) {
+            // The chunk before is done with: its values are in the cells.
+            if (m_taking < m_chunks.size())
+                std::vector<RowInfo>().swap(m_chunks[m_taking]);
+            m_taking = chunk;
+            m_chunkDone[chunk].wait(false, std::memory_order_acquire);
+        }
+        return m_chunks[chunk][k % Chunk];
     }
 
 private:
     void work()
     {
-        QByteArray buffer;
+        Scratch scratch;
         for (;;) {
             const size_t chunk = m_nextChunk.fetch_add(1);
-            if (chunk >= m_chunkDone.size() || m_stop)
+            if (chunk >= m_chunks.size() || m_stop)
                 break;
-            const size_t end = std::min(m_rows.size(), (chunk + 1) * Chunk);
-            for (size_t k = chunk * Chunk; k < end && !m_stop; ++k)
-                m_rows[k] = m_catalogue.collectRow(m_mode, m_folders, m_first + int(k), buffer);
+            const int begin = int(chunk) * Chunk;
+            const int end = std::min(m_count, begin + Chunk);
+            std::vector<RowInfo> rows;
+            rows.reserve(size_t(end - begin));
+            for (int k = begin; k < end && !m_stop; ++k)
+                rows.push_back(m_catalogue.collectRow(m_mode, m_folders, m_first + k, scratch));
+            m_chunks[chunk] = std::move(rows);
             m_chunkDone[chunk].store(true, std::memory_order_release);
             m_chunkDone[chunk].notify_all();
         }
@@ -134,8 +147,10 @@ private:
     const ScanMode m_mode;
     const Folders m_folders;
     const int m_first;
-    std::vector<RowInfo> m_rows;
+    const int m_count;
+    std::vector<std::vector<RowInfo>> m_chunks;
     std::vector<std::atomic<bool>> m_chunkDone;
+    size_t m_taking = size_t(-1);
     std::atomic<size_t> m_nextChunk { 0 };
     std::atomic<bool> m_stop { false };
     std::vector<std::thread> m_threads;
@@ -160,17 +175,18 @@ QByteArray TCatalogue::infoPathOf(int i) const
 }
 
 TCatalogue::RowInfo TCatalogue::collectRow(
-    ScanMode mode, const Folders &folders, int i, QByteArray &buffer) const
+    ScanMode mode, const Folders &folders, int i, Scratch &scratch) const
 {
     RowInfo row;
-    const QByteArray &raw = m_files.rawName(i);
+    const QByteArrayView raw = m_files.rawName(i);
     if (mode == ScanMode::Full) {
         if (folders.info >= 0)
-            row.values = SongInfo::ReadSongInfoAt(folders.info, m_locator.locateName(raw), buffer);
+            row.values
+                = SongInfo::ReadSongInfoAt(folders.info, m_locator.find(raw, scratch.name), scratch.content);
         else
             row.values = SongInfo::ReadGridValues(QByteArray());
     }
-    row.size = probe(folders.music, raw, folders.heldOpen);
+    row.size = probe(folders.music, raw.data(), folders.heldOpen);
     return row;
 }
 
@@ -215,15 +231,10 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
         // The two folders are listed side by side.
         m_locator = SongInfo::Locator(m_infoFolder);
         std::thread indexer([this] { m_locator.index(true); });
-        m_files.reread(m_musicFolder, EarlyRows);
+        m_files.reread(m_musicFolder);
         indexer.join();
     }
     const int count = m_files.count();
-    m_grid.setRowCount(count + 1);
-    if (full)
-        m_shownSizes.assign(size_t(count), Unknown);
-    else
-        m_shownSizes.resize(size_t(count), Unknown);
 
     // Only descriptors in the music folder (and the folders its links lead
     // to) are looked at: another program's stuck mount cannot stop the scan.
@@ -233,15 +244,21 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder, full);
     const Folders folders { dir.get(), infoDir.get(), held };
+    // The first rows are read here, to be shown at once; the rest of a large
+    // folder is read ahead on other threads from now on (a full scan always,
+    // a light scan from ParallelProbes songs on).
     std::unique_ptr<Prefetch> prefetch;
-    // A light scan of a large folder probes it on several threads from the
-    // start; a full scan reads ahead only once the first rows are shown.
     int prefetchFrom = count;
-    if (!full && count >= ParallelProbes) {
-        prefetchFrom = 0;
-        prefetch = std::make_unique<Prefetch>(*this, mode, folders, 0, count);
+    if (count > EarlyRows && (full || count >= ParallelProbes)) {
+        prefetchFrom = EarlyRows;
+        prefetch = std::make_unique<Prefetch>(*this, mode, folders, EarlyRows, count);
     }
-    QByteArray buffer;
+    m_grid.setRowCount(count + 1);
+    if (full)
+        m_shownSizes.assign(size_t(count), Unknown);
+    else
+        m_shownSizes.resize(size_t(count), Unknown);
+    Scratch scratch;
 
     QString previousArtist;
     int firstChanged = count + 1;
@@ -254,18 +271,11 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
             lastChanged = 0;
             if (hooks.yield)
                 hooks.yield();
-            // Only now is the rest of the folder put in order, and read ahead
-            // on other threads: neither delays the first rows.
-            m_files.finishSort();
-            if (full) {
-                prefetchFrom = EarlyRows;
-                prefetch = std::make_unique<Prefetch>(*this, mode, folders, EarlyRows, count);
-            }
         }
         if (full)
             putNameCells(r, m_files.rawName(i), previousArtist);
         RowInfo now;
-        RowInfo &info = i >= prefetchFrom ? prefetch->take(i) : (now = collectRow(mode, folders, i, buffer));
+        RowInfo &info = i >= prefetchFrom ? prefetch->take(i) : (now = collectRow(mode, folders, i, scratch));
         if (writeRow(mode, r, info, hooks, errors)) {
             firstChanged = std::min(firstChanged, r);
             lastChanged = r;
@@ -275,7 +285,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     return errors;
 }
 
-void TCatalogue::putNameCells(int row, const QByteArray &rawName, QString &previousArtist)
+void TCatalogue::putNameCells(int row, QByteArrayView rawName, QString &previousArtist)
 {
     // A run of songs by one artist shows the name on its first row only;
     // the comparison is exact, so a change of letter case starts a new run.
@@ -319,8 +329,8 @@ void TCatalogue::playingSong(int row, RowInfo &info, const Hooks &hooks, QString
 
 QByteArray TCatalogue::BuildSelectedFile(int row) const
 {
-    if (row >= 1 && row <= m_files.sortedCount())
-        return m_files.rawName(row - 1);
+    if (row >= 1 && row <= m_files.count())
+        return m_files.rawName(row - 1).toByteArray();
     if (row < 1 || row >= m_grid.RowCount())
         return QByteArray();
     return (m_grid.artistOf(row) + QLatin1Char('-') + m_grid.Cells(TSongList::ColTitle, row)

@@ -22,7 +22,8 @@ public:
     // file; a light scan only probes the listed files.
     enum class ScanMode { Full, Light };
 
-    // Rows handed to the view before the rest of a large folder is read.
+    // Rows handed to the view before the rest of a large folder is written
+    // (it is read meanwhile, on other threads).
     static constexpr int EarlyRows = 20;
     // From this many songs on, a light scan probes on several threads.
     static constexpr int ParallelProbes = 2000;
@@ -74,14 +75,19 @@ public:
 private:
     struct RowInfo;
     struct Folders;
+    // Working space a thread reuses from song to song.
+    struct Scratch {
+        QByteArray content;
+        QByteArray name;
+    };
     class Prefetch;
     // Learns what row i shows (its song information and its file's state)
     // without touching the cells; safe on worker threads.
-    RowInfo collectRow(ScanMode mode, const Folders &folders, int i, QByteArray &buffer) const;
+    RowInfo collectRow(ScanMode mode, const Folders &folders, int i, Scratch &scratch) const;
     // Puts what was collected into the cells of grid row r; true when the
     // row changed.
     bool writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hooks, QStringList &errors);
-    void putNameCells(int row, const QByteArray &rawName, QString &previousArtist);
+    void putNameCells(int row, QByteArrayView rawName, QString &previousArtist);
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
 

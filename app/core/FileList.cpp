@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -57,55 +58,126 @@ bool TFileList::matchesMask(const char *name, size_t length)
 
 QString TFileList::name(int i) const
 {
-    return QString::fromUtf8(m_names[size_t(i)]);
+    return QString::fromUtf8(rawName(i));
 }
 
-bool TFileList::SortEntry::operator<(const SortEntry &other) const
+namespace
 {
-    const int c = key.compare(other.key);
-    return c != 0 ? c < 0 : raw < other.raw;
+
+// Names are put in order by their case-folded form, then (for names that
+// differ only in letter case) by their bytes. The folded forms are compared
+// eight bytes at a time, as numbers: the entries are sorted on their first
+// eight, each run that ties on them on the next eight, and so on. A long
+// shared start ("The Beatles-") costs a few passes, not a byte-by-byte
+// comparison at every step of the sort. ASCII names (nearly all) are folded
+// on the fly; only the others keep a folded copy.
+struct SortEntry {
+    quint64 block; // eight bytes of the folded name, at the current depth
+    quint32 offset; // of the name in the pool
+    qint32 folded; // offset of its folded copy, -1 for an ASCII name
+};
+
+class NameSorter
+{
+public:
+    NameSorter(const char *pool, const char *folded)
+        : m_pool(pool)
+        , m_folded(folded)
+    {
+    }
+
+    void sort(SortEntry *begin, SortEntry *end, size_t depth) const
+    {
+        for (SortEntry *e = begin; e != end; ++e)
+            e->block = blockOf(*e, depth);
+        std::sort(begin, end, [](const SortEntry &a, const SortEntry &b) { return a.block < b.block; });
+        for (SortEntry *run = begin; run != end;) {
+            SortEntry *runEnd = run + 1;
+            while (runEnd != end && runEnd->block == run->block)
+                ++runEnd;
+            if (runEnd - run > 1) {
+                // A block that ends in NUL ended the name: the folded names
+                // of the run are the same, and the bytes decide.
+                if (run->block & 0xFF)
+                    sort(run, runEnd, depth + 8);
+                else
+                    std::sort(run, runEnd, [this](const SortEntry &a, const SortEntry &b) {
+                        return std::strcmp(m_pool + a.offset, m_pool + b.offset) < 0;
+                    });
+            }
+            run = runEnd;
+        }
+    }
+
+private:
+    quint64 blockOf(const SortEntry &e, size_t depth) const
+    {
+        const bool ascii = e.folded < 0;
+        const char *p = (ascii ? m_pool + e.offset : m_folded + e.folded) + depth;
+        quint64 block = 0;
+        size_t k = 0;
+        for (; k < 8 && p[k]; ++k) {
+            const char c = ascii && p[k] >= 'A' && p[k] <= 'Z' ? char(p[k] + 32) : p[k];
+            block = (block << 8) | static_cast<unsigned char>(c);
+        }
+        return k == 8 ? block : block << (8 * (8 - k));
+    }
+
+    const char *m_pool;
+    const char *m_folded;
+};
+
+bool isAscii(const char *bytes, size_t length)
+{
+    for (size_t k = 0; k < length; ++k) {
+        if (static_cast<unsigned char>(bytes[k]) >= 0x80)
+            return false;
+    }
+    return true;
 }
 
-void TFileList::reread(const QByteArray &folder, int sortedFirst)
+} // namespace
+
+void TFileList::reread(const QByteArray &folder)
 {
+    std::vector<char> pool;
     std::vector<SortEntry> entries;
+    std::vector<char> folded; // of the names that are not ASCII, each ended by a NUL
     std::vector<QByteArray> linked;
     if (DIR *dir = ::opendir(folder.isEmpty() ? "." : folder.constData())) {
         const int dirFd = ::dirfd(dir);
+        // A folder's size is about the room its names take: reserved at
+        // once, the pool is not copied over and over as it grows.
+        struct stat st;
+        if (::fstat(dirFd, &st) == 0) {
+            pool.reserve(size_t(std::clamp<off_t>(st.st_size, 4096, off_t(256) << 20)));
+            entries.reserve(pool.capacity() / 32);
+        }
         while (const dirent *entry = ::readdir(dir)) {
             const size_t length = std::strlen(entry->d_name);
             if (!matchesMask(entry->d_name, length) || !isRegularEntry(dirFd, entry))
                 continue;
             if (entry->d_type != DT_REG)
                 noteLinkedFolder(dirFd, entry->d_name, linked);
-            entries.push_back({ FoldCase(QByteArrayView(entry->d_name, qsizetype(length))),
-                QByteArray(entry->d_name, qsizetype(length)) });
+            SortEntry e { 0, quint32(pool.size()), -1 };
+            if (!isAscii(entry->d_name, length)) {
+                e.folded = qint32(folded.size());
+                const QByteArray key = FoldCase(QByteArrayView(entry->d_name, qsizetype(length)));
+                folded.insert(folded.end(), key.constData(), key.constData() + key.size() + 1);
+            }
+            entries.push_back(e);
+            pool.insert(pool.end(), entry->d_name, entry->d_name + length + 1);
         }
         ::closedir(dir);
     }
-    const size_t first = std::min(entries.size(), size_t(std::max(sortedFirst, 0)));
-    if (first == entries.size())
-        std::sort(entries.begin(), entries.end());
-    else
-        std::partial_sort(entries.begin(), entries.begin() + qsizetype(first), entries.end());
+    NameSorter(pool.data(), folded.data()).sort(entries.data(), entries.data() + entries.size(), 0);
 
     m_folder = folder;
     m_linkedFolders = std::move(linked);
-    m_names.clear();
-    m_names.reserve(entries.size());
+    m_pool = std::move(pool);
+    m_offsets.clear();
+    m_offsets.shrink_to_fit();
+    m_offsets.reserve(entries.size());
     for (const SortEntry &e : entries)
-        m_names.push_back(e.raw);
-    m_sortedCount = int(first);
-    m_unsorted.assign(
-        std::make_move_iterator(entries.begin() + qsizetype(first)), std::make_move_iterator(entries.end()));
-}
-
-void TFileList::finishSort()
-{
-    std::sort(m_unsorted.begin(), m_unsorted.end());
-    for (size_t k = 0; k < m_unsorted.size(); ++k)
-        m_names[size_t(m_sortedCount) + k] = std::move(m_unsorted[k].raw);
-    m_sortedCount = count();
-    m_unsorted.clear();
-    m_unsorted.shrink_to_fit();
+        m_offsets.push_back(e.offset);
 }

@@ -12,17 +12,14 @@
 class TFileList
 {
 public:
-    // Lists folder anew. A folder that is missing or cannot be read lists
-    // nothing. Only the first sortedFirst names are put in order at once (a
-    // large folder can show its first rows sooner); finishSort() orders the
-    // rest.
-    void reread(const QByteArray &folder, int sortedFirst = std::numeric_limits<int>::max());
-    void finishSort();
-    // How many names, from the first, are in their final order.
-    int sortedCount() const { return m_sortedCount; }
+    // Lists folder anew and puts the names in order. A folder that is
+    // missing or cannot be read lists nothing.
+    void reread(const QByteArray &folder);
 
-    int count() const { return int(m_names.size()); }
-    const QByteArray &rawName(int i) const { return m_names[size_t(i)]; }
+    int count() const { return int(m_offsets.size()); }
+    // The name's bytes, followed by a NUL in memory (ready for a system
+    // call); valid until the next reread().
+    QByteArrayView rawName(int i) const { return QByteArrayView(m_pool.data() + m_offsets[size_t(i)]); }
     // The name as text (bytes that are not UTF-8 show as U+FFFD).
     QString name(int i) const;
     const QByteArray &folder() const { return m_folder; }
@@ -35,14 +32,10 @@ public:
     static bool matchesMask(const char *name, size_t length);
 
 private:
-    struct SortEntry {
-        QByteArray key; // the name case-folded, as UTF-8
-        QByteArray raw;
-        bool operator<(const SortEntry &other) const;
-    };
     QByteArray m_folder;
-    std::vector<QByteArray> m_names;
-    std::vector<SortEntry> m_unsorted; // the names past m_sortedCount, with their keys
-    int m_sortedCount = 0;
+    // The names one after another, each ended by a NUL, and where each
+    // starts, in order: one block for a folder of any size.
+    std::vector<char> m_pool;
+    std::vector<quint32> m_offsets;
     std::vector<QByteArray> m_linkedFolders;
 };

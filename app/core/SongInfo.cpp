@@ -155,11 +155,19 @@ void Locator::index(bool removeStaleTemporaries)
 {
     m_pool.clear();
     m_entries.clear();
+    m_buckets.assign(2, 0);
+    m_bucketBits = 0;
     m_indexed = true;
     DIR *dir = ::opendir(m_folder.isEmpty() ? "." : m_folder.constData());
     if (!dir)
         return;
     const time_t staleBefore = ::time(nullptr) - StaleTemporaryAge;
+    // A folder's size is about the room its names take.
+    struct stat st;
+    if (::fstat(::dirfd(dir), &st) == 0) {
+        m_pool.reserve(size_t(std::clamp<off_t>(st.st_size, 4096, off_t(256) << 20)));
+        m_entries.reserve(m_pool.capacity() / 32);
+    }
     while (const dirent *entry = ::readdir(dir)) {
         const QByteArrayView name(entry->d_name);
         if (removeStaleTemporaries && name.startsWith('.')) {
@@ -168,36 +176,62 @@ void Locator::index(bool removeStaleTemporaries)
         }
         if (entry->d_type == DT_DIR || !hasIniExtension(name))
             continue;
-        m_entries.push_back({ FoldedHash(name), quint32(m_pool.size()), quint32(name.size()) });
+        m_entries.push_back(
+            { FoldedHash(name), quint32(m_pool.size()), quint32(name.size()), entry->d_type == DT_REG });
         m_pool.insert(m_pool.end(), name.begin(), name.end());
+        m_pool.push_back('\0');
     }
     ::closedir(dir);
     std::sort(m_entries.begin(), m_entries.end(),
         [](const Entry &a, const Entry &b) { return a.foldedHash < b.foldedHash; });
+    m_bucketBits = 4;
+    while (m_bucketBits < 24 && (size_t(1) << m_bucketBits) < m_entries.size())
+        ++m_bucketBits;
+    m_buckets.assign((size_t(1) << m_bucketBits) + 1, 0);
+    size_t e = 0;
+    for (size_t b = 0; b < m_buckets.size(); ++b) {
+        while (e < m_entries.size() && (m_entries[e].foldedHash >> (64 - m_bucketBits)) < b)
+            ++e;
+        m_buckets[b] = quint32(e);
+    }
 }
 
-QByteArray Locator::locateName(const QByteArray &mp3Name) const
+Locator::Found Locator::find(QByteArrayView mp3Name, QByteArray &scratch) const
 {
-    const QByteArray name = InfoFileName(mp3Name);
+    // scratch = InfoFileName(mp3Name), in place.
+    mp3Name = mp3Name.sliced(mp3Name.lastIndexOf('/') + 1);
+    const qsizetype dot = mp3Name.lastIndexOf('.');
+    scratch.resize(0);
+    scratch.append(dot >= 0 ? mp3Name.first(dot) : mp3Name).append(".INI");
     if (!m_indexed)
-        return name;
+        return {};
+    const QByteArrayView name(scratch);
     const quint64 hash = FoldedHash(name);
-    auto it = std::lower_bound(
-        m_entries.begin(), m_entries.end(), hash, [](const Entry &e, quint64 h) { return e.foldedHash < h; });
+    const size_t bucket = m_bucketBits ? size_t(hash >> (64 - m_bucketBits)) : 0;
+    const auto end = m_entries.begin() + m_buckets[bucket + 1];
+    auto it = std::lower_bound(m_entries.begin() + m_buckets[bucket], end, hash,
+        [](const Entry &e, quint64 h) { return e.foldedHash < h; });
     // The exact name wins; of several case variants the smallest name, so
     // the choice does not depend on the order the folder lists them in.
-    QByteArrayView best;
-    for (; it != m_entries.end() && it->foldedHash == hash; ++it) {
+    const Entry *best = nullptr;
+    for (; it != end && it->foldedHash == hash; ++it) {
         const QByteArrayView candidate = nameOf(*it);
-        if (candidate == QByteArrayView(name))
-            return name;
-        if (SameIgnoringCase(candidate, name) && (best.isNull() || candidate < best))
-            best = candidate;
+        if (candidate == name)
+            return { m_pool.data() + it->offset, it->plainFile };
+        if (SameIgnoringCase(candidate, name) && (!best || candidate < nameOf(*best)))
+            best = &*it;
     }
-    return best.isNull() ? name : best.toByteArray();
+    return best ? Found { m_pool.data() + best->offset, best->plainFile } : Found {};
 }
 
-QByteArray Locator::locate(const QByteArray &mp3Name) const
+QByteArray Locator::locateName(QByteArrayView mp3Name) const
+{
+    QByteArray name;
+    const Found found = find(mp3Name, name);
+    return found.name ? QByteArray(found.name) : name;
+}
+
+QByteArray Locator::locate(QByteArrayView mp3Name) const
 {
     return withSlash(m_folder) + locateName(mp3Name);
 }
@@ -226,9 +260,10 @@ QChar LyricsMark(const QString &lyricsValue)
 
 GridValues ReadGridValues(const QByteArray &content)
 {
-    QStringList values;
-    ProfileFile::readSection(
-        content, InfoSection, { KeyPlaytime, KeyLyrics, KeySongYear, KeyUsageCount }, values);
+    static const ProfileFile::SectionReader reader(
+        InfoSection, { KeyPlaytime, KeyLyrics, KeySongYear, KeyUsageCount });
+    thread_local QStringList values;
+    reader.read(content, values);
     GridValues grid;
     grid.playTime = StrPadLeft(orDefault(values[0], QStringLiteral("00:00")), u' ', 6);
     grid.lyricsMark = LyricsMark(orDefault(values[1], QStringLiteral("No")));
@@ -244,9 +279,13 @@ GridValues ReadSongInfo(const QByteArray &infoPath)
     return ReadGridValues(content);
 }
 
-GridValues ReadSongInfoAt(int infoDirFd, const QByteArray &name, QByteArray &buffer)
+GridValues ReadSongInfoAt(int infoDirFd, const Locator::Found &file, QByteArray &buffer)
 {
-    ReadWholeFileAt(infoDirFd, name.constData(), buffer);
+    if (!file.name) {
+        static const GridValues defaults = ReadGridValues(QByteArray());
+        return defaults;
+    }
+    ReadWholeFileAt(infoDirFd, file.name, buffer, file.plainFile);
     return ReadGridValues(buffer);
 }
 

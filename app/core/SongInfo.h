@@ -56,9 +56,17 @@ public:
     void index(bool removeStaleTemporaries = false);
     // Path of the song's information file: existing (exact, then any case)
     // or the ".INI" name to create.
-    QByteArray locate(const QByteArray &mp3Name) const;
+    QByteArray locate(QByteArrayView mp3Name) const;
     // The same without the folder: the name inside the info folder.
-    QByteArray locateName(const QByteArray &mp3Name) const;
+    QByteArray locateName(QByteArrayView mp3Name) const;
+    // For a scan, without allocating: the existing file of the song, as the
+    // listing found it (name null when there is none). scratch is working
+    // space the caller keeps between calls.
+    struct Found {
+        const char *name = nullptr; // NUL-terminated, valid while the index is
+        bool plainFile = false; // the listing said: a regular file
+    };
+    Found find(QByteArrayView mp3Name, QByteArray &scratch) const;
 
 private:
     QByteArray m_folder;
@@ -67,12 +75,17 @@ private:
     // a folder of 100,000 files is indexed without an allocation per name.
     struct Entry {
         quint64 foldedHash;
-        quint32 offset;
+        quint32 offset; // of the name in m_pool, followed by a NUL
         quint32 length;
+        bool plainFile;
     };
     QByteArrayView nameOf(const Entry &e) const { return QByteArrayView(m_pool.data() + e.offset, e.length); }
     std::vector<char> m_pool;
     std::vector<Entry> m_entries;
+    // Where the entries whose hash starts with each m_bucketBits-bit value
+    // begin: a lookup goes straight to the one or two entries it may be.
+    std::vector<quint32> m_buckets;
+    int m_bucketBits = 0;
     bool m_indexed = false;
 };
 // One-off lookup (details dialog, counting a play outside a scan).
@@ -88,7 +101,7 @@ GridValues ReadGridValues(const QByteArray &content);
 GridValues ReadSongInfo(const QByteArray &infoPath);
 // The same for the file name inside the folder open as infoDirFd, reading
 // through buffer (a scan reads many files and reuses one buffer per thread).
-GridValues ReadSongInfoAt(int infoDirFd, const QByteArray &name, QByteArray &buffer);
+GridValues ReadSongInfoAt(int infoDirFd, const Locator::Found &file, QByteArray &buffer);
 // The eight values of section Info, each "" when missing.
 Details LoadInfo(const QByteArray &infoPath);
 

@@ -2,13 +2,16 @@
 // what is listed, songs held open by a real child process, counting a play,
 // and failures that must not hide the rest of the library.
 
+#include "CaseFold.h"
 #include "Catalogue.h"
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -65,8 +68,14 @@ private Q_SLOTS:
     void nonUtf8Name();
     void selectedFile_data();
     void selectedFile();
+    void songOrder_data();
+    void songOrder();
+    void songOrderOfALargeFolder();
+    void infoFileKinds_data();
+    void infoFileKinds();
 
 private:
+    QList<QByteArray> listedNames() const;
     QByteArray path(const char *name) const { return m_dir->path().toUtf8() + '/' + name; }
     void scan(bool full);
 
@@ -196,12 +205,12 @@ void TestCatalogue::earlyRowsBeforeYield()
         ++yields;
         atYield << m_songs->Cells(TSongList::ColTitle, 20) << m_songs->Cells(TSongList::ColTitle, 21)
                 << m_songs->Cells(TSongList::ColTime, 20);
-        // A row not filled yet never names some other listed file.
+        // A row not filled yet already names the file it is about to show.
         atYield << QString::fromUtf8(m_catalogue->BuildSelectedFile(25));
     };
     m_catalogue->RefreshList(true, hooks);
     QCOMPARE(yields, 1);
-    QCOMPARE(atYield, QStringList({ "Song 19", "", "No INI", "Artist-.mp3" }));
+    QCOMPARE(atYield, QStringList({ "Song 19", "", "No INI", "Artist-Song 24.mp3" }));
     QCOMPARE(m_songs->Cells(TSongList::ColTitle, 30), QStringLiteral("Song 29"));
     QCOMPARE(m_catalogue->BuildSelectedFile(25), QByteArray("Artist-Song 24.mp3"));
 
@@ -549,6 +558,127 @@ void TestCatalogue::selectedFile()
     QCOMPARE(m_songs->RowCount(), 2);
     QCOMPARE(m_catalogue->BuildSelectedFile(1), name);
     QCOMPARE(m_catalogue->SelectedPath(1), path(name.constData()));
+}
+
+QList<QByteArray> TestCatalogue::listedNames() const
+{
+    QList<QByteArray> names;
+    for (int r = 1; r < m_songs->RowCount(); ++r)
+        names << m_catalogue->BuildSelectedFile(r);
+    return names;
+}
+
+void TestCatalogue::songOrder_data()
+{
+    // Names as created, and the order of the rows.
+    QTest::addColumn<QList<QByteArray>>("names");
+    QTest::addColumn<QList<QByteArray>>("expected");
+    QTest::newRow("long shared start, letter case")
+        << QList<QByteArray> { "The Beatles-Yesterday.mp3", "the beatles-Abbey Road.mp3",
+               "The Beatles-help.mp3", "The Beatles-Help.mp3", "THE BEATLES-Help.mp3" }
+        << QList<QByteArray> { "the beatles-Abbey Road.mp3", "THE BEATLES-Help.mp3", "The Beatles-Help.mp3",
+               "The Beatles-help.mp3", "The Beatles-Yesterday.mp3" };
+    QTest::newRow("differing at the 8th, 9th and 17th byte")
+        << QList<QByteArray> { "abcdefgB.mp3", "abcdefgha.mp3", "abcdefghA.mp3", "abcdefghijklmnopZ.mp3",
+               "abcdefghijklmnopy.mp3", "abcdefga.mp3" }
+        << QList<QByteArray> { "abcdefga.mp3", "abcdefgB.mp3", "abcdefghA.mp3", "abcdefgha.mp3",
+               "abcdefghijklmnopy.mp3", "abcdefghijklmnopZ.mp3" };
+    QTest::newRow("one name starts another") << QList<QByteArray> { "Song.mp3.mp3", "song.MP3", "Song.mp3",
+        "Song.mp3x.mp3" } << QList<QByteArray> { "Song.mp3", "song.MP3", "Song.mp3.mp3", "Song.mp3x.mp3" };
+    // Folded, "\xc3\x89" (capital E acute) becomes "\xc3\xa9", after every ASCII letter.
+    QTest::newRow("accented letters")
+        << QList<QByteArray> { "\xc3\x89mile-A.mp3", "Zo\xc3\xab-D.mp3", "\xc3\xa9mile-B.mp3", "Eve-C.mp3",
+               "\xc3\xa9mile-A.mp3" }
+        << QList<QByteArray> { "Eve-C.mp3", "Zo\xc3\xab-D.mp3", "\xc3\x89mile-A.mp3", "\xc3\xa9mile-A.mp3",
+               "\xc3\xa9mile-B.mp3" };
+    QTest::newRow("bytes that are not UTF-8")
+        << QList<QByteArray> { "\xe9T\xe9-X.mp3", "Ete-Y.mp3", "\xe9t\xe9-W.mp3", "\xc9t\xe9-V.mp3" }
+        << QList<QByteArray> { "Ete-Y.mp3", "\xc9t\xe9-V.mp3", "\xe9t\xe9-W.mp3", "\xe9T\xe9-X.mp3" };
+}
+
+void TestCatalogue::songOrder()
+{
+    QFETCH(QList<QByteArray>, names);
+    QFETCH(QList<QByteArray>, expected);
+    for (const QByteArray &name : names)
+        writeBytes(path(name.constData()), mp3());
+    scan(true);
+    QCOMPARE(listedNames(), expected);
+}
+
+void TestCatalogue::songOrderOfALargeFolder()
+{
+    // Names built from a few pieces, so that many share a long start and
+    // differ only in letter case or in their last bytes; the rows must be in
+    // the order of the folded names, then of the names themselves.
+    const char *const pieces[] = { "The Artist", "the artist", "THE ARTIST ", "Th", "\xc3\x89", "\xc3\xa9",
+        "\xe9", "-", "x", "X", "Ballad", "ballad 2", "0", "10" };
+    quint32 seed = 12345;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    QSet<QByteArray> made;
+    while (made.size() < 3000) {
+        QByteArray name;
+        for (int n = 1 + int(next() % 5); n > 0; --n)
+            name += pieces[next() % std::size(pieces)];
+        name += next() % 4 ? ".mp3" : ".MP3";
+        made.insert(name);
+    }
+    QList<QByteArray> expected(made.begin(), made.end());
+    for (const QByteArray &name : std::as_const(expected))
+        writeBytes(path(name.constData()), mp3(0));
+    std::sort(expected.begin(), expected.end(), [](const QByteArray &a, const QByteArray &b) {
+        const QByteArray x = FoldCase(a), y = FoldCase(b);
+        return x != y ? x < y : a < b;
+    });
+    scan(true);
+    QCOMPARE(listedNames(), expected);
+}
+
+void TestCatalogue::infoFileKinds_data()
+{
+    // A song information file of each kind the folder may hold, and what the
+    // song's row shows of it: time, year and count.
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("small file") << QByteArray("small") << QStringList { " 04:01", " 1999", "   42" };
+    QTest::newRow("larger than one read")
+        << QByteArray("large") << QStringList { " 04:01", " 1999", "   42" };
+    QTest::newRow("link to a file") << QByteArray("link") << QStringList { " 04:01", " 1999", "   42" };
+    QTest::newRow("FIFO: never read") << QByteArray("fifo") << QStringList { "No INI", " ", "    0" };
+    QTest::newRow("folder") << QByteArray("folder") << QStringList { "No INI", " ", "    0" };
+}
+
+void TestCatalogue::infoFileKinds()
+{
+    QFETCH(QByteArray, kind);
+    QFETCH(QStringList, expected);
+    // The year comes first and the count after 100 KB of comments: a file
+    // read in part, or read from the wrong place, loses one of them.
+    QByteArray content = "[Info]\r\nSongYear=1999\r\nPlaytime=04:01\r\n";
+    if (kind != "small")
+        for (int i = 0; i < 10000; ++i)
+            content += "; 0123456789\r\n";
+    content += "UsageCount=42\r\n";
+    // Another song first, whose file sets what this one's file leaves out.
+    writeBytes(path("A-First.mp3"), mp3());
+    writeBytes(path("A-First.INI"), "[Info]\r\nSongYear=1888\r\nPlaytime=01:00\r\nUsageCount=7\r\n");
+    writeBytes(path("B-Song.mp3"), mp3());
+    if (kind == "small" || kind == "large") {
+        writeBytes(path("B-Song.INI"), content);
+    } else if (kind == "link") {
+        writeBytes(path("elsewhere.txt"), content);
+        QVERIFY(::symlink("elsewhere.txt", path("B-Song.INI").constData()) == 0);
+    } else if (kind == "fifo") {
+        QVERIFY(::mkfifo(path("B-Song.INI").constData(), 0644) == 0);
+    } else {
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("B-Song.INI")));
+    }
+    scan(true);
+    QVERIFY(m_errors.isEmpty());
+    QCOMPARE(m_songs->Cells(TSongList::ColYear, 1), QStringLiteral(" 1888"));
+    QCOMPARE((QStringList { m_songs->Cells(TSongList::ColTime, 2), m_songs->Cells(TSongList::ColYear, 2),
+                 m_songs->Cells(TSongList::ColCount_, 2) }),
+        expected);
 }
 
 QTEST_GUILESS_MAIN(TestCatalogue)
