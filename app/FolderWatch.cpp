@@ -39,6 +39,8 @@ TFolderWatch::TFolderWatch(std::function<void()> scan, std::function<bool()> bus
 
 TFolderWatch::~TFolderWatch()
 {
+    if (m_adding.valid())
+        m_adding.wait();
     if (m_fd >= 0)
         ::close(m_fd);
 }
@@ -62,6 +64,7 @@ void TFolderWatch::setPaused(bool paused)
 
 void TFolderWatch::scanEnded()
 {
+    settle();
     if (m_queued) {
         m_queued = false;
         request();
@@ -85,13 +88,26 @@ void TFolderWatch::arm()
         m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
         connect(m_notifier, &QSocketNotifier::activated, this, &TFolderWatch::readEvents);
     }
+    const QByteArray path = m_folder.isEmpty() ? QByteArrayLiteral(".") : m_folder;
+    m_adding = std::async(std::launch::async, [this, fd = m_fd, path] {
+        const int wd = ::inotify_add_watch(fd, path.constData(), WatchMask);
+        const Added added { wd, wd < 0 ? errno : 0 };
+        QMetaObject::invokeMethod(this, &TFolderWatch::settle, Qt::QueuedConnection);
+        return added;
+    });
+}
+
+void TFolderWatch::settle()
+{
+    if (!m_adding.valid())
+        return;
+    const Added added = m_adding.get();
+    m_wd = added.wd;
     const char *path = m_folder.isEmpty() ? "." : m_folder.constData();
-    m_wd = ::inotify_add_watch(m_fd, path, WatchMask);
     if (m_wd < 0) {
-        const int error = errno;
         qCDebug(lcWatch, "cannot watch %s (%s): songs opened are noticed by the refresh timer only", path,
-            std::strerror(error));
-        const bool missing = error == ENOENT || error == ENOTDIR || error == EACCES;
+            std::strerror(added.error));
+        const bool missing = added.error == ENOENT || added.error == ENOTDIR || added.error == EACCES;
         m_retry.start(missing ? MissingRetry : RefusedRetry);
         return;
     }
@@ -100,6 +116,7 @@ void TFolderWatch::arm()
 
 void TFolderWatch::disarm()
 {
+    settle();
     if (m_wd >= 0)
         ::inotify_rm_watch(m_fd, m_wd); // fails harmlessly when the kernel already dropped it
     m_wd = -1;
@@ -116,6 +133,7 @@ void TFolderWatch::rearm()
 
 void TFolderWatch::readEvents()
 {
+    settle();
     alignas(inotify_event) char buffer[16384];
     bool wanted = false;
     bool lost = false;

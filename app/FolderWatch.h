@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <future>
 
 class QSocketNotifier;
 
@@ -41,12 +42,24 @@ public:
     // Called when any scan ends: a request that waited for it runs now.
     void scanEnded();
     // True while the kernel reports on the folder.
-    bool isWatching() const { return m_wd >= 0; }
+    bool isWatching()
+    {
+        settle();
+        return m_wd >= 0;
+    }
     // How many scans the watch has started.
     int scansStarted() const { return m_started; }
 
 private:
+    // The watch of a folder of many files takes the kernel a while to set
+    // up (it marks every file): that runs on another thread, and settle()
+    // takes its outcome, waiting for it if need be.
+    struct Added {
+        int wd;
+        int error;
+    };
     void arm();
+    void settle();
     void disarm();
     void rearm();
     void readEvents();
@@ -58,6 +71,7 @@ private:
     QByteArray m_folder;
     int m_fd = -1;
     int m_wd = -1;
+    std::future<Added> m_adding;
     QSocketNotifier *m_notifier = nullptr;
     QTimer m_debounce;
     QTimer m_retry;

@@ -346,6 +346,10 @@ void TestMainWindow::statusBarFollowsSelection()
     QLabel *panel1 = window->stbStatus->Panels[1];
     QTRY_COMPARE(panel1->text(), QStringLiteral("1 / 4"));
     QCOMPARE(panel0->text(), QStringLiteral(" Merel - Lantern"));
+    // The artist list holds each run's artist once and shows the first.
+    QCOMPARE(window->cbxArtist->count(), 2);
+    QCOMPARE(window->cbxArtist->itemText(1), QStringLiteral("Zandor"));
+    QCOMPARE(window->cbxArtist->currentText(), QStringLiteral("Merel"));
 
     window->sgrMusic->setFocus();
     QTest::keyClick(window->sgrMusic, Qt::Key_Down);
