@@ -113,7 +113,7 @@ int measure(int argc, char **argv, const BenchScan::Library &library, int pages)
         times.push_back(FloorScan::nowMs() - start);
     }
     std::printf("pages %d\n", pages);
-    std::printf("page_ms %.3f\n", BenchScan::median(times));
+    std::printf("page_ms %.3f\n", FloorScan::median(times));
     std::printf("page_max_ms %.3f\n", times.empty() ? 0.0 : *std::max_element(times.begin(), times.end()));
     std::printf("row_reached %d\n", grid->Row());
     std::printf("grid_bytes %.0f\n", residentBytes() - beforeGrid);

@@ -55,15 +55,6 @@ double lightFloor(const Library &library, const std::vector<std::string> &songs)
 
 } // namespace
 
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
 FullScan measureFull(const Library &library, int runs)
 {
     // One untimed round brings the folders into the page cache.
@@ -100,13 +91,13 @@ FullScan measureFull(const Library &library, int runs)
         [[maybe_unused]] const OpenFileSet held = OpenFileSet::sweep(library.music);
         sweeps.push_back(FloorScan::nowMs() - start);
     }
-    result.listMs = median(lists);
-    result.indexMs = median(indexes);
-    result.sweepMs = median(sweeps);
-    result.floorListMs = median(floorLists);
-    result.scanMs = median(scans);
-    result.floorMs = median(floors);
-    result.firstRowsMs = firstRows.empty() ? -1 : median(firstRows);
+    result.listMs = FloorScan::median(lists);
+    result.indexMs = FloorScan::median(indexes);
+    result.sweepMs = FloorScan::median(sweeps);
+    result.floorListMs = FloorScan::median(floorLists);
+    result.scanMs = FloorScan::median(scans);
+    result.floorMs = FloorScan::median(floors);
+    result.firstRowsMs = firstRows.empty() ? -1 : FloorScan::median(firstRows);
     return result;
 }
 
@@ -127,7 +118,7 @@ LightScan measureLight(const Library &library, int runs)
         catalogue.RefreshList(false);
         scans.push_back(FloorScan::nowMs() - start);
     }
-    return { median(scans), median(floors) };
+    return { FloorScan::median(scans), FloorScan::median(floors) };
 }
 
 bool dropCaches(QString &why)

@@ -10,8 +10,6 @@
 namespace BenchScan
 {
 
-double median(std::vector<double> values);
-
 struct Library {
     QByteArray music; // folder of the songs
     QByteArray info; // folder of the song information files

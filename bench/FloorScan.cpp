@@ -80,6 +80,15 @@ double nowMs()
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
 std::vector<std::string> listSongs(const std::string &musicFolder)
 {
     std::vector<std::string> songs;
@@ -107,21 +116,28 @@ size_t statSongs(int musicDirFd, const std::vector<std::string> &songs)
     return found;
 }
 
-Result run(const std::string &musicFolder, const std::string &infoFolder)
+namespace
+{
+
+// The floor itself, timed from start: list and stat the songs, then read
+// the song information file that infoName (song, scratch) names, if any.
+template <typename InfoName>
+Result timedScan(
+    const std::string &musicFolder, const std::string &infoFolder, double start, InfoName infoName)
 {
     Result result;
-    const double start = nowMs();
     const std::vector<std::string> songs = listSongs(musicFolder);
     const Folder music(musicFolder);
     const Folder info(infoFolder);
     result.songs = songs.size();
     statSongs(music.fd(), songs);
     std::vector<char> buffer(64 * 1024);
-    std::string infoName;
+    std::string scratch;
     for (const std::string &song : songs) {
-        infoName.assign(song, 0, song.rfind('.'));
-        infoName += ".INI";
-        const size_t bytes = readWhole(info.fd(), infoName.c_str(), buffer);
+        const char *name = infoName(song, scratch);
+        if (!name)
+            continue;
+        const size_t bytes = readWhole(info.fd(), name, buffer);
         if (bytes != size_t(-1)) {
             ++result.infoFiles;
             result.infoBytes += bytes;
@@ -131,15 +147,25 @@ Result run(const std::string &musicFolder, const std::string &infoFolder)
     return result;
 }
 
+// "Artist-Title.mp3" -> "Artist-Title.INI", in scratch.
+const std::string &iniName(const std::string &song, std::string &scratch)
+{
+    scratch.assign(song, 0, song.rfind('.'));
+    scratch += ".INI";
+    return scratch;
+}
+
+} // namespace
+
+Result run(const std::string &musicFolder, const std::string &infoFolder)
+{
+    return timedScan(musicFolder, infoFolder, nowMs(),
+        [](const std::string &song, std::string &scratch) { return iniName(song, scratch).c_str(); });
+}
+
 Result runCaseless(const std::string &musicFolder, const std::string &infoFolder)
 {
-    Result result;
     const double start = nowMs();
-    const std::vector<std::string> songs = listSongs(musicFolder);
-    const Folder music(musicFolder);
-    const Folder info(infoFolder);
-    result.songs = songs.size();
-
     auto lower = [](std::string text) {
         for (char &c : text)
             if (c >= 'A' && c <= 'Z')
@@ -153,23 +179,11 @@ Result runCaseless(const std::string &musicFolder, const std::string &infoFolder
                 infoNames.emplace(lower(entry->d_name), entry->d_name);
         ::closedir(dir);
     }
-    statSongs(music.fd(), songs);
-    std::vector<char> buffer(64 * 1024);
-    std::string key;
-    for (const std::string &song : songs) {
-        key.assign(song, 0, song.rfind('.'));
-        key += ".INI";
-        const auto found = infoNames.find(lower(key));
-        if (found == infoNames.end())
-            continue;
-        const size_t bytes = readWhole(info.fd(), found->second.c_str(), buffer);
-        if (bytes != size_t(-1)) {
-            ++result.infoFiles;
-            result.infoBytes += bytes;
-        }
-    }
-    result.ms = nowMs() - start;
-    return result;
+    return timedScan(
+        musicFolder, infoFolder, start, [&](const std::string &song, std::string &scratch) -> const char * {
+            const auto found = infoNames.find(lower(iniName(song, scratch)));
+            return found == infoNames.end() ? nullptr : found->second.c_str();
+        });
 }
 
 } // namespace FloorScan

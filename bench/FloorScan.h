@@ -31,5 +31,7 @@ Result runCaseless(const std::string &musicFolder, const std::string &infoFolder
 
 // Milliseconds on the monotonic clock.
 double nowMs();
+// The median of a benchmark's runs (0 for none).
+double median(std::vector<double> values);
 
 } // namespace FloorScan

@@ -57,15 +57,6 @@ struct Start {
     long songs = -1; // songs the program listed
 };
 
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
 // Processor time of the whole process (all threads, ended ones included) in
 // ms, from /proc/PID/stat, and of its main thread alone, from schedstat (ns).
 double processCpuMs(pid_t pid)
@@ -275,17 +266,18 @@ bool measure(const Options &options, int size, const char *load, const std::stri
         emptyMain.push_back(b.mainMs);
         listed = a.songs;
     }
-    const double floor = median(floors);
+    const double floor = FloorScan::median(floors);
     // Each round's three figures are taken close together, under the same
     // load: the ratio is the median of the rounds' own ratios.
     std::vector<double> ratios;
     for (size_t k = 0; k < floors.size(); ++k)
         if (floors[k] > 0)
             ratios.push_back((starts[k] - emptyStarts[k]) / floors[k]);
-    const double perSong = (median(rss) - median(emptyRss)) / double(size);
+    const double perSong = (FloorScan::median(rss) - FloorScan::median(emptyRss)) / double(size);
     std::printf("%7d  %-9s  %8.1f ms  %8.1f ms  %8.1f ms  %5.2fx  %6.0f B/song  %7.0f ms  %7.0f ms  %s\n",
-        size, load, median(starts), median(emptyStarts), floor, median(ratios), perSong,
-        median(cpu) - median(emptyCpu), median(main) - median(emptyMain),
+        size, load, FloorScan::median(starts), FloorScan::median(emptyStarts), floor,
+        FloorScan::median(ratios), perSong, FloorScan::median(cpu) - FloorScan::median(emptyCpu),
+        FloorScan::median(main) - FloorScan::median(emptyMain),
         listed == long(warm.songs) ? "" : "LISTED SONGS DIFFER");
     std::fflush(stdout);
     return true;

@@ -9,7 +9,9 @@ namespace
 constexpr quint64 FnvOffset = 1469598103934665603ULL; // FNV-1a
 constexpr quint64 FnvPrime = 1099511628211ULL;
 
-bool isAscii(QByteArrayView bytes)
+} // namespace
+
+bool IsAscii(QByteArrayView bytes)
 {
     for (const char c : bytes) {
         if (static_cast<unsigned char>(c) >= 0x80)
@@ -18,16 +20,9 @@ bool isAscii(QByteArrayView bytes)
     return true;
 }
 
-char asciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
-}
-
-} // namespace
-
 QByteArray FoldCase(QByteArrayView name)
 {
-    if (!isAscii(name)) {
+    if (!IsAscii(name)) {
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString text = utf8.decode(name);
         if (!utf8.hasError())
@@ -35,26 +30,26 @@ QByteArray FoldCase(QByteArrayView name)
     }
     QByteArray folded = name.toByteArray();
     for (char &c : folded)
-        c = asciiLower(c);
+        c = AsciiLower(c);
     return folded;
 }
 
 quint64 FoldedHash(QByteArrayView name)
 {
     quint64 h = FnvOffset;
-    if (!isAscii(name)) {
+    if (!IsAscii(name)) {
         for (const char c : FoldCase(name))
             h = (h ^ static_cast<unsigned char>(c)) * FnvPrime;
         return h;
     }
     for (const char c : name)
-        h = (h ^ static_cast<unsigned char>(asciiLower(c))) * FnvPrime;
+        h = (h ^ static_cast<unsigned char>(AsciiLower(c))) * FnvPrime;
     return h;
 }
 
 bool SameIgnoringCase(QByteArrayView a, QByteArrayView b)
 {
-    if (isAscii(a) && isAscii(b))
+    if (IsAscii(a) && IsAscii(b))
         return a.size() == b.size() && qstrnicmp(a.data(), a.size(), b.data(), b.size()) == 0;
     return FoldCase(a) == FoldCase(b);
 }

@@ -9,6 +9,11 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+bool IsAscii(QByteArrayView bytes);
+inline char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+}
 QByteArray FoldCase(QByteArrayView name);
 // A hash of FoldCase(name), computed without allocating for ASCII names.
 quint64 FoldedHash(QByteArrayView name);

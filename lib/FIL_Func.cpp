@@ -105,6 +105,14 @@ qint64 FileSizeOf(const QByteArray &nativePath, const OpenFileSet &heldOpen)
     return FileSizeOfAt(AT_FDCWD, nativePath.constData(), heldOpen);
 }
 
+size_t ListingRoomHint(int dirFd)
+{
+    struct stat st;
+    if (::fstat(dirFd, &st) != 0)
+        return 4096;
+    return size_t(std::clamp<off_t>(st.st_size, 4096, off_t(256) << 20));
+}
+
 qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen)
 {
     // Who we are does not change while the program runs; asking once keeps

@@ -31,6 +31,11 @@ qint64 FileSizeOf(const QByteArray &nativePath, const OpenFileSet &heldOpen);
 // folder), so a scan spares the walk along the folder's path.
 qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen);
 
+// Bytes to reserve for the names of the folder open as dirFd before listing
+// it: its size on disk is about the room its names take (at least 4 KiB, at
+// most 256 MiB), so a list of them is not copied over and over as it grows.
+size_t ListingRoomHint(int dirFd);
+
 // Who asks to read a file: effective user, effective group and the
 // supplementary groups of the process.
 struct FileReader {

@@ -180,11 +180,10 @@ TCatalogue::RowInfo TCatalogue::collectRow(
     RowInfo row;
     const QByteArrayView raw = m_files.rawName(i);
     if (mode == ScanMode::Full) {
-        if (folders.info >= 0)
-            row.values
-                = SongInfo::ReadSongInfoAt(folders.info, m_locator.find(raw, scratch.name), scratch.content);
-        else
-            row.values = SongInfo::ReadGridValues(QByteArray());
+        // Without a usable folder every song reads as having no file.
+        const SongInfo::Locator::Found file
+            = folders.info >= 0 ? m_locator.find(raw, scratch.name) : SongInfo::Locator::Found {};
+        row.values = SongInfo::ReadSongInfoAt(folders.info, file, scratch.content);
     }
     row.size = probe(folders.music, raw.data(), folders.heldOpen);
     return row;

@@ -1,6 +1,7 @@
 #include "FileList.h"
 
 #include "CaseFold.h"
+#include "FIL_Func.h"
 
 #include <QString>
 
@@ -8,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -117,7 +117,7 @@ private:
         quint64 block = 0;
         size_t k = 0;
         for (; k < 8 && p[k]; ++k) {
-            const char c = ascii && p[k] >= 'A' && p[k] <= 'Z' ? char(p[k] + 32) : p[k];
+            const char c = ascii ? AsciiLower(p[k]) : p[k];
             block = (block << 8) | static_cast<unsigned char>(c);
         }
         return k == 8 ? block : block << (8 * (8 - k));
@@ -126,15 +126,6 @@ private:
     const char *m_pool;
     const char *m_folded;
 };
-
-bool isAscii(const char *bytes, size_t length)
-{
-    for (size_t k = 0; k < length; ++k) {
-        if (static_cast<unsigned char>(bytes[k]) >= 0x80)
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -146,13 +137,9 @@ void TFileList::reread(const QByteArray &folder)
     std::vector<QByteArray> linked;
     if (DIR *dir = ::opendir(folder.isEmpty() ? "." : folder.constData())) {
         const int dirFd = ::dirfd(dir);
-        // A folder's size is about the room its names take: reserved at
-        // once, the pool is not copied over and over as it grows.
-        struct stat st;
-        if (::fstat(dirFd, &st) == 0) {
-            pool.reserve(size_t(std::clamp<off_t>(st.st_size, 4096, off_t(256) << 20)));
-            entries.reserve(pool.capacity() / 32);
-        }
+        // Reserved at once, the pool is not copied over and over as it grows.
+        pool.reserve(ListingRoomHint(dirFd));
+        entries.reserve(pool.capacity() / 32);
         while (const dirent *entry = ::readdir(dir)) {
             const size_t length = std::strlen(entry->d_name);
             if (!matchesMask(entry->d_name, length) || !isRegularEntry(dirFd, entry))
@@ -160,7 +147,7 @@ void TFileList::reread(const QByteArray &folder)
             if (entry->d_type != DT_REG)
                 noteLinkedFolder(dirFd, entry->d_name, linked);
             SortEntry e { 0, quint32(pool.size()), -1 };
-            if (!isAscii(entry->d_name, length)) {
+            if (!IsAscii(QByteArrayView(entry->d_name, qsizetype(length)))) {
                 e.folded = qint32(folded.size());
                 const QByteArray key = FoldCase(QByteArrayView(entry->d_name, qsizetype(length)));
                 folded.insert(folded.end(), key.constData(), key.constData() + key.size() + 1);

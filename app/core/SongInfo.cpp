@@ -1,6 +1,7 @@
 #include "SongInfo.h"
 
 #include "CaseFold.h"
+#include "FIL_Func.h"
 #include "FileWrite.h"
 #include "ProfileFile.h"
 #include "QLXError.h"
@@ -31,6 +32,15 @@ constexpr int KeyWidth = 10;
 QString orDefault(const QString &value, const QString &defaultValue)
 {
     return value.isNull() ? defaultValue : value;
+}
+
+// name = InfoFileName(mp3Name), reusing name's room.
+void setInfoFileName(QByteArrayView mp3Name, QByteArray &name)
+{
+    mp3Name = mp3Name.sliced(mp3Name.lastIndexOf('/') + 1);
+    const qsizetype dot = mp3Name.lastIndexOf('.');
+    name.resize(0);
+    name.append(dot >= 0 ? mp3Name.first(dot) : mp3Name).append(".INI");
 }
 
 QByteArray withSlash(const QByteArray &folder)
@@ -134,11 +144,9 @@ QString SeparatorLine()
 
 QByteArray InfoFileName(const QByteArray &mp3Name)
 {
-    QByteArray name = mp3Name.mid(mp3Name.lastIndexOf('/') + 1);
-    const qsizetype dot = name.lastIndexOf('.');
-    if (dot >= 0)
-        name.truncate(dot);
-    return name + ".INI";
+    QByteArray name;
+    setInfoFileName(mp3Name, name);
+    return name;
 }
 
 QByteArray InfoFilePath(const QByteArray &infoFolder, const QByteArray &mp3Path)
@@ -162,12 +170,8 @@ void Locator::index(bool removeStaleTemporaries)
     if (!dir)
         return;
     const time_t staleBefore = ::time(nullptr) - StaleTemporaryAge;
-    // A folder's size is about the room its names take.
-    struct stat st;
-    if (::fstat(::dirfd(dir), &st) == 0) {
-        m_pool.reserve(size_t(std::clamp<off_t>(st.st_size, 4096, off_t(256) << 20)));
-        m_entries.reserve(m_pool.capacity() / 32);
-    }
+    m_pool.reserve(ListingRoomHint(::dirfd(dir)));
+    m_entries.reserve(m_pool.capacity() / 32);
     while (const dirent *entry = ::readdir(dir)) {
         const QByteArrayView name(entry->d_name);
         if (removeStaleTemporaries && name.startsWith('.')) {
@@ -198,11 +202,7 @@ void Locator::index(bool removeStaleTemporaries)
 
 Locator::Found Locator::find(QByteArrayView mp3Name, QByteArray &scratch) const
 {
-    // scratch = InfoFileName(mp3Name), in place.
-    mp3Name = mp3Name.sliced(mp3Name.lastIndexOf('/') + 1);
-    const qsizetype dot = mp3Name.lastIndexOf('.');
-    scratch.resize(0);
-    scratch.append(dot >= 0 ? mp3Name.first(dot) : mp3Name).append(".INI");
+    setInfoFileName(mp3Name, scratch);
     if (!m_indexed)
         return {};
     const QByteArrayView name(scratch);

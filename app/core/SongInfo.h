@@ -99,8 +99,9 @@ QChar LyricsMark(const QString &lyricsValue);
 GridValues ReadGridValues(const QByteArray &content);
 // Grid values of the file at infoPath; a missing file gives the defaults.
 GridValues ReadSongInfo(const QByteArray &infoPath);
-// The same for the file name inside the folder open as infoDirFd, reading
-// through buffer (a scan reads many files and reuses one buffer per thread).
+// The same for a file the locator found in the folder open as infoDirFd
+// (none found: the defaults), reading through buffer (a scan reads many
+// files and reuses one buffer per thread).
 GridValues ReadSongInfoAt(int infoDirFd, const Locator::Found &file, QByteArray &buffer);
 // The eight values of section Info, each "" when missing.
 Details LoadInfo(const QByteArray &infoPath);

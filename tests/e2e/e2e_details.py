@@ -15,7 +15,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (accessible_env, check, demo_copy, finish, start_accessibility_bus,  # noqa: E402
+from e2e_support import (accessible_env, accessible_grid, check, demo_copy, finish, start_accessibility_bus,  # noqa: E402
                          start_window_manager, stop, wait_for, xdotool)
 
 SEP = b"; ******************************************"
@@ -44,32 +44,10 @@ def read_file(path):
         return None
 
 
-def grid_cells(app_name, timeout, predicate):
-    """The song grid's cells as a screen reader reads them, once predicate
-    holds for them."""
-    try:
-        import pyatspi
-    except ImportError:
-        return None
-
-    def find():
-        for app in pyatspi.Registry.getDesktop(0):
-            if app is None or app_name not in (app.name or ""):
-                continue
-            stack = [app]
-            while stack:
-                node = stack.pop()
-                try:
-                    if node.getRole() == pyatspi.ROLE_TABLE:
-                        table = node.queryTable()
-                        return [[table.getAccessibleAt(r, c).name for c in range(table.nColumns)]
-                                for r in range(table.nRows)]
-                    stack.extend(node[i] for i in range(node.childCount))
-                except Exception:
-                    continue
-        return None
-
-    return wait_for(lambda: (lambda g: g if g and predicate(g) else None)(find()), timeout, 0.5) or find()
+def grid_cells(timeout, predicate):
+    """The song grid's cells once predicate(cells) holds, or None."""
+    grid = accessible_grid("Discora", timeout, lambda headers, cells: predicate(cells))
+    return grid[1] if grid else None
 
 
 def main():
@@ -86,7 +64,7 @@ def main():
         check(bool(wid), "the main window appears")
         if not wid:
             return
-        cells = grid_cells("Discora", 30, lambda g: len(g) == 12)
+        cells = grid_cells(30, lambda g: len(g) == 12)
         check(cells is not None and len(cells) == 12, "the twelve demo songs are listed")
         tidal = next((r for r in cells or [] if r[1] == "Tidal"), None)
         check(tidal is not None and tidal[6] == " ", "Aurora Bay - Tidal has no lyrics mark yet: %r" % tidal)
@@ -121,7 +99,7 @@ def main():
             return any(r[1] == "Tidal" and r[6] == "V" for r in g)
         for _ in range(3):  # a click while the window is still taking the focus can be lost
             click(wid, *REFRESH)
-            cells = grid_cells("Discora", 10, tidal_marked)
+            cells = grid_cells(10, tidal_marked)
             if cells and tidal_marked(cells):
                 break
         tidal = next((r for r in cells or [] if r[1] == "Tidal"), None)

@@ -13,66 +13,9 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (accessible_env, check, close_with_alt_e, demo_copy, finish,  # noqa: E402
+from e2e_support import (accessible_env, accessible_grid, accessible_names, check, close_with_alt_e, demo_copy, finish,  # noqa: E402
                          main_window, read_bytes, red_pixels, start_accessibility_bus,
                          start_window_manager, stop, wait_for, window_name, xdotool)
-
-
-def accessible_nodes(app_name):
-    """Every node of the application's accessible tree (not inside tables)."""
-    try:
-        import pyatspi
-    except ImportError:
-        return []
-    nodes = []
-    for app in pyatspi.Registry.getDesktop(0):
-        if app is None or app_name not in (app.name or ""):
-            continue
-        stack = [app]
-        while stack:
-            node = stack.pop()
-            try:
-                nodes.append(node)
-                if node.getRole() != pyatspi.ROLE_TABLE:
-                    stack.extend(node[i] for i in range(node.childCount))
-            except Exception:
-                continue
-    return nodes
-
-
-def accessible_cells(app_name, timeout, rows):
-    """The song grid's column headers and cells, as a screen reader sees them,
-    once it shows the given number of rows (the tree fills in as it is read)."""
-    def find():
-        import pyatspi
-        for node in accessible_nodes(app_name):
-            try:
-                if node.getRole() != pyatspi.ROLE_TABLE:
-                    continue
-                table = node.queryTable()
-            except Exception:
-                continue
-            cells = [[table.getAccessibleAt(r, c).name for c in range(table.nColumns)]
-                     for r in range(table.nRows)]
-            headers = [table.getColumnHeader(c).name if table.getColumnHeader(c) else ""
-                       for c in range(table.nColumns)]
-            return headers, cells
-        return None
-
-    found = wait_for(lambda: (lambda g: g if g and len(g[1]) == rows and all(g[0]) else None)(find()),
-                     timeout, 0.5)
-    return found or find()
-
-
-def accessible_names(app_name):
-    """The names of every node of the application's accessible tree."""
-    names = []
-    for node in accessible_nodes(app_name):
-        try:
-            names.append(node.name or "")
-        except Exception:
-            continue
-    return names
 
 
 def main():
@@ -99,7 +42,7 @@ def main():
         geometry = xdotool("getwindowgeometry", wid)
         check("681x416" in geometry, "the window's client area is 681 x 416: " + geometry.replace("\n", " "))
 
-        grid = accessible_cells("Discora", 30, 12)
+        grid = accessible_grid("Discora", 30, lambda headers, cells: len(cells) == 12 and all(headers))
         if grid is None:
             check(False, "the song grid is visible to assistive technology")
         else:

@@ -16,7 +16,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (accessible_env, check, demo_copy, finish, main_window,  # noqa: E402
+from e2e_support import (accessible_env, accessible_names, check, demo_copy, finish, main_window,  # noqa: E402
                          start_accessibility_bus, start_window_manager, stop, wait_for, xdotool)
 
 # The demo songs in the grid's order (names folded to capitals, byte order).
@@ -31,29 +31,6 @@ printf '%s\\0' "$@" > "$here/call.tmp"
 mv "$here/call.tmp" "$here/call.$n"
 exit "$(cat "$here/code" 2>/dev/null || echo 0)"
 """
-
-
-def accessible_names(app_name):
-    """The names of every node of the application's accessible tree (tables
-    left out: the grid's cells are read elsewhere)."""
-    try:
-        import pyatspi
-    except ImportError:
-        return []
-    names = []
-    for app in pyatspi.Registry.getDesktop(0):
-        if app is None or app_name not in (app.name or ""):
-            continue
-        stack = [app]
-        while stack:
-            node = stack.pop()
-            try:
-                names.append(node.name or "")
-                if node.getRole() != pyatspi.ROLE_TABLE:
-                    stack.extend(node[i] for i in range(node.childCount))
-            except Exception:
-                continue
-    return names
 
 
 def calls(stub):

@@ -1,6 +1,7 @@
 """What the end-to-end scripts share: the pass/fail record, waiting, xdotool,
-starting the window manager and the accessibility bus, a copy of the program
-beside the demo music folder, and closing the program with Alt+E."""
+starting the window manager and the accessibility bus, reading the program's
+accessible tree, a copy of the program beside the demo music folder, and
+closing the program with Alt+E."""
 import os
 import shutil
 import subprocess
@@ -116,3 +117,60 @@ def stop(procs):
     for p in procs:
         if p and p.poll() is None:
             p.kill()
+
+
+def accessible_nodes(app_name):
+    """Every node of the application's accessible tree (tables themselves,
+    but not their cells)."""
+    try:
+        import pyatspi
+    except ImportError:
+        return []
+    nodes = []
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is None or app_name not in (app.name or ""):
+            continue
+        stack = [app]
+        while stack:
+            node = stack.pop()
+            try:
+                nodes.append(node)
+                if node.getRole() != pyatspi.ROLE_TABLE:
+                    stack.extend(node[i] for i in range(node.childCount))
+            except Exception:
+                continue
+    return nodes
+
+
+def accessible_names(app_name):
+    """The names of every node of the application's accessible tree."""
+    names = []
+    for node in accessible_nodes(app_name):
+        try:
+            names.append(node.name or "")
+        except Exception:
+            continue
+    return names
+
+
+def accessible_grid(app_name, timeout, predicate):
+    """The song grid's column headers and cells as a screen reader reads them,
+    once predicate(headers, cells) holds (the tree fills in as it is read);
+    the last reading, or None, when it never does."""
+    def find():
+        import pyatspi
+        for node in accessible_nodes(app_name):
+            try:
+                if node.getRole() != pyatspi.ROLE_TABLE:
+                    continue
+                table = node.queryTable()
+                cells = [[table.getAccessibleAt(r, c).name for c in range(table.nColumns)]
+                         for r in range(table.nRows)]
+                headers = [table.getColumnHeader(c).name if table.getColumnHeader(c) else ""
+                           for c in range(table.nColumns)]
+            except Exception:
+                continue
+            return headers, cells
+        return None
+
+    return wait_for(lambda: (lambda g: g if g and predicate(*g) else None)(find()), timeout, 0.5) or find()
