@@ -44,6 +44,30 @@ void IniWriteString(const QString &Section, const QString &Key, const QString &V
         [&](const QByteArray &content) { return ProfileFile::writeString(content, Section, Key, Value); });
 }
 
+QStringList IniReadStrings(
+    const QString &Section, const QStringList &Keys, const QStringList &Defaults, const QString &FileName)
+{
+    QByteArray content;
+    if (Section.isEmpty() || !ReadWholeFile(QFile::encodeName(FileName), content))
+        return Defaults;
+    QStringList values;
+    ProfileFile::readSection(content, Section, Keys, values);
+    for (qsizetype i = 0; i < values.size(); ++i)
+        if (values[i].isNull())
+            values[i] = Defaults.value(i);
+    return values;
+}
+
+void IniWriteStrings(
+    const QString &Section, const QList<std::pair<QString, QString>> &KeyValues, const QString &FileName)
+{
+    updateFile(FileName, [&](QByteArray content) {
+        for (const auto &[key, value] : KeyValues)
+            content = ProfileFile::writeString(content, Section, key, value);
+        return content;
+    });
+}
+
 QByteArray IniReadBytes(
     const QString &Section, const QString &Key, const QByteArray &Default, const QString &FileName)
 {

@@ -209,14 +209,15 @@ void TQLXLogFile::ClearLog()
 
 void TQLXLogFile::readGeometry(TfrmLogFile &form, const QPoint &centred) const
 {
-    auto read = [&](const QString &key, int defaultValue) {
-        return StrToInt(IniReadString(m_section, key, QString::number(defaultValue), INIFile));
-    };
+    const QStringList values = IniReadStrings(m_section, { u"Top"_s, u"Left"_s, u"Height"_s, u"Width"_s },
+        { QString::number(centred.y()), QString::number(centred.x()),
+            QString::number(TfrmLogFile::DesignHeight), QString::number(TfrmLogFile::DesignWidth) },
+        INIFile);
     try {
-        form.move(form.x(), read(u"Top"_s, centred.y()));
-        form.move(read(u"Left"_s, centred.x()), form.y());
-        form.resize(form.width(), read(u"Height"_s, TfrmLogFile::DesignHeight));
-        form.resize(read(u"Width"_s, TfrmLogFile::DesignWidth), form.height());
+        form.move(form.x(), StrToInt(values[0]));
+        form.move(StrToInt(values[1]), form.y());
+        form.resize(form.width(), StrToInt(values[2]));
+        form.resize(StrToInt(values[3]), form.height());
     } catch (const EQLXError &) {
         form.move(centred);
     }
@@ -225,10 +226,11 @@ void TQLXLogFile::readGeometry(TfrmLogFile &form, const QPoint &centred) const
 void TQLXLogFile::writeGeometry(const TfrmLogFile &form) const
 {
     try {
-        IniWriteString(m_section, u"Top"_s, QString::number(form.y()), INIFile);
-        IniWriteString(m_section, u"Left"_s, QString::number(form.x()), INIFile);
-        IniWriteString(m_section, u"Height"_s, QString::number(form.height()), INIFile);
-        IniWriteString(m_section, u"Width"_s, QString::number(form.width()), INIFile);
+        IniWriteStrings(m_section,
+            { { u"Top"_s, QString::number(form.y()) }, { u"Left"_s, QString::number(form.x()) },
+                { u"Height"_s, QString::number(form.height()) },
+                { u"Width"_s, QString::number(form.width()) } },
+            INIFile);
     } catch (const EQLXError &) {
         MsgInfo(u"Can\u00B4t save the settings in "_s + INIFile, u"Writeprotection"_s);
     }
