@@ -124,10 +124,11 @@ void TfrmSettings::open(const QByteArray &FileName, const QByteArray &IniFolder,
     QByteArray content;
     // A file that is there but cannot be read must not open as an empty form:
     // Save would then replace the user's details with the blank fields.
-    if (fileExists(m_iniFile) && !ReadWholeFile(m_iniFile, content))
+    const bool existed = fileExists(m_iniFile);
+    if (existed && !ReadWholeFile(m_iniFile, content))
         throw EQLXError(QStringLiteral("Unable to read ") + DisplayPath(m_iniFile));
-    LoadInfo(m_iniFile);
-    if (!fileExists(m_iniFile))
+    showInfo(SongInfo::ReadDetails(content));
+    if (!existed)
         createEmptyInfoFile(m_iniFile);
     // Taken once the file exists, so View INI always has the file to show
     // and to print, if only an empty one.
@@ -140,7 +141,11 @@ void TfrmSettings::open(const QByteArray &FileName, const QByteArray &IniFolder,
 
 void TfrmSettings::LoadInfo(const QByteArray &FileName)
 {
-    const SongInfo::Details info = SongInfo::LoadInfo(FileName);
+    showInfo(SongInfo::LoadInfo(FileName));
+}
+
+void TfrmSettings::showInfo(const SongInfo::Details &info)
+{
     ediWriter->setText(info.Writer);
     ediPlaytime->setText(info.Playtime);
     ediAlbumName->setText(info.AlbumName);

@@ -3,6 +3,8 @@
 // writes the whole file anew; Cancel (or Esc) writes nothing. Clone fills the
 // fields from another song's file, View INI shows the file as stored.
 
+#include "SongInfo.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDialog>
@@ -49,7 +51,6 @@ public:
     // Reads the Info values of the information file FileName (raw bytes)
     // into the seven fields and the usage count; the lyrics stay.
     void LoadInfo(const QByteArray &FileName);
-    const QByteArray &infoFile() const { return m_iniFile; }
 
     // Controls, named as the dialog's design names them.
     TQLXLogFile *iloViewer; // View INI
@@ -78,6 +79,7 @@ private:
     void open(const QByteArray &FileName, const QByteArray &IniFolder, const QString &settingsPath);
     void bbtCloneClick();
     void bbtINIClick();
+    void showInfo(const SongInfo::Details &info);
 
     QByteArray m_iniFile; // the song information file being edited
     QString m_settingsPath;

@@ -213,8 +213,9 @@ bool TCatalogue::writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hook
         m_grid.setCell(TSongList::ColYear, r, QLatin1Char(' ') + info.values.songYear);
         m_grid.setCell(TSongList::ColLyrics, r, QString(info.values.lyricsMark));
     }
-    // A light scan knows a count only when it just counted a play.
-    if (!StrTrim(info.values.usageCount).isEmpty())
+    // A light scan knows a count only when it just counted a play (the
+    // count comes trimmed).
+    if (!info.values.usageCount.isEmpty())
         m_grid.setCell(TSongList::ColCount_, r, StrPadLeft(info.values.usageCount, QLatin1Char(' '), 5));
     return changed;
 }

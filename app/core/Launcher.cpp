@@ -21,11 +21,16 @@ constexpr int PathNotFound = 3;
 constexpr int AccessDenied = 5;
 constexpr int NoAssociation = 31;
 
-// Why path cannot be handed over, as a result code; 0 when it can.
-int checkPath(const QByteArray &path)
+// The folder path lies in ("/" for a file at the root).
+QByteArray folderOf(const QByteArray &path)
 {
     const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray folder = slash <= 0 ? QByteArray("/") : path.left(slash);
+    return slash <= 0 ? QByteArray("/") : path.left(slash);
+}
+
+// Why path cannot be handed over, as a result code; 0 when it can.
+int checkPath(const QByteArray &path, const QByteArray &folder)
+{
     struct stat st;
     if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return PathNotFound;
@@ -109,7 +114,8 @@ QString TLauncher::ExitText(int exitCode, bool crashed)
 
 void TLauncher::open(const QByteArray &path)
 {
-    if (const int code = checkPath(path)) {
+    const QByteArray folder = folderOf(path);
+    if (const int code = checkPath(path, folder)) {
         Q_EMIT failed(CodeText(code), path);
         return;
     }
@@ -131,8 +137,6 @@ void TLauncher::open(const QByteArray &path)
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
     const QByteArray program = QFile::encodeName(resolved);
-    const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray folder = slash <= 0 ? QByteArray("/") : path.left(slash);
     process->setChildProcessModifier([program, path, folder] {
         // Between fork and exec: only async-signal-safe calls, no allocation.
         ::setsid();

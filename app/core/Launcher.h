@@ -23,7 +23,6 @@ public:
 
     // The launcher, looked up on PATH when the name has no "/".
     void setProgram(const QString &program) { m_program = program; }
-    const QString &program() const { return m_program; }
 
     // Hands path (absolute, raw file-name bytes) to the launcher. A failure
     // found before starting it is reported through failed() before this

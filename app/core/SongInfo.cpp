@@ -293,6 +293,11 @@ Details LoadInfo(const QByteArray &infoPath)
 {
     QByteArray content;
     ReadWholeFile(infoPath, content);
+    return ReadDetails(content);
+}
+
+Details ReadDetails(const QByteArray &content)
+{
     const QStringList keys { QStringLiteral("Writer"), KeyPlaytime, QStringLiteral("AlbumName"), KeySongYear,
         QStringLiteral("AlbumYear"), QStringLiteral("AlbumCDNum"), QStringLiteral("AlbumLabel"),
         KeyUsageCount };

@@ -105,6 +105,8 @@ GridValues ReadSongInfo(const QByteArray &infoPath);
 GridValues ReadSongInfoAt(int infoDirFd, const Locator::Found &file, QByteArray &buffer);
 // The eight values of section Info, each "" when missing.
 Details LoadInfo(const QByteArray &infoPath);
+// The same from the bytes of a song information file.
+Details ReadDetails(const QByteArray &content);
 
 // The lyric lines of a file: the lines after the first marker line (the line
 // whose key, the text before "=" without blanks, is exactly "Lyrics"), with
