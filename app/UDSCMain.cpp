@@ -45,13 +45,6 @@ Q_LOGGING_CATEGORY(lcStart, "discora.start", QtInfoMsg)
 namespace
 {
 
-QFont arialFont(int pixelSize)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixelSize);
-    return font;
-}
-
 } // namespace
 
 TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
@@ -85,7 +78,7 @@ QToolButton *TfrmMain::createToolButton(
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
-    button->setFont(arialFont(11));
+    button->setFont(ArialFont(11));
     button->setGeometry(left, 2, 88, 24);
     connect(button, &QToolButton::clicked, this, [this, button] { ButtonsClick(button); });
     return button;
@@ -94,7 +87,7 @@ QToolButton *TfrmMain::createToolButton(
 void TfrmMain::createControls()
 {
     setFixedSize(ClientWidth, ClientHeight);
-    setFont(arialFont(13));
+    setFont(ArialFont(13));
     setWindowTitle(QStringLiteral("Discora 1.0"));
 
     pnlSpaceBar = new QWidget(this);
@@ -156,7 +149,7 @@ void TfrmMain::createControls()
     bxlSize->setGeometry(482, 336, 102, 24);
     bxlSize->setAlignment(Qt::AlignHCenter);
     for (TBoxLabel *label : { bxlTime, bxlSize }) {
-        label->setFont(arialFont(13));
+        label->setFont(ArialFont(13));
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, navy);
         label->setPalette(palette);
@@ -260,7 +253,7 @@ void TfrmMain::createAboutDialog()
     adlInfo->setBevelInner(bvRaised);
     adlInfo->setBevelOuter(bvLowered);
     adlInfo->setBevelWidth(1);
-    adlInfo->setFont(arialFont(13));
+    adlInfo->setFont(ArialFont(13));
     adlInfo->setAuthor(QStringLiteral("author: the Discora developers"));
     adlInfo->setCopyright(QStringLiteral("copyright: (c) 2001-2026 Discora"));
 }

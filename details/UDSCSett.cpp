@@ -29,13 +29,6 @@ QDate (*TfrmSettings::CurrentDate)() = &QDate::currentDate;
 namespace
 {
 
-QFont arialFont()
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(13);
-    return font;
-}
-
 bool fileExists(const QByteArray &path)
 {
     struct stat st;
@@ -210,7 +203,7 @@ void TfrmSettings::bbtINIClick()
 void TfrmSettings::createControls()
 {
     setFixedSize(ClientWidth, ClientHeight);
-    setFont(arialFont());
+    setFont(ArialFont(13));
     setWindowTitle(QStringLiteral("Details"));
 
     // Named as the main window's statistics viewer: both keep one position
@@ -252,7 +245,7 @@ void TfrmSettings::createControls()
         auto *b = new TBoxLabel(this);
         b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(left, top, width, height);
-        b->setFont(arialFont());
+        b->setFont(ArialFont(13));
         b->setAccessibleDescription(caption->text());
         return b;
     };

@@ -95,6 +95,13 @@ TBusyCursor::~TBusyCursor()
     QApplication::restoreOverrideCursor();
 }
 
+QFont ArialFont(int pixelSize)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
 QFont FixedPitchFont(int pixelSize)
 {
     QFont font;

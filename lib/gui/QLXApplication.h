@@ -48,3 +48,6 @@ public:
 // pixels. Named outright: "monospace" maps here to a font Qt does not report
 // as fixed-pitch.
 QFont FixedPitchFont(int pixelSize);
+// The windows' own font, Arial (or what the system puts in its place), at
+// pixelSize pixels.
+QFont ArialFont(int pixelSize);

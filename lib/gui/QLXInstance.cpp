@@ -17,6 +17,7 @@ namespace
 {
 
 const QByteArray RaiseRequest = QByteArrayLiteral("raise\n");
+const QString InstancePrefix = QStringLiteral("Check Instance ");
 
 } // namespace
 
@@ -34,7 +35,7 @@ TQLXInstanceGuard::~TQLXInstanceGuard()
 
 QString TQLXInstanceGuard::InstanceName(const QString &programPath)
 {
-    return QStringLiteral("Check Instance ") + QFileInfo(programPath).fileName().toUpper();
+    return InstancePrefix + QFileInfo(programPath).fileName().toUpper();
 }
 
 QString TQLXInstanceGuard::ChannelPath(const QString &programPath)
@@ -42,17 +43,16 @@ QString TQLXInstanceGuard::ChannelPath(const QString &programPath)
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())
         return QString();
+    const QString name = InstanceName(programPath);
     const QString uid = QString::number(::getuid());
-    QString path = folder + QLatin1Char('/') + InstanceName(programPath) + QLatin1Char(' ') + uid;
+    QString path = folder + QLatin1Char('/') + name + QLatin1Char(' ') + uid;
     // A socket's path has room for 107 bytes: a long name is replaced by a
     // digest of it, which still tells different names apart.
     constexpr qsizetype SocketRoom = sizeof(sockaddr_un::sun_path) - 1;
     if (QFile::encodeName(path + QStringLiteral(".socket")).size() > SocketRoom) {
         const QByteArray digest
-            = QCryptographicHash::hash(InstanceName(programPath).toUtf8(), QCryptographicHash::Sha1)
-                  .toHex()
-                  .left(16);
-        path = folder + QStringLiteral("/Check Instance ") + QString::fromLatin1(digest) + QLatin1Char(' ')
+            = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+        path = folder + QLatin1Char('/') + InstancePrefix + QString::fromLatin1(digest) + QLatin1Char(' ')
             + uid;
     }
     return path;
