@@ -39,11 +39,15 @@ QString ProgramFilesFolder(const QString &programPath)
     return canCreateFilesIn(folder) ? folder : configFolder();
 }
 
+QString WithExtension(const QString &path, const QString &extension)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return (dot > slash + 1 ? path.left(dot) : path) + extension;
+}
+
 QString ProgramFilePath(const QString &programPath, const QString &extension)
 {
-    QString name = QFileInfo(programPath).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0)
-        name.truncate(dot);
-    return ProgramFilesFolder(programPath) + QLatin1Char('/') + name + extension;
+    return ProgramFilesFolder(programPath) + QLatin1Char('/')
+        + WithExtension(QFileInfo(programPath).fileName(), extension);
 }

@@ -12,6 +12,9 @@
 // which is then created (mode 0700) when missing. No trailing "/".
 QString ProgramFilesFolder(const QString &programPath);
 
+// path with the last extension of its file name replaced by extension (or
+// extension added, for a name without one): "/a/discora" + ".INI".
+QString WithExtension(const QString &path, const QString &extension);
 // The program's own file with the given extension (".INI", ".TXT"): the
 // program file's name with its last extension replaced, or the extension
 // appended when it has none, in ProgramFilesFolder(programPath).

@@ -2,6 +2,7 @@
 
 #include "FIL_Func.h"
 #include "MIS_Func.h"
+#include "ProgramFiles.h"
 #include "QLXError.h"
 
 #include <QFile>
@@ -43,10 +44,7 @@ bool isFolder(const QByteArray &path)
 
 QString TProgramSettings::PathFor(const QString &programPath)
 {
-    const qsizetype slash = programPath.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = programPath.lastIndexOf(QLatin1Char('.'));
-    const QString base = dot > slash + 1 ? programPath.left(dot) : programPath;
-    return base + QStringLiteral(".INI");
+    return WithExtension(programPath, QStringLiteral(".INI"));
 }
 
 void TProgramSettings::read(const QString &settingsPath, const QString &programFolder, QStringList &errors)

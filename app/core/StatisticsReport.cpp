@@ -1,6 +1,7 @@
 #include "StatisticsReport.h"
 
 #include "FileWrite.h"
+#include "ProgramFiles.h"
 #include "STR_Func.h"
 #include "SongList.h"
 #include "TextCodec.h"
@@ -128,10 +129,7 @@ QByteArray FileBytes(const QStringList &lines)
 
 QString PathFor(const QString &programPath)
 {
-    const qsizetype slash = programPath.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = programPath.lastIndexOf(QLatin1Char('.'));
-    const QString base = dot > slash + 1 ? programPath.left(dot) : programPath;
-    return base + QStringLiteral(".TXT");
+    return WithExtension(programPath, QStringLiteral(".TXT"));
 }
 
 void Write(const QString &path, const TSongList &grid)
