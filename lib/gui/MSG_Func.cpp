@@ -18,15 +18,13 @@ namespace
 struct ButtonInfo {
     const char *caption;
     TMsgResult result;
-    bool enterDefault;
-    bool cancel;
 };
 
 constexpr ButtonInfo kButtons[4] = {
-    { "&Yes", mrYes, true, false },
-    { "&No", mrNo, false, true },
-    { "&OK", mrOK, true, false },
-    { "&Cancel", mrCancel, false, true },
+    { "&Yes", mrYes },
+    { "&No", mrNo },
+    { "&OK", mrOK },
+    { "&Cancel", mrCancel },
 };
 
 // Rounds a * m / d to the nearest integer, halves away from zero.
@@ -191,8 +189,6 @@ void TMsgWindow::createButtons(TMsgButtons Buttons)
         const TMsgResult result = kButtons[b].result;
         connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
         m_buttons[b] = button;
-        m_enterDefault[b] = kButtons[b].enterDefault;
-        m_cancelFlag[b] = kButtons[b].cancel;
         ++shown;
     }
     if (m_buttons[m_defaultButton])
@@ -208,19 +204,19 @@ void TMsgWindow::createButtons(TMsgButtons Buttons)
         button->move(x, button->y());
         x += button->width() + ButtonGap;
     }
+}
 
-    if (m_buttons[mbNo] && m_buttons[mbCancel])
-        m_cancelFlag[mbNo] = false;
-    if (m_buttons[mbOK] && !m_buttons[mbCancel])
-        m_cancelFlag[mbOK] = true;
+QPushButton *TMsgWindow::firstShown(std::initializer_list<int> buttons) const
+{
+    for (const int b : buttons)
+        if (m_buttons[b])
+            return m_buttons[b];
+    return nullptr;
 }
 
 QPushButton *TMsgWindow::cancelButton() const
 {
-    for (int b = mbYes; b <= mbCancel; ++b)
-        if (m_buttons[b] && m_cancelFlag[b])
-            return m_buttons[b];
-    return nullptr;
+    return firstShown({ mbCancel, mbNo, mbOK });
 }
 
 void TMsgWindow::ChangeScale(int M, int D)
@@ -292,9 +288,8 @@ bool TMsgWindow::handleKey(QKeyEvent *event)
         if (mods != Qt::NoModifier)
             return false;
         QPushButton *target = focusedButton();
-        for (int b = mbYes; !target && b <= mbCancel; ++b)
-            if (m_buttons[b] && m_enterDefault[b])
-                target = m_buttons[b];
+        if (!target)
+            target = firstShown({ mbYes, mbOK });
         if (target)
             target->click();
         return true;

@@ -75,12 +75,15 @@ public:
 
     // Creates the buttons of the set, focuses the default one when it is
     // among them, widens the window when the row does not fit, centres the
-    // row and decides which button Esc presses. Called once per window.
+    // row. Called once per window.
     void createButtons(TMsgButtons Buttons);
     // The shown button, or nullptr when it is not in the set.
     QPushButton *button(TMsgButton Button) const { return m_buttons[Button]; }
-    // The button Esc presses, or nullptr when none has that role.
+    // The button Esc presses (Cancel, else No, else OK), or nullptr.
     QPushButton *cancelButton() const;
+    // The first of buttons that is shown (Enter without a focused button
+    // presses the first of Yes and OK), or nullptr.
+    QPushButton *firstShown(std::initializer_list<int> buttons) const;
 
     // Scales the window, its controls and its font by M / D, rounding to
     // the nearest pixel; the icon keeps its place and size.
@@ -105,8 +108,6 @@ private:
     QPixmap m_icon;
     QWidget *m_label;
     QPushButton *m_buttons[4] = {};
-    bool m_cancelFlag[4] = {};
-    bool m_enterDefault[4] = {};
 };
 
 // Shows a modal message window and returns the result of the button pressed
