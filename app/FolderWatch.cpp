@@ -33,6 +33,8 @@ TFolderWatch::TFolderWatch(std::function<void()> scan, std::function<bool()> bus
 {
     m_debounce.setSingleShot(true);
     connect(&m_debounce, &QTimer::timeout, this, &TFolderWatch::fire);
+    m_confirm.setSingleShot(true);
+    connect(&m_confirm, &QTimer::timeout, this, &TFolderWatch::fire);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &TFolderWatch::rearm);
 }
@@ -58,6 +60,7 @@ void TFolderWatch::setPaused(bool paused)
     if (paused) {
         // Whoever un-pauses scans anyway; nothing waits for that.
         m_debounce.stop();
+        m_confirm.stop();
         m_queued = false;
     }
 }
@@ -69,6 +72,11 @@ void TFolderWatch::scanEnded()
         m_queued = false;
         request();
     }
+}
+
+void TFolderWatch::confirmIn(int ms)
+{
+    m_confirm.start(ms);
 }
 
 void TFolderWatch::arm()
@@ -188,6 +196,9 @@ void TFolderWatch::fire()
         m_queued = true; // scanEnded() asks again
         return;
     }
+    // This scan does the work of any other request waiting.
+    m_debounce.stop();
+    m_confirm.stop();
     m_lastScan.start();
     ++m_started;
     m_scan();

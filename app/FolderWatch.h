@@ -1,7 +1,8 @@
 #pragma once
 // Notices the moment any program opens or closes a song of the music folder
 // (inotify) and asks for a light scan: at most one a second, never while a
-// scan runs (one is queued behind it instead). Where the folder cannot be
+// scan runs (one is queued behind it instead). It also asks for the scan
+// that confirms a song seen held open for the first time. Where the folder cannot be
 // watched the watch stays quiet and the refresh timer alone keeps the list
 // current; only the debug log says so.
 
@@ -41,6 +42,11 @@ public:
     bool isPaused() const { return m_paused; }
     // Called when any scan ends: a request that waited for it runs now.
     void scanEnded();
+    // Asks for a light scan in ms milliseconds, events or not, unless paused
+    // by then: a song first seen held open at the last scan counts as playing
+    // only if the next one a while later still finds it so. Replaces an
+    // earlier such request.
+    void confirmIn(int ms);
     // True while the kernel reports on the folder.
     bool isWatching()
     {
@@ -74,6 +80,7 @@ private:
     std::future<Added> m_adding;
     QSocketNotifier *m_notifier = nullptr;
     QTimer m_debounce;
+    QTimer m_confirm;
     QTimer m_retry;
     QElapsedTimer m_lastScan;
     bool m_hasFolder = false;

@@ -3,6 +3,7 @@
 #include "Launcher.h"
 #include "MSG_Func.h"
 #include "MusicGrid.h"
+#include "ScanControl.h"
 #include "UDSCMain.h"
 
 #include <QFile>
@@ -35,7 +36,12 @@ void TMainCommands::launchFailed(const QString &text, const QByteArray &path)
 
 void TMainCommands::ShowCurrent()
 {
-    m_form.RefreshList(false);
+    // The playing row is looked for once a light scan has seen what plays now.
+    m_form.scanControl().afterScan([this] { showPlayingRow(); });
+}
+
+void TMainCommands::showPlayingRow()
+{
     const TSongList &songs = m_form.songs();
     const int last = songs.RowCount() - 1;
     for (int r = 1; r <= last; ++r) {

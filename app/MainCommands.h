@@ -20,15 +20,16 @@ public:
     // Hands FileName (absolute, raw bytes) to the launcher; a failure shows
     // "Fout: " + its text + a line break + the path in a warning.
     void PlayFile(const QByteArray &FileName);
-    // Selects the song another program holds open, with up to three rows
-    // around it in view; without one only the status bar is brought up to
-    // date.
+    // Once a light scan has run: selects the song another program holds
+    // open, with up to three rows around it in view; without one only the
+    // status bar is brought up to date.
     void ShowCurrent();
 
     TLauncher &launcher() { return *m_launcher; }
 
 private:
     void launchFailed(const QString &text, const QByteArray &path);
+    void showPlayingRow();
 
     TfrmMain &m_form;
     TLauncher *m_launcher;

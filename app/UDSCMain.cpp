@@ -9,6 +9,7 @@
 #include "ProgramFiles.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
+#include "ScanControl.h"
 #include "StatisticsReport.h"
 #include "StatusBar.h"
 #include "UDSCSett.h"
@@ -42,11 +43,6 @@ const QString TfrmMain::ProgName = QStringLiteral("Discora");
 // benchmark waits for that line).
 Q_LOGGING_CATEGORY(lcStart, "discora.start", QtInfoMsg)
 
-namespace
-{
-
-} // namespace
-
 TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
     : QWidget(parent,
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -62,7 +58,12 @@ TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
     FormCreate();
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain()
+{
+    // Before the catalogue and the list it works on go: a light scan's
+    // probe may still be running.
+    delete m_scan;
+}
 
 QToolButton *TfrmMain::createToolButton(
     const QString &name, const QString &caption, const QString &hint, int left, int iconKind)
@@ -193,10 +194,24 @@ void TfrmMain::createControls()
     iloViewer->setLogReverse(false);
     iloViewer->setMaxRecords(32768);
 
+    TScanControl::View view;
+    view.yield = [this] {
+        if (FirstActivation)
+            sgrMusic->setRow(1);
+        repaint();
+        QCoreApplication::processEvents();
+    };
+    view.playing = [this](const QString &artistTitle) {
+        const QString caption = AppTitle + QStringLiteral("  ") + artistTitle;
+        TQLXApplication::setTitle(caption);
+        setWindowTitle(caption);
+    };
+    view.locked = [this](int row) { m_songs.rowsChanged(row, row); };
+    view.ended = [this](bool full, const QStringList &errors) { scanEnded(full, errors); };
+    m_scan = new TScanControl(m_catalogue, std::move(view), this);
     // Paused until the first activation; then it follows the timer: live
     // while the main window holds the program's focus.
-    m_watch = new TFolderWatch([this] { RefreshList(false); }, [this] { return m_scanning; }, this);
-    m_watch->setPaused(true);
+    m_scan->folderWatch()->setPaused(true);
 
     // Tooltips stay visible for five seconds.
     for (QWidget *child : findChildren<QWidget *>())
@@ -236,7 +251,7 @@ void TfrmMain::FormCreate()
     sgrMusic->setRow(19);
     FirstActivation = true;
     tmrRefresh->start();
-    m_watch->setFolder(m_catalogue.musicFolder());
+    m_scan->folderWatch()->setFolder(m_catalogue.musicFolder());
     showErrors(errors);
 }
 
@@ -289,7 +304,7 @@ void TfrmMain::FormActivate()
     const bool first = FirstActivation;
     // Live before the scan, so that a song opened while it runs is looked
     // at again right after it.
-    m_watch->setPaused(false);
+    m_scan->folderWatch()->setPaused(false);
     RefreshList(FirstActivation);
     FirstActivation = false;
     tmrRefresh->start();
@@ -307,7 +322,7 @@ void TfrmMain::FormDeactivate()
     ++m_deactivations;
     RefreshList(false);
     tmrRefresh->stop();
-    m_watch->setPaused(true);
+    m_scan->folderWatch()->setPaused(true);
 }
 
 void TfrmMain::RefreshTimer()
@@ -350,8 +365,9 @@ bool TfrmMain::event(QEvent *event)
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    if (m_scanning) {
-        // A close handled while a scan yields waits for the scan to end.
+    if (m_scan->isScanning()) {
+        // A close handled while a scan yields, or while a light scan's probe
+        // runs, waits for the scan to end.
         m_closeRequested = true;
         event->ignore();
         return;
@@ -366,57 +382,39 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 
 void TfrmMain::RefreshList(bool full)
 {
-    if (m_scanning) {
-        m_fullScanPending = m_fullScanPending || full;
-        return;
-    }
-    QStringList errors;
-    {
-        // Cleared however the scan ends, or no scan would ever run again.
-        struct ScanFlag {
-            bool &flag;
-            explicit ScanFlag(bool &f)
-                : flag(f)
-            {
-                flag = true;
-            }
-            ~ScanFlag() { flag = false; }
-        } scanning(m_scanning);
-        TBusyCursor busy;
-        TCatalogue::Hooks hooks;
-        hooks.yield = [this] {
-            if (FirstActivation)
-                sgrMusic->setRow(1);
-            repaint();
-            QCoreApplication::processEvents();
-        };
-        hooks.playing = [this](const QString &artistTitle) {
-            const QString caption = AppTitle + QStringLiteral("  ") + artistTitle;
-            TQLXApplication::setTitle(caption);
-            setWindowTitle(caption);
-        };
-        hooks.locked = [this](int row) { m_songs.rowsChanged(row, row); };
-        errors = m_catalogue.RefreshList(full, hooks);
-        if (full) {
-            static_cast<QStringListModel *>(cbxArtist->model())->setStringList(m_catalogue.artistList());
-            bxlTime->setCaption(m_catalogue.timeCaption());
-            bxlSize->setCaption(m_catalogue.sizeCaption());
-            ShowHint(); // the number of songs in the status bar
+    m_scan->RefreshList(full);
+}
+
+bool TfrmMain::isScanning() const
+{
+    return m_scan->isScanning();
+}
+
+int TfrmMain::scans() const
+{
+    return m_scan->scans();
+}
+
+TFolderWatch *TfrmMain::folderWatch() const
+{
+    return m_scan->folderWatch();
+}
+
+void TfrmMain::scanEnded(bool full, const QStringList &errors)
+{
+    if (full) {
+        static_cast<QStringListModel *>(cbxArtist->model())->setStringList(m_catalogue.artistList());
+        bxlTime->setCaption(m_catalogue.timeCaption());
+        bxlSize->setCaption(m_catalogue.sizeCaption());
+        ShowHint(); // the number of songs in the status bar
 #ifdef __GLIBC__
-            // A full scan of a large folder frees as much as it keeps (sort
-            // keys, what its reader threads read); hand it back now rather
-            // than hold it for the rest of the run.
-            ::malloc_trim(0);
+        // A full scan of a large folder frees as much as it keeps (sort
+        // keys, what its reader threads read); hand it back now rather
+        // than hold it for the rest of the run.
+        ::malloc_trim(0);
 #endif
-        }
     }
-    ++m_scans;
     showErrors(errors);
-    if (m_fullScanPending) {
-        m_fullScanPending = false;
-        RefreshList(true);
-    }
-    m_watch->scanEnded();
     if (m_closeRequested)
         QTimer::singleShot(0, this, &QWidget::close);
 }

@@ -21,6 +21,7 @@ class QFrame;
 class TAboutDialog;
 class TBoxLabel;
 class TFolderWatch;
+class TScanControl;
 class TMusicGrid;
 class TQLXLogFile;
 class TStatusBar;
@@ -45,9 +46,11 @@ public:
     bool FirstActivation = true;
     int LastSelectedRow = 0;
 
-    // Runs a full or light scan of the music folder (see TCatalogue). A scan
-    // asked for while one is running is not run inside it: a full scan runs
-    // after it, a light scan is dropped (the running one does its work).
+    // Runs a full or light scan of the music folder (see TScanControl): a
+    // light scan's results come in once its probe, on another thread, is
+    // done. A scan asked for while one is running is not run inside it: a
+    // full scan runs after it, a light scan is dropped (the running one does
+    // its work).
     void RefreshList(bool full);
     // The one click handler of the tool bar, the find and Current buttons
     // and the grid's double-click: runs the command of Sender.
@@ -69,11 +72,13 @@ public:
     // How often the form-level activation handlers ran (for tests).
     int activations() const { return m_activations; }
     int deactivations() const { return m_deactivations; }
-    bool isScanning() const { return m_scanning; }
+    bool isScanning() const;
     // How many scans ran (a request dropped inside a running scan is not one).
-    int scans() const { return m_scans; }
+    int scans() const;
     // Watches the music folder for songs being opened and closed.
-    TFolderWatch *folderWatch() const { return m_watch; }
+    TFolderWatch *folderWatch() const;
+    // Runs the scans (see TScanControl).
+    TScanControl &scanControl() { return *m_scan; }
 
     // Controls, named as the window's design names them.
     QWidget *pnlSpaceBar;
@@ -113,20 +118,18 @@ private:
     QToolButton *createToolButton(
         const QString &name, const QString &caption, const QString &hint, int left, int iconKind);
     void showErrors(const QStringList &errors);
+    void scanEnded(bool full, const QStringList &errors);
 
     QString m_settingsPath;
     TProgramSettings m_settings;
     TSongList m_songs;
     TCatalogue m_catalogue;
-    TFolderWatch *m_watch = nullptr;
+    TScanControl *m_scan = nullptr;
     QString m_applicationHint; // the hint of the control under the mouse
     TMainSearch *m_search = nullptr;
     TMainCommands *m_commands = nullptr;
-    bool m_scanning = false;
-    bool m_fullScanPending = false;
     bool m_closeRequested = false;
     bool m_lostToOtherProgram = false;
     int m_activations = 0;
     int m_deactivations = 0;
-    int m_scans = 0;
 };

@@ -107,9 +107,8 @@ OpenFileSet OpenFileSet::sweep(const std::vector<QByteArray> &folders)
         const pid_t pid = pidOf(entry->d_name);
         if (pid <= 0 || pid == self)
             continue;
-        sweepProcess(procFd, pid, prefixes, [&result](dev_t device, ino_t inode) {
-            result.m_files.insert(Key { device, inode });
-        });
+        sweepProcess(
+            procFd, pid, prefixes, [&result](dev_t device, ino_t inode) { result.insert(device, inode); });
     }
     ::closedir(proc);
     return result;

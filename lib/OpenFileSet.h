@@ -28,6 +28,13 @@ public:
     OpenFileSet() = default;
 
     bool contains(dev_t device, ino_t inode) const;
+    void insert(dev_t device, ino_t inode) { m_files.insert(Key { device, inode }); }
+    // Calls take(device, inode) for each file in the set, in no set order.
+    template <typename Take> void forEach(Take take) const
+    {
+        for (const Key &k : m_files)
+            take(k.device, k.inode);
+    }
     // True when the file at nativePath exists and is in the set.
     bool containsPath(const QByteArray &nativePath) const;
     size_t size() const { return m_files.size(); }

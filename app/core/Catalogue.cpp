@@ -85,9 +85,11 @@ public:
     static constexpr int Chunk = 256;
     static constexpr size_t Threads = 8;
 
-    Prefetch(const TCatalogue &catalogue, ScanMode mode, const Folders &folders, int first, int count)
+    Prefetch(const TCatalogue &catalogue, ScanMode mode, const TFileList &files, const Folders &folders,
+        int first, int count)
         : m_catalogue(catalogue)
         , m_mode(mode)
+        , m_files(files)
         , m_folders(folders)
         , m_first(first)
         , m_count(std::max(count - first, 0))
@@ -136,7 +138,7 @@ private:
             std::vector<RowInfo> rows;
             rows.reserve(size_t(end - begin));
             for (int k = begin; k < end && !m_stop; ++k)
-                rows.push_back(m_catalogue.collectRow(m_mode, m_folders, m_first + k, scratch));
+                rows.push_back(m_catalogue.collectRow(m_mode, m_files, m_folders, m_first + k, scratch));
             m_chunks[chunk] = std::move(rows);
             m_chunkDone[chunk].store(true, std::memory_order_release);
             m_chunkDone[chunk].notify_all();
@@ -145,6 +147,7 @@ private:
 
     const TCatalogue &m_catalogue;
     const ScanMode m_mode;
+    const TFileList &m_files;
     const Folders m_folders;
     const int m_first;
     const int m_count;
@@ -171,14 +174,14 @@ void TCatalogue::setFolders(const QByteArray &musicFolder, const QByteArray &inf
 
 QByteArray TCatalogue::infoPathOf(int i) const
 {
-    return m_locator.locate(m_files.rawName(i));
+    return m_locator.locate(m_files->rawName(i));
 }
 
 TCatalogue::RowInfo TCatalogue::collectRow(
-    ScanMode mode, const Folders &folders, int i, Scratch &scratch) const
+    ScanMode mode, const TFileList &files, const Folders &folders, int i, Scratch &scratch) const
 {
     RowInfo row;
-    const QByteArrayView raw = m_files.rawName(i);
+    const QByteArrayView raw = files.rawName(i);
     if (mode == ScanMode::Full) {
         // Without a usable folder every song reads as having no file.
         const SongInfo::Locator::Found file
@@ -220,63 +223,120 @@ bool TCatalogue::writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hook
     return changed;
 }
 
-QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
+OpenFileSet TCatalogue::sweepPlaying(const TFileList &files) const
 {
-    const bool full = mode == ScanMode::Full;
-    QStringList errors;
-    if (full) {
-        m_totalTime = 0;
-        m_totalSize = 0;
-        m_artists.clear();
-        // The two folders are listed side by side.
-        m_locator = SongInfo::Locator(m_infoFolder);
-        std::thread indexer([this] { m_locator.index(true); });
-        m_files.reread(m_musicFolder);
-        indexer.join();
-    }
-    const int count = m_files.count();
-
     // Only descriptors in the music folder (and the folders its links lead
     // to) are looked at: another program's stuck mount cannot stop the scan.
-    std::vector<QByteArray> sweptFolders = m_files.linkedFolders();
+    std::vector<QByteArray> sweptFolders = files.linkedFolders();
     sweptFolders.push_back(m_musicFolder);
-    const OpenFileSet held = OpenFileSet::sweep(sweptFolders);
+    const THeldSongs::Clock::time_point sweptAt = THeldSongs::Clock::now();
+    return m_held.confirm(OpenFileSet::sweep(sweptFolders), sweptAt);
+}
+
+QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
+{
+    if (mode == ScanMode::Light) {
+        const std::unique_ptr<LightScan> scan = prepareLight();
+        scan->probe();
+        return applyLight(*scan, hooks);
+    }
+    QStringList errors;
+    m_totalTime = 0;
+    m_totalSize = 0;
+    m_artists.clear();
+    // The two folders are listed side by side, into a new list: a light
+    // scan's probe may still hold the old one.
+    m_locator = SongInfo::Locator(m_infoFolder);
+    std::thread indexer([this] { m_locator.index(true); });
+    auto files = std::make_shared<TFileList>();
+    files->reread(m_musicFolder);
+    m_files = std::move(files);
+    indexer.join();
+    const int count = m_files->count();
+
+    const OpenFileSet held = sweepPlaying(*m_files);
     const DirFd dir(m_musicFolder);
-    const DirFd infoDir(m_infoFolder, full);
+    const DirFd infoDir(m_infoFolder);
     const Folders folders { dir.get(), infoDir.get(), held };
     // The first rows are read here, to be shown at once; the rest of a large
-    // folder is read ahead on other threads from now on (a full scan always,
-    // a light scan from ParallelProbes songs on).
+    // folder is read ahead on other threads from now on.
     std::unique_ptr<Prefetch> prefetch;
     int prefetchFrom = count;
-    if (count > EarlyRows && (full || count >= ParallelProbes)) {
+    if (count > EarlyRows) {
         prefetchFrom = EarlyRows;
-        prefetch = std::make_unique<Prefetch>(*this, mode, folders, EarlyRows, count);
+        prefetch = std::make_unique<Prefetch>(*this, mode, *m_files, folders, EarlyRows, count);
     }
     m_grid.setRowCount(count + 1);
-    if (full)
-        m_shownSizes.assign(size_t(count), Unknown);
-    else
-        m_shownSizes.resize(size_t(count), Unknown);
+    m_shownSizes.assign(size_t(count), Unknown);
     Scratch scratch;
 
     QString previousArtist;
     int firstChanged = count + 1;
-    int lastChanged = 0;
     for (int i = 0; i < count; ++i) {
         const int r = i + 1;
         if (i == EarlyRows) {
             m_grid.rowsChanged(std::min(firstChanged, r), r - 1);
             firstChanged = count + 1;
-            lastChanged = 0;
             if (hooks.yield)
                 hooks.yield();
         }
-        if (full)
-            putNameCells(r, m_files.rawName(i), previousArtist);
+        putNameCells(r, m_files->rawName(i), previousArtist);
         RowInfo now;
-        RowInfo &info = i >= prefetchFrom ? prefetch->take(i) : (now = collectRow(mode, folders, i, scratch));
-        if (writeRow(mode, r, info, hooks, errors)) {
+        RowInfo &info
+            = i >= prefetchFrom ? prefetch->take(i) : (now = collectRow(mode, *m_files, folders, i, scratch));
+        writeRow(mode, r, info, hooks, errors);
+        firstChanged = std::min(firstChanged, r);
+    }
+    m_grid.rowsChanged(firstChanged, count);
+    return errors;
+}
+
+std::unique_ptr<TCatalogue::LightScan> TCatalogue::prepareLight() const
+{
+    return std::unique_ptr<LightScan>(new LightScan(*this, m_files));
+}
+
+void TCatalogue::LightScan::probe()
+{
+    const TFileList &files = *m_files;
+    const int count = files.count();
+    const OpenFileSet held = m_catalogue.sweepPlaying(files);
+    const DirFd dir(m_catalogue.m_musicFolder);
+    const Folders folders { dir.get(), -1, held };
+    m_sizes.resize(size_t(count));
+    // A large folder is probed on several threads.
+    std::unique_ptr<Prefetch> prefetch;
+    if (count >= ParallelProbes)
+        prefetch = std::make_unique<Prefetch>(m_catalogue, ScanMode::Light, files, folders, 0, count);
+    Scratch scratch;
+    for (int i = 0; i < count; ++i)
+        m_sizes[size_t(i)] = prefetch
+            ? prefetch->take(i).size
+            : m_catalogue.collectRow(ScanMode::Light, files, folders, i, scratch).size;
+    m_probed = true;
+}
+
+QStringList TCatalogue::applyLight(LightScan &scan, const Hooks &hooks)
+{
+    QStringList errors;
+    // A full scan listed the folder anew meanwhile: its rows are current.
+    if (!scan.m_probed || scan.m_files != m_files)
+        return errors;
+    const int count = m_files->count();
+    m_shownSizes.resize(size_t(count), Unknown);
+    int firstChanged = count + 1;
+    int lastChanged = 0;
+    for (int i = 0; i < count; ++i) {
+        const int r = i + 1;
+        if (i == EarlyRows && hooks.yield) {
+            m_grid.rowsChanged(std::min(firstChanged, r), r - 1);
+            firstChanged = count + 1;
+            lastChanged = 0;
+            hooks.yield();
+        }
+        RowInfo info;
+        info.size = scan.m_sizes[size_t(i)];
+        if (writeRow(ScanMode::Light, r, info, hooks, errors)) {
             firstChanged = std::min(firstChanged, r);
             lastChanged = r;
         }
@@ -329,8 +389,8 @@ void TCatalogue::playingSong(int row, RowInfo &info, const Hooks &hooks, QString
 
 QByteArray TCatalogue::BuildSelectedFile(int row) const
 {
-    if (row >= 1 && row <= m_files.count())
-        return m_files.rawName(row - 1).toByteArray();
+    if (row >= 1 && row <= m_files->count())
+        return m_files->rawName(row - 1).toByteArray();
     if (row < 1 || row >= m_grid.RowCount())
         return QByteArray();
     return (m_grid.artistOf(row) + QLatin1Char('-') + m_grid.Cells(TSongList::ColTitle, row)

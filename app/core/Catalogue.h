@@ -6,6 +6,7 @@
 // a light scan only probes each listed file again.
 
 #include "FileList.h"
+#include "HeldSongs.h"
 #include "PlayedList.h"
 #include "SongInfo.h"
 #include "SongList.h"
@@ -13,6 +14,7 @@
 #include <QByteArray>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class TCatalogue
@@ -55,6 +57,35 @@ public:
         return RefreshList(full ? ScanMode::Full : ScanMode::Light, hooks);
     }
 
+    // A light scan in two halves, so that the window need not wait for the
+    // file system: probe() sweeps for open files and probes every listed
+    // file, and may run on any thread; applyLight() then puts what it found
+    // into the cells, on the list's thread. Only one probe runs at a time,
+    // and never beside a full scan. A probe of a file list that a full scan
+    // has replaced since is dropped by applyLight().
+    class LightScan
+    {
+    public:
+        void probe();
+
+    private:
+        friend class TCatalogue;
+        LightScan(const TCatalogue &catalogue, std::shared_ptr<const TFileList> files)
+            : m_catalogue(catalogue)
+            , m_files(std::move(files))
+        {
+        }
+        const TCatalogue &m_catalogue;
+        std::shared_ptr<const TFileList> m_files;
+        std::vector<qint64> m_sizes;
+        bool m_probed = false;
+    };
+    std::unique_ptr<LightScan> prepareLight() const;
+    QStringList applyLight(LightScan &scan, const Hooks &hooks = {});
+
+    // Tells players from programs that only read the songs (see THeldSongs).
+    THeldSongs &heldSongs() { return m_held; }
+
     // The file name (raw bytes, no folder) of the song in row: the listed
     // file of that row, so a listed song can always be played; rows that
     // no scan filled are rebuilt as artist + "-" + title + ".mp3".
@@ -62,7 +93,7 @@ public:
     // The full path of that file.
     QByteArray SelectedPath(int row) const;
 
-    const TFileList &files() const { return m_files; }
+    const TFileList &files() const { return *m_files; }
     const TPlayedList &playedList() const { return m_played; }
     TPlayedList &playedList() { return m_played; }
     const QStringList &artistList() const { return m_artists; }
@@ -83,7 +114,11 @@ private:
     class Prefetch;
     // Learns what row i shows (its song information and its file's state)
     // without touching the cells; safe on worker threads.
-    RowInfo collectRow(ScanMode mode, const Folders &folders, int i, Scratch &scratch) const;
+    RowInfo collectRow(
+        ScanMode mode, const TFileList &files, const Folders &folders, int i, Scratch &scratch) const;
+    // The sweep for files other programs hold open, as far as they count as
+    // playing.
+    OpenFileSet sweepPlaying(const TFileList &files) const;
     // Puts what was collected into the cells of grid row r; true when the
     // row changed.
     bool writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hooks, QStringList &errors);
@@ -92,7 +127,10 @@ private:
     QByteArray infoPathOf(int i) const;
 
     TSongList &m_grid;
-    TFileList m_files;
+    // Shared with a light scan's probe running on another thread; a full
+    // scan lists into a new one.
+    std::shared_ptr<TFileList> m_files = std::make_shared<TFileList>();
+    mutable THeldSongs m_held;
     TPlayedList m_played;
     QStringList m_artists;
     QByteArray m_musicFolder;

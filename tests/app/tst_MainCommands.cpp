@@ -140,6 +140,9 @@ void TestMainCommands::dispatcher()
     addSongs({ "Aa-One.mp3", "Bb-Two.mp3", "Cc-Three.mp3", "Dd-Four.mp3" });
     TestSupport::FileHolder player(music() + QStringLiteral("/Cc-Three.mp3"));
     auto window = openWindow(4);
+    // Held since before the start: the scan a second after the first one
+    // confirms it is played.
+    QTRY_COMPARE(window->songs().Cells(3, 3), QStringLiteral("Lock"));
     window->edtFind->setText(QStringLiteral("Two"));
     window->sgrMusic->setRow(1);
     addSongs({ "Ee-Five.mp3" });
@@ -173,6 +176,7 @@ void TestMainCommands::dispatcher()
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(window->edtFind));
     }
     QTRY_COMPARE(window->commands().launcher().running(), 0);
+    QTRY_VERIFY(!window->isScanning());
     QCOMPARE(stub.calls(), launched.isEmpty() ? 0 : 1);
     QCOMPARE(window->isVisible(), !closed);
     QCOMPARE(window->songs().RowCount() - 1, songs);
@@ -287,11 +291,16 @@ void TestMainCommands::showCurrent()
     auto window = openWindow(40);
     window->sgrMusic->setRow(startRow);
     std::unique_ptr<TestSupport::FileHolder> player;
-    if (playing > 0)
+    if (playing > 0) {
         player = std::make_unique<TestSupport::FileHolder>(music() + QLatin1Char('/') + names[playing - 1]);
+        // Current brings up a song once it counts as playing.
+        QTRY_COMPARE(window->songs().Cells(3, playing), QStringLiteral("Lock"));
+    }
+    QTRY_VERIFY(!window->isScanning());
     window->stbStatus->Panels[0]->clear();
 
     QTest::mouseClick(window->bbtCurrent, Qt::LeftButton);
+    QTRY_COMPARE(window->stbStatus->Panels[0]->text().isEmpty(), false);
     QCOMPARE(window->sgrMusic->Row(), row);
     QCOMPARE(window->sgrMusic->rowAt(0) + 1, topRow);
     // The song and, when three rows follow it before the last one, those

@@ -1,0 +1,99 @@
+#include "ScanControl.h"
+
+#include "FolderWatch.h"
+#include "QLXApplication.h"
+
+TScanControl::TScanControl(TCatalogue &catalogue, View view, QObject *parent)
+    : QObject(parent)
+    , m_catalogue(catalogue)
+    , m_view(std::move(view))
+    , m_watch(new TFolderWatch([this] { RefreshList(false); }, [this] { return isScanning(); }, this))
+{
+}
+
+TScanControl::~TScanControl()
+{
+    if (m_prober.joinable())
+        m_prober.join();
+}
+
+void TScanControl::RefreshList(bool full)
+{
+    if (isScanning()) {
+        m_fullScanPending = m_fullScanPending || full;
+        return;
+    }
+    if (full)
+        runFull();
+    else
+        startLight();
+}
+
+void TScanControl::afterScan(std::function<void()> then)
+{
+    m_afterScan.push_back(std::move(then));
+    if (!isScanning())
+        RefreshList(false);
+}
+
+void TScanControl::runFull()
+{
+    QStringList errors;
+    {
+        // Cleared however the scan ends, or no scan would ever run again.
+        struct ScanFlag {
+            bool &flag;
+            explicit ScanFlag(bool &f)
+                : flag(f)
+            {
+                flag = true;
+            }
+            ~ScanFlag() { flag = false; }
+        } scanning(m_scanning);
+        TBusyCursor busy;
+        TCatalogue::Hooks hooks { m_view.yield, m_view.playing, m_view.locked };
+        errors = m_catalogue.RefreshList(TCatalogue::ScanMode::Full, hooks);
+    }
+    scanEnded(true, errors);
+}
+
+void TScanControl::startLight()
+{
+    m_light = m_catalogue.prepareLight();
+    TCatalogue::LightScan *scan = m_light.get();
+    m_prober = std::thread([this, scan] {
+        scan->probe();
+        QMetaObject::invokeMethod(this, &TScanControl::lightProbed, Qt::QueuedConnection);
+    });
+}
+
+void TScanControl::lightProbed()
+{
+    m_prober.join();
+    const std::unique_ptr<TCatalogue::LightScan> scan = std::move(m_light);
+    // All that is left is putting a few cells: the list takes them at once.
+    TCatalogue::Hooks hooks { nullptr, m_view.playing, m_view.locked };
+    const QStringList errors = m_catalogue.applyLight(*scan, hooks);
+    scanEnded(false, errors);
+}
+
+void TScanControl::scanEnded(bool full, const QStringList &errors)
+{
+    ++m_scans;
+    std::vector<std::function<void()>> waiting;
+    waiting.swap(m_afterScan);
+    if (m_view.ended)
+        m_view.ended(full, errors);
+    for (const std::function<void()> &then : waiting)
+        then();
+    if (m_fullScanPending) {
+        m_fullScanPending = false;
+        RefreshList(true);
+    }
+    m_watch->scanEnded();
+    if (!isScanning()) {
+        const int due = m_catalogue.heldSongs().confirmDueMs();
+        if (due >= 0)
+            m_watch->confirmIn(due);
+    }
+}
