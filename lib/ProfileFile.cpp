@@ -352,6 +352,18 @@ void ProfileFile::readSection(
     SectionReader(section, keys).read(content, values);
 }
 
+qsizetype ProfileFile::sectionLine(const QByteArray &content, QStringView section)
+{
+    const NameMatcher sectionName(section);
+    LineReader reader(content);
+    Line line;
+    for (qsizetype number = 0; reader.next(line); ++number) {
+        if (line.kind == LineKind::Section && sectionName.matches(reader.data(), line.name))
+            return number;
+    }
+    return -1;
+}
+
 QByteArray ProfileFile::writeString(
     const QByteArray &content, QStringView section, QStringView key, const QString &value)
 {

@@ -50,6 +50,10 @@ public:
         struct Names;
         std::unique_ptr<const Names> m_names;
     };
+    // The number of the line (from 0, a byte-order mark skipped; lines end at
+    // CR, LF or CR LF) that starts the section a read looks into, or -1 when
+    // the file has no such section.
+    static qsizetype sectionLine(const QByteArray &content, QStringView section);
     // Returns the content with one key set. A key line added to a section ends
     // like the line it follows; other new lines end in the file's first line
     // end, CR LF in a file without any.

@@ -311,14 +311,23 @@ Details ReadDetails(const QByteArray &content)
 QStringList ReadLyrics(const QByteArray &content)
 {
     const QStringList lines = splitLines(DecodeText(SkipByteOrderMark(content)));
-    qsizetype first = 0;
-    while (first < lines.size() && !isMarkerLine(lines[first]))
-        ++first;
-    ++first; // the marker line itself is no lyric
+    qsizetype marker = 0;
+    while (marker < lines.size() && !isMarkerLine(lines[marker]))
+        ++marker;
+    // In a file without an Info section ahead of its lyrics, counting a play
+    // added the section at the end: the lyrics stop where it starts, so the
+    // count's lines never become lyrics (nor does Save keep them as such).
+    // A section header after that, "[Chorus]" or another "[Info]", is a
+    // lyric line as any other.
+    qsizetype end = lines.size();
+    const qsizetype section = ProfileFile::sectionLine(content, InfoSection);
+    if (section > marker && section < end)
+        end = section;
+    qsizetype first = marker + 1; // the marker line itself is no lyric
     const QString separator = SeparatorLine();
-    while (first < lines.size() && (lines[first].isEmpty() || lines[first] == separator))
+    while (first < end && (lines[first].isEmpty() || lines[first] == separator))
         ++first;
-    return first < lines.size() ? lines.mid(first) : QStringList();
+    return first < end ? lines.mid(first, end - first) : QStringList();
 }
 
 QString LyricMarkerLine(const QString &lyricsText)

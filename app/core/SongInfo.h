@@ -111,8 +111,10 @@ Details ReadDetails(const QByteArray &content);
 // The lyric lines of a file: the lines after the first marker line (the line
 // whose key, the text before "=" without blanks, is exactly "Lyrics"), with
 // leading empty and separator lines dropped. A value that merely contains the
-// word ("AlbumName = Lyrics of Love") starts nothing. Decoded as UTF-8 when
-// valid, else Windows-1252.
+// word ("AlbumName = Lyrics of Love") starts nothing. When the Info section
+// begins after the marker line (a file without one, to which counting a play
+// added it), the lyrics end before its header. Each line decoded as UTF-8
+// when valid, else Windows-1252.
 QStringList ReadLyrics(const QByteArray &content);
 
 // The marker line the lyrics text calls for, or "" for none.

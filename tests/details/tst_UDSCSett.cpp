@@ -241,6 +241,12 @@ void tst_UDSCSett::opensWith_data()
     QTest::newRow("blanks-around-values-dropped")
         << QByteArrayLiteral("[Info]\r\nWriter =  Anne  \r\nUsageCount=  12 \r\n")
         << QStringList { "Anne", "", "", "", "", "", "", "12" } << QString();
+    QTest::newRow("counted-without-info-section")
+        << QByteArrayLiteral("Lyrics = Yes\r\n\r\nla\r\n[Info]\r\nUsageCount=1\r\nPlaytime=??:??\r\n")
+        << QStringList { "", "??:??", "", "", "", "", "", "1" } << "la";
+    QTest::newRow("utf8-and-cp1252-lyric-lines")
+        << QByteArrayLiteral("[Info]\r\nLyrics = Yes\r\n\r\nD\xC3\xA9j\xC3\xA0 vu\r\ncaf\xE9\r\n")
+        << QStringList(8, QString()) << QStringLiteral("Déjà vu\ncafé");
 }
 
 void tst_UDSCSett::opensWith()

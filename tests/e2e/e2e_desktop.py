@@ -20,6 +20,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_support import check, close_with_alt_e, finish, start_window_manager, stop, wait_for, xdotool  # noqa: E402
+from e2e_support import start  # noqa: E402
 
 def windows(pattern):
     return [w for w in xdotool("search", "--name", pattern).split("\n") if w]
@@ -75,7 +76,7 @@ def about_and_instances(binary, work, env):
     with open(os.path.join(a, "discora.INI"), "wb") as f:
         f.write(b"[MP3]\r\nDirectory=" + music.encode() + b"\r\n")
 
-    first = subprocess.Popen([exe_a], cwd=a, env=env)
+    first = start([exe_a], cwd=a, env=env)
     procs = [first]
     try:
         wid = wait_for(lambda: (windows(r"^Discora 1\.5$") or [""])[0], 30)
@@ -109,7 +110,7 @@ def about_and_instances(binary, work, env):
         # Minimised, then a second copy of the same name from another folder.
         xdotool("windowminimize", "--sync", wid)
         check(wait_for(lambda: minimised(wid), 20), "the first copy's window is minimised")
-        second = subprocess.Popen([exe_b], cwd=b, env=env)
+        second = start([exe_b], cwd=b, env=env)
         procs.append(second)
         try:
             code = second.wait(30)
@@ -123,7 +124,7 @@ def about_and_instances(binary, work, env):
         check(len(windows(r"^Discora 1\.5$")) == 1, "there is still exactly one Discora window")
 
         # Another executable name is another program.
-        other = subprocess.Popen([exe_other], cwd=a, env=env)
+        other = start([exe_other], cwd=a, env=env)
         procs.append(other)
         check(wait_for(lambda: len(windows(r"^Discora 1\.5$")) == 2, 30),
               "a copy named 'discora-other' opens a window of its own")
@@ -133,7 +134,7 @@ def about_and_instances(binary, work, env):
             # the first one forward, minimised or not.
             xdotool("windowactivate", "--sync", others[0])
             check(wait_for(lambda: active_window() == others[0], 20), "the other copy's window is in front")
-            again = subprocess.Popen([exe_b], cwd=b, env=env)
+            again = start([exe_b], cwd=b, env=env)
             procs.append(again)
             try:
                 code = again.wait(30)
@@ -194,15 +195,14 @@ def installed(build_dir, work, env):
     user_env["XDG_RUNTIME_DIR"] = private_runtime(os.path.join(home, "runtime"), uid, gid)
 
     def run_and_close(program, what):
-        p = subprocess.Popen(wrap + [program], cwd=home, env=user_env)
+        p = start(wrap + [program], cwd=home, env=user_env)
         try:
             wid = wait_for(lambda: (windows(r"^Discora 1\.5$") or [""])[0], 30)
             check(bool(wid), what + ": the window appears")
             if wid:
                 check(close_with_alt_e(p, wid), what + ": Alt+E closes it")
         finally:
-            if p.poll() is None:
-                p.kill()
+            stop([p])
 
     run_and_close(exe, "installed copy run by an ordinary user")
     in_config = os.path.join(home, "cfg", "discora", "discora.INI")

@@ -17,6 +17,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_support import (accessible_env, accessible_grid, check, demo_copy, finish, start_accessibility_bus,  # noqa: E402
                          start_window_manager, stop, wait_for, xdotool)
+from e2e_support import start  # noqa: E402
 
 SEP = b"; ******************************************"
 
@@ -59,7 +60,7 @@ def main():
         bus = start_accessibility_bus()
         wm = start_window_manager()
 
-        app = subprocess.Popen([exe], cwd=work, env=accessible_env())
+        app = start([exe], cwd=work, env=accessible_env())
         wid = find_window(r"^Discora 1\.5", 30)
         check(bool(wid), "the main window appears")
         if not wid:

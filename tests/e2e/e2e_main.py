@@ -16,6 +16,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_support import (accessible_env, accessible_grid, accessible_names, check, close_with_alt_e, demo_copy, finish,  # noqa: E402
                          main_window, read_bytes, red_pixels, start_accessibility_bus,
                          start_window_manager, stop, wait_for, window_name, xdotool)
+from e2e_support import start  # noqa: E402
 
 
 def main():
@@ -28,9 +29,9 @@ def main():
         wm = start_window_manager()
         # A "player" holding one song open before the program starts.
         song = os.path.join(music, "Zandor-Daylight.mp3")
-        player = subprocess.Popen(["sleep", "600"], stdin=open(song, "rb"))
+        player = start(["sleep", "600"], stdin=open(song, "rb"))
 
-        app = subprocess.Popen([exe], cwd=work, env=accessible_env())
+        app = start([exe], cwd=work, env=accessible_env())
         wid = main_window(30)
         check(bool(wid), "the main window appears with the title 'Discora 1.5'")
         if not wid:

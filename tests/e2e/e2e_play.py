@@ -18,6 +18,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_support import (accessible_env, accessible_names, check, demo_copy, finish, main_window,  # noqa: E402
                          start_accessibility_bus, start_window_manager, stop, wait_for, xdotool)
+from e2e_support import start  # noqa: E402
 
 # The demo songs in the grid's order (names folded to capitals, byte order).
 ROWS = ["Aurora Bay-Tidal", "Ivo Stern - Long Road Home", "Ivo Stern-Evening Train", "Merel-Lantern",
@@ -59,7 +60,7 @@ def main():
         bus = start_accessibility_bus()
         wm = start_window_manager()
 
-        app = subprocess.Popen([exe], cwd=work, env=accessible_env(PATH=stub + ":" + os.environ["PATH"]))
+        app = start([exe], cwd=work, env=accessible_env(PATH=stub + ":" + os.environ["PATH"]))
         wid = main_window(30)
         check(bool(wid), "the main window appears")
         if not wid:
@@ -107,7 +108,7 @@ def main():
 
         # Another process holds the last song open: Alt+C finds it.
         song = os.path.join(music, ROWS[11] + ".mp3")
-        holder = subprocess.Popen(["sleep", "600"], stdin=open(song, "rb"))
+        holder = start(["sleep", "600"], stdin=open(song, "rb"))
         playing = "Discora 1.5  Zandor - Quiet Water"
         # Should a key sent straight to the window be lost all the same,
         # bring the window to the front and press again until it is taken.

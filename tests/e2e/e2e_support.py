@@ -1,9 +1,15 @@
 """What the end-to-end scripts share: the pass/fail record, waiting, xdotool,
 starting the window manager and the accessibility bus, reading the program's
 accessible tree, a copy of the program beside the demo music folder, and
-closing the program with Alt+E."""
+closing the program with Alt+E.
+
+Importing it also prepares the script's own environment: every process the
+script starts runs in the X server the script runs in, and whatever the
+script started is ended when it ends, also when it fails or is stopped."""
+import atexit
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -11,6 +17,97 @@ import time
 
 failures = []
 passes = []
+
+# Inherited from the caller, these would put the program on another platform
+# (offscreen, the caller's Wayland desktop, the caller's accessibility bus)
+# or change the sizes the scripts check.
+for _name in ("QT_QPA_PLATFORM", "QT_QPA_PLATFORM_PLUGIN_PATH", "QT_QPA_GENERIC_PLUGINS", "WAYLAND_DISPLAY",
+              "WAYLAND_SOCKET", "XDG_SESSION_TYPE", "AT_SPI_BUS_ADDRESS", "QT_SCALE_FACTOR",
+              "QT_SCREEN_SCALE_FACTORS", "QT_FONT_DPI"):
+    os.environ.pop(_name, None)
+
+# Every process started through start(), each the leader of a session of its
+# own, so that what it starts in turn (the accessibility bus's dbus-daemon and
+# registry, a launcher's children) can be found and ended with it.
+_started = []
+
+
+def start(args, **kwargs):
+    """Popen in a session of its own, ended by stop() or at the latest when
+    the script ends."""
+    p = subprocess.Popen(args, start_new_session=True, **kwargs)
+    _started.append(p)
+    return p
+
+
+def _session(sid):
+    """The processes still running in the session sid."""
+    pids = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        # After the name: state, ppid, pgrp, session.
+        if int(fields[3]) == sid and fields[0] != "Z":
+            pids.append(int(entry))
+    return pids
+
+
+def _signal_session(p, sig):
+    for pid in _session(p.pid):
+        try:
+            os.kill(pid, sig)
+        except (ProcessLookupError, PermissionError):
+            pass
+
+
+def stop(procs):
+    """Ends the processes and everything in their sessions: a polite SIGTERM
+    first (the accessibility bus launcher then ends its bus itself), SIGKILL
+    for whatever is left after a few seconds."""
+    procs = [p for p in procs if p]
+    ours = [p for p in procs if p in _started]
+    for p in procs:
+        if p in ours:
+            _signal_session(p, signal.SIGTERM)
+        elif p.poll() is None:
+            p.terminate()
+    end = time.time() + 5
+    for p in procs:
+        try:
+            p.wait(max(0.1, end - time.time()))
+        except subprocess.TimeoutExpired:
+            pass
+    while ours and any(_session(p.pid) for p in ours) and time.time() < end:
+        time.sleep(0.1)
+    for p in procs:
+        if p in ours:
+            _signal_session(p, signal.SIGKILL)
+        elif p.poll() is None:
+            p.kill()
+        try:
+            p.wait(5)
+        except subprocess.TimeoutExpired:
+            pass
+        if p in ours and not _session(p.pid):
+            _started.remove(p)
+
+
+atexit.register(lambda: stop(list(reversed(_started))))
+
+
+def _stopped(signum, frame):
+    # SIGTERM from ctest's timeout or xvfb-run: leave through the finally
+    # blocks and atexit, which end what the script started.
+    sys.exit(128 + signum)
+
+
+for _sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+    signal.signal(_sig, _stopped)
 
 
 def check(condition, what):
@@ -81,8 +178,8 @@ def start_accessibility_bus():
     """The accessibility bus, as a desktop session starts it (None if absent)."""
     for launcher in ("/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher"):
         if os.path.exists(launcher):
-            return subprocess.Popen([launcher, "--launch-immediately"], stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
+            return start([launcher, "--launch-immediately"], stdout=subprocess.DEVNULL,
+                         stderr=subprocess.DEVNULL)
     return None
 
 
@@ -95,7 +192,7 @@ def accessible_env(**extra):
 
 
 def start_window_manager():
-    wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wm = start(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(1)
     return wm
 
@@ -110,13 +207,6 @@ def close_with_alt_e(proc, wid):
     except subprocess.TimeoutExpired:
         pass
     return proc.poll() is not None
-
-
-def stop(procs):
-    """Kills whichever of the processes still run."""
-    for p in procs:
-        if p and p.poll() is None:
-            p.kill()
 
 
 def accessible_nodes(app_name):

@@ -18,6 +18,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_support import (check, close_with_alt_e, demo_copy, finish, main_window, read_bytes,  # noqa: E402
                          red_pixels, start_window_manager, stop, xdotool)
 from e2e_support import wait_for as support_wait_for  # noqa: E402
+from e2e_support import start  # noqa: E402
 
 def wait_for(predicate, timeout, step=0.05):
     """Polls more often than the shared default: the time a song takes to
@@ -37,7 +38,7 @@ def main():
         # hand over to a copy some other test runs at the same time.
         runtime = os.path.join(work, "runtime")
         os.mkdir(runtime, 0o700)
-        app = subprocess.Popen([exe], cwd=work, env=dict(os.environ, XDG_RUNTIME_DIR=runtime))
+        app = start([exe], cwd=work, env=dict(os.environ, XDG_RUNTIME_DIR=runtime))
         wid = main_window(30, 0.05)
         check(bool(wid), "the main window appears with the title 'Discora 1.5'")
         if not wid:
@@ -50,7 +51,7 @@ def main():
 
         # Another program in front: not an activation of ours, and the timer
         # would take up to a minute.
-        front = subprocess.Popen(["xmessage", "-title", "Player", "Playing"])
+        front = start(["xmessage", "-title", "Player", "Playing"])
         other = wait_for(lambda: xdotool("search", "--name", "^Player$").split("\n")[0], 10)
         if other:
             xdotool("windowactivate", "--sync", other)
@@ -60,7 +61,7 @@ def main():
         info = os.path.join(music, "Merel-Paper Boats.INI")
         check(b"UsageCount = 0\r\n" in read_bytes(info), "the song was never played")
         started = time.time()
-        player = subprocess.Popen(["sh", "-c", 'exec sleep 600 < "$1"', "sh", song])
+        player = start(["sh", "-c", 'exec sleep 600 < "$1"', "sh", song])
         playing = "Discora 1.5  Merel - Paper Boats"
         # Well inside the refresh timer's minute, with no activation of ours:
         # only the watch can have noticed it. How fast is bench material.

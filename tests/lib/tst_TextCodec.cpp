@@ -35,6 +35,14 @@ void tst_TextCodec::decode_data()
     QTest::newRow("utf8-surrogate-encoded")
         << QByteArrayLiteral("\xED\xA0\x80") << QStringLiteral("í\u00A0€");
     QTest::newRow("cp1252-unassigned-byte") << QByteArrayLiteral("a\x81z") << QStringLiteral("a\u0081z");
+    // Each line decides on its own: one stray Windows-1252 byte garbles no
+    // UTF-8 line of the same file, and the line breaks stay as they were.
+    QTest::newRow("utf8-line-and-cp1252-line")
+        << QByteArrayLiteral("D\xC3\xA9j\xC3\xA0 vu\r\ncaf\xE9\r\n") << QStringLiteral("Déjà vu\r\ncafé\r\n");
+    QTest::newRow("cp1252-line-between-utf8-lf-and-cr")
+        << QByteArrayLiteral("\xE2\x82\xAC\n\x80\r\r\n\xC3\xA9") << QStringLiteral("€\n€\r\r\né");
+    QTest::newRow("cp1252-lines") << QByteArrayLiteral("Caf\xE9\r\n\r\nM\xFCller \x93x\x94")
+                                  << QStringLiteral("Café\r\n\r\nMüller “x”");
     QTest::newRow("nul-bytes") << QByteArrayLiteral("a\0b") << QString::fromLatin1("a\0b", 3);
 }
 

@@ -79,6 +79,8 @@ private Q_SLOTS:
     void readLyrics_data();
     void readLyrics();
     void writeThenRead();
+    void countThenSave_data();
+    void countThenSave();
     void readGridValues_data();
     void readGridValues();
     void readDamagedFiles_data();
@@ -295,6 +297,14 @@ void tst_SongInfo::readLyrics_data()
                              << QStringList { QStringLiteral("a"), QStringLiteral("b") };
     QTest::newRow("windows-1252") << QByteArrayLiteral("[Info]\r\nLyrics = Yes\r\n\r\nCaf\xE9 \x80\r\n")
                                   << QStringList { QStringLiteral("Café €") };
+    QTest::newRow("counted-without-info-section") << QByteArrayLiteral(
+        "Lyrics = Yes\r\n\r\n" SEP "\r\n\r\nla\r\n[Info]\r\nUsageCount=1\r\nPlaytime=??:??\r\n")
+                                                  << QStringList { QStringLiteral("la") };
+    QTest::newRow("section-headers-inside-lyrics-kept")
+        << QByteArray(
+               WrittenHead + "Lyrics     = Yes\r\n" + tail + "[Chorus]\r\nla\r\n[Info]\r\nUsageCount=1\r\n")
+        << QStringList { QStringLiteral("[Chorus]"), QStringLiteral("la"), QStringLiteral("[Info]"),
+               QStringLiteral("UsageCount=1") };
     QTest::newRow("empty-file") << QByteArray() << QStringList();
 }
 
@@ -324,6 +334,42 @@ void tst_SongInfo::writeThenRead()
     const SongInfo::GridValues grid = SongInfo::ReadSongInfo(file);
     QCOMPARE(grid.playTime, QStringLiteral(" 03:45"));
     QCOMPARE(grid.lyricsMark, QChar(u'V'));
+}
+
+void tst_SongInfo::countThenSave_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("saved"); // after a count and a Save of what the dialog shows
+
+    const QByteArray tail = QByteArrayLiteral("\r\n" SEP "\r\n\r\n");
+    const QByteArray head13 = QByteArray(WrittenHead).replace("UsageCount = 12", "UsageCount = 13");
+    QTest::newRow("lyrics-without-info-section")
+        << QByteArray("Lyrics     = Yes\r\n" + tail + "la\r\n")
+        << QByteArray(QByteArray(WrittenHead.first(WrittenHead.indexOf("UsageCount"))) + "UsageCount = 1\r\n"
+               + "Writer     = \r\nPlaytime   = ??:??\r\nAlbumName  = \r\nSongYear   = \r\nAlbumYear  = \r\n"
+               + "AlbumCDNum = \r\nAlbumLabel = \r\nLyrics     = Yes\r\n" + tail + "la\r\n");
+    QTest::newRow("utf8-and-cp1252-lyric-lines")
+        << QByteArray(WrittenHead + "Lyrics     = Yes\r\n" + tail + "D\xC3\xA9j\xC3\xA0 vu\r\ncaf\xE9\r\n")
+        << QByteArray(head13 + "Lyrics     = Yes\r\n" + tail + "D\xC3\xA9j\xC3\xA0 vu\r\ncaf\xC3\xA9\r\n");
+}
+
+// What the grid, the details dialog and its Save make of a file once a play
+// has been counted in it: the same count, and no line of the count's in the
+// lyrics.
+void tst_SongInfo::countThenSave()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, saved);
+    const QByteArray file = path("Artist-Title.INI");
+    writeBytes(file, before);
+    const QString count = SongInfo::CountPlay(file);
+    const SongInfo::Details shown = SongInfo::LoadInfo(file);
+    QCOMPARE(SongInfo::ReadSongInfo(file).usageCount, count);
+    QCOMPARE(shown.UsageCount, count);
+    SongInfo::WriteSongInfo(file, shown.UsageCount, shown,
+        SongInfo::ReadLyrics(readBytes(file)).join(QStringLiteral("\r\n")), QDate(2026, 12, 8));
+    QCOMPARE(readBytes(file), saved);
+    QCOMPARE(SongInfo::ReadSongInfo(file).usageCount, count);
 }
 
 void tst_SongInfo::readGridValues_data()
