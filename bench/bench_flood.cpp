@@ -12,6 +12,7 @@
 // song information folder is copied first, so the library is left as it was.
 
 #include "QLXApplication.h"
+#include "FolderWatch.h"
 #include "UDSCMain.h"
 
 #include <QApplication>
@@ -173,5 +174,7 @@ int main(int argc, char **argv)
     std::printf("  songs counted as played    %lld (the player's song included), %d others shown \"Lock\"\n",
         static_cast<long long>(played), counted);
     std::printf("  the player's song \"Lock\" after %.0f ms\n", playShownMs);
+    std::printf("  (window activated %d times, deactivated %d times; watch %s)\n", window.activations(),
+        window.deactivations(), window.folderWatch()->isPaused() ? "paused" : "live");
     return 0;
 }
