@@ -5,11 +5,12 @@
 #include "ProgramSettings.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
+#include "QLXWindow.h"
 #include "SongInfo.h"
 #include "UQLXEdit.h"
 #include "UQLXStd.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -295,6 +296,8 @@ void TfrmSettings::createControls()
     connect(bbtCancel, &QPushButton::clicked, this, &TfrmSettings::reject);
     connect(bbtClone, &QPushButton::clicked, this, &TfrmSettings::bbtCloneClick);
     connect(bbtINI, &QPushButton::clicked, this, &TfrmSettings::bbtINIClick);
+    // Enter on a focused button presses it; in a field it moves on.
+    EnterPressesFocusedButton(this);
 
     QWidget *order[] = { ediWriter, ediPlaytime, ediSongYear, ediAlbumYear, ediAlbumName, ediAlbumCDNum,
         ediAlbumLabel, memLyrics, bbtClone, bbtINI, bbtCancel, bbtOk };

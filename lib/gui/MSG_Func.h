@@ -41,13 +41,11 @@ class TMsgWindow final : public QDialog
 {
     Q_OBJECT
 public:
-    // Sizes at 96 pixels per inch. The outer size counts a nominal dialog
-    // frame of 3 pixels on each side and a 19-pixel caption; the window
-    // manager draws its own frame, so the client area is what we lay out.
+    // Sizes at 96 pixels per inch. The outer size counts the nominal dialog
+    // frame (NominalFrame); the window manager draws its own frame, so the
+    // client area is what we lay out.
     static constexpr int DefaultWidth = 360;
     static constexpr int DefaultHeight = 165;
-    static constexpr int FrameSize = 3;
-    static constexpr int CaptionHeight = 19;
     static constexpr int ButtonWidth = 89;
     static constexpr int ButtonHeight = 28;
     static constexpr int ButtonTop = 100;

@@ -15,8 +15,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (accessible_env, accessible_grid, check, demo_copy, finish, start_accessibility_bus,  # noqa: E402
-                         start_window_manager, stop, wait_for, xdotool)
+from e2e_support import (accessible_env, accessible_grid, check, demo_copy, finish, outer_size,  # noqa: E402
+                         start_accessibility_bus, start_window_manager, stop, wait_for, xdotool)
 
 SEP = b"; ******************************************"
 
@@ -135,9 +135,30 @@ def main():
         if viewer:
             xdotool("windowactivate", "--sync", viewer)
             time.sleep(0.5)
+            wait_for(lambda: outer_size(viewer) == (468, 314), 5)
+            size = outer_size(viewer)
+            check(size == (468, 314), "the viewer is 468 x 314 with its frame: %r" % (size,))
             xdotool("key", "Escape")
             check(wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Statistics$"), 10),
                   "Esc closes the viewer")
+            stored = read_file(settings) or b""
+            check(b"Height=314\r\nWidth=468\r\n" in stored, "the viewer stores the size it showed: %r" % stored)
+            # Opened again at the stored size, it shows that size: no growth by the frame.
+            viewer = ""
+            for _ in range(3):
+                click(wid, *STATISTICS)
+                viewer = find_window(r"^Statistics$", 10)
+                if viewer:
+                    break
+            if viewer:
+                wait_for(lambda: outer_size(viewer) == (468, 314), 5)
+                size = outer_size(viewer)
+                check(size == (468, 314), "opened again, the viewer is 468 x 314 with its frame: %r" % (size,))
+                xdotool("windowactivate", "--sync", viewer)
+                time.sleep(0.5)
+                xdotool("key", "Return")  # the focus is on Close
+                check(wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Statistics$"), 10),
+                      "Enter on Close closes the viewer")
     finally:
         stop((app, wm, bus))
         shutil.rmtree(work, ignore_errors=True)
