@@ -3,7 +3,9 @@
 folder, and drives the song details dialog and the statistics report like a
 user: a right click on the grid opens the selected song's details, typed
 lyrics are saved into its song information file, a refresh shows the lyrics
-mark, and Statistics writes the report beside the program.
+mark, and Statistics writes the report beside the program. Clone takes
+another song's values from a file picked by typing its name and Enter, and the
+next key goes to the details dialog again.
 
 Usage: e2e_details.py DISCORA_BINARY MAKE_DEMO_SCRIPT
 """
@@ -56,6 +58,8 @@ def main():
     wm = app = bus = None
     try:
         exe, music, settings = demo_copy(binary, make_demo, work)
+        with open(os.path.join(music, "Aurora Bay-Shore.INI"), "wb") as f:
+            f.write(b"[Info]\r\nUsageCount = 3\r\nWriter = Anna Reef\r\n")
         bus = start_accessibility_bus()
         wm = start_window_manager()
 
@@ -81,6 +85,19 @@ def main():
         check(read_file(info_path) == b"", "opening the details created an empty song information file")
 
         time.sleep(0.5)
+        # Clone: the start of the name typed, the file picked from the
+        # completions (this artist's files) and taken with Enter.
+        xdotool("key", "alt+l")
+        picker = find_window(r"^Open$", 15)
+        check(bool(picker), "Clone opens the file dialog")
+        time.sleep(1)
+        xdotool("type", "--delay", "40", "Aurora Bay-Sh")
+        time.sleep(0.5)
+        xdotool("key", "Down")
+        xdotool("key", "Return")
+        check(wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Open$"), 10),
+              "Enter in the file dialog closes it")
+        time.sleep(0.5)
         xdotool("type", "--delay", "20", "Waves roll in   ")
         xdotool("key", "Return")
         xdotool("type", "--delay", "20", "and out")
@@ -89,11 +106,12 @@ def main():
               "Save closes the dialog")
         today = time.strftime("%d-%m-%Y").encode()
         expected = (SEP + b"\r\n; Generated " + today + b"\r\n; Do not modify manually.\r\n" + SEP
-                    + b"\r\n\r\n[Info]\r\nUsageCount = \r\nWriter     = \r\nPlaytime   = \r\n"
+                    + b"\r\n\r\n[Info]\r\nUsageCount = 3\r\nWriter     = Anna Reef\r\nPlaytime   = \r\n"
                     b"AlbumName  = \r\nSongYear   = \r\nAlbumYear  = \r\nAlbumCDNum = \r\n"
                     b"AlbumLabel = \r\nLyrics     = Yes\r\n\r\n" + SEP + b"\r\n\r\nWaves roll in\r\nand out\r\n")
         saved = wait_for(lambda: read_file(info_path) == expected, 10)
-        check(saved, "the song information file on disk, byte for byte: %r" % read_file(info_path))
+        check(saved, "the values cloned from Aurora Bay-Shore, then the lyrics typed after Clone, "
+              "in the file on disk byte for byte: %r" % read_file(info_path))
 
         def tidal_marked(g):
             return any(r[1] == "Tidal" and r[6] == "V" for r in g)
