@@ -235,7 +235,7 @@ void TQLXLogFile::writeGeometry(const TfrmLogFile &form) const
                 { u"Width"_s, QString::number(outer.width()) } },
             INIFile);
     } catch (const EQLXError &) {
-        MsgInfo(u"Can\u00B4t save the settings in "_s + INIFile, u"Writeprotection"_s);
+        MsgInfo(u"Can\u00B4t save the settings in "_s + MsgLiteral(INIFile), u"Writeprotection"_s);
     }
 }
 
@@ -271,7 +271,7 @@ void TQLXLogFile::Execute()
 
     form.setLines(m_lines);
     if (!m_complete)
-        MsgWarning(u"The file is too large to read\r\n"_s + form.FileName, u"File too large"_s);
+        MsgWarning(u"The file is too large to read\r\n"_s + MsgLiteral(form.FileName), u"File too large"_s);
 
     if (INIFile.isEmpty())
         form.move(centred);

@@ -343,6 +343,12 @@ quint16 MsgDialog(
     return quint16(result);
 }
 
+QString MsgLiteral(const QString &Text)
+{
+    QString literal = Text;
+    return literal.replace(u'&', QStringLiteral("&&"));
+}
+
 quint16 MsgYesNo(const QString &Msg, const QString &Title)
 {
     return MsgDialog(Msg, Title, mkQuestion, { mbYes, mbNo }, mbNo);

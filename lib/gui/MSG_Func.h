@@ -115,6 +115,11 @@ private:
 // error escapes.
 quint16 MsgDialog(
     const QString &Msg, const QString &Title, TMsgKind Kind, TMsgButtons Buttons, TMsgButton Default);
+// Text that a message shows as it is: every "&" doubled, so that a path or
+// a file name ("Rock & Roll-Tune.mp3") keeps its "&" instead of underlining
+// the next character. For the parts of a message that are not our own text.
+QString MsgLiteral(const QString &Text);
+
 // A question with Yes and No, No focused: 6 or 7 (2 by the close box).
 quint16 MsgYesNo(const QString &Msg, const QString &Title);
 // An information message with an OK button.

@@ -714,11 +714,13 @@ void TestLogFile::tooLarge_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("shownLines");
     QTest::addColumn<int>("lastLineLength");
+    QTest::addColumn<QString>("name");
 
     // 17 MiB of 63-character lines: the first 16 MiB are 262,144 of them.
-    QTest::newRow("many-lines") << "lines" << 262144 << 63;
-    QTest::newRow("one-long-line") << "long" << 1 << 16384;
-    QTest::newRow("long-line-in-small-file") << "small" << 2 << 16384;
+    QTest::newRow("many-lines") << "lines" << 262144 << 63 << "large.txt";
+    QTest::newRow("one-long-line") << "long" << 1 << 16384 << "large.txt";
+    QTest::newRow("long-line-in-small-file") << "small" << 2 << 16384 << "large.txt";
+    QTest::newRow("ampersand-in-name-shown") << "small" << 2 << 16384 << "Rock & Roll.txt";
 }
 
 void TestLogFile::tooLarge()
@@ -748,7 +750,8 @@ void TestLogFile::tooLarge()
     qsizetype lastLength = 0;
     ModalDriver driver([&](QWidget *w) {
         if (TMsgWindow *msg = message(w)) {
-            warning = QStringList { msg->windowTitle(), msg->message() };
+            // The text as the window shows it.
+            warning = QStringList { msg->windowTitle(), msg->messageLabel()->accessibleName() };
             msg->button(mbOK)->click();
         } else if (TfrmLogFile *form = viewer(w); form && form->isVisible()) {
             lines = form->imeText->document()->blockCount();
@@ -758,7 +761,7 @@ void TestLogFile::tooLarge()
     });
     log.Execute();
     QFile::remove(path);
-    QCOMPARE(warning, QStringList({ "File too large", u"The file is too large to read\r\n"_s + path }));
+    QCOMPARE(warning, QStringList({ "File too large", u"The file is too large to read\n"_s + path }));
     QCOMPARE(lines, shownLines);
     QCOMPARE(lastLength, lastLineLength);
 }
