@@ -31,7 +31,10 @@ void TMainCommands::PlayFile(const QByteArray &FileName)
 
 void TMainCommands::launchFailed(const QString &text, const QByteArray &path)
 {
-    MsgWarning(QStringLiteral("Fout: ") + text + QStringLiteral("\r\n") + QFile::decodeName(path), QString());
+    // The system's text and the path are shown as they are, "&" and all.
+    MsgWarning(QStringLiteral("Fout: ") + MsgLiteral(text) + QStringLiteral("\r\n")
+            + MsgLiteral(QFile::decodeName(path)),
+        QString());
 }
 
 void TMainCommands::ShowCurrent()

@@ -9,6 +9,7 @@
 #include "ProgramFiles.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
+#include "QLXWindow.h"
 #include "ScanControl.h"
 #include "StatisticsReport.h"
 #include "StatusBar.h"
@@ -222,6 +223,8 @@ void TfrmMain::createControls()
     QWidget::setTabOrder(edtFind, bbtFind);
     QWidget::setTabOrder(bbtFind, cbxArtist);
     QWidget::setTabOrder(cbxArtist, bbtCurrent);
+    // Enter on "Find first" or "Current" presses it, as Space does.
+    EnterPressesFocusedButton(this);
     edtFind->setFocus();
 }
 

@@ -5,11 +5,12 @@
 #include "ProgramSettings.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
+#include "QLXWindow.h"
 #include "SongInfo.h"
 #include "UQLXEdit.h"
 #include "UQLXStd.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -184,12 +185,22 @@ void TfrmSettings::bbtCloneClick()
     const QString pattern = ClonePattern(DisplayPath(m_iniFile));
     const qsizetype slash = pattern.lastIndexOf(QLatin1Char('/'));
     QStringList filters;
+    // The file dialog takes a blank as the end of a pattern; "?" stands in
+    // for it, so that "Aurora Bay-*.INI" lists that artist's files.
     if (slash >= 0 && pattern.left(slash) == folder)
-        filters << pattern.mid(slash + 1);
+        filters << pattern.mid(slash + 1).replace(QLatin1Char(' '), QLatin1Char('?'));
     filters << QStringLiteral("INI-files (*.INI)");
     OpenDialog1->setNameFilters(filters);
     OpenDialog1->setDirectory(folder);
-    if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty())
+    const bool picked = OpenDialog1->exec() == QDialog::Accepted;
+    // A name completed in the file dialog and taken with Enter leaves the
+    // completion list open: it would keep the keyboard and hand the next key
+    // to the hidden dialog. Whatever popup is still up belongs to the dialog
+    // that is gone; the keyboard comes back here.
+    for (int i = 0; i < 8 && QApplication::activePopupWidget(); ++i)
+        QApplication::activePopupWidget()->hide();
+    activateWindow();
+    if (!picked || OpenDialog1->selectedFiles().isEmpty())
         return;
     LoadInfo(QFile::encodeName(OpenDialog1->selectedFiles().constFirst()));
 }
@@ -295,6 +306,8 @@ void TfrmSettings::createControls()
     connect(bbtCancel, &QPushButton::clicked, this, &TfrmSettings::reject);
     connect(bbtClone, &QPushButton::clicked, this, &TfrmSettings::bbtCloneClick);
     connect(bbtINI, &QPushButton::clicked, this, &TfrmSettings::bbtINIClick);
+    // Enter on a focused button presses it; in a field it moves on.
+    EnterPressesFocusedButton(this);
 
     QWidget *order[] = { ediWriter, ediPlaytime, ediSongYear, ediAlbumYear, ediAlbumName, ediAlbumCDNum,
         ediAlbumLabel, memLyrics, bbtClone, bbtINI, bbtCancel, bbtOk };

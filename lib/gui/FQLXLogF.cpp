@@ -6,6 +6,7 @@
 #include "MIS_Func.h"
 #include "MSG_Func.h"
 #include "QLXError.h"
+#include "QLXWindow.h"
 #include "STR_Func.h"
 #include "TextCodec.h"
 #include "TextLines.h"
@@ -213,11 +214,12 @@ void TQLXLogFile::readGeometry(TfrmLogFile &form, const QPoint &centred) const
         { QString::number(centred.y()), QString::number(centred.x()),
             QString::number(TfrmLogFile::DesignHeight), QString::number(TfrmLogFile::DesignWidth) },
         INIFile);
+    // The stored size is the outer one, as the window is shown.
     try {
         form.move(form.x(), StrToInt(values[0]));
         form.move(StrToInt(values[1]), form.y());
-        form.resize(form.width(), StrToInt(values[2]));
-        form.resize(StrToInt(values[3]), form.height());
+        SetOuterSize(&form, QSize(OuterSize(&form).width(), StrToInt(values[2])));
+        SetOuterSize(&form, QSize(StrToInt(values[3]), OuterSize(&form).height()));
     } catch (const EQLXError &) {
         form.move(centred);
     }
@@ -225,14 +227,15 @@ void TQLXLogFile::readGeometry(TfrmLogFile &form, const QPoint &centred) const
 
 void TQLXLogFile::writeGeometry(const TfrmLogFile &form) const
 {
+    const QSize outer = OuterSize(&form);
     try {
         IniWriteStrings(m_section,
             { { u"Top"_s, QString::number(form.y()) }, { u"Left"_s, QString::number(form.x()) },
-                { u"Height"_s, QString::number(form.height()) },
-                { u"Width"_s, QString::number(form.width()) } },
+                { u"Height"_s, QString::number(outer.height()) },
+                { u"Width"_s, QString::number(outer.width()) } },
             INIFile);
     } catch (const EQLXError &) {
-        MsgInfo(u"Can\u00B4t save the settings in "_s + INIFile, u"Writeprotection"_s);
+        MsgInfo(u"Can\u00B4t save the settings in "_s + MsgLiteral(INIFile), u"Writeprotection"_s);
     }
 }
 
@@ -258,8 +261,9 @@ void TQLXLogFile::Execute()
         form.FileName = m_viewFile;
 
     const QRect screen = form.screen()->geometry();
-    const QPoint centred(
-        screen.x() + (screen.width() - form.width()) / 2, screen.y() + (screen.height() - form.height()) / 2);
+    const QSize outer = OuterSize(&form);
+    const QPoint centred(screen.x() + (screen.width() - outer.width()) / 2,
+        screen.y() + (screen.height() - outer.height()) / 2);
     form.bbtPrint->setVisible(ShowPrintBtn);
     form.bbtPrint->setEnabled(ShowPrintBtn);
     form.bbtClear->setVisible(!m_viewMode && ShowClearBtn);
@@ -267,7 +271,7 @@ void TQLXLogFile::Execute()
 
     form.setLines(m_lines);
     if (!m_complete)
-        MsgWarning(u"The file is too large to read\r\n"_s + form.FileName, u"File too large"_s);
+        MsgWarning(u"The file is too large to read\r\n"_s + MsgLiteral(form.FileName), u"File too large"_s);
 
     if (INIFile.isEmpty())
         form.move(centred);

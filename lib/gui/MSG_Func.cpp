@@ -1,6 +1,7 @@
 #include "MSG_Func.h"
 
 #include "QLXApplication.h"
+#include "QLXWindow.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -129,7 +130,7 @@ TMsgWindow::TMsgWindow(QWidget *parent)
     setObjectName(QStringLiteral("MsgWindow"));
     setModal(true);
     setSizeGripEnabled(false);
-    setFixedSize(DefaultWidth - 2 * FrameSize, DefaultHeight - CaptionHeight - 2 * FrameSize);
+    setFixedSize(QSize(DefaultWidth, DefaultHeight).shrunkBy(NominalFrame()));
 
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(13);
@@ -149,12 +150,12 @@ TMsgWindow::~TMsgWindow() = default;
 
 int TMsgWindow::outerWidth() const
 {
-    return width() + 2 * FrameSize;
+    return size().grownBy(NominalFrame()).width();
 }
 
 int TMsgWindow::outerHeight() const
 {
-    return height() + CaptionHeight + 2 * FrameSize;
+    return size().grownBy(NominalFrame()).height();
 }
 
 void TMsgWindow::setKind(TMsgKind Kind)
@@ -196,7 +197,7 @@ void TMsgWindow::createButtons(TMsgButtons Buttons)
 
     const int total = shown * (ButtonWidth + ButtonGap);
     if (total > outerWidth())
-        setFixedWidth(total + 16 - 2 * FrameSize);
+        setFixedWidth(total + 16 - NominalFrame().left() - NominalFrame().right());
     int x = (width() - total) / 2 + 4;
     for (QPushButton *button : m_buttons) {
         if (!button)
@@ -340,6 +341,12 @@ quint16 MsgDialog(
     }
     const int result = window->exec();
     return quint16(result);
+}
+
+QString MsgLiteral(const QString &Text)
+{
+    QString literal = Text;
+    return literal.replace(u'&', QStringLiteral("&&"));
 }
 
 quint16 MsgYesNo(const QString &Msg, const QString &Title)

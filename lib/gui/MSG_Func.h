@@ -41,13 +41,11 @@ class TMsgWindow final : public QDialog
 {
     Q_OBJECT
 public:
-    // Sizes at 96 pixels per inch. The outer size counts a nominal dialog
-    // frame of 3 pixels on each side and a 19-pixel caption; the window
-    // manager draws its own frame, so the client area is what we lay out.
+    // Sizes at 96 pixels per inch. The outer size counts the nominal dialog
+    // frame (NominalFrame); the window manager draws its own frame, so the
+    // client area is what we lay out.
     static constexpr int DefaultWidth = 360;
     static constexpr int DefaultHeight = 165;
-    static constexpr int FrameSize = 3;
-    static constexpr int CaptionHeight = 19;
     static constexpr int ButtonWidth = 89;
     static constexpr int ButtonHeight = 28;
     static constexpr int ButtonTop = 100;
@@ -117,6 +115,11 @@ private:
 // error escapes.
 quint16 MsgDialog(
     const QString &Msg, const QString &Title, TMsgKind Kind, TMsgButtons Buttons, TMsgButton Default);
+// Text that a message shows as it is: every "&" doubled, so that a path or
+// a file name ("Rock & Roll-Tune.mp3") keeps its "&" instead of underlining
+// the next character. For the parts of a message that are not our own text.
+QString MsgLiteral(const QString &Text);
+
 // A question with Yes and No, No focused: 6 or 7 (2 by the close box).
 quint16 MsgYesNo(const QString &Msg, const QString &Title);
 // An information message with an OK button.

@@ -3,6 +3,7 @@
 #include "DTM_Func.h"
 #include "MSG_Func.h"
 #include "QLXError.h"
+#include "QLXWindow.h"
 #include "UQLXMemo.h"
 
 #include <QKeyEvent>
@@ -77,8 +78,10 @@ TfrmLogFile::TfrmLogFile(QWidget *parent)
             static_cast<QWidget *>(bbtClear), static_cast<QWidget *>(bbtClose) })
         w->installEventFilter(this);
 
-    setMinimumSize(MinSize, MinSize);
-    resize(DesignWidth, DesignHeight);
+    // Enter on Print prints, on Clear clears; anywhere else it closes.
+    EnterPressesFocusedButton(this);
+    SetMinimumOuterSize(this, QSize(MinSize, MinSize));
+    SetOuterSize(this, QSize(DesignWidth, DesignHeight));
     bbtClose->setFocus();
 }
 

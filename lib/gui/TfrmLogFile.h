@@ -26,6 +26,7 @@ class TfrmLogFile : public QDialog
 {
     Q_OBJECT
 public:
+    // Outer sizes, frame included.
     static constexpr int DesignWidth = 468;
     static constexpr int DesignHeight = 314;
     static constexpr int MinSize = 210;

@@ -3,6 +3,7 @@
 #include "MSG_Func.h"
 #include "QLXApplication.h"
 #include "QLXSysInfo.h"
+#include "QLXWindow.h"
 
 #include <QApplication>
 #include <QDate>
@@ -272,7 +273,9 @@ void TAboutDialog::Execute()
     QPalette pal = window.palette();
     pal.setColor(QPalette::Window, m_color);
     window.setPalette(pal);
-    window.setFixedSize(width, height);
+    // The designed size is the outer one: the caption is taken from the
+    // height the layout above was reckoned with.
+    SetFixedOuterSize(&window, QSize(width, height));
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - QPoint(width / 2, height / 2));
 

@@ -83,9 +83,9 @@ const QStringList kSongs = {
 
 void TestMainSearch::findSteps_data()
 {
-    // Each step presses Enter in the search field ("enter") or clicks the
-    // find button ("button"); after it the current row, the button's caption
-    // and the number of beeps so far.
+    // Each step presses Enter in the search field ("enter"), clicks the find
+    // button ("button") or presses Enter on it ("enter-on-button"); after it
+    // the current row, the button's caption and the number of beeps so far.
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QList<int>>("rows");
@@ -99,6 +99,10 @@ void TestMainSearch::findSteps_data()
     QTest::newRow("button-same-as-enter")
         << "zandor" << QStringList { "button", "button", "button" } << QList<int> { 1, 3, 3 }
         << QStringList { "&Find next", "&Find next", "&Find first" } << QList<int> { 0, 0, 1 };
+    QTest::newRow("enter-on-focused-button")
+        << "zandor" << QStringList { "enter-on-button", "enter-on-button", "enter-on-button" }
+        << QList<int> { 1, 3, 3 } << QStringList { "&Find next", "&Find next", "&Find first" }
+        << QList<int> { 0, 0, 1 };
     QTest::newRow("one-row-per-press-however-many-cells")
         << "a" << QStringList { "enter", "enter" } << QList<int> { 1, 2 }
         << QStringList { "&Find next", "&Find next" } << QList<int> { 0, 0 };
@@ -124,10 +128,15 @@ void TestMainSearch::findSteps()
     window->edtFind->insert(text);
     QCOMPARE(window->bbtFind->isEnabled(), !text.isEmpty());
     for (int i = 0; i < steps.size(); ++i) {
-        if (steps[i] == u"enter")
+        if (steps[i] == u"enter") {
             QTest::keyClick(window->edtFind, Qt::Key_Return);
-        else
+        } else if (steps[i] == u"enter-on-button") {
+            window->bbtFind->setFocus(Qt::TabFocusReason);
+            QTRY_VERIFY(window->bbtFind->hasFocus());
+            QTest::keyClick(window->bbtFind, Qt::Key_Return);
+        } else {
             QTest::mouseClick(window->bbtFind, Qt::LeftButton);
+        }
         QCOMPARE(window->sgrMusic->Row(), rows[i]);
         QCOMPARE(window->bbtFind->text(), captions[i]);
         QCOMPARE(window->search().beeps(), beeps[i]);

@@ -459,7 +459,8 @@ void TestMainWindow::aboutShowsProgramInformation()
         if (!about || !seen.isEmpty())
             return;
         seen << about->windowTitle()
-             << QString::number(about->width()) + "x" + QString::number(about->height());
+             << QString::number(about->frameGeometry().width()) + "x"
+                + QString::number(about->frameGeometry().height());
         for (const char *name : { "lblName", "lblVersion" })
             if (auto *label = about->findChild<QLabel *>(QLatin1String(name)))
                 seen << label->text() + (label->font().bold() ? " (bold)" : "");

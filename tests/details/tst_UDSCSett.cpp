@@ -98,6 +98,8 @@ private Q_SLOTS:
     void cloneTakesOtherSongsValues_data();
     void cloneTakesOtherSongsValues();
     void enterAndTabStayInDialog();
+    void enterOnFocusedButton_data();
+    void enterOnFocusedButton();
     void fieldNavigation_data();
     void fieldNavigation();
 
@@ -580,6 +582,55 @@ void tst_UDSCSett::enterAndTabStayInDialog()
     QVERIFY(!saved);
     QCOMPARE(lyrics, QStringLiteral("Eerste regel\n  Tweede regel\t"));
     QCOMPARE(readBytes(info()), Typical);
+}
+
+void tst_UDSCSett::enterOnFocusedButton_data()
+{
+    // What Enter on the focused button leads to: the dialog saved or
+    // cancelled, or the window the button opened (by its object name).
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("save-saves") << "bbtOk"
+                                << "saved";
+    QTest::newRow("cancel-cancels") << "bbtCancel"
+                                    << "cancelled";
+    QTest::newRow("clone-opens-file-dialog") << "bbtClone"
+                                             << "OpenDialog1";
+    QTest::newRow("view-ini-opens-viewer") << "bbtINI"
+                                           << "frmLogFile";
+}
+
+void tst_UDSCSett::enterOnFocusedButton()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, outcome);
+    writeBytes(info(), Typical);
+    QString opened;
+    ModalDriver other([&](QWidget *modal) {
+        if (qobject_cast<TfrmSettings *>(modal))
+            return;
+        opened = modal->objectName();
+        QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
+    });
+    bool saved = false;
+    bool stillOpen = false;
+    QVERIFY(show(
+        [&](TfrmSettings *d) {
+            d->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(d));
+            auto *b = d->findChild<QPushButton *>(button);
+            b->setFocus(Qt::TabFocusReason);
+            QTRY_VERIFY(b->hasFocus());
+            QTest::keyClick(b, Qt::Key_Return);
+            stillOpen = d->isVisible();
+            if (stillOpen)
+                d->reject();
+        },
+        &saved));
+    QCOMPARE(saved, outcome == u"saved");
+    QCOMPARE(stillOpen, outcome != u"saved" && outcome != u"cancelled");
+    QCOMPARE(opened, stillOpen ? outcome : QString());
+    QCOMPARE(readBytes(info()) == Typical, outcome != u"saved");
 }
 
 void tst_UDSCSett::fieldNavigation_data()

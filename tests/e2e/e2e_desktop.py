@@ -19,7 +19,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import check, close_with_alt_e, finish, start_window_manager, stop, wait_for, xdotool  # noqa: E402
+from e2e_support import (check, close_with_alt_e, finish, outer_size, start_window_manager, stop, wait_for,  # noqa: E402
+                         xdotool)
 from e2e_support import start  # noqa: E402
 
 def windows(pattern):
@@ -91,8 +92,9 @@ def about_and_instances(binary, work, env):
         about = wait_for(lambda: (windows(r"^Program information$") or [""])[0], 20)
         check(bool(about), "Alt+A opens the window 'Program information'")
         if about:
-            geometry = xdotool("getwindowgeometry", about)
-            check("385x214" in geometry, "the about window is 385 x 214: " + geometry.replace("\n", " "))
+            wait_for(lambda: outer_size(about) == (385, 214), 5)
+            size = outer_size(about)
+            check(size == (385, 214), "the about window is 385 x 214 with its frame: %r" % (size,))
             xdotool("mousemove", "--window", about, "100", "56")
             xdotool("click", "--repeat", "2", "--delay", "100", "1")
             info = wait_for(lambda: (windows(r"^Version information$") or [""])[0], 20)

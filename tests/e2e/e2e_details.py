@@ -3,7 +3,9 @@
 folder, and drives the song details dialog and the statistics report like a
 user: a right click on the grid opens the selected song's details, typed
 lyrics are saved into its song information file, a refresh shows the lyrics
-mark, and Statistics writes the report beside the program.
+mark, and Statistics writes the report beside the program. Clone takes
+another song's values from a file picked by typing its name and Enter, and the
+next key goes to the details dialog again.
 
 Usage: e2e_details.py DISCORA_BINARY MAKE_DEMO_SCRIPT
 """
@@ -15,8 +17,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (accessible_env, accessible_grid, check, demo_copy, finish, start_accessibility_bus,  # noqa: E402
-                         start_window_manager, stop, wait_for, xdotool)
+from e2e_support import (accessible_env, accessible_grid, check, demo_copy, finish, outer_size,  # noqa: E402
+                         start_accessibility_bus, start_window_manager, stop, wait_for, xdotool)
 from e2e_support import start  # noqa: E402
 
 SEP = b"; ******************************************"
@@ -57,6 +59,8 @@ def main():
     wm = app = bus = None
     try:
         exe, music, settings = demo_copy(binary, make_demo, work)
+        with open(os.path.join(music, "Aurora Bay-Shore.INI"), "wb") as f:
+            f.write(b"[Info]\r\nUsageCount = 3\r\nWriter = Anna Reef\r\n")
         bus = start_accessibility_bus()
         wm = start_window_manager()
 
@@ -82,6 +86,19 @@ def main():
         check(read_file(info_path) == b"", "opening the details created an empty song information file")
 
         time.sleep(0.5)
+        # Clone: the start of the name typed, the file picked from the
+        # completions (this artist's files) and taken with Enter.
+        xdotool("key", "alt+l")
+        picker = find_window(r"^Open$", 15)
+        check(bool(picker), "Clone opens the file dialog")
+        time.sleep(1)
+        xdotool("type", "--delay", "40", "Aurora Bay-Sh")
+        time.sleep(0.5)
+        xdotool("key", "Down")
+        xdotool("key", "Return")
+        check(wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Open$"), 10),
+              "Enter in the file dialog closes it")
+        time.sleep(0.5)
         xdotool("type", "--delay", "20", "Waves roll in   ")
         xdotool("key", "Return")
         xdotool("type", "--delay", "20", "and out")
@@ -90,11 +107,12 @@ def main():
               "Save closes the dialog")
         today = time.strftime("%d-%m-%Y").encode()
         expected = (SEP + b"\r\n; Generated " + today + b"\r\n; Do not modify manually.\r\n" + SEP
-                    + b"\r\n\r\n[Info]\r\nUsageCount = \r\nWriter     = \r\nPlaytime   = \r\n"
+                    + b"\r\n\r\n[Info]\r\nUsageCount = 3\r\nWriter     = Anna Reef\r\nPlaytime   = \r\n"
                     b"AlbumName  = \r\nSongYear   = \r\nAlbumYear  = \r\nAlbumCDNum = \r\n"
                     b"AlbumLabel = \r\nLyrics     = Yes\r\n\r\n" + SEP + b"\r\n\r\nWaves roll in\r\nand out\r\n")
         saved = wait_for(lambda: read_file(info_path) == expected, 10)
-        check(saved, "the song information file on disk, byte for byte: %r" % read_file(info_path))
+        check(saved, "the values cloned from Aurora Bay-Shore, then the lyrics typed after Clone, "
+              "in the file on disk byte for byte: %r" % read_file(info_path))
 
         def tidal_marked(g):
             return any(r[1] == "Tidal" and r[6] == "V" for r in g)
@@ -136,9 +154,30 @@ def main():
         if viewer:
             xdotool("windowactivate", "--sync", viewer)
             time.sleep(0.5)
+            wait_for(lambda: outer_size(viewer) == (468, 314), 5)
+            size = outer_size(viewer)
+            check(size == (468, 314), "the viewer is 468 x 314 with its frame: %r" % (size,))
             xdotool("key", "Escape")
             check(wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Statistics$"), 10),
                   "Esc closes the viewer")
+            stored = read_file(settings) or b""
+            check(b"Height=314\r\nWidth=468\r\n" in stored, "the viewer stores the size it showed: %r" % stored)
+            # Opened again at the stored size, it shows that size: no growth by the frame.
+            viewer = ""
+            for _ in range(3):
+                click(wid, *STATISTICS)
+                viewer = find_window(r"^Statistics$", 10)
+                if viewer:
+                    break
+            if viewer:
+                wait_for(lambda: outer_size(viewer) == (468, 314), 5)
+                size = outer_size(viewer)
+                check(size == (468, 314), "opened again, the viewer is 468 x 314 with its frame: %r" % (size,))
+                xdotool("windowactivate", "--sync", viewer)
+                time.sleep(0.5)
+                xdotool("key", "Return")  # the focus is on Close
+                check(wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Statistics$"), 10),
+                      "Enter on Close closes the viewer")
     finally:
         stop((app, wm, bus))
         shutil.rmtree(work, ignore_errors=True)

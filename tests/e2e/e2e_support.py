@@ -140,6 +140,20 @@ def window_name(wid):
     return xdotool("getwindowname", wid)
 
 
+def outer_size(wid):
+    """The window's width and height with the frame the window manager draws
+    around it (its _NET_FRAME_EXTENTS), or None."""
+    extents = subprocess.run(["xprop", "-id", wid, "_NET_FRAME_EXTENTS"], capture_output=True, text=True).stdout
+    inside = subprocess.run(["xwininfo", "-id", wid], capture_output=True, text=True).stdout
+    try:
+        left, right, top, bottom = (int(v) for v in extents.split("=")[1].split(","))
+        width = int(inside.split("Width:")[1].split()[0])
+        height = int(inside.split("Height:")[1].split()[0])
+    except (IndexError, ValueError):
+        return None
+    return width + left + right, height + top + bottom
+
+
 def main_window(timeout, step=0.2):
     """The first window whose title starts with 'Discora 1.5', or ""."""
     return wait_for(lambda: xdotool("search", "--name", r"^Discora 1\.5").split("\n")[0], timeout, step)

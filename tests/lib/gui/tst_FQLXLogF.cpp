@@ -552,7 +552,7 @@ void TestLogFile::clearQuestion()
 void TestLogFile::geometry_data()
 {
     QTest::addColumn<QByteArray>("ini");
-    QTest::addColumn<QRect>("shown"); // position and size while shown
+    QTest::addColumn<QRect>("shown"); // position and outer size while shown
     QTest::addColumn<QByteArray>("written");
 
     const QByteArray other("[Other]\r\nKey=1\r\n");
@@ -598,7 +598,7 @@ void TestLogFile::geometry()
         TfrmLogFile *form = viewer(w);
         if (!form || !form->isVisible())
             return;
-        seen = QRect(form->pos(), form->size());
+        seen = form->frameGeometry();
         form->bbtClose->click();
     });
     log.Execute();
@@ -637,21 +637,27 @@ void TestLogFile::geometryWriteProtected()
 void TestLogFile::keys_data()
 {
     QTest::addColumn<int>("key");
-    QTest::addColumn<QString>("focus"); // memo or close
+    QTest::addColumn<QString>("focus"); // memo, close or print
     QTest::addColumn<bool>("withHelp");
     QTest::addColumn<QStringList>("helpCalls");
     QTest::addColumn<bool>("closes");
+    QTest::addColumn<int>("prints"); // times the print gate was asked
 
-    QTest::newRow("esc-closes") << int(Qt::Key_Escape) << "memo" << false << QStringList {} << true;
-    QTest::newRow("enter-in-text-closes") << int(Qt::Key_Return) << "memo" << false << QStringList {} << true;
+    QTest::newRow("esc-closes") << int(Qt::Key_Escape) << "memo" << false << QStringList {} << true << 0;
+    QTest::newRow("enter-in-text-closes")
+        << int(Qt::Key_Return) << "memo" << false << QStringList {} << true << 0;
     QTest::newRow("enter-on-close-closes")
-        << int(Qt::Key_Return) << "close" << false << QStringList {} << true;
+        << int(Qt::Key_Return) << "close" << false << QStringList {} << true << 0;
     QTest::newRow("f1-in-text-asks-help")
-        << int(Qt::Key_F1) << "memo" << true << QStringList { "Statistics" } << false;
+        << int(Qt::Key_F1) << "memo" << true << QStringList { "Statistics" } << false << 0;
     QTest::newRow("f1-on-button-asks-help-once")
-        << int(Qt::Key_F1) << "close" << true << QStringList { "Statistics" } << false;
+        << int(Qt::Key_F1) << "close" << true << QStringList { "Statistics" } << false << 0;
     QTest::newRow("f1-without-help-does-nothing")
-        << int(Qt::Key_F1) << "memo" << false << QStringList {} << false;
+        << int(Qt::Key_F1) << "memo" << false << QStringList {} << false << 0;
+    QTest::newRow("enter-on-print-prints")
+        << int(Qt::Key_Return) << "print" << false << QStringList {} << false << 1;
+    QTest::newRow("enter-on-print-with-numpad")
+        << int(Qt::Key_Enter) << "print" << false << QStringList {} << false << 1;
 }
 
 void TestLogFile::keys()
@@ -661,6 +667,7 @@ void TestLogFile::keys()
     QFETCH(bool, withHelp);
     QFETCH(QStringList, helpCalls);
     QFETCH(bool, closes);
+    QFETCH(int, prints);
 
     const QString path = m_dir.filePath(u"keys.txt"_s);
     writeBytes(path, "text\r\n");
@@ -673,6 +680,11 @@ void TestLogFile::keys()
             QVERIFY(viewer(qobject_cast<QWidget *>(sender)));
             calls << caption;
         };
+    int printAsked = 0;
+    log.OnPrint = [&](QObject *, bool &Continue) {
+        ++printAsked;
+        Continue = false;
+    };
 
     int ticks = 0;
     bool closedByKey = false;
@@ -681,7 +693,9 @@ void TestLogFile::keys()
         if (!form || !form->isVisible())
             return;
         if (ticks++ == 0) {
-            QWidget *target = focus == "memo" ? static_cast<QWidget *>(form->imeText) : form->bbtClose;
+            QWidget *target = focus == "memo" ? static_cast<QWidget *>(form->imeText)
+                : focus == "print"            ? static_cast<QWidget *>(form->bbtPrint)
+                                              : form->bbtClose;
             target->setFocus();
             QTest::keyClick(target, Qt::Key(key));
             closedByKey = !form->isVisible();
@@ -692,6 +706,7 @@ void TestLogFile::keys()
     log.Execute();
     QCOMPARE(closedByKey, closes);
     QCOMPARE(calls, helpCalls);
+    QCOMPARE(printAsked, prints);
 }
 
 void TestLogFile::tooLarge_data()
@@ -699,11 +714,13 @@ void TestLogFile::tooLarge_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("shownLines");
     QTest::addColumn<int>("lastLineLength");
+    QTest::addColumn<QString>("name");
 
     // 17 MiB of 63-character lines: the first 16 MiB are 262,144 of them.
-    QTest::newRow("many-lines") << "lines" << 262144 << 63;
-    QTest::newRow("one-long-line") << "long" << 1 << 16384;
-    QTest::newRow("long-line-in-small-file") << "small" << 2 << 16384;
+    QTest::newRow("many-lines") << "lines" << 262144 << 63 << "large.txt";
+    QTest::newRow("one-long-line") << "long" << 1 << 16384 << "large.txt";
+    QTest::newRow("long-line-in-small-file") << "small" << 2 << 16384 << "large.txt";
+    QTest::newRow("ampersand-in-name-shown") << "small" << 2 << 16384 << "Rock & Roll.txt";
 }
 
 void TestLogFile::tooLarge()
@@ -711,8 +728,9 @@ void TestLogFile::tooLarge()
     QFETCH(QString, kind);
     QFETCH(int, shownLines);
     QFETCH(int, lastLineLength);
+    QFETCH(QString, name);
 
-    const QString path = m_dir.filePath(u"large.txt"_s);
+    const QString path = m_dir.filePath(name);
     {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -732,7 +750,8 @@ void TestLogFile::tooLarge()
     qsizetype lastLength = 0;
     ModalDriver driver([&](QWidget *w) {
         if (TMsgWindow *msg = message(w)) {
-            warning = QStringList { msg->windowTitle(), msg->message() };
+            // The text as the window shows it.
+            warning = QStringList { msg->windowTitle(), msg->messageLabel()->accessibleName() };
             msg->button(mbOK)->click();
         } else if (TfrmLogFile *form = viewer(w); form && form->isVisible()) {
             lines = form->imeText->document()->blockCount();
@@ -742,7 +761,7 @@ void TestLogFile::tooLarge()
     });
     log.Execute();
     QFile::remove(path);
-    QCOMPARE(warning, QStringList({ "File too large", u"The file is too large to read\r\n"_s + path }));
+    QCOMPARE(warning, QStringList({ "File too large", u"The file is too large to read\n"_s + path }));
     QCOMPARE(lines, shownLines);
     QCOMPARE(lastLength, lastLineLength);
 }

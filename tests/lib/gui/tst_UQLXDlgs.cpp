@@ -155,7 +155,7 @@ void TestAboutDialog::layout()
     adl.setProgName(QStringLiteral("Discora"));
     adl.setVersion(QStringLiteral("version: 1.5"));
     whileShown(adl, [&](QDialog *w) {
-        QCOMPARE(w->size(), window);
+        QCOMPARE(w->frameGeometry().size(), window); // the outer size, frame included
         QCOMPARE(geometryOf(w, "bbtOK"), ok);
         QCOMPARE(geometryOf(w, "pnlInfo"), panel);
         QCOMPARE(geometryOf(w, "imgIcon"), QRect(8, 16, 32, 32));
