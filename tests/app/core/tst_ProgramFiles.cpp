@@ -17,6 +17,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace
 {
 
@@ -71,81 +73,34 @@ void TestProgramFiles::path_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("contents");
 
-    QTest::newRow("writable-beside") << true << "%T/bin/discora"
-                                     << "%T/cfg"
-                                     << ".INI"
-                                     << ""
-                                     << "%T/bin/discora.INI"
-                                     << "-";
-    QTest::newRow("writable-report") << true << "%T/bin/discora"
-                                     << "-"
-                                     << ".TXT"
-                                     << ""
-                                     << "%T/bin/discora.TXT"
-                                     << "-";
-    QTest::newRow("writable-extension-replaced") << true << "%T/bin/discora.bin"
-                                                 << "-"
-                                                 << ".INI"
-                                                 << ""
-                                                 << "%T/bin/discora.INI"
-                                                 << "-";
-    QTest::newRow("writable-beside-wins-over-own") << true << "%T/bin/discora"
-                                                   << "%T/cfg"
-                                                   << ".INI"
-                                                   << "beside,own"
-                                                   << "%T/bin/discora.INI"
-                                                   << "beside";
-    QTest::newRow("read-only-xdg") << false << "%T/bin/discora"
-                                   << "%T/cfg"
-                                   << ".INI"
-                                   << ""
-                                   << "%T/cfg/discora/discora.INI"
-                                   << "-";
-    QTest::newRow("read-only-report") << false << "%T/bin/discora"
-                                      << "%T/cfg"
-                                      << ".TXT"
-                                      << ""
-                                      << "%T/cfg/discora/discora.TXT"
-                                      << "-";
-    QTest::newRow("read-only-xdg-unset") << false << "%T/bin/discora"
-                                         << "-"
-                                         << ".INI"
-                                         << ""
-                                         << "%T/home/.config/discora/discora.INI"
-                                         << "-";
-    QTest::newRow("read-only-xdg-relative") << false << "%T/bin/discora"
-                                            << "relative/cfg"
-                                            << ".INI"
-                                            << ""
-                                            << "%T/home/.config/discora/discora.INI"
-                                            << "-";
-    QTest::newRow("read-only-other-name") << false << "%T/bin/discora-test.x"
-                                          << "%T/cfg"
-                                          << ".INI"
-                                          << ""
-                                          << "%T/cfg/discora/discora-test.INI"
-                                          << "-";
+    QTest::newRow("writable-beside") << true << u"%T/bin/discora"_s << u"%T/cfg"_s << u".INI"_s << u""_s
+                                     << u"%T/bin/discora.INI"_s << u"-"_s;
+    QTest::newRow("writable-report") << true << u"%T/bin/discora"_s << u"-"_s << u".TXT"_s << u""_s
+                                     << u"%T/bin/discora.TXT"_s << u"-"_s;
+    QTest::newRow("writable-extension-replaced") << true << u"%T/bin/discora.bin"_s << u"-"_s << u".INI"_s
+                                                 << u""_s << u"%T/bin/discora.INI"_s << u"-"_s;
+    QTest::newRow("writable-beside-wins-over-own")
+        << true << u"%T/bin/discora"_s << u"%T/cfg"_s << u".INI"_s << u"beside,own"_s
+        << u"%T/bin/discora.INI"_s << u"beside"_s;
+    QTest::newRow("read-only-xdg") << false << u"%T/bin/discora"_s << u"%T/cfg"_s << u".INI"_s << u""_s
+                                   << u"%T/cfg/discora/discora.INI"_s << u"-"_s;
+    QTest::newRow("read-only-report") << false << u"%T/bin/discora"_s << u"%T/cfg"_s << u".TXT"_s << u""_s
+                                      << u"%T/cfg/discora/discora.TXT"_s << u"-"_s;
+    QTest::newRow("read-only-xdg-unset") << false << u"%T/bin/discora"_s << u"-"_s << u".INI"_s << u""_s
+                                         << u"%T/home/.config/discora/discora.INI"_s << u"-"_s;
+    QTest::newRow("read-only-xdg-relative") << false << u"%T/bin/discora"_s << u"relative/cfg"_s << u".INI"_s
+                                            << u""_s << u"%T/home/.config/discora/discora.INI"_s << u"-"_s;
+    QTest::newRow("read-only-other-name") << false << u"%T/bin/discora-test.x"_s << u"%T/cfg"_s << u".INI"_s
+                                          << u""_s << u"%T/cfg/discora/discora-test.INI"_s << u"-"_s;
     // Installed with settings for everyone: they are read, through the
     // user's own copy, which takes the user's changes.
-    QTest::newRow("read-only-beside-copied") << false << "%T/bin/discora"
-                                             << "%T/cfg"
-                                             << ".INI"
-                                             << "beside"
-                                             << "%T/cfg/discora/discora.INI"
-                                             << "beside";
-    QTest::newRow("read-only-own-wins") << false << "%T/bin/discora"
-                                        << "%T/cfg"
-                                        << ".INI"
-                                        << "beside,own"
-                                        << "%T/cfg/discora/discora.INI"
-                                        << "own";
+    QTest::newRow("read-only-beside-copied") << false << u"%T/bin/discora"_s << u"%T/cfg"_s << u".INI"_s
+                                             << u"beside"_s << u"%T/cfg/discora/discora.INI"_s << u"beside"_s;
+    QTest::newRow("read-only-own-wins") << false << u"%T/bin/discora"_s << u"%T/cfg"_s << u".INI"_s
+                                        << u"beside,own"_s << u"%T/cfg/discora/discora.INI"_s << u"own"_s;
     // No copy can be made: the file beside the program is read.
-    QTest::newRow("read-only-no-own-folder") << false << "%T/bin/discora"
-                                             << "%T/bin/cfg"
-                                             << ".INI"
-                                             << "beside"
-                                             << "%T/bin/discora.INI"
-                                             << "beside";
+    QTest::newRow("read-only-no-own-folder") << false << u"%T/bin/discora"_s << u"%T/bin/cfg"_s << u".INI"_s
+                                             << u"beside"_s << u"%T/bin/discora.INI"_s << u"beside"_s;
 }
 
 void TestProgramFiles::path()
