@@ -180,7 +180,6 @@ void TestProgramFiles::staleTemporaries_data()
 
     QTest::newRow("settings-write-an-hour-old") << QByteArray(".discora.INI.Ab3dE9xZ") << 3600 << true;
     QTest::newRow("report-write-an-hour-old") << QByteArray(".discora.TXT.12345678") << 3600 << true;
-    QTest::newRow("settings-write-going-on") << QByteArray(".discora.INI.Ab3dE9xZ") << 60 << false;
     QTest::newRow("backup-of-settings") << QByteArray(".discora.INI.bak") << 3600 << false;
     QTest::newRow("other-program") << QByteArray(".discora2.INI.Ab3dE9xZ") << 3600 << false;
     // The program's folder is also the music folder when none is set.

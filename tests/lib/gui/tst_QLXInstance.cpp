@@ -141,17 +141,12 @@ struct LocalClients {
     }
 };
 
-// The resident memory of process pid in KiB, -1 when it cannot be read.
+// The resident memory of process pid in KiB (0 when it cannot be read).
 qint64 residentKiB(qint64 pid)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    return text.mid(text.indexOf("VmRSS:") + 6).trimmed().split(' ').first().toLongLong();
 }
 
 } // namespace
