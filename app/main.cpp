@@ -1,5 +1,6 @@
 // Discora: a music folder as a browsable library.
 
+#include "ProgramFiles.h"
 #include "QLXApplication.h"
 #include "QLXIcon.h"
 #include "QLXInstance.h"
@@ -29,6 +30,9 @@ int main(int argc, char *argv[])
     TQLXInstanceGuard guard;
     if (guard.Start() == TQLXInstanceGuard::Second)
         return 0;
+    // Writes of the settings file or the report that a kill cut short left
+    // their temporary files; abandoned ones go.
+    RemoveStaleProgramTemporaries(QCoreApplication::applicationFilePath());
 
     // The desktop matches the window to discora.desktop and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("discora"));

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -299,6 +301,33 @@ QByteArrayView WriteTemporaryStem(QByteArrayView name)
     }
     const QByteArrayView stem = name.sliced(1, name.size() - Suffix - 2);
     return stem.size() <= MaxTempNameStem ? stem : QByteArrayView();
+}
+
+bool RemoveStaleTemporary(int dirFd, const char *name, time_t now)
+{
+    struct stat st;
+    return ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
+        && st.st_mtime < now - StaleTemporaryAge && ::unlinkat(dirFd, name, 0) == 0;
+}
+
+void RemoveStaleTemporaries(const QByteArray &folder, const QList<QByteArray> &names)
+{
+    DIR *dir = ::opendir(folder.isEmpty() ? "." : folder.constData());
+    if (!dir)
+        return;
+    const time_t now = ::time(nullptr);
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArrayView stem = WriteTemporaryStem(entry->d_name);
+        if (stem.isNull())
+            continue;
+        for (const QByteArray &name : names) {
+            if (stem == QByteArrayView(name).first(std::min(name.size(), MaxTempNameStem))) {
+                RemoveStaleTemporary(::dirfd(dir), entry->d_name, now);
+                break;
+            }
+        }
+    }
+    ::closedir(dir);
 }
 
 QString DisplayPath(const QByteArray &nativePath)

@@ -5,7 +5,10 @@
 // followed, so the file it points at is replaced and the link stays.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <ctime>
 
 // Writes bytes to nativePath (raw file-name bytes). Throws
 // EQLXError("Unable to write to <path>") when the folder is missing or
@@ -18,6 +21,18 @@ void WriteFileAtomic(const QByteArray &nativePath, const QByteArray &bytes);
 // (possibly cut) name of the file it was to replace; otherwise a null view.
 inline constexpr qsizetype MaxTempNameStem = 200;
 QByteArrayView WriteTemporaryStem(QByteArrayView name);
+// A temporary file unchanged for this long is abandoned: a write, in this or
+// another process, takes moments.
+inline constexpr int StaleTemporaryAge = 15 * 60; // seconds
+// Removes name from the folder open as dirFd when it is a plain file (a link
+// is never followed) last changed more than StaleTemporaryAge before now.
+// The caller has already told by WriteTemporaryStem that it is the
+// temporary file of a write it owns. Returns whether it was removed.
+bool RemoveStaleTemporary(int dirFd, const char *name, time_t now);
+// Removes from folder the abandoned temporary files of writes to the files
+// named names (no folder), and nothing else: not another file's temporary, a
+// fresh one, a backup ("name.bak") or a folder. A missing folder is no error.
+void RemoveStaleTemporaries(const QByteArray &folder, const QList<QByteArray> &names);
 // Reads the whole file; false when it cannot be opened or read, or is not a
 // regular file (a FIFO or device is never read).
 bool ReadWholeFile(const QByteArray &nativePath, QByteArray &bytes);

@@ -1,9 +1,13 @@
 #include "ProgramFiles.h"
 
+#include "FileWrite.h"
+#include "QLXError.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,6 +52,30 @@ QString WithExtension(const QString &path, const QString &extension)
 
 QString ProgramFilePath(const QString &programPath, const QString &extension)
 {
-    return ProgramFilesFolder(programPath) + QLatin1Char('/')
-        + WithExtension(QFileInfo(programPath).fileName(), extension);
+    const QString programFolder = QFileInfo(programPath).absolutePath();
+    const QString folder = ProgramFilesFolder(programPath);
+    const QString name = WithExtension(QFileInfo(programPath).fileName(), extension);
+    const QString path = folder + QLatin1Char('/') + name;
+    if (folder == programFolder)
+        return path;
+    const QByteArray own = QFile::encodeName(path);
+    const QByteArray beside = QFile::encodeName(programFolder + QLatin1Char('/') + name);
+    struct stat st;
+    QByteArray bytes;
+    if (::lstat(own.constData(), &st) == 0 || errno != ENOENT || !ReadWholeFile(beside, bytes))
+        return path;
+    try {
+        WriteFileAtomic(own, bytes);
+    } catch (const EQLXError &) {
+        return QFile::decodeName(beside);
+    }
+    return path;
+}
+
+void RemoveStaleProgramTemporaries(const QString &programPath)
+{
+    const QString name = QFileInfo(programPath).fileName();
+    RemoveStaleTemporaries(QFile::encodeName(ProgramFilesFolder(programPath)),
+        { QFile::encodeName(WithExtension(name, QStringLiteral(".INI"))),
+            QFile::encodeName(WithExtension(name, QStringLiteral(".TXT"))) });
 }

@@ -3,6 +3,15 @@
 // the statistics report): beside the program file while the user may write
 // in its folder, as a copy unpacked into a home folder does; in the user's
 // configuration folder for a copy installed where only root writes.
+//
+// A file that lies beside such an installed program (put there for every
+// user, naming the music folder, say) is not ignored: while the user's
+// folder has no file of that name yet, it is started as a copy of the one
+// beside the program. What that file says is thus read, the user's changes
+// go to the user's own copy, and from then on the copy is the one read. The
+// settings, the viewer's window geometry kept in them and the report are all
+// read and written in that one folder. When the copy cannot be made, the
+// file beside the program is read, and writing it fails with the usual error.
 
 #include <QString>
 
@@ -17,5 +26,12 @@ QString ProgramFilesFolder(const QString &programPath);
 QString WithExtension(const QString &path, const QString &extension);
 // The program's own file with the given extension (".INI", ".TXT"): the
 // program file's name with its last extension replaced, or the extension
-// appended when it has none, in ProgramFilesFolder(programPath).
+// appended when it has none, in ProgramFilesFolder(programPath). In the
+// user's folder it is first copied from beside the program, as described
+// above; the file beside the program is the answer when that copy fails.
 QString ProgramFilePath(const QString &programPath, const QString &extension);
+
+// Removes, from ProgramFilesFolder(programPath), the temporary files that
+// writes of the settings file and the report cut short (a kill, a power
+// loss) left behind, once they are abandoned; nothing else is touched.
+void RemoveStaleProgramTemporaries(const QString &programPath);

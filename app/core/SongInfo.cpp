@@ -53,18 +53,13 @@ bool hasIniExtension(QByteArrayView name)
     return name.size() > 4 && qstrnicmp(name.data() + name.size() - 4, ".ini", 4) == 0;
 }
 
-// Removes name when it is the temporary file of an interrupted write of a
-// song information file, last changed before staleBefore. A write still
-// going on (in this or another copy of the program) is never that old.
-void removeIfStaleTemporary(int dirFd, QByteArrayView name, time_t staleBefore)
+// Removes name when it is the abandoned temporary file of an interrupted
+// write of a song information file.
+void removeIfStaleTemporary(int dirFd, QByteArrayView name, time_t now)
 {
     const QByteArrayView stem = WriteTemporaryStem(name);
-    if (stem.isNull() || !(hasIniExtension(stem) || stem.size() == MaxTempNameStem))
-        return;
-    struct stat st;
-    if (::fstatat(dirFd, name.data(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
-        && st.st_mtime < staleBefore)
-        ::unlinkat(dirFd, name.data(), 0);
+    if (!stem.isNull() && (hasIniExtension(stem) || stem.size() == MaxTempNameStem))
+        RemoveStaleTemporary(dirFd, name.data(), now);
 }
 
 // Lines as a text editor holds them: CR, LF or CR LF end a line, and a break
@@ -169,13 +164,13 @@ void Locator::index(bool removeStaleTemporaries)
     DIR *dir = ::opendir(m_folder.isEmpty() ? "." : m_folder.constData());
     if (!dir)
         return;
-    const time_t staleBefore = ::time(nullptr) - StaleTemporaryAge;
+    const time_t now = ::time(nullptr);
     m_pool.reserve(ListingRoomHint(::dirfd(dir)));
     m_entries.reserve(m_pool.capacity() / 32);
     while (const dirent *entry = ::readdir(dir)) {
         const QByteArrayView name(entry->d_name);
         if (removeStaleTemporaries && name.startsWith('.')) {
-            removeIfStaleTemporary(::dirfd(dir), name, staleBefore);
+            removeIfStaleTemporary(::dirfd(dir), name, now);
             continue;
         }
         if (entry->d_type == DT_DIR || !hasIniExtension(name))

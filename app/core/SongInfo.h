@@ -50,9 +50,8 @@ public:
     explicit Locator(const QByteArray &infoFolder);
     // Lists the folder (once per scan); a missing folder lists nothing.
     // With removeStaleTemporaries, the temporary files that interrupted
-    // writes of song information files left behind, older than
-    // StaleTemporaryAge, are removed on the way.
-    static constexpr int StaleTemporaryAge = 15 * 60; // seconds
+    // writes of song information files left behind, once abandoned (see
+    // RemoveStaleTemporary), are removed on the way.
     void index(bool removeStaleTemporaries = false);
     // Path of the song's information file: existing (exact, then any case)
     // or the ".INI" name to create.

@@ -5,10 +5,17 @@
 // restores its main window when minimised and raises it.
 //
 // The channel lives in the user's runtime folder (private to the user): a
-// lock file decides which copy is first (a lock left by a crashed copy is
-// taken over) and a local socket, readable by the user alone, carries the
-// request. When neither can be made, the program runs on without the guard.
+// lock file decides which copy is first (a lock left by a crashed copy, or
+// one that names no process at all, is taken over as soon as no running
+// copy holds it) and a local socket, readable by the user alone, carries the
+// request. Whatever stands at the socket's path is cleared by the lock's
+// holder. A connection brings one short request and is closed; a silent one
+// is dropped after a few seconds, and the oldest one when too many are open,
+// so other local programs cannot keep a second copy from being heard. When
+// neither lock nor socket can be made, the program runs on without the
+// guard.
 
+#include <QList>
 #include <QLockFile>
 #include <QObject>
 #include <QPointer>
@@ -17,6 +24,7 @@
 #include <memory>
 
 class QLocalServer;
+class QLocalSocket;
 class QWidget;
 
 class TQLXInstanceGuard final : public QObject
@@ -52,9 +60,14 @@ Q_SIGNALS:
 
 private:
     void acceptRequests();
+    // Answers socket's request once it has come in (or, when last, with
+    // whatever has come in), then closes the connection.
+    void serve(QLocalSocket *socket, bool last);
     void bringToFront();
 
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
+    // The connections whose request is still awaited, oldest first.
+    QList<QPointer<QLocalSocket>> m_open;
     QPointer<QWidget> m_mainWindow;
 };

@@ -11,9 +11,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ctime>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace
 {
@@ -50,50 +54,53 @@ class TestProgramFiles : public QObject
 private Q_SLOTS:
     void path_data();
     void path();
+    void staleTemporaries_data();
+    void staleTemporaries();
 };
 
 void TestProgramFiles::path_data()
 {
     // %T is the temporary folder. The program lives in %T/bin, writable or
-    // not; HOME is %T/home; "-" leaves XDG_CONFIG_HOME unset.
+    // not; HOME is %T/home; "-" leaves XDG_CONFIG_HOME unset. "present"
+    // names the files there before: "beside" (%T/bin/discora.INI, saying
+    // "beside") and "own" (the user's, saying "own"). "contents" is what the
+    // answer's file then says, "-" when there is no file.
     QTest::addColumn<bool>("binWritable");
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("xdgConfigHome");
     QTest::addColumn<QString>("extension");
+    QTest::addColumn<QString>("present");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("contents");
 
-    QTest::newRow("writable-beside") << true << "%T/bin/discora"
-                                     << "%T/cfg"
-                                     << ".INI"
-                                     << "%T/bin/discora.INI";
-    QTest::newRow("writable-report") << true << "%T/bin/discora"
-                                     << "-"
-                                     << ".TXT"
-                                     << "%T/bin/discora.TXT";
-    QTest::newRow("writable-extension-replaced") << true << "%T/bin/discora.bin"
-                                                 << "-"
-                                                 << ".INI"
-                                                 << "%T/bin/discora.INI";
-    QTest::newRow("read-only-xdg") << false << "%T/bin/discora"
-                                   << "%T/cfg"
-                                   << ".INI"
-                                   << "%T/cfg/discora/discora.INI";
-    QTest::newRow("read-only-report") << false << "%T/bin/discora"
-                                      << "%T/cfg"
-                                      << ".TXT"
-                                      << "%T/cfg/discora/discora.TXT";
-    QTest::newRow("read-only-xdg-unset") << false << "%T/bin/discora"
-                                         << "-"
-                                         << ".INI"
-                                         << "%T/home/.config/discora/discora.INI";
-    QTest::newRow("read-only-xdg-relative") << false << "%T/bin/discora"
-                                            << "relative/cfg"
-                                            << ".INI"
-                                            << "%T/home/.config/discora/discora.INI";
-    QTest::newRow("read-only-other-name") << false << "%T/bin/discora-test.x"
-                                          << "%T/cfg"
-                                          << ".INI"
-                                          << "%T/cfg/discora/discora-test.INI";
+    QTest::newRow("writable-beside") << true << u"%T/bin/discora"_s << u"%T/cfg"_s << u".INI"_s << u""_s
+                                     << u"%T/bin/discora.INI"_s << u"-"_s;
+    QTest::newRow("writable-report") << true << u"%T/bin/discora"_s << u"-"_s << u".TXT"_s << u""_s
+                                     << u"%T/bin/discora.TXT"_s << u"-"_s;
+    QTest::newRow("writable-extension-replaced") << true << u"%T/bin/discora.bin"_s << u"-"_s << u".INI"_s
+                                                 << u""_s << u"%T/bin/discora.INI"_s << u"-"_s;
+    QTest::newRow("writable-beside-wins-over-own")
+        << true << u"%T/bin/discora"_s << u"%T/cfg"_s << u".INI"_s << u"beside,own"_s
+        << u"%T/bin/discora.INI"_s << u"beside"_s;
+    QTest::newRow("read-only-xdg") << false << u"%T/bin/discora"_s << u"%T/cfg"_s << u".INI"_s << u""_s
+                                   << u"%T/cfg/discora/discora.INI"_s << u"-"_s;
+    QTest::newRow("read-only-report") << false << u"%T/bin/discora"_s << u"%T/cfg"_s << u".TXT"_s << u""_s
+                                      << u"%T/cfg/discora/discora.TXT"_s << u"-"_s;
+    QTest::newRow("read-only-xdg-unset") << false << u"%T/bin/discora"_s << u"-"_s << u".INI"_s << u""_s
+                                         << u"%T/home/.config/discora/discora.INI"_s << u"-"_s;
+    QTest::newRow("read-only-xdg-relative") << false << u"%T/bin/discora"_s << u"relative/cfg"_s << u".INI"_s
+                                            << u""_s << u"%T/home/.config/discora/discora.INI"_s << u"-"_s;
+    QTest::newRow("read-only-other-name") << false << u"%T/bin/discora-test.x"_s << u"%T/cfg"_s << u".INI"_s
+                                          << u""_s << u"%T/cfg/discora/discora-test.INI"_s << u"-"_s;
+    // Installed with settings for everyone: they are read, through the
+    // user's own copy, which takes the user's changes.
+    QTest::newRow("read-only-beside-copied") << false << u"%T/bin/discora"_s << u"%T/cfg"_s << u".INI"_s
+                                             << u"beside"_s << u"%T/cfg/discora/discora.INI"_s << u"beside"_s;
+    QTest::newRow("read-only-own-wins") << false << u"%T/bin/discora"_s << u"%T/cfg"_s << u".INI"_s
+                                        << u"beside,own"_s << u"%T/cfg/discora/discora.INI"_s << u"own"_s;
+    // No copy can be made: the file beside the program is read.
+    QTest::newRow("read-only-no-own-folder") << false << u"%T/bin/discora"_s << u"%T/bin/cfg"_s << u".INI"_s
+                                             << u"beside"_s << u"%T/bin/discora.INI"_s << u"beside"_s;
 }
 
 void TestProgramFiles::path()
@@ -102,7 +109,9 @@ void TestProgramFiles::path()
     QFETCH(QString, program);
     QFETCH(QString, xdgConfigHome);
     QFETCH(QString, extension);
+    QFETCH(QString, present);
     QFETCH(QString, expected);
+    QFETCH(QString, contents);
 
     QTemporaryDir dir;
     const QString t = dir.path();
@@ -111,14 +120,23 @@ void TestProgramFiles::path()
     QVERIFY(QDir().mkpath(t + "/cfg"));
     program.replace("%T", t);
     expected.replace("%T", t);
+    xdgConfigHome.replace("%T", t);
     TestSupport::writeBytes(program, "program");
+    if (present.contains("beside"))
+        TestSupport::writeBytes(t + "/bin/discora.INI", "beside");
+    if (present.contains("own")) {
+        QVERIFY(QDir().mkpath(xdgConfigHome + "/discora"));
+        QVERIFY(QFile::setPermissions(
+            xdgConfigHome + "/discora", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        TestSupport::writeBytes(xdgConfigHome + "/discora/discora.INI", "own");
+    }
 
     EnvGuard env;
     qputenv("HOME", QFile::encodeName(t + "/home"));
     if (xdgConfigHome == "-")
         qunsetenv("XDG_CONFIG_HOME");
     else
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdgConfigHome.replace("%T", t)));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdgConfigHome));
 
     // As root, the call runs as "nobody", who owns the home and
     // configuration folders and may not write in bin unless it is open to all.
@@ -129,8 +147,8 @@ void TestProgramFiles::path()
     QVERIFY(::chmod(QFile::encodeName(t).constData(), 0755) == 0);
     QVERIFY(::chmod(QFile::encodeName(t + "/bin").constData(), binWritable ? 0777 : 0555) == 0);
     if (root) {
-        QVERIFY(::chown(QFile::encodeName(t + "/home").constData(), nobody->pw_uid, nobody->pw_gid) == 0);
-        QVERIFY(::chown(QFile::encodeName(t + "/cfg").constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+        for (const char *sub : { "/home", "/cfg", "/cfg/discora" })
+            ::chown(QFile::encodeName(t + sub).constData(), nobody->pw_uid, nobody->pw_gid);
         QVERIFY(::seteuid(nobody->pw_uid) == 0);
     }
     const QString got = ProgramFilePath(program, extension);
@@ -139,15 +157,56 @@ void TestProgramFiles::path()
     ::chmod(QFile::encodeName(t + "/bin").constData(), 0755);
 
     QCOMPARE(got, expected);
+    QFile file(got);
+    QCOMPARE(
+        file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QStringLiteral("-"), contents);
     // The folder is there to write into, private to the user when made here.
     const QFileInfo folder(QFileInfo(got).absolutePath());
     QVERIFY(folder.isDir());
-    if (!binWritable) {
+    if (!got.startsWith(t + "/bin/")) {
         struct stat st;
         QVERIFY(::stat(QFile::encodeName(folder.filePath()).constData(), &st) == 0);
         QCOMPARE(int(st.st_mode & 0777), 0700);
         QCOMPARE(st.st_uid, root ? nobody->pw_uid : ::getuid());
     }
+}
+
+void TestProgramFiles::staleTemporaries_data()
+{
+    // One file in the program's folder, beside discora and discora.INI.
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("ageSeconds");
+    QTest::addColumn<bool>("removed");
+
+    QTest::newRow("settings-write-an-hour-old") << QByteArray(".discora.INI.Ab3dE9xZ") << 3600 << true;
+    QTest::newRow("report-write-an-hour-old") << QByteArray(".discora.TXT.12345678") << 3600 << true;
+    QTest::newRow("backup-of-settings") << QByteArray(".discora.INI.bak") << 3600 << false;
+    QTest::newRow("other-program") << QByteArray(".discora2.INI.Ab3dE9xZ") << 3600 << false;
+    // The program's folder is also the music folder when none is set.
+    QTest::newRow("song-information-write") << QByteArray(".A-One.INI.Ab3dE9xZ") << 3600 << false;
+}
+
+// A kill while the settings or the report were written leaves a temporary
+// file beside them; at start the abandoned ones of these two files go.
+void TestProgramFiles::staleTemporaries()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(int, ageSeconds);
+    QFETCH(bool, removed);
+
+    QTemporaryDir dir;
+    const QString program = dir.filePath("discora");
+    TestSupport::writeBytes(program, "program");
+    TestSupport::writeBytes(dir.filePath("discora.INI"), "[MP3]\r\n");
+    const QByteArray temp = QFile::encodeName(dir.path()) + '/' + name;
+    TestSupport::writeBytes(temp, "[MP3]\r\nDirec");
+    const timespec times[2] = { { ::time(nullptr) - ageSeconds, 0 }, { ::time(nullptr) - ageSeconds, 0 } };
+    QCOMPARE(::utimensat(AT_FDCWD, temp.constData(), times, 0), 0);
+
+    RemoveStaleProgramTemporaries(program);
+    QCOMPARE(TestSupport::exists(temp), !removed);
+    QVERIFY(QFile::exists(dir.filePath("discora.INI")));
+    QVERIFY(QFile::exists(program));
 }
 
 QTEST_GUILESS_MAIN(TestProgramFiles)

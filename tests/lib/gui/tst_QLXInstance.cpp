@@ -5,6 +5,7 @@
 // it under chosen file names stand for copies of the program.
 
 #include "QLXInstance.h"
+#include "TestSupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,14 +18,25 @@
 #include <csignal>
 #include <memory>
 #include <pwd.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
 
 int runHelper(int argc, char *argv[])
 {
+    // A desktop session's usual limit on open files, whatever the test runs under.
+    rlimit files;
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur > 1024) {
+        files.rlim_cur = 1024;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
     QApplication app(argc, argv);
     TQLXInstanceGuard guard;
     const TQLXInstanceGuard::TOutcome outcome = guard.Start();
@@ -87,6 +99,56 @@ private:
     QByteArray m_output;
 };
 
+// Raw connections to a copy's channel, as any local program can make them;
+// closed when it goes out of scope.
+struct LocalClients {
+    std::vector<int> fds;
+    ~LocalClients()
+    {
+        for (const int fd : fds)
+            ::close(fd);
+    }
+    // Connects once more, waiting a while when the channel's queue is full.
+    bool connectTo(const QString &socketPath)
+    {
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(socketPath).constData(), sizeof address.sun_path);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const timeval patience = { 10, 0 };
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+            ::close(fd);
+            return false;
+        }
+        fds.push_back(fd);
+        return true;
+    }
+    // Sends bytes on the newest connection, times over; true when the other
+    // side closed it before all was sent.
+    bool sendUntilClosed(const QByteArray &bytes, int times)
+    {
+        for (int i = 0; i < times; ++i) {
+            for (qsizetype done = 0; done < bytes.size();) {
+                const ssize_t n
+                    = ::send(fds.back(), bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+                if (n <= 0)
+                    return errno == EPIPE || errno == ECONNRESET;
+                done += n;
+            }
+        }
+        return false;
+    }
+};
+
+// The resident memory of process pid in KiB (0 when it cannot be read).
+qint64 residentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    return text.mid(text.indexOf("VmRSS:") + 6).trimmed().split(' ').first().toLongLong();
+}
+
 } // namespace
 
 class TestInstanceGuard : public QObject
@@ -97,7 +159,8 @@ private Q_SLOTS:
     void cleanup();
     void copies_data();
     void copies();
-    void staleChannelAfterKill();
+    void staleChannel_data();
+    void staleChannel();
     void startedTogether();
     void channelPrivateToUser();
     void otherUserNeitherBlocksNorRaises();
@@ -109,6 +172,8 @@ private Q_SLOTS:
 private:
     // A copy of this test program named name in its own folder sub.
     QString programCopy(const QString &sub, const QString &name);
+    // The channel of "discora" in the runtime folder, without extension.
+    QString channel() const;
     std::unique_ptr<QTemporaryDir> m_dir;
     QProcessEnvironment m_env;
 };
@@ -138,34 +203,69 @@ QString TestInstanceGuard::programCopy(const QString &sub, const QString &name)
     return path;
 }
 
+QString TestInstanceGuard::channel() const
+{
+    return m_dir->filePath(QStringLiteral("runtime/Check Instance DISCORA ")) + QString::number(::getuid());
+}
+
 void TestInstanceGuard::copies_data()
 {
-    // The first copy is "a/discora"; the second is started while it runs.
+    // The first copy is "a/discora"; the second is started while it runs,
+    // after other local programs did what "others" says on its channel.
     QTest::addColumn<QString>("secondPath"); // folder/name
+    QTest::addColumn<QString>("others");
     QTest::addColumn<QString>("secondOutcome");
     QTest::addColumn<int>("raisesOfFirst");
 
     QTest::newRow("same-file") << "a/discora"
+                               << ""
                                << "second" << 1;
     QTest::newRow("same-name-other-folder") << "b/discora"
+                                            << ""
                                             << "second" << 1;
     QTest::newRow("same-name-other-case") << "b/DISCORA"
+                                          << ""
                                           << "second" << 1;
     QTest::newRow("other-name") << "a/discora2"
+                                << ""
                                 << "first" << 0;
     QTest::newRow("name-with-extension") << "a/discora.bin"
+                                         << ""
                                          << "first" << 0;
+    // More silent connections than a desktop process may have files open.
+    QTest::newRow("1100-idle-connections-held") << "a/discora"
+                                                << "idle"
+                                                << "second" << 1;
+    // A raise request followed by 256 MB: the request counts, the rest must
+    // not end up in the first copy's memory.
+    QTest::newRow("request-then-256-MB") << "a/discora"
+                                         << "flood"
+                                         << "second" << 2;
 }
 
 void TestInstanceGuard::copies()
 {
     QFETCH(QString, secondPath);
+    QFETCH(QString, others);
     QFETCH(QString, secondOutcome);
     QFETCH(int, raisesOfFirst);
 
     Copy first(programCopy(QStringLiteral("a"), QStringLiteral("discora")), m_env);
     first.start();
     QTRY_COMPARE_WITH_TIMEOUT(first.outcome(), QStringLiteral("first"), 30000);
+    const qint64 residentBefore = residentKiB(first.process().processId());
+
+    LocalClients clients;
+    const QString socket = channel() + QStringLiteral(".socket");
+    if (others == "idle") {
+        for (int i = 0; i < 1100; ++i)
+            clients.connectTo(socket);
+    } else if (others == "flood") {
+        QVERIFY(clients.connectTo(socket));
+        // Its request answered, the connection is closed.
+        QVERIFY(
+            clients.sendUntilClosed(QByteArrayLiteral("raise\n") + QByteArray(1024 * 1024 - 6, 'x'), 256));
+    }
 
     Copy second(programCopy(secondPath.section(u'/', 0, 0), secondPath.section(u'/', 1)), m_env);
     second.start();
@@ -183,27 +283,84 @@ void TestInstanceGuard::copies()
         QCOMPARE(first.raises(), raisesOfFirst);
     }
     QCOMPARE(first.process().state(), QProcess::Running);
+    // What others sent did not pile up in the first copy.
+    const qint64 residentAfter = residentKiB(first.process().processId());
+    QVERIFY2(residentBefore > 0 && residentAfter - residentBefore < 64 * 1024,
+        qPrintable(QStringLiteral("%1 KiB -> %2 KiB").arg(residentBefore).arg(residentAfter)));
 }
 
-void TestInstanceGuard::staleChannelAfterKill()
+void TestInstanceGuard::staleChannel_data()
 {
+    // What is left at the channel's paths when a copy starts; no copy runs
+    // unless the row says so.
+    QTest::addColumn<QString>("leftover");
+    QTest::addColumn<QString>("outcome");
+
+    QTest::newRow("copy-killed") << "killed"
+                                 << "first";
+    // A crash or a full disk while the lock file was written.
+    QTest::newRow("lock-empty") << "empty-lock"
+                                << "first";
+    QTest::newRow("lock-garbled") << "garbled-lock"
+                                  << "first";
+    // A running copy's lock stays its own, whatever became of its contents.
+    QTest::newRow("lock-of-running-copy-emptied") << "running-copy-emptied-lock"
+                                                  << "second";
+    QTest::newRow("socket-path-a-folder") << "socket-folder"
+                                          << "first";
+    QTest::newRow("socket-path-a-fifo") << "socket-fifo"
+                                        << "first";
+    QTest::newRow("socket-path-a-dangling-link") << "socket-dangling-link"
+                                                 << "first";
+}
+
+void TestInstanceGuard::staleChannel()
+{
+    QFETCH(QString, leftover);
+    QFETCH(QString, outcome);
+
     const QString program = programCopy(QStringLiteral("a"), QStringLiteral("discora"));
-    {
+    const QString lock = channel() + QStringLiteral(".lock");
+    const QString socket = channel() + QStringLiteral(".socket");
+    const QByteArray socketName = QFile::encodeName(socket);
+    std::unique_ptr<Copy> running;
+    if (leftover == "killed") {
         Copy crashed(program, m_env);
         crashed.start();
         QTRY_COMPARE_WITH_TIMEOUT(crashed.outcome(), QStringLiteral("first"), 30000);
         ::kill(pid_t(crashed.process().processId()), SIGKILL);
         QTRY_COMPARE_WITH_TIMEOUT(crashed.process().state(), QProcess::NotRunning, 30000);
+        // Lock file and socket are left behind.
+        QVERIFY(QFile::exists(lock));
+        QVERIFY(QFile::exists(socket));
+    } else if (leftover == "empty-lock") {
+        TestSupport::writeBytes(lock, QByteArray());
+    } else if (leftover == "garbled-lock") {
+        TestSupport::writeBytes(lock, QByteArray("\xff\xfe\0not a lock\n", 16));
+    } else if (leftover == "running-copy-emptied-lock") {
+        running = std::make_unique<Copy>(program, m_env);
+        running->start();
+        QTRY_COMPARE_WITH_TIMEOUT(running->outcome(), QStringLiteral("first"), 30000);
+        // Emptied long ago, as far as its time says.
+        QVERIFY(::truncate(QFile::encodeName(lock).constData(), 0) == 0);
+        const timeval hourAgo[2] = { { ::time(nullptr) - 3600, 0 }, { ::time(nullptr) - 3600, 0 } };
+        QVERIFY(::utimes(QFile::encodeName(lock).constData(), hourAgo) == 0);
+    } else if (leftover == "socket-folder") {
+        QVERIFY(QDir().mkpath(socket + QStringLiteral("/inside")));
+        TestSupport::writeBytes(socket + QStringLiteral("/inside/file"), "x");
+    } else if (leftover == "socket-fifo") {
+        QVERIFY(::mkfifo(socketName.constData(), 0600) == 0);
+    } else if (leftover == "socket-dangling-link") {
+        QVERIFY(::symlink("/nonexistent/discora.socket", socketName.constData()) == 0);
     }
-    // Lock file and socket are left behind.
-    const QString channel
-        = m_dir->filePath(QStringLiteral("runtime/Check Instance DISCORA ")) + QString::number(::getuid());
-    QVERIFY(QFile::exists(channel + QStringLiteral(".lock")));
-    QVERIFY(QFile::exists(channel + QStringLiteral(".socket")));
 
     Copy next(program, m_env);
     next.start();
-    QTRY_COMPARE_WITH_TIMEOUT(next.outcome(), QStringLiteral("first"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(next.outcome(), outcome, 30000);
+    if (running) {
+        QTRY_COMPARE_WITH_TIMEOUT(running->raises(), 1, 30000);
+        return;
+    }
     // And it is a working first copy: a later one hands over to it.
     Copy later(program, m_env);
     later.start();
