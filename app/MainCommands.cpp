@@ -1,17 +1,17 @@
 #include "MainCommands.h"
 
+#include "Catalogue.h"
 #include "Launcher.h"
 #include "MSG_Func.h"
 #include "MusicGrid.h"
 #include "ScanControl.h"
-#include "UDSCMain.h"
 
 #include <QFile>
 #include <QLineEdit>
 
-TMainCommands::TMainCommands(TfrmMain &form)
-    : QObject(&form)
-    , m_form(form)
+TMainCommands::TMainCommands(const Parts &parts, QObject *parent)
+    : QObject(parent)
+    , m_parts(parts)
     , m_launcher(new TLauncher(this))
 {
     connect(m_launcher, &TLauncher::failed, this, &TMainCommands::launchFailed);
@@ -19,9 +19,9 @@ TMainCommands::TMainCommands(TfrmMain &form)
 
 void TMainCommands::Play()
 {
-    m_form.edtFind->setFocus();
-    PlayFile(m_form.catalogue().SelectedPath(m_form.sgrMusic->Row()));
-    m_form.RefreshList(false);
+    m_parts.edtFind->setFocus();
+    PlayFile(m_parts.catalogue->SelectedPath(m_parts.sgrMusic->Row()));
+    m_parts.scans->RefreshList(false);
 }
 
 void TMainCommands::PlayFile(const QByteArray &FileName)
@@ -39,13 +39,20 @@ void TMainCommands::launchFailed(const QString &text, const QByteArray &path)
 
 void TMainCommands::ShowCurrent()
 {
-    // The playing row is looked for once a light scan has seen what plays now.
-    m_form.scanControl().afterScan([this] { showPlayingRow(); });
+    // The playing row is looked for once a light scan has seen what plays
+    // now; when that scan saw a song just opened, the one that confirms it
+    // (a second later) decides.
+    m_parts.scans->afterScan([this] {
+        if (m_parts.scans->confirmationDue())
+            m_parts.scans->afterScan([this] { showPlayingRow(); }, false);
+        else
+            showPlayingRow();
+    });
 }
 
 void TMainCommands::showPlayingRow()
 {
-    const TSongList &songs = m_form.songs();
+    const TSongList &songs = m_parts.catalogue->grid();
     const int last = songs.RowCount() - 1;
     for (int r = 1; r <= last; ++r) {
         if (songs.Cells(TSongList::ColSize, r) != QLatin1String("Lock"))
@@ -53,12 +60,12 @@ void TMainCommands::showPlayingRow()
         // Each step scrolls its row into view: first three rows below the
         // song, then three above it, then the song itself.
         if (r + 3 < last)
-            m_form.sgrMusic->setRow(r + 3);
+            m_parts.sgrMusic->setRow(r + 3);
         if (r - 3 > 1)
-            m_form.sgrMusic->setRow(r - 3);
-        m_form.sgrMusic->setRow(r);
-        m_form.sgrMusic->viewport()->update();
+            m_parts.sgrMusic->setRow(r - 3);
+        m_parts.sgrMusic->setRow(r);
+        m_parts.sgrMusic->viewport()->update();
         break;
     }
-    m_form.ShowHint();
+    m_parts.ShowHint();
 }

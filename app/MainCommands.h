@@ -6,14 +6,29 @@
 #include <QByteArray>
 #include <QObject>
 
-class TfrmMain;
+#include <functional>
+
+class QLineEdit;
+class TCatalogue;
 class TLauncher;
+class TMusicGrid;
+class TScanControl;
 
 class TMainCommands final : public QObject
 {
     Q_OBJECT
 public:
-    explicit TMainCommands(TfrmMain &form);
+    // What the commands work with: the window's controls, the catalogue
+    // (the selected song's file), the scans, and the status bar's update.
+    struct Parts {
+        QLineEdit *edtFind;
+        TMusicGrid *sgrMusic;
+        TCatalogue *catalogue;
+        TScanControl *scans;
+        std::function<void()> ShowHint;
+    };
+
+    TMainCommands(const Parts &parts, QObject *parent);
 
     // Plays the grid's current song, then runs a light scan.
     void Play();
@@ -31,6 +46,6 @@ private:
     void launchFailed(const QString &text, const QByteArray &path);
     void showPlayingRow();
 
-    TfrmMain &m_form;
+    Parts m_parts;
     TLauncher *m_launcher;
 };

@@ -1,8 +1,8 @@
 #include "MainSearch.h"
 
 #include "MusicGrid.h"
+#include "SongList.h"
 #include "SongSearch.h"
-#include "UDSCMain.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -11,22 +11,22 @@
 #include <QPushButton>
 #include <QToolButton>
 
-TMainSearch::TMainSearch(TfrmMain &form)
-    : QObject(&form)
-    , m_form(form)
+TMainSearch::TMainSearch(const Parts &parts, QObject *parent)
+    : QObject(parent)
+    , m_parts(parts)
 {
-    form.edtFind->installEventFilter(this);
-    connect(form.edtFind, &QLineEdit::textChanged, this, &TMainSearch::FindChange);
-    connect(form.cbxArtist, &QComboBox::activated, this, &TMainSearch::ArtistClick);
+    m_parts.edtFind->installEventFilter(this);
+    connect(m_parts.edtFind, &QLineEdit::textChanged, this, &TMainSearch::FindChange);
+    connect(m_parts.cbxArtist, &QComboBox::activated, this, &TMainSearch::ArtistClick);
 }
 
 void TMainSearch::FindNext()
 {
-    const QString text = m_form.edtFind->text();
-    m_form.bbtFind->setText(QStringLiteral("&Find next"));
-    const int row = SongSearch::FindFrom(m_form.songs(), m_searchStartRow, text);
+    const QString text = m_parts.edtFind->text();
+    m_parts.bbtFind->setText(QStringLiteral("&Find next"));
+    const int row = SongSearch::FindFrom(*m_parts.songs, m_searchStartRow, text);
     if (row > 0) {
-        m_form.sgrMusic->setRow(row);
+        m_parts.sgrMusic->setRow(row);
         m_searchStartRow = row + 1;
         return;
     }
@@ -38,20 +38,20 @@ void TMainSearch::FindNext()
 void TMainSearch::ResetFind()
 {
     m_searchStartRow = 1;
-    m_form.bbtFind->setText(QStringLiteral("&Find first"));
+    m_parts.bbtFind->setText(QStringLiteral("&Find first"));
 }
 
 void TMainSearch::FindChange()
 {
-    m_form.bbtFind->setEnabled(!m_form.edtFind->text().isEmpty());
+    m_parts.bbtFind->setEnabled(!m_parts.edtFind->text().isEmpty());
     m_keyNavigation = false;
     ResetFind();
 }
 
 bool TMainSearch::FindKeyDown(int key, Qt::KeyboardModifiers modifiers)
 {
-    const int c = m_form.sgrMusic->Row();
-    const int last = m_form.songs().RowCount() - 1;
+    const int c = m_parts.sgrMusic->Row();
+    const int last = m_parts.songs->RowCount() - 1;
     const bool ctrlAlone = (modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier;
     int row;
     switch (key) {
@@ -80,28 +80,28 @@ bool TMainSearch::FindKeyDown(int key, Qt::KeyboardModifiers modifiers)
     default:
         return false;
     }
-    m_form.sgrMusic->setRow(row);
+    m_parts.sgrMusic->setRow(row);
     m_keyNavigation = true;
     return true;
 }
 
 void TMainSearch::FindKeyPress()
 {
-    m_form.ButtonsClick(m_keyNavigation ? static_cast<QObject *>(m_form.spbPlay) : m_form.bbtFind);
-    m_form.edtFind->setSelection(0, int(m_form.edtFind->text().size()));
+    m_parts.ButtonsClick(m_keyNavigation ? m_parts.play : m_parts.bbtFind);
+    m_parts.edtFind->setSelection(0, int(m_parts.edtFind->text().size()));
     m_keyNavigation = false;
 }
 
 void TMainSearch::ArtistClick(int index)
 {
-    m_form.edtFind->setText(m_form.cbxArtist->itemText(index));
-    m_form.ButtonsClick(m_form.bbtFind);
-    m_form.edtFind->setText(QString());
+    m_parts.edtFind->setText(m_parts.cbxArtist->itemText(index));
+    m_parts.ButtonsClick(m_parts.bbtFind);
+    m_parts.edtFind->setText(QString());
 }
 
 bool TMainSearch::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_form.edtFind && event->type() == QEvent::KeyPress) {
+    if (watched == m_parts.edtFind && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             // Enter alone, or with Shift, as the field's character 13; other

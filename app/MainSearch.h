@@ -7,8 +7,14 @@
 
 #include <QObject>
 
+#include <functional>
+
+class QComboBox;
 class QKeyEvent;
-class TfrmMain;
+class QLineEdit;
+class QPushButton;
+class TMusicGrid;
+class TSongList;
 
 class TMainSearch final : public QObject
 {
@@ -17,7 +23,20 @@ public:
     // Moves per Page Up / Page Down.
     static constexpr int PageRows = 15;
 
-    explicit TMainSearch(TfrmMain &form);
+    // What the search works with: the window's controls and its command
+    // dispatcher (the find button's command, and Play for Enter after the
+    // arrow keys moved the grid).
+    struct Parts {
+        QLineEdit *edtFind;
+        QPushButton *bbtFind;
+        QComboBox *cbxArtist;
+        TMusicGrid *sgrMusic;
+        const TSongList *songs;
+        std::function<void(QObject *Sender)> ButtonsClick;
+        QObject *play;
+    };
+
+    TMainSearch(const Parts &parts, QObject *parent);
 
     // Searches from the search start row; the hit becomes the current row.
     void FindNext();
@@ -41,7 +60,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    TfrmMain &m_form;
+    Parts m_parts;
     int m_searchStartRow = 1;
     bool m_keyNavigation = false;
     int m_beeps = 0;

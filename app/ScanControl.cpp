@@ -3,12 +3,18 @@
 #include "FolderWatch.h"
 #include "QLXApplication.h"
 
-TScanControl::TScanControl(TCatalogue &catalogue, View view, QObject *parent)
+#include <QTimer>
+
+TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObject *parent)
     : QObject(parent)
     , m_catalogue(catalogue)
+    , m_timer(timer)
     , m_view(std::move(view))
     , m_watch(new TFolderWatch([this] { RefreshList(false); }, [this] { return isScanning(); }, this))
 {
+    // Until the first activation the watch rests; then it follows the timer:
+    // live while the main window holds the program's focus.
+    m_watch->setPaused(true);
 }
 
 TScanControl::~TScanControl()
@@ -29,10 +35,40 @@ void TScanControl::RefreshList(bool full)
         startLight();
 }
 
-void TScanControl::afterScan(std::function<void()> then)
+bool TScanControl::windowActivated(bool first)
+{
+    const bool counts = first || !m_lostToOtherProgram;
+    m_lostToOtherProgram = false;
+    return counts;
+}
+
+bool TScanControl::windowDeactivated(bool toOwnWindow)
+{
+    if (!toOwnWindow)
+        m_lostToOtherProgram = true;
+    return toOwnWindow;
+}
+
+void TScanControl::activated(bool first)
+{
+    // Live before the scan, so that a song opened while it runs is looked
+    // at again right after it.
+    m_watch->setPaused(false);
+    RefreshList(first);
+    m_timer->start();
+}
+
+void TScanControl::deactivated()
+{
+    RefreshList(false);
+    m_timer->stop();
+    m_watch->setPaused(true);
+}
+
+void TScanControl::afterScan(std::function<void()> then, bool startOne)
 {
     m_afterScan.push_back(std::move(then));
-    if (!isScanning())
+    if (startOne && !isScanning())
         RefreshList(false);
 }
 

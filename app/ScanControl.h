@@ -1,5 +1,7 @@
 #pragma once
-// Runs the scans of the music folder for the main window, one at a time. A
+// Runs the scans of the music folder for the main window, one at a time, and
+// decides when: on the window's activation and deactivation, on the refresh
+// timer, and when the folder watch notices a song opened or closed. A
 // full scan runs on the window's thread (it shows its first rows early and
 // handles pending events once); a light scan probes the files on another
 // thread, so the window never waits for a busy disk, and then puts what it
@@ -17,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+class QTimer;
 class TFolderWatch;
 
 class TScanControl final : public QObject
@@ -35,14 +38,32 @@ public:
         std::function<void(bool full, const QStringList &errors)> ended;
     };
 
-    TScanControl(TCatalogue &catalogue, View view, QObject *parent = nullptr);
+    // timer is the window's refresh timer: it runs while the window holds the
+    // program's focus, and each tick asks for a light scan.
+    TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObject *parent = nullptr);
     // Waits for a probe still running.
     ~TScanControl() override;
 
     void RefreshList(bool full);
+
+    // The main window became active (true: the first time) or inactive.
+    // Only the focus moving between the program's own windows counts:
+    // coming back from another program is no activation, and going to
+    // another program (toOwnWindow false) no deactivation. Each returns
+    // whether it counted.
+    bool windowActivated(bool first);
+    bool windowDeactivated(bool toOwnWindow);
+    // What a counted activation does: the watch goes live, a full (first)
+    // or light scan runs, the timer starts; a deactivation scans once more,
+    // then the timer stops and the watch rests.
+    void activated(bool first);
+    void deactivated();
     // Runs then once the scan running now, or else the next one, has ended
-    // (a light scan is asked for when none runs).
-    void afterScan(std::function<void()> then);
+    // (a light scan is asked for when none runs, unless startOne is false).
+    void afterScan(std::function<void()> then, bool startOne = true);
+    // True when the last scan saw a song held open that is not confirmed as
+    // playing yet: the scan that decides is on its way.
+    bool confirmationDue() const { return m_catalogue.heldSongs().confirmDueMs() >= 0; }
 
     // True from the start of a scan until its results are in the list.
     bool isScanning() const { return m_scanning || m_light != nullptr; }
@@ -57,6 +78,7 @@ private:
     void scanEnded(bool full, const QStringList &errors);
 
     TCatalogue &m_catalogue;
+    QTimer *m_timer;
     View m_view;
     TFolderWatch *m_watch;
     std::unique_ptr<TCatalogue::LightScan> m_light; // probing now
@@ -64,5 +86,6 @@ private:
     std::vector<std::function<void()>> m_afterScan;
     bool m_scanning = false; // a full scan runs
     bool m_fullScanPending = false;
+    bool m_lostToOtherProgram = false;
     int m_scans = 0;
 };

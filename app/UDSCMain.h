@@ -31,8 +31,6 @@ class TMainSearch;
 class TfrmMain final : public QWidget
 {
     Q_OBJECT
-    friend class TMainCommands;
-
 public:
     static constexpr int ClientWidth = 681;
     static constexpr int ClientHeight = 416;
@@ -113,8 +111,9 @@ private:
     void ShowDetails();
     void ShowStatistics();
 
-    void createControls();
+    void createControls(); // in MainControls.cpp, with the next two
     void createAboutDialog();
+    void createScanControl();
     QToolButton *createToolButton(
         const QString &name, const QString &caption, const QString &hint, int left, int iconKind);
     void showErrors(const QStringList &errors);
@@ -129,7 +128,6 @@ private:
     TMainSearch *m_search = nullptr;
     TMainCommands *m_commands = nullptr;
     bool m_closeRequested = false;
-    bool m_lostToOtherProgram = false;
     int m_activations = 0;
     int m_deactivations = 0;
 };

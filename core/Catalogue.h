@@ -85,6 +85,7 @@ public:
 
     // Tells players from programs that only read the songs (see THeldSongs).
     THeldSongs &heldSongs() { return m_held; }
+    const THeldSongs &heldSongs() const { return m_held; }
 
     // The file name (raw bytes, no folder) of the song in row: the listed
     // file of that row, so a listed song can always be played; rows that
