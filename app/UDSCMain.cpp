@@ -91,8 +91,8 @@ TfrmMain::~TfrmMain()
 void TfrmMain::FormCreate()
 {
     TBusyCursor busy;
-    AppTitle = adlInfo->ProgName() + QStringLiteral(" 1.5");
-    adlInfo->setVersion(QStringLiteral("version: 1.5  (14-01-2001)"));
+    AppTitle = adlInfo->ProgName() + QStringLiteral(" " DISCORA_VERSION);
+    adlInfo->setVersion(QStringLiteral("version: " DISCORA_VERSION "  (14-01-2001)"));
     TQLXApplication::setTitle(AppTitle);
     setWindowTitle(AppTitle);
 
