@@ -29,18 +29,8 @@ public:
     int confirmDueMs(Clock::time_point now = Clock::now()) const;
 
 private:
-    struct Key {
-        dev_t device;
-        ino_t inode;
-        bool operator==(const Key &) const = default;
-    };
-    struct KeyHash {
-        size_t operator()(const Key &k) const noexcept
-        {
-            return std::hash<unsigned long long>()(static_cast<unsigned long long>(k.inode) * 1000003ULL
-                ^ static_cast<unsigned long long>(k.device));
-        }
-    };
+    using Key = OpenFileSet::Key;
+    using KeyHash = OpenFileSet::KeyHash;
 
     mutable std::mutex m_lock;
     std::chrono::milliseconds m_delay = DefaultDelay;

@@ -19,6 +19,20 @@
 class OpenFileSet
 {
 public:
+    // A file: its device and inode.
+    struct Key {
+        dev_t device;
+        ino_t inode;
+        bool operator==(const Key &) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key &k) const noexcept
+        {
+            return std::hash<unsigned long long>()(static_cast<unsigned long long>(k.inode) * 1000003ULL
+                ^ static_cast<unsigned long long>(k.device));
+        }
+    };
+
     // Sweeps /proc now for files in folders (or below them; symbolic links
     // in the folder names are resolved); our own process is left out. A
     // folder that does not exist holds nothing.
@@ -40,17 +54,5 @@ public:
     size_t size() const { return m_files.size(); }
 
 private:
-    struct Key {
-        dev_t device;
-        ino_t inode;
-        bool operator==(const Key &) const = default;
-    };
-    struct KeyHash {
-        size_t operator()(const Key &k) const noexcept
-        {
-            return std::hash<unsigned long long>()(static_cast<unsigned long long>(k.inode) * 1000003ULL
-                ^ static_cast<unsigned long long>(k.device));
-        }
-    };
     std::unordered_set<Key, KeyHash> m_files;
 };
