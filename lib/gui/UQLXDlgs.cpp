@@ -127,14 +127,13 @@ TAboutDialog::TAboutDialog(QObject *AOwner)
     , m_caption(QStringLiteral("Programma Informatie"))
     , m_color(QApplication::palette().color(QPalette::Active, QPalette::Window))
     , m_copyright(DefaultCopyright(QDate::currentDate().year()))
-    , m_font(QStringLiteral("Arial"))
+    , m_font(ArialFont(13))
     , m_hiddenColor(QApplication::palette().color(QPalette::Active, QPalette::WindowText))
     , m_progName(TQLXApplication::Title())
     , m_version(QStringLiteral("versie: "))
 {
     ComponentVersion = QStringLiteral("3.5.00");
     ComponentDate = QStringLiteral("10-01-2000");
-    m_font.setPixelSize(13);
 }
 
 TAboutDialog::~TAboutDialog() = default;
