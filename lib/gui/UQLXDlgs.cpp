@@ -272,8 +272,8 @@ void TAboutDialog::Execute()
     QPalette pal = window.palette();
     pal.setColor(QPalette::Window, m_color);
     window.setPalette(pal);
-    // The designed size is the outer one: the caption is taken from the
-    // height the layout above was reckoned with.
+    // width and height are the outer size: the title bar takes its room out
+    // of the height the layout above was reckoned with.
     SetFixedOuterSize(&window, QSize(width, height));
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - QPoint(width / 2, height / 2));
