@@ -7,6 +7,7 @@
 #include "QLXError.h"
 #include "STR_Func.h"
 #include "TextCodec.h"
+#include "TextLines.h"
 
 #include <algorithm>
 #include <ctime>
@@ -38,9 +39,8 @@ QString orDefault(const QString &value, const QString &defaultValue)
 void setInfoFileName(QByteArrayView mp3Name, QByteArray &name)
 {
     mp3Name = mp3Name.sliced(mp3Name.lastIndexOf('/') + 1);
-    const qsizetype dot = mp3Name.lastIndexOf('.');
     name.resize(0);
-    name.append(dot >= 0 ? mp3Name.first(dot) : mp3Name).append(".INI");
+    name.append(mp3Name.first(ExtensionStart(mp3Name))).append(".INI");
 }
 
 QByteArray withSlash(const QByteArray &folder)
@@ -60,26 +60,6 @@ void removeIfStaleTemporary(int dirFd, QByteArrayView name, time_t now)
     const QByteArrayView stem = WriteTemporaryStem(name);
     if (!stem.isNull() && (hasIniExtension(stem) || stem.size() == MaxTempNameStem))
         RemoveStaleTemporary(dirFd, name.data(), now);
-}
-
-// Lines as a text editor holds them: CR, LF or CR LF end a line, and a break
-// at the very end starts no further line.
-QStringList splitLines(const QString &text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        lines.append(text.mid(start));
-    return lines;
 }
 
 // Only a to z change; "instrumental" must match without any locale's rules.
@@ -305,7 +285,7 @@ Details ReadDetails(const QByteArray &content)
 
 QStringList ReadLyrics(const QByteArray &content)
 {
-    const QStringList lines = splitLines(DecodeText(SkipByteOrderMark(content)));
+    const QStringList lines = SplitTextLines(DecodeText(SkipByteOrderMark(content)));
     qsizetype marker = 0;
     while (marker < lines.size() && !isMarkerLine(lines[marker]))
         ++marker;
@@ -351,7 +331,7 @@ QByteArray ComposeFile(
     if (!marker.isEmpty())
         lines.append(marker);
     lines << QString() << separator << QString();
-    for (const QString &line : splitLines(lyricsText))
+    for (const QString &line : SplitTextLines(lyricsText))
         lines.append(StrTrimRight(line));
     // Every line, the last one included, ends in CR LF.
     return EncodeText(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));

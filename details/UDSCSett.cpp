@@ -1,5 +1,6 @@
 #include "UDSCSett.h"
 
+#include "FIL_Func.h"
 #include "FQLXLogF.h"
 #include "FileWrite.h"
 #include "ProgramSettings.h"
@@ -55,9 +56,7 @@ void createEmptyInfoFile(const QByteArray &path)
 QString baseNameOf(const QByteArray &path)
 {
     QByteArray name = path.mid(path.lastIndexOf('/') + 1);
-    const qsizetype dot = name.lastIndexOf('.');
-    if (dot >= 0)
-        name.truncate(dot);
+    name.truncate(ExtensionStart(name));
     return DisplayPath(name);
 }
 
@@ -207,8 +206,9 @@ void TfrmSettings::bbtCloneClick()
 
 void TfrmSettings::bbtINIClick()
 {
-    // The file as stored, not the edits in the dialog.
-    iloViewer->Execute();
+    // The file as stored, not the edits in the dialog. A file that can no
+    // longer be read is told in the error box; the dialog stays open.
+    ShowingErrors([this] { iloViewer->Execute(); });
 }
 
 void TfrmSettings::createControls()

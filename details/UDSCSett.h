@@ -52,7 +52,7 @@ public:
     // into the seven fields and the usage count; the lyrics stay.
     void LoadInfo(const QByteArray &FileName);
 
-    // Controls, named as the dialog's design names them.
+    // The controls; each one's object name is its member name.
     TQLXLogFile *iloViewer; // View INI
     QLabel *lblWriter, *lblPlaytime, *lblAlbumName, *lblSongYear, *lblAlbumYear, *lblAlbumCDNum,
         *lblAlbumLabel, *lblFilename;

@@ -20,6 +20,15 @@ bool IsAscii(QByteArrayView bytes)
     return true;
 }
 
+bool IsAscii(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 QByteArray FoldCase(QByteArrayView name)
 {
     if (!IsAscii(name)) {

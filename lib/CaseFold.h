@@ -8,8 +8,11 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QStringView>
 
+// Whether every byte (every character) is below 0x80; true for an empty text.
 bool IsAscii(QByteArrayView bytes);
+bool IsAscii(QStringView text);
 inline char AsciiLower(char c)
 {
     return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;

@@ -43,6 +43,18 @@ QString RemoveBackslash(const QString &Dir)
     return Dir.chopped(1);
 }
 
+qsizetype ExtensionStart(QStringView path)
+{
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return dot > path.lastIndexOf(u'/') + 1 ? dot : path.size();
+}
+
+qsizetype ExtensionStart(QByteArrayView path)
+{
+    const qsizetype dot = path.lastIndexOf('.');
+    return dot > path.lastIndexOf('/') + 1 ? dot : path.size();
+}
+
 bool CreateEmptyFile(const QString &FileName)
 {
     if (FileName.isEmpty() || FileName.contains(QChar(0)))

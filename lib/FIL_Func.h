@@ -2,7 +2,9 @@
 // Folder names, empty files and file sizes. Folder delimiter is "/".
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -15,6 +17,12 @@ QString AddBackslash(const QString &Dir);
 // Dir without its last character when that is "/", else Dir. The root "/"
 // stays as it is: without its "/" it would name the current folder.
 QString RemoveBackslash(const QString &Dir);
+// Where the last extension of the file name in path starts (its "."), or
+// path.size() when the name has none, so path.left(ExtensionStart(path)) is
+// the path without it: "Song.mp3" -> 4, "Song." -> 4. A "." that opens the
+// name opens no extension: ".discora" has none. Dots in folders never count.
+qsizetype ExtensionStart(QStringView path);
+qsizetype ExtensionStart(QByteArrayView path);
 // Creates (or empties) FileName, with any missing folders first. False on an
 // I/O error or an empty name; throws EQLXError("Unable to create directory")
 // when the folder part is empty or cannot be created.

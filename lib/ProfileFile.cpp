@@ -3,6 +3,7 @@
 #include "CaseFold.h"
 #include "QLXError.h"
 #include "TextCodec.h"
+#include "TextLines.h"
 
 #include <cstring>
 #include <utility>
@@ -86,27 +87,13 @@ public:
         if (m_pos >= m_size)
             return false;
         const qsizetype begin = m_pos;
-        line.end = findLineBreak(begin);
-        line.next = line.end;
-        if (line.next < m_size)
-            line.next
-                += (m_data[line.next] == '\r' && line.next + 1 < m_size && m_data[line.next + 1] == '\n') ? 2
-                                                                                                          : 1;
+        line.end = LineEnd(QByteArrayView(m_data, m_size), begin, line.next);
         m_pos = line.next;
         classify(begin, line);
         return true;
     }
 
 private:
-    qsizetype findLineBreak(qsizetype from) const
-    {
-        const char *p = m_data + from;
-        const char *end = m_data + m_size;
-        while (p < end && !isLineBreak(*p))
-            ++p;
-        return p - m_data;
-    }
-
     const char *find(char c, qsizetype from, qsizetype to) const
     {
         return static_cast<const char *>(std::memchr(m_data + from, c, size_t(to - from)));
@@ -157,9 +144,7 @@ public:
     explicit NameMatcher(QStringView name)
         : m_name(trimmedView(name).toString())
     {
-        m_ascii = true;
-        for (const QChar c : std::as_const(m_name))
-            m_ascii = m_ascii && c.unicode() < 0x80;
+        m_ascii = IsAscii(m_name);
         if (m_ascii)
             m_bytes = m_name.toLatin1().toLower();
     }

@@ -1,5 +1,8 @@
 #include "TextCodec.h"
 
+#include "CaseFold.h"
+#include "TextLines.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -7,15 +10,6 @@
 
 namespace
 {
-
-bool isAscii(QByteArrayView bytes)
-{
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
 
 // One decoder for Windows-1252, made when a text first needs it and used
 // for each of its lines.
@@ -48,7 +42,7 @@ QString decodeUtf8(QByteArrayView bytes, bool &valid)
 
 QString decodeLine(QByteArrayView line, Windows1252 &windows1252)
 {
-    if (isAscii(line))
+    if (IsAscii(line))
         return QString::fromLatin1(line);
     bool valid = false;
     QString text = decodeUtf8(line, valid);
@@ -60,7 +54,7 @@ QString decodeLine(QByteArrayView line, Windows1252 &windows1252)
 QString DecodeText(const QByteArray &bytes)
 {
     // Most values are plain ASCII; they need neither decoder.
-    if (isAscii(bytes))
+    if (IsAscii(bytes))
         return QString::fromLatin1(bytes);
     bool valid = false;
     QString text = decodeUtf8(bytes, valid);
@@ -75,13 +69,11 @@ QString DecodeText(const QByteArray &bytes)
     const qsizetype n = bytes.size();
     qsizetype pos = 0;
     while (pos < n) {
-        qsizetype end = pos;
-        while (end < n && bytes[end] != '\r' && bytes[end] != '\n')
-            ++end;
+        qsizetype next = 0;
+        const qsizetype end = LineEnd(bytes, pos, next);
         text += decodeLine(QByteArrayView(bytes).sliced(pos, end - pos), windows1252);
-        while (end < n && (bytes[end] == '\r' || bytes[end] == '\n'))
-            text += QLatin1Char(bytes[end++]);
-        pos = end;
+        text += QLatin1StringView(bytes.constData() + end, next - end);
+        pos = next;
     }
     return text;
 }

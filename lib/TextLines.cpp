@@ -15,22 +15,6 @@ bool isBreak(char c)
     return c == '\r' || c == '\n';
 }
 
-// Where the line starting at pos ends, and where the next one begins.
-qsizetype lineEnd(QByteArrayView bytes, qsizetype pos, qsizetype &next)
-{
-    const qsizetype n = bytes.size();
-    qsizetype i = pos;
-    while (i < n && !isBreak(bytes[i]))
-        ++i;
-    next = i;
-    if (next < n) {
-        ++next;
-        if (bytes[i] == '\r' && next < n && bytes[next] == '\n')
-            ++next;
-    }
-    return i;
-}
-
 // A cut at pos that does not split a UTF-8 sequence.
 qsizetype utf8Boundary(const QByteArray &bytes, qsizetype pos)
 {
@@ -58,12 +42,27 @@ QStringList SplitTextLines(QStringView text)
     return lines;
 }
 
+qsizetype LineEnd(QByteArrayView bytes, qsizetype pos, qsizetype &next)
+{
+    const qsizetype n = bytes.size();
+    qsizetype i = pos;
+    while (i < n && !isBreak(bytes[i]))
+        ++i;
+    next = i;
+    if (next < n) {
+        ++next;
+        if (bytes[i] == '\r' && next < n && bytes[next] == '\n')
+            ++next;
+    }
+    return i;
+}
+
 qsizetype CountLines(QByteArrayView bytes)
 {
     qsizetype count = 0;
     qsizetype pos = 0;
     while (pos < bytes.size()) {
-        lineEnd(bytes, pos, pos);
+        LineEnd(bytes, pos, pos);
         ++count;
     }
     return count;
@@ -74,12 +73,12 @@ QByteArray LastLines(QByteArrayView bytes, qsizetype Keep)
     qsizetype skip = qMax<qsizetype>(0, CountLines(bytes) - Keep);
     qsizetype pos = 0;
     while (skip-- > 0)
-        lineEnd(bytes, pos, pos);
+        LineEnd(bytes, pos, pos);
     QByteArray kept;
     kept.reserve(bytes.size() - pos + Keep);
     while (pos < bytes.size()) {
         const qsizetype start = pos;
-        const qsizetype end = lineEnd(bytes, start, pos);
+        const qsizetype end = LineEnd(bytes, start, pos);
         kept.append(bytes.sliced(start, end - start));
         kept.append("\r\n", 2);
     }

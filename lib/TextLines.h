@@ -11,6 +11,10 @@
 
 // The lines of text (already decoded), without their line ends.
 QStringList SplitTextLines(QStringView text);
+// Where the line of bytes that starts at pos ends: the position of its line
+// break, or bytes.size() for a last line without one. next is set to the
+// start of the following line, past the CR, the LF or the CR LF.
+qsizetype LineEnd(QByteArrayView bytes, qsizetype pos, qsizetype &next);
 // Number of lines in bytes.
 qsizetype CountLines(QByteArrayView bytes);
 // The last Keep lines of bytes (all of them when there are fewer), each

@@ -1,5 +1,6 @@
 #include "MSG_Func.h"
 
+#include "Mnemonics.h"
 #include "QLXApplication.h"
 #include "QLXWindow.h"
 
@@ -40,19 +41,6 @@ QRect scaled(const QRect &r, int m, int d)
     return QRect(mulDiv(r.x(), m, d), mulDiv(r.y(), m, d), mulDiv(r.width(), m, d), mulDiv(r.height(), m, d));
 }
 
-// The message as it reads aloud: "&x" gives "x", "&&" gives "&".
-QString withoutMnemonics(const QString &s)
-{
-    QString out;
-    out.reserve(s.size());
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s.at(i) == u'&' && ++i == s.size())
-            break;
-        out += s.at(i);
-    }
-    return out;
-}
-
 // A static text: word-wrapped from the top left, "&" underlining the next
 // character, and whatever does not fit in the box cut off. It takes no focus
 // and has no shortcut of its own, so it never competes with the buttons.
@@ -76,7 +64,7 @@ public:
         m_drawn = text;
         m_drawn.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         m_drawn.replace(u'\r', u'\n');
-        setAccessibleName(withoutMnemonics(m_drawn));
+        setAccessibleName(WithoutMnemonics(m_drawn));
         update();
     }
 
@@ -132,9 +120,7 @@ TMsgWindow::TMsgWindow(QWidget *parent)
     setSizeGripEnabled(false);
     setFixedSize(QSize(DefaultWidth, DefaultHeight).shrunkBy(NominalFrame()));
 
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(13);
-    setFont(font);
+    setFont(ArialFont(13));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
     setPalette(pal);
@@ -182,7 +168,8 @@ void TMsgWindow::createButtons(TMsgButtons Buttons)
         if (!Buttons.contains(TMsgButton(b)))
             continue;
         auto *button = new QPushButton(QString::fromLatin1(kButtons[b].caption), this);
-        button->setObjectName(QStringLiteral("btn") + QString::fromLatin1(kButtons[b].caption).remove(u'&'));
+        button->setObjectName(
+            QStringLiteral("btn") + WithoutMnemonics(QString::fromLatin1(kButtons[b].caption)));
         button->setGeometry(0, ButtonTop, ButtonWidth, ButtonHeight);
         // Reachable by click, mnemonic and the arrow keys, never by Tab.
         button->setFocusPolicy(Qt::ClickFocus);

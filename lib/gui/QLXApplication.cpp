@@ -71,16 +71,25 @@ void TQLXApplication::showQueued()
     g_showing = false;
 }
 
-bool TQLXApplication::notify(QObject *receiver, QEvent *event)
+void TQLXApplication::ShowCurrentException()
 {
     try {
-        return QApplication::notify(receiver, event);
+        throw;
     } catch (const EQLXError &e) {
         ShowException(e.message());
     } catch (const std::exception &e) {
         ShowException(QString::fromLocal8Bit(e.what()));
     } catch (...) {
         ShowException(QStringLiteral("Unexpected error"));
+    }
+}
+
+bool TQLXApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ShowCurrentException();
     }
     return false;
 }

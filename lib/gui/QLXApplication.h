@@ -26,12 +26,27 @@ public:
     // Shows the error box at once and returns when it is closed (for the
     // last moments of a window, when no event loop will show a queued box).
     static void ShowExceptionNow(const QString &message);
+    // Shows the exception being handled as ShowException does: an EQLXError
+    // with its message, anything else as well as it can. Only inside a catch.
+    static void ShowCurrentException();
 
     bool notify(QObject *receiver, QEvent *event) override;
 
 private:
     static void showQueued();
 };
+
+// Runs action and shows an error escaping it in the error box, as notify
+// does for events. For slots that can throw: an exception must not unwind
+// through Qt's signal emission, which is not made for it.
+template <typename Action> void ShowingErrors(Action &&action)
+{
+    try {
+        action();
+    } catch (...) {
+        TQLXApplication::ShowCurrentException();
+    }
+}
 
 // Shows the busy cursor for the whole application while it lives, so that
 // an exception cannot leave the hourglass behind.

@@ -1,7 +1,8 @@
 #pragma once
 // What the program's windows share with the desktop's dialogs: Enter on a
-// focused push button presses it, and a designed size that is the window's
-// outer size, frame and title bar included.
+// focused push button presses it, and a window's size given as its outer
+// size, frame and title bar included, so it takes that room on the screen
+// whatever frame the window manager draws.
 
 #include <QMargins>
 #include <QSize>

@@ -2,6 +2,7 @@
 
 #include "DTM_Func.h"
 #include "MSG_Func.h"
+#include "QLXApplication.h"
 #include "QLXError.h"
 #include "QLXWindow.h"
 #include "UQLXMemo.h"
@@ -38,9 +39,7 @@ TfrmLogFile::TfrmLogFile(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmLogFile"));
     setWindowTitle(QStringLiteral("Logfile"));
-    QFont f(QStringLiteral("Arial"));
-    f.setPixelSize(13);
-    setFont(f);
+    setFont(ArialFont(13));
     setSizeGripEnabled(false);
 
     pnlText = new QFrame(this);
@@ -124,24 +123,29 @@ bool TfrmLogFile::eventFilter(QObject *watched, QEvent *e)
 
 void TfrmLogFile::bbtClearClick()
 {
-    if (MsgYesNo(QStringLiteral("The logfile will be cleared.\r\nDo you want to continue?"),
-            QStringLiteral("Clear logfile"))
-        != mrYes)
-        return;
-    bbtClear->setEnabled(false);
-    done(ResultClear);
+    ShowingErrors([this] {
+        if (MsgYesNo(QStringLiteral("The logfile will be cleared.\r\nDo you want to continue?"),
+                QStringLiteral("Clear logfile"))
+            != mrYes)
+            return;
+        bbtClear->setEnabled(false);
+        done(ResultClear);
+    });
 }
 
 void TfrmLogFile::bbtPrintClick()
 {
-    if (PrintEvent) {
-        bool Continue = false;
-        PrintEvent(this, Continue);
-        if (!Continue)
-            return;
-    }
-    std::unique_ptr<QPrinter> printer = PrinterSource ? PrinterSource() : DefaultPrinter();
-    PrintTo(*printer, QDateTime::currentDateTime());
+    // A printer that is missing or refuses leaves the viewer open.
+    ShowingErrors([this] {
+        if (PrintEvent) {
+            bool Continue = false;
+            PrintEvent(this, Continue);
+            if (!Continue)
+                return;
+        }
+        std::unique_ptr<QPrinter> printer = PrinterSource ? PrinterSource() : DefaultPrinter();
+        PrintTo(*printer, QDateTime::currentDateTime());
+    });
 }
 
 std::unique_ptr<QPrinter> TfrmLogFile::DefaultPrinter()

@@ -127,14 +127,13 @@ TAboutDialog::TAboutDialog(QObject *AOwner)
     , m_caption(QStringLiteral("Programma Informatie"))
     , m_color(QApplication::palette().color(QPalette::Active, QPalette::Window))
     , m_copyright(DefaultCopyright(QDate::currentDate().year()))
-    , m_font(QStringLiteral("Arial"))
+    , m_font(ArialFont(13))
     , m_hiddenColor(QApplication::palette().color(QPalette::Active, QPalette::WindowText))
     , m_progName(TQLXApplication::Title())
     , m_version(QStringLiteral("versie: "))
 {
     ComponentVersion = QStringLiteral("3.5.00");
     ComponentDate = QStringLiteral("10-01-2000");
-    m_font.setPixelSize(13);
 }
 
 TAboutDialog::~TAboutDialog() = default;
@@ -273,8 +272,8 @@ void TAboutDialog::Execute()
     QPalette pal = window.palette();
     pal.setColor(QPalette::Window, m_color);
     window.setPalette(pal);
-    // The designed size is the outer one: the caption is taken from the
-    // height the layout above was reckoned with.
+    // width and height are the outer size: the title bar takes its room out
+    // of the height the layout above was reckoned with.
     SetFixedOuterSize(&window, QSize(width, height));
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - QPoint(width / 2, height / 2));

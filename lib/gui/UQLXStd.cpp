@@ -1,5 +1,7 @@
 #include "UQLXStd.h"
 
+#include "Mnemonics.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QGuiApplication>
@@ -22,21 +24,6 @@ constexpr qsizetype kMaxDrawnChars = 255;
 int floorHalf(int n)
 {
     return n >= 0 ? n / 2 : -((-n + 1) / 2);
-}
-
-// The caption as it reads aloud: "&x" gives "x", "&&" gives "&".
-QString withoutAccelMarks(const QString &s)
-{
-    QString out;
-    out.reserve(s.size());
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s.at(i) == u'&') {
-            if (++i == s.size())
-                break;
-        }
-        out += s.at(i);
-    }
-    return out;
 }
 
 // Draws the horizontal and vertical segments through Points in Colour, one
@@ -85,7 +72,7 @@ public:
         QString name = widget()->accessibleName();
         if (name.isEmpty()) {
             const auto *label = static_cast<const TBoxLabel *>(widget());
-            name = label->ShowAccelChar() ? withoutAccelMarks(label->Caption()) : label->Caption();
+            name = label->ShowAccelChar() ? WithoutMnemonics(label->Caption()) : label->Caption();
         }
         return name;
     }

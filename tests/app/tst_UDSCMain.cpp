@@ -1,4 +1,4 @@
-// The main window on the offscreen platform: its designed layout, settings
+// The main window on the offscreen platform: its layout, settings
 // read at creation and written at close, activation counted only between
 // our own windows, the error box, scans that do not run inside each other,
 // the status bar and the colours of marked rows.

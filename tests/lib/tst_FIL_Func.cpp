@@ -56,6 +56,8 @@ private Q_SLOTS:
     void init();
     void backslash_data();
     void backslash();
+    void extensionStart_data();
+    void extensionStart();
     void createEmptyFile_data();
     void createEmptyFile();
     void createEmptyFileBareName();
@@ -103,6 +105,31 @@ void TestFilFunc::backslash()
     QFETCH(QString, removed);
     QCOMPARE(AddBackslash(dir), added);
     QCOMPARE(RemoveBackslash(dir), removed);
+}
+
+void TestFilFunc::extensionStart_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("withoutExtension");
+
+    QTest::newRow("song") << u"/music/Artist-Title.mp3"_s << u"/music/Artist-Title"_s;
+    QTest::newRow("last-extension-only") << u"a.b-c.mp3"_s << u"a.b-c"_s;
+    QTest::newRow("no-extension") << u"discora"_s << u"discora"_s;
+    QTest::newRow("trailing-dot") << u"Song."_s << u"Song"_s;
+    QTest::newRow("folder-dots-ignored") << u"/music/v1.2/Song"_s << u"/music/v1.2/Song"_s;
+    QTest::newRow("dot-file-has-none") << u".discora"_s << u".discora"_s;
+    QTest::newRow("dot-file-in-folder-has-none") << u"/opt/a.b/.discora"_s << u"/opt/a.b/.discora"_s;
+    QTest::newRow("dot-file-with-extension") << u".discora.bin"_s << u".discora"_s;
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestFilFunc::extensionStart()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, withoutExtension);
+    QCOMPARE(path.left(ExtensionStart(path)), withoutExtension);
+    const QByteArray bytes = path.toUtf8();
+    QCOMPARE(bytes.left(ExtensionStart(bytes)), withoutExtension.toUtf8());
 }
 
 void TestFilFunc::createEmptyFile_data()

@@ -34,7 +34,7 @@ namespace
 
 const QString kHeader = u" Date       Time  Action"_s;
 const QString kRuler = u" ---------- ----- ----------------------------------------"_s;
-// The offscreen screen is 800 x 800: the designed 468 x 314 window centred.
+// The offscreen screen is 800 x 800: the window at its first 468 x 314, centred.
 const QPoint kCentred(166, 243);
 
 // "entry 001" .. "entry <count>", each ended by lineEnd.
@@ -172,6 +172,8 @@ private Q_SLOTS:
     void printPixelFont_data();
     void printPixelFont();
     void noDefaultPrinter();
+    void printError_data();
+    void printError();
 
 private:
     QTemporaryDir m_dir;
@@ -912,8 +914,7 @@ void TestLogFile::noDefaultPrinter()
             box->button(QMessageBox::Ok)->click();
         } else if (TfrmLogFile *form = viewer(w); form && form->isVisible()) {
             if (error.isEmpty()) {
-                // The click runs through the application's event handling,
-                // which shows what escapes in the error box.
+                // A click as the user makes it, through the window's events.
                 QTest::mouseClick(form->bbtPrint, Qt::LeftButton);
             } else {
                 form->bbtClose->click();
@@ -922,6 +923,45 @@ void TestLogFile::noDefaultPrinter()
     });
     log.Execute();
     QCOMPARE(error, u"No default printer."_s);
+}
+
+void TestLogFile::printError_data()
+{
+    QTest::addColumn<QString>("printer"); // default, unwritable
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("no-default-printer") << "default" << u"No default printer."_s;
+    QTest::newRow("printer-cannot-start") << "unwritable" << u"Unable to print to."_s;
+}
+
+void TestLogFile::printError()
+{
+    QFETCH(QString, printer);
+    QFETCH(QString, error);
+    if (printer == "default" && !QPrinterInfo::defaultPrinter().isNull())
+        QSKIP("this machine has a default printer; the test would print on it");
+
+    QTemporaryDir dir;
+    TfrmLogFile form;
+    form.setLines({ u"text"_s });
+    if (printer == "unwritable")
+        form.PrinterSource = [&] { return pdfPrinter(dir.filePath(u"missing/out.pdf"_s)); };
+    form.bbtPrint->show();
+    form.bbtPrint->setEnabled(true);
+    form.show();
+    QString shown;
+    ModalDriver driver([&](QWidget *w) {
+        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->objectName() == u"ErrorBox"_s) {
+            shown = box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    // Emitted here, outside any event: an error the button's slot let out
+    // would reach this test rather than the error box.
+    form.bbtPrint->click();
+    QTRY_COMPARE_WITH_TIMEOUT(shown, error, 20000);
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.result(), 0);
 }
 
 int main(int argc, char *argv[])
