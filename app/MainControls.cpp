@@ -36,7 +36,7 @@ QToolButton *TfrmMain::createToolButton(
     button->setFocusPolicy(Qt::NoFocus);
     button->setFont(ArialFont(11));
     button->setGeometry(left, 2, 88, 24);
-    connect(button, &QToolButton::clicked, this, [this, button] { ButtonsClick(button); });
+    connect(button, &QToolButton::clicked, this, [this, button] { Clicked(button); });
     return button;
 }
 
@@ -74,8 +74,9 @@ void TfrmMain::createControls()
     sgrMusic->setAccessibleName(QStringLiteral("Songs"));
     sgrMusic->setGeometry(8, 40, 664, 292);
     connect(sgrMusic, &TMusicGrid::selectCell, this, &TfrmMain::MusicSelectCell);
-    connect(sgrMusic, &TMusicGrid::mouseDown, this, &TfrmMain::MusicMouseDown);
-    connect(sgrMusic, &TMusicGrid::doubleClick, this, [this] { ButtonsClick(sgrMusic); });
+    connect(sgrMusic, &TMusicGrid::mouseDown, this,
+        [this](Qt::MouseButton button) { ShowingErrors([&] { MusicMouseDown(button); }); });
+    connect(sgrMusic, &TMusicGrid::doubleClick, this, [this] { Clicked(sgrMusic); });
 
     edtFind = new QLineEdit(this);
     edtFind->setObjectName(QStringLiteral("edtFind"));
@@ -93,7 +94,7 @@ void TfrmMain::createControls()
     bbtFind->setStatusTip(bbtFind->toolTip());
     bbtFind->setAccessibleDescription(bbtFind->toolTip());
     bbtFind->setEnabled(false);
-    connect(bbtFind, &QPushButton::clicked, this, [this] { ButtonsClick(bbtFind); });
+    connect(bbtFind, &QPushButton::clicked, this, [this] { Clicked(bbtFind); });
 
     const QColor navy(0, 0, 128);
     bxlTime = new TBoxLabel(this);
@@ -129,7 +130,7 @@ void TfrmMain::createControls()
     bbtCurrent->setToolTip(QStringLiteral("Show the currently playing record."));
     bbtCurrent->setStatusTip(bbtCurrent->toolTip());
     bbtCurrent->setAccessibleDescription(bbtCurrent->toolTip());
-    connect(bbtCurrent, &QPushButton::clicked, this, [this] { ButtonsClick(bbtCurrent); });
+    connect(bbtCurrent, &QPushButton::clicked, this, [this] { Clicked(bbtCurrent); });
 
     stbStatus = new TStatusBar(this);
     stbStatus->setObjectName(QStringLiteral("stbStatus"));

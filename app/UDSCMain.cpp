@@ -56,7 +56,7 @@ TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
     createAboutDialog();
     createScanControl();
     m_search = new TMainSearch({ edtFind, bbtFind, cbxArtist, sgrMusic, &m_songs,
-                                   [this](QObject *Sender) { ButtonsClick(Sender); }, spbPlay },
+                                   [this](QObject *Sender) { Clicked(Sender); }, spbPlay },
         this);
     m_commands = new TMainCommands({ edtFind, sgrMusic, &m_catalogue, m_scan, [this] { ShowHint(); } }, this);
     FormCreate();
@@ -266,6 +266,13 @@ void TfrmMain::showErrors(const QStringList &errors)
         lines.append(QStringLiteral("(%1 more)").arg(errors.size() - MaxShown));
     if (!lines.isEmpty())
         TQLXApplication::ShowException(lines.join(QLatin1Char('\n')));
+}
+
+void TfrmMain::Clicked(QObject *Sender)
+{
+    // Called from signals: what the command throws is shown here, not let
+    // out through the signal.
+    ShowingErrors([&] { ButtonsClick(Sender); });
 }
 
 void TfrmMain::ButtonsClick(QObject *Sender)

@@ -53,6 +53,8 @@ public:
     // The one click handler of the tool bar, the find and Current buttons
     // and the grid's double-click: runs the command of Sender.
     void ButtonsClick(QObject *Sender);
+    // ButtonsClick for a control's signal: a failure goes to the error box.
+    void Clicked(QObject *Sender);
 
     // Search (see TMainSearch).
     void FindNext();
@@ -78,7 +80,7 @@ public:
     // Runs the scans (see TScanControl).
     TScanControl &scanControl() { return *m_scan; }
 
-    // Controls, named as the window's design names them.
+    // The window's controls.
     QWidget *pnlSpaceBar;
     QFrame *tlbButtons;
     QToolButton *spbExit, *spbRefresh, *spbAbout, *spbPlay, *spbDetails, *spbStats;

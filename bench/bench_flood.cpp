@@ -11,8 +11,8 @@
 // DIR is a library made by generate_library (DIR/music and DIR/info). The
 // song information folder is copied first, so the library is left as it was.
 
-#include "QLXApplication.h"
 #include "FolderWatch.h"
+#include "QLXApplication.h"
 #include "UDSCMain.h"
 
 #include <QApplication>

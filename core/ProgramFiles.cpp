@@ -1,5 +1,6 @@
 #include "ProgramFiles.h"
 
+#include "FIL_Func.h"
 #include "FileWrite.h"
 #include "QLXError.h"
 
@@ -45,9 +46,7 @@ QString ProgramFilesFolder(const QString &programPath)
 
 QString WithExtension(const QString &path, const QString &extension)
 {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return (dot > slash + 1 ? path.left(dot) : path) + extension;
+    return path.left(ExtensionStart(path)) + extension;
 }
 
 QString ProgramFilePath(const QString &programPath, const QString &extension)

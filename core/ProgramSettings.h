@@ -25,7 +25,7 @@ struct TProgramSettings {
     static QString PathFor(const QString &programPath);
 
     // Reads the file (missing keys take their defaults). A Top or Left that
-    // is not a whole number keeps the design position and its message is
+    // is not a whole number keeps its default position and its message is
     // added to errors; the folders are read all the same. A Directory that
     // is not an existing folder becomes programFolder; an empty
     // INI_Directory becomes the music folder. The folder values are taken
