@@ -68,6 +68,8 @@ void TfrmMain::createControls()
         QStringLiteral("Show details of selected item."), 361, QStyle::SP_FileDialogDetailedView);
     spbStats = createToolButton(QStringLiteral("spbStats"), QStringLiteral("&Statistics"),
         QStringLiteral("Show statistics of all files."), 449, QStyle::SP_FileDialogInfoView);
+    spbFolder = createToolButton(QStringLiteral("spbFolder"), QStringLiteral("F&older..."),
+        QStringLiteral("Choose the music folder."), 537, QStyle::SP_DirOpenIcon);
 
     sgrMusic = new TMusicGrid(&m_songs, &m_catalogue.playedList(), this);
     sgrMusic->setObjectName(QStringLiteral("sgrMusic"));

@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLineEdit>
@@ -32,6 +33,10 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -100,7 +105,8 @@ void TfrmMain::FormCreate()
     if (m_settingsPath.isEmpty())
         m_settingsPath = ProgramFilePath(programPath, QStringLiteral(".INI"));
     QStringList errors;
-    m_settings.read(m_settingsPath, QFileInfo(programPath).absolutePath(), errors);
+    m_settings.read(m_settingsPath, QFileInfo(programPath).absolutePath(), errors,
+        TProgramSettings::MusicDefault(programPath));
     move(m_settings.Left, m_settings.Top);
     iloViewer->INIFile = m_settingsPath;
     m_catalogue.setFolders(m_settings.Directory, m_settings.INI_Directory);
@@ -294,6 +300,8 @@ void TfrmMain::ButtonsClick(QObject *Sender)
         ShowDetails();
     if (Sender == spbStats)
         ShowStatistics();
+    if (Sender == spbFolder)
+        ChooseFolder();
 }
 
 void TfrmMain::ShowDetails()
@@ -317,6 +325,38 @@ void TfrmMain::ShowStatistics()
     StatisticsReport::Write(report, m_songs);
     iloViewer->setViewFile(report);
     iloViewer->Execute();
+}
+
+void TfrmMain::ChooseFolder()
+{
+    const QString start = QFile::decodeName(m_catalogue.musicFolder());
+    const QString chosen
+        = QFileDialog::getExistingDirectory(this, QStringLiteral("Choose the music folder"), start);
+    if (chosen.isEmpty())
+        return;
+    QByteArray folder = QFile::encodeName(chosen);
+    while (folder.size() > 1 && folder.endsWith('/'))
+        folder.chop(1);
+    setMusicFolder(folder);
+}
+
+void TfrmMain::setMusicFolder(const QByteArray &folder)
+{
+    DIR *listing = ::opendir(folder.constData());
+    if (!listing)
+        throw EQLXError(QStringLiteral("Unable to read %1: %2")
+                            .arg(QFile::decodeName(folder), QString::fromLocal8Bit(std::strerror(errno))));
+    ::closedir(listing);
+    TProgramSettings changed = m_settings;
+    if (changed.INI_Directory == changed.Directory)
+        changed.INI_Directory = folder;
+    changed.Directory = folder;
+    changed.writeFolders(m_settingsPath);
+    m_settings = changed;
+    m_catalogue.setFolders(m_settings.Directory, m_settings.INI_Directory);
+    m_catalogue.playedList() = TPlayedList();
+    m_scan->folderWatch()->setFolder(m_catalogue.musicFolder());
+    RefreshList(true);
 }
 
 void TfrmMain::MusicSelectCell(int /*col*/, int row)

@@ -44,6 +44,14 @@ public:
     bool FirstActivation = true;
     int LastSelectedRow = 0;
 
+    // Makes folder (raw bytes, no trailing "/") the music folder: the song
+    // information folder follows it when it was the old music folder, the
+    // settings file is written at once, and a full scan of it runs with the
+    // played list started anew. A folder that cannot be listed throws
+    // EQLXError and nothing changes; so does a settings file that cannot be
+    // written.
+    void setMusicFolder(const QByteArray &folder);
+
     // Runs a full or light scan of the music folder (see TScanControl): a
     // light scan's results come in once its probe, on another thread, is
     // done. A scan asked for while one is running is not run inside it: a
@@ -83,7 +91,7 @@ public:
     // The window's controls.
     QWidget *pnlSpaceBar;
     QFrame *tlbButtons;
-    QToolButton *spbExit, *spbRefresh, *spbAbout, *spbPlay, *spbDetails, *spbStats;
+    QToolButton *spbExit, *spbRefresh, *spbAbout, *spbPlay, *spbDetails, *spbStats, *spbFolder;
     TMusicGrid *sgrMusic;
     QLineEdit *edtFind;
     QPushButton *bbtFind;
@@ -112,6 +120,9 @@ private:
     void ShowAbout();
     void ShowDetails();
     void ShowStatistics();
+    // Asks for another music folder; on a choice the settings follow at once
+    // and the list is the new folder's.
+    void ChooseFolder();
 
     void createControls(); // in MainControls.cpp, with the next two
     void createAboutDialog();

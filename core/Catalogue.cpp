@@ -223,12 +223,12 @@ bool TCatalogue::writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hook
     return changed;
 }
 
-OpenFileSet TCatalogue::sweepPlaying(const TFileList &files) const
+OpenFileSet TCatalogue::sweepPlaying(const TFileList &files, const QByteArray &musicFolder) const
 {
     // Only descriptors in the music folder (and the folders its links lead
     // to) are looked at: another program's stuck mount cannot stop the scan.
     std::vector<QByteArray> sweptFolders = files.linkedFolders();
-    sweptFolders.push_back(m_musicFolder);
+    sweptFolders.push_back(musicFolder);
     const THeldSongs::Clock::time_point sweptAt = THeldSongs::Clock::now();
     return m_held.confirm(OpenFileSet::sweep(sweptFolders), sweptAt);
 }
@@ -254,7 +254,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     indexer.join();
     const int count = m_files->count();
 
-    const OpenFileSet held = sweepPlaying(*m_files);
+    const OpenFileSet held = sweepPlaying(*m_files, m_musicFolder);
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder);
     const Folders folders { dir.get(), infoDir.get(), held };
@@ -293,15 +293,15 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
 
 std::unique_ptr<TCatalogue::LightScan> TCatalogue::prepareLight() const
 {
-    return std::unique_ptr<LightScan>(new LightScan(*this, m_files));
+    return std::unique_ptr<LightScan>(new LightScan(*this, m_files, m_musicFolder));
 }
 
 void TCatalogue::LightScan::probe()
 {
     const TFileList &files = *m_files;
     const int count = files.count();
-    const OpenFileSet held = m_catalogue.sweepPlaying(files);
-    const DirFd dir(m_catalogue.m_musicFolder);
+    const OpenFileSet held = m_catalogue.sweepPlaying(files, m_folder);
+    const DirFd dir(m_folder);
     const Folders folders { dir.get(), -1, held };
     m_sizes.resize(size_t(count));
     // A large folder is probed on several threads.
@@ -319,8 +319,9 @@ void TCatalogue::LightScan::probe()
 QStringList TCatalogue::applyLight(LightScan &scan, const Hooks &hooks)
 {
     QStringList errors;
-    // A full scan listed the folder anew meanwhile: its rows are current.
-    if (!scan.m_probed || scan.m_files != m_files)
+    // A full scan listed the folder anew meanwhile (its rows are current),
+    // or another music folder was chosen (its full scan follows).
+    if (!scan.m_probed || scan.m_files != m_files || scan.m_folder != m_musicFolder)
         return errors;
     const int count = m_files->count();
     m_shownSizes.resize(size_t(count), Unknown);

@@ -70,13 +70,15 @@ public:
 
     private:
         friend class TCatalogue;
-        LightScan(const TCatalogue &catalogue, std::shared_ptr<const TFileList> files)
+        LightScan(const TCatalogue &catalogue, std::shared_ptr<const TFileList> files, QByteArray folder)
             : m_catalogue(catalogue)
             , m_files(std::move(files))
+            , m_folder(std::move(folder))
         {
         }
         const TCatalogue &m_catalogue;
         std::shared_ptr<const TFileList> m_files;
+        const QByteArray m_folder; // the music folder as it was when the scan began
         std::vector<qint64> m_sizes;
         bool m_probed = false;
     };
@@ -119,7 +121,7 @@ private:
         ScanMode mode, const TFileList &files, const Folders &folders, int i, Scratch &scratch) const;
     // The sweep for files other programs hold open, as far as they count as
     // playing.
-    OpenFileSet sweepPlaying(const TFileList &files) const;
+    OpenFileSet sweepPlaying(const TFileList &files, const QByteArray &musicFolder) const;
     // Puts what was collected into the cells of grid row r; true when the
     // row changed.
     bool writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hooks, QStringList &errors);

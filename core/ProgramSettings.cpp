@@ -6,6 +6,8 @@
 #include "QLXError.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <sys/stat.h>
 
@@ -47,13 +49,24 @@ QString TProgramSettings::PathFor(const QString &programPath)
     return WithExtension(programPath, QStringLiteral(".INI"));
 }
 
-void TProgramSettings::read(const QString &settingsPath, const QString &programFolder, QStringList &errors)
+QString TProgramSettings::MusicDefault(const QString &programPath)
+{
+    const QString programFolder = QFileInfo(programPath).absolutePath();
+    if (ProgramFilesFolder(programPath) == programFolder)
+        return QString();
+    return QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+}
+
+void TProgramSettings::read(const QString &settingsPath, const QString &programFolder, QStringList &errors,
+    const QString &musicDefault)
 {
     Top = readInt(QStringLiteral("Top"), Top, settingsPath, errors);
     Left = readInt(QStringLiteral("Left"), Left, settingsPath, errors);
     Directory = withoutSlash(IniReadBytes(MP3, QStringLiteral("Directory"), QByteArray(), settingsPath));
     INI_Directory
         = withoutSlash(IniReadBytes(MP3, QStringLiteral("INI_Directory"), QByteArray(), settingsPath));
+    if (Directory.isEmpty() && isFolder(QFile::encodeName(musicDefault)))
+        Directory = withoutSlash(QFile::encodeName(musicDefault));
     if (!isFolder(Directory))
         Directory = withoutSlash(QFile::encodeName(programFolder));
     if (INI_Directory.isEmpty())
@@ -66,4 +79,11 @@ void TProgramSettings::write(const QString &settingsPath) const
     IniWriteString(Coordinates, QStringLiteral("Left"), QString::number(Left), settingsPath);
     IniWriteBytes(MP3, QStringLiteral("Directory"), Directory, settingsPath);
     IniWriteBytes(MP3, QStringLiteral("INI_Directory"), INI_Directory, settingsPath);
+}
+
+void TProgramSettings::writeFolders(const QString &settingsPath) const
+{
+    IniWriteBytes(MP3,
+        { { QStringLiteral("Directory"), Directory }, { QStringLiteral("INI_Directory"), INI_Directory } },
+        settingsPath);
 }

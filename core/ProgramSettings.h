@@ -27,11 +27,23 @@ struct TProgramSettings {
     // Reads the file (missing keys take their defaults). A Top or Left that
     // is not a whole number keeps its default position and its message is
     // added to errors; the folders are read all the same. A Directory that
-    // is not an existing folder becomes programFolder; an empty
-    // INI_Directory becomes the music folder. The folder values are taken
-    // as bytes, never decoded.
-    void read(const QString &settingsPath, const QString &programFolder, QStringList &errors);
+    // is missing or empty becomes musicDefault when that is an existing
+    // folder; one that is not an existing folder becomes programFolder; an
+    // empty INI_Directory becomes the music folder. The folder values are
+    // taken as bytes, never decoded.
+    void read(const QString &settingsPath, const QString &programFolder, QStringList &errors,
+        const QString &musicDefault = QString());
+
+    // The music folder for a settings file that names none: for a copy that
+    // keeps its files in the user's configuration folder (one installed
+    // where only root writes), the user's music folder as the desktop names
+    // it (XDG_MUSIC_DIR in user-dirs.dirs, else ~/Music); for a copy that
+    // keeps them beside itself, nothing (its own folder then serves).
+    static QString MusicDefault(const QString &programPath);
     // Writes Top, Left, Directory and INI_Directory, in that order, each as a
     // single-key change. Throws EQLXError("Unable to write to <path>").
     void write(const QString &settingsPath) const;
+    // Writes Directory and INI_Directory alone, in one replacement of the
+    // file. Throws EQLXError("Unable to write to <path>").
+    void writeFolders(const QString &settingsPath) const;
 };

@@ -87,6 +87,16 @@ void IniWriteBytes(
         [&](const QByteArray &content) { return ProfileFile::writeBytes(content, Section, Key, Value); });
 }
 
+void IniWriteBytes(
+    const QString &Section, const QList<std::pair<QString, QByteArray>> &KeyValues, const QString &FileName)
+{
+    updateFile(FileName, [&](QByteArray content) {
+        for (const auto &[key, value] : KeyValues)
+            content = ProfileFile::writeBytes(content, Section, key, value);
+        return content;
+    });
+}
+
 QString LibraryVersion()
 {
     return QStringLiteral("5.1.00 31-01-2002");

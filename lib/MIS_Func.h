@@ -34,5 +34,8 @@ QByteArray IniReadBytes(
     const QString &Section, const QString &Key, const QByteArray &Default, const QString &FileName);
 void IniWriteBytes(
     const QString &Section, const QString &Key, const QByteArray &Value, const QString &FileName);
+// Several such keys in one replacement of the file: all or none.
+void IniWriteBytes(
+    const QString &Section, const QList<std::pair<QString, QByteArray>> &KeyValues, const QString &FileName);
 // "5.1.00 31-01-2002"
 QString LibraryVersion();

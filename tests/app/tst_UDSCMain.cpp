@@ -3,8 +3,11 @@
 // our own windows, the error box, scans that do not run inside each other,
 // the status bar and the colours of marked rows.
 
+#include "FolderWatch.h"
+#include "ModalDriver.h"
 #include "MusicGrid.h"
 #include "QLXApplication.h"
+#include "QLXError.h"
 #include "StatusBar.h"
 #include "TestSupport.h"
 #include "UDSCMain.h"
@@ -12,6 +15,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -74,6 +78,8 @@ private Q_SLOTS:
     void rowColours_data();
     void rowColours();
     void aboutShowsProgramInformation();
+    void chooseFolder_data();
+    void chooseFolder();
 
 private:
     QString settingsPath() const { return m_dir->filePath(QStringLiteral("discora.INI")); }
@@ -138,6 +144,7 @@ void TestMainWindow::layout_data()
     QTest::newRow("spbPlay") << "spbPlay" << QRect(273, 2, 88, 24);
     QTest::newRow("spbDetails") << "spbDetails" << QRect(361, 2, 88, 24);
     QTest::newRow("spbStats") << "spbStats" << QRect(449, 2, 88, 24);
+    QTest::newRow("spbFolder") << "spbFolder" << QRect(537, 2, 88, 24);
     QTest::newRow("sgrMusic") << "sgrMusic" << QRect(8, 40, 664, 292);
     QTest::newRow("edtFind") << "edtFind" << QRect(8, 336, 268, 24);
     QTest::newRow("bbtFind") << "bbtFind" << QRect(280, 337, 81, 24);
@@ -472,6 +479,101 @@ void TestMainWindow::aboutShowsProgramInformation()
     QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
     QCOMPARE(seen,
         QStringList({ "Program information", "385x214", "Discora (bold)", "version: 1.5  (14-01-2001)" }));
+}
+
+void TestMainWindow::chooseFolder_data()
+{
+    // %A: the music folder at the start, %B: the one chosen, %I: a song
+    // information folder of the user's own. choice: a folder picked in the
+    // chooser, the chooser cancelled, or a folder that is gone by the time
+    // it is used.
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QString>("error");
+
+    const QByteArray kept = "; my notes\r\n[Coordinates]\r\nTop=5\r\nLeft=6\r\n[Viewer]\r\nWidth=500\r\n";
+    QTest::newRow("information-folder-follows")
+        << kept + "[MP3]\r\nDirectory=%A\r\n"
+        << "pick" << kept + "[MP3]\r\nDirectory=%B\r\nINI_Directory=%B\r\n"
+        << "";
+    QTest::newRow("information-folder-was-the-music-folder")
+        << kept + "[MP3]\r\nDirectory=%A\r\nINI_Directory=%A\r\n"
+        << "pick" << kept + "[MP3]\r\nDirectory=%B\r\nINI_Directory=%B\r\n"
+        << "";
+    QTest::newRow("information-folder-elsewhere-kept")
+        << kept + "[MP3]\r\nDirectory=%A\r\nINI_Directory=%I\r\n"
+        << "pick" << kept + "[MP3]\r\nDirectory=%B\r\nINI_Directory=%I\r\n"
+        << "";
+    QTest::newRow("cancelled") << kept + "[MP3]\r\nDirectory=%A\r\n"
+                               << "cancel" << kept + "[MP3]\r\nDirectory=%A\r\n"
+                               << "";
+    QTest::newRow("folder-cannot-be-listed") << kept + "[MP3]\r\nDirectory=%A\r\n"
+                                             << "gone" << kept + "[MP3]\r\nDirectory=%A\r\n"
+                                             << "Unable to read %B: No such file or directory";
+}
+
+void TestMainWindow::chooseFolder()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, choice);
+    QFETCH(QByteArray, after);
+    QFETCH(QString, error);
+    const QString a = music();
+    const QString b = m_dir->filePath(QStringLiteral("other music"));
+    const QString info = m_dir->filePath(QStringLiteral("info"));
+    QVERIFY(QDir().mkdir(b) && QDir().mkdir(info));
+    writeBytes(a + QStringLiteral("/Aa-Old.mp3"), "x");
+    writeBytes(b + QStringLiteral("/Bb-New.mp3"), "x");
+    writeBytes(b + QStringLiteral("/Cc-Other.mp3"), "x");
+    auto expand = [&](QByteArray text) {
+        return text.replace("%A", a.toUtf8()).replace("%B", b.toUtf8()).replace("%I", info.toUtf8());
+    };
+    writeBytes(settingsPath(), expand(before));
+    auto window = openWindow();
+    QTRY_COMPARE(window->songs().Cells(1, 1), QStringLiteral("Old"));
+    window->catalogue().playedList().add(QStringLiteral("Old"));
+
+    QString title, startedIn;
+    ModalDriver driver([&](QWidget *modal) {
+        if (auto *chooser = qobject_cast<QFileDialog *>(modal)) {
+            title = chooser->windowTitle();
+            startedIn = chooser->directory().absolutePath();
+            if (choice == QLatin1String("cancel")) {
+                chooser->reject();
+                return;
+            }
+            chooser->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(b);
+            if (choice == QLatin1String("gone"))
+                QDir(b).removeRecursively();
+            QMetaObject::invokeMethod(chooser, "accept");
+        }
+    });
+    QString shown;
+    if (choice == QLatin1String("gone")) {
+        // The chooser itself refuses a folder that is not there; one that
+        // goes (or cannot be read) after the choice meets the same check.
+        QDir(b).removeRecursively();
+        try {
+            window->setMusicFolder(QFile::encodeName(b));
+        } catch (const EQLXError &e) {
+            shown = e.message();
+        }
+    } else {
+        window->ButtonsClick(window->spbFolder);
+        QCOMPARE(title, QStringLiteral("Choose the music folder"));
+        QCOMPARE(startedIn, a);
+    }
+    QCOMPARE(shown, expand(error.toUtf8()));
+    QCOMPARE(readBytes(settingsPath()), expand(after));
+    const bool moved = choice == QLatin1String("pick");
+    QTRY_VERIFY(!window->isScanning());
+    QCOMPARE(window->songs().RowCount(), moved ? 3 : 2);
+    QCOMPARE(window->songs().Cells(1, 1), moved ? QStringLiteral("New") : QStringLiteral("Old"));
+    QCOMPARE(window->cbxArtist->count(), moved ? 2 : 1);
+    QCOMPARE(window->catalogue().musicFolder(), QFile::encodeName(moved ? b : a));
+    QCOMPARE(window->folderWatch()->folder(), QFile::encodeName(moved ? b : a));
+    QCOMPARE(window->catalogue().playedList().count(), moved ? 0 : 1);
 }
 
 QTEST_MAIN(TestMainWindow)

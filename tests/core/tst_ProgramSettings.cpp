@@ -22,6 +22,8 @@ private Q_SLOTS:
     void pathFor();
     void read_data();
     void read();
+    void musicDefault_data();
+    void musicDefault();
     void firstRunWritesFourKeys();
     void writeKeepsOtherLines();
     void readOnlyFileRefused();
@@ -116,6 +118,57 @@ void TestProgramSettings::read()
     };
     QCOMPARE(settings.Directory, expand(directory).toUtf8());
     QCOMPARE(settings.INI_Directory, expand(infoDirectory).toUtf8());
+}
+
+void TestProgramSettings::musicDefault_data()
+{
+    // %M: an existing folder the file may name, %U: the user's music folder
+    // (made when userMusic is set), %P: the program's folder; an empty
+    // default is a copy that keeps its files beside itself.
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("musicDefault");
+    QTest::addColumn<bool>("userMusic");
+    QTest::addColumn<QString>("directory");
+    QTest::newRow("installed-no-settings-file") << QByteArray() << "%U" << true << "%U";
+    QTest::newRow("installed-no-directory-key")
+        << QByteArray("[Coordinates]\r\nTop=5\r\n") << "%U" << true << "%U";
+    QTest::newRow("installed-empty-directory")
+        << QByteArray("[MP3]\r\nDirectory=\r\n") << "%U" << true << "%U";
+    QTest::newRow("installed-user-music-absent") << QByteArray() << "%U" << false << "%P";
+    QTest::newRow("installed-named-folder-kept")
+        << QByteArray("[MP3]\r\nDirectory=%M\r\n") << "%U" << true << "%M";
+    QTest::newRow("installed-named-folder-gone")
+        << QByteArray("[MP3]\r\nDirectory=/no/such/folder\r\n") << "%U" << true << "%P";
+    QTest::newRow("beside-program") << QByteArray() << "" << true << "%P";
+}
+
+void TestProgramSettings::musicDefault()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, musicDefault);
+    QFETCH(bool, userMusic);
+    QFETCH(QString, directory);
+    QTemporaryDir dir;
+    const QString music = dir.filePath(QStringLiteral("music"));
+    const QString user = dir.filePath(QStringLiteral("home/Music"));
+    QVERIFY(QDir().mkdir(music));
+    if (userMusic)
+        QVERIFY(QDir().mkpath(user));
+    const QString program = QStringLiteral("/opt/discora-test");
+    const QString settingsPath = dir.filePath(QStringLiteral("discora.INI"));
+    if (!file.isNull())
+        writeBytes(settingsPath, file.replace("%M", music.toUtf8()));
+    auto expand = [&](QString s) {
+        return s.replace(QStringLiteral("%M"), music)
+            .replace(QStringLiteral("%U"), user)
+            .replace(QStringLiteral("%P"), program);
+    };
+    TProgramSettings settings;
+    QStringList errors;
+    settings.read(settingsPath, program, errors, expand(musicDefault));
+    QCOMPARE(errors, QStringList());
+    QCOMPARE(settings.Directory, expand(directory).toUtf8());
+    QCOMPARE(settings.INI_Directory, expand(directory).toUtf8());
 }
 
 void TestProgramSettings::firstRunWritesFourKeys()

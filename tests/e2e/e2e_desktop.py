@@ -92,7 +92,7 @@ def about_and_instances(binary, work, env):
         about = wait_for(lambda: (windows(r"^Program information$") or [""])[0], 20)
         check(bool(about), "Alt+A opens the window 'Program information'")
         if about:
-            wait_for(lambda: outer_size(about) == (385, 214), 5)
+            wait_for(lambda: outer_size(about) == (385, 214), 15)
             size = outer_size(about)
             check(size == (385, 214), "the about window is 385 x 214 with its frame: %r" % (size,))
             xdotool("mousemove", "--window", about, "100", "56")

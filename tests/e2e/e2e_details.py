@@ -154,7 +154,7 @@ def main():
         if viewer:
             xdotool("windowactivate", "--sync", viewer)
             time.sleep(0.5)
-            wait_for(lambda: outer_size(viewer) == (468, 314), 5)
+            wait_for(lambda: outer_size(viewer) == (468, 314), 15)
             size = outer_size(viewer)
             check(size == (468, 314), "the viewer is 468 x 314 with its frame: %r" % (size,))
             xdotool("key", "Escape")
@@ -170,7 +170,7 @@ def main():
                 if viewer:
                     break
             if viewer:
-                wait_for(lambda: outer_size(viewer) == (468, 314), 5)
+                wait_for(lambda: outer_size(viewer) == (468, 314), 15)
                 size = outer_size(viewer)
                 check(size == (468, 314), "opened again, the viewer is 468 x 314 with its frame: %r" % (size,))
                 xdotool("windowactivate", "--sync", viewer)
