@@ -5,6 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh package
 bash scripts/build.sh >/dev/null
-cmake build >/dev/null
 (cd build && cpack -G DEB >/dev/null)
 ls build/discora_*_amd64.deb

@@ -41,9 +41,14 @@ def run(args, **kwargs):
     return subprocess.run(args, capture_output=True, text=True, **kwargs)
 
 
-def installed():
+def status():
+    """dpkg's status of the package, "" when dpkg does not know it."""
     r = run(["dpkg-query", "-W", "-f=${Status}", "discora"])
-    return r.returncode == 0 and r.stdout.endswith(" installed")
+    return r.stdout if r.returncode == 0 else ""
+
+
+def installed():
+    return status().endswith(" installed")
 
 
 def as_user(home):
@@ -133,7 +138,7 @@ def run_as_user(work, make_demo, env):
             os.chmod(xauth, 0o644)
             user_env["XAUTHORITY"] = xauth
         part = start(["setpriv", "--reuid=%d" % user.pw_uid, "--regid=%d" % user.pw_gid, "--init-groups", "--",
-                      "dbus-run-session", "--", sys.executable, "-B", os.path.abspath(__file__), "--as-user", home],
+                      "dbus-run-session", "--", "/usr/bin/python3", "-B", os.path.abspath(__file__), "--as-user", home],
                      cwd=home, env=user_env)
         try:
             part.wait(240)
@@ -169,8 +174,9 @@ def main():
         check(len(files) > 10 and not left, "no file of the package is left (%d listed): %r" % (len(files), left))
     finally:
         stop([wm])
-        if installed():
-            run(["apt-get", "remove", "-y", "discora"], env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
+        # Whatever this run left, the package or its configuration files.
+        if status() and not status().endswith(" not-installed"):
+            run(["dpkg", "--purge", "discora"])
         shutil.rmtree(work, ignore_errors=True)
 
 
