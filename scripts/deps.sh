@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Discora needs, only those that are missing.
-#   deps.sh run    what building and running the program needs
-#   deps.sh test   that plus what the tests need (X server, window manager, tools)
+#   deps.sh run      what building and running the program needs
+#   deps.sh package  that plus what making the Debian package needs
+#   deps.sh test     all that plus what the tests need (X server, window
+#                    manager, tools)
 set -euo pipefail
 
-build_pkgs=(cmake ninja-build g++ qt6-base-dev libgl-dev fonts-liberation2 fonts-dejavu-core)
+# Play hands a song to xdg-open.
+build_pkgs=(cmake ninja-build g++ qt6-base-dev libgl-dev fonts-liberation2 fonts-dejavu-core xdg-utils)
+# cpack's library dependencies come from dpkg-shlibdeps.
+package_pkgs=(dpkg-dev file)
 test_pkgs=(xvfb xauth openbox xdotool x11-utils imagemagick poppler-utils
            python3 python3-pyatspi at-spi2-core dbus-x11 clang-format acl git
-           desktop-file-utils)
+           desktop-file-utils appstream lintian)
 
 want=("${build_pkgs[@]}")
-[ "${1:-run}" = test ] && want+=("${test_pkgs[@]}")
+case "${1:-run}" in
+  package) want+=("${package_pkgs[@]}") ;;
+  test) want+=("${package_pkgs[@]}" "${test_pkgs[@]}") ;;
+esac
 
 missing=()
 for p in "${want[@]}"; do

@@ -1,0 +1,182 @@
+#!/usr/bin/env python3
+"""The Debian package as a user meets it: cpack makes it, its metainfo and
+lintian are clean, "apt-get install ./discora_..._amd64.deb" puts every file
+where it belongs, the installed /usr/bin/discora started by an ordinary user
+with a ~/Music of demo songs shows its window with the songs, and
+"apt-get remove" leaves no file of the package behind.
+
+Needs root (apt-get, useradd); skips otherwise, and when a discora package
+is installed already (the test would replace and then remove it). The user
+the test creates and the package it installs are removed also when it fails.
+
+Usage: e2e_package.py BUILD_DIR VERSION MAKE_DEMO_SCRIPT
+       e2e_package.py --as-user HOME   (the part run as the ordinary user)
+"""
+import os
+import pwd
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_support import (accessible_env, accessible_grid, check, close_with_alt_e, finish, main_window,  # noqa: E402
+                         start_accessibility_bus, start_window_manager, stop)
+from e2e_support import start  # noqa: E402
+
+SKIP = 77
+APP_ID = "org.discora.Discora"
+# An installed copy with no settings file is to list the user's ~/Music;
+# until it does, the settings file names that folder.
+NAME_MUSIC_IN_SETTINGS = True
+
+
+def skip(why):
+    print("SKIP " + why, flush=True)
+    sys.exit(SKIP)
+
+
+def run(args, **kwargs):
+    return subprocess.run(args, capture_output=True, text=True, **kwargs)
+
+
+def status():
+    """dpkg's status of the package, "" when dpkg does not know it."""
+    r = run(["dpkg-query", "-W", "-f=${Status}", "discora"])
+    return r.stdout if r.returncode == 0 else ""
+
+
+def installed():
+    return status().endswith(" installed")
+
+
+def as_user(home):
+    """Runs as the ordinary user, in a session bus of its own: the installed
+    program in the X server, its window and its songs."""
+    bus = start_accessibility_bus()
+    app = None
+    try:
+        app = start(["/usr/bin/discora"], cwd=home, env=accessible_env(XDG_RUNTIME_DIR=os.path.join(home, "runtime")))
+        wid = main_window(60)
+        check(bool(wid), "the installed program shows its window 'Discora 1.5'")
+        if not wid:
+            return
+        grid = accessible_grid("Discora", 60, lambda headers, cells: len(cells) == 12)
+        count = len(grid[1]) if grid else 0
+        check(count == 12, "the twelve songs of ~/Music are listed (got %d)" % count)
+        check(close_with_alt_e(app, wid), "Alt+E closes the window")
+    finally:
+        stop([app, bus])
+
+
+def build_and_inspect(build_dir, deb, work):
+    r = run(["cpack", "-G", "DEB"], cwd=build_dir)
+    check(r.returncode == 0 and os.path.exists(deb), "cpack -G DEB makes %s: %s" % (os.path.basename(deb), r.stderr.strip()))
+    if not os.path.exists(deb):
+        return False
+    control = run(["dpkg-deb", "-f", deb, "Depends"]).stdout
+    check("xdg-utils" in control and "libqt6widgets6" in control,
+          "it depends on xdg-utils and the Qt libraries the program links: " + control.strip())
+
+    tree = os.path.join(work, "tree")
+    run(["dpkg-deb", "-x", deb, tree])
+    metainfo = os.path.join(tree, "usr/share/metainfo/%s.metainfo.xml" % APP_ID)
+    v = run(["appstreamcli", "validate", "--no-net", metainfo])
+    check(v.returncode == 0, "appstreamcli validate --no-net accepts the metainfo: " + (v.stdout + v.stderr).strip())
+
+    lint = run(["lintian", deb])
+    tags = [line for line in lint.stdout.splitlines() if line[:2] in ("E:", "W:")]
+    check(lint.returncode == 0 and not tags, "lintian reports no error or warning: %r" % tags)
+    return True
+
+
+def check_installed(deb):
+    r = run(["apt-get", "install", "-y", deb], env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
+    check(r.returncode == 0 and installed(), "apt-get install %s: %s" % (deb, r.stderr.strip()[-300:]))
+    listed = run(["dpkg", "-L", "discora"]).stdout.split("\n")
+    expected = ["/usr/bin/discora", "/usr/share/applications/discora.desktop",
+                "/usr/share/metainfo/%s.metainfo.xml" % APP_ID, "/usr/share/man/man1/discora.1.gz",
+                "/usr/share/doc/discora/copyright", "/usr/share/doc/discora/changelog.gz"]
+    expected += ["/usr/share/icons/hicolor/%dx%d/apps/discora.png" % (s, s) for s in (16, 22, 24, 32, 48, 64, 128, 256)]
+    for path in expected:
+        check(path in listed and os.path.isfile(path), "the package installed " + path)
+    return [p for p in listed if p.startswith("/") and not os.path.isdir(p)] + ["/usr/share/doc/discora"]
+
+
+def run_as_user(work, make_demo, env):
+    """Creates an ordinary user with a home in work and a ~/Music of demo
+    songs, runs the user's part as that user, removes the user."""
+    name = "dscr-e2e-%d" % os.getpid()
+    home = os.path.join(work, "home")
+    r = run(["useradd", "--no-create-home", "--home-dir", home, "--shell", "/usr/sbin/nologin", name])
+    check(r.returncode == 0, "useradd %s: %s" % (name, r.stderr.strip()))
+    if r.returncode != 0:
+        return
+    part = None
+    try:
+        user = pwd.getpwnam(name)
+        os.makedirs(os.path.join(home, "runtime"))
+        subprocess.run(["bash", make_demo, os.path.join(home, "Music")], check=True, stdout=subprocess.DEVNULL)
+        config = os.path.join(home, ".config")
+        if NAME_MUSIC_IN_SETTINGS:
+            os.makedirs(os.path.join(config, "discora"))
+            with open(os.path.join(config, "discora", "discora.INI"), "wb") as f:
+                f.write(b"[MP3]\r\nDirectory=" + os.path.join(home, "Music").encode() + b"\r\n")
+        subprocess.run(["chown", "-R", "%d:%d" % (user.pw_uid, user.pw_gid), home], check=True)
+        os.chmod(os.path.join(home, "runtime"), 0o700)
+        user_env = {k: v for k, v in env.items() if k in ("PATH", "DISPLAY", "LANG", "LC_ALL")}
+        user_env.update(HOME=home, USER=name, LOGNAME=name, XDG_CONFIG_HOME=config)
+        if env.get("XAUTHORITY"):
+            xauth = os.path.join(work, "xauthority")
+            shutil.copy(env["XAUTHORITY"], xauth)
+            os.chmod(xauth, 0o644)
+            user_env["XAUTHORITY"] = xauth
+        part = start(["setpriv", "--reuid=%d" % user.pw_uid, "--regid=%d" % user.pw_gid, "--init-groups", "--",
+                      "dbus-run-session", "--", "/usr/bin/python3", "-B", os.path.abspath(__file__), "--as-user", home],
+                     cwd=home, env=user_env)
+        try:
+            part.wait(240)
+        except subprocess.TimeoutExpired:
+            pass
+        check(part.returncode == 0, "the installed program run by the ordinary user %s: every check above passed" % name)
+    finally:
+        stop([part])
+        r = run(["userdel", name])
+        check(r.returncode == 0, "userdel %s: %s" % (name, r.stderr.strip()))
+
+
+def main():
+    build_dir, version, make_demo = sys.argv[1:4]
+    if os.geteuid() != 0:
+        skip("the package test installs a package and creates a user: run it as root")
+    if installed():
+        skip("a discora package is installed on this machine; remove it first (sudo apt remove discora)")
+    deb = os.path.join(os.path.abspath(build_dir), "discora_%s_amd64.deb" % version)
+    work = tempfile.mkdtemp(prefix="discora-e2e-package-")
+    os.chmod(work, 0o755)
+    wm = None
+    try:
+        if not build_and_inspect(build_dir, deb, work):
+            return
+        files = check_installed(deb)
+        wm = start_window_manager()
+        run_as_user(work, make_demo, os.environ)
+
+        r = run(["apt-get", "remove", "-y", "discora"], env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
+        check(r.returncode == 0 and not installed(), "apt-get remove -y discora: " + r.stderr.strip()[-300:])
+        left = [p for p in files if os.path.lexists(p)]
+        check(len(files) > 10 and not left, "no file of the package is left (%d listed): %r" % (len(files), left))
+    finally:
+        stop([wm])
+        # Whatever this run left, the package or its configuration files.
+        if status() and not status().endswith(" not-installed"):
+            run(["dpkg", "--purge", "discora"])
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    if sys.argv[1:2] == ["--as-user"]:
+        as_user(sys.argv[2])
+    else:
+        main()
+    finish()
