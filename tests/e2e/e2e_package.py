@@ -20,15 +20,13 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (accessible_env, accessible_grid, check, close_with_alt_e, finish, main_window,  # noqa: E402
-                         start_accessibility_bus, start_window_manager, stop)
+from e2e_support import (accessible_env, accessible_grid, accessible_names, check, close_with_alt_e, finish,  # noqa: E402
+                         main_window, read_bytes, start_accessibility_bus, start_window_manager, stop, wait_for,
+                         xdotool)
 from e2e_support import start  # noqa: E402
 
 SKIP = 77
 APP_ID = "org.discora.Discora"
-# An installed copy with no settings file is to list the user's ~/Music;
-# until it does, the settings file names that folder.
-NAME_MUSIC_IN_SETTINGS = True
 
 
 def skip(why):
@@ -50,21 +48,90 @@ def installed():
     return status().endswith(" installed")
 
 
+def songs_listed(count):
+    grid = accessible_grid("Discora", 30, lambda headers, cells: len(cells) == count)
+    return len(grid[1]) if grid else 0
+
+
+def choose_folder(wid, folder):
+    """F&older... (Alt+O), then in the real folder chooser: the folder typed
+    and Enter, or Escape for None. True when the chooser came up."""
+    chooser = ""
+    for _ in range(3):
+        xdotool("windowactivate", "--sync", wid)
+        xdotool("key", "--clearmodifiers", "alt+o")
+        chooser = wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "^Choose the music folder$"), 10)
+        if chooser:
+            break
+    if not chooser:
+        return False
+    chooser = chooser.split("\n")[0]
+    xdotool("windowactivate", "--sync", chooser)
+    if folder is None:
+        xdotool("keydown", "--window", chooser, "Escape")
+        xdotool("keyup", "--window", wid, "Escape")
+    else:
+        xdotool("key", "--window", chooser, "ctrl+a")
+        xdotool("type", "--window", chooser, "--delay", "20", folder)
+        for _ in range(3):
+            # A first Return may only take the completion the chooser offers.
+            xdotool("keydown", "--window", chooser, "Return")
+            xdotool("keyup", "--window", wid, "Return")
+            if wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Choose the music folder$"), 2):
+                break
+    wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Choose the music folder$"), 10)
+    return True
+
+
 def as_user(home):
     """Runs as the ordinary user, in a session bus of its own: the installed
-    program in the X server, its window and its songs."""
+    program in the X server with no settings file, its songs, and choosing
+    other folders through the real folder chooser; then once more with the
+    desktop's user-dirs.dirs naming another music folder."""
     bus = start_accessibility_bus()
     app = None
+    settings = os.path.join(home, ".config", "discora", "discora.INI")
+    env = accessible_env(XDG_RUNTIME_DIR=os.path.join(home, "runtime"))
     try:
-        app = start(["/usr/bin/discora"], cwd=home, env=accessible_env(XDG_RUNTIME_DIR=os.path.join(home, "runtime")))
+        app = start(["/usr/bin/discora"], cwd=home, env=env)
         wid = main_window(60)
         check(bool(wid), "the installed program shows its window 'Discora 1.5'")
         if not wid:
             return
-        grid = accessible_grid("Discora", 60, lambda headers, cells: len(cells) == 12)
-        count = len(grid[1]) if grid else 0
-        check(count == 12, "the twelve songs of ~/Music are listed (got %d)" % count)
+        check(songs_listed(12) == 12, "with no settings file, the twelve songs of ~/Music are listed")
+
+        other = os.path.join(home, "Other music")
+        check(choose_folder(wid, other), "F&older... opens the folder chooser 'Choose the music folder'")
+        check(songs_listed(2) == 2, "the two songs of the chosen folder are listed")
+        written = read_bytes(settings) if os.path.exists(settings) else b""
+        check(b"Directory=" + other.encode() + b"\r\nINI_Directory=" + other.encode() in written,
+              "the settings file names the chosen folder at once: %r" % written)
+
+        check(choose_folder(wid, None), "F&older... again, and Escape")
+        check(songs_listed(2) == 2 and read_bytes(settings) == written, "Cancel changes neither list nor settings")
+
+        locked = os.path.join(home, "Locked")
+        check(choose_folder(wid, locked), "F&older... to a folder the user may not read")
+        text = "Unable to read %s: Permission denied." % locked
+        check(wait_for(lambda: text in accessible_names("Discora"), 20), "the error box names the folder")
+        box = next((b for b in xdotool("search", "--name", "^Discora 1\\.5$").split("\n") if b and b != wid), "")
+        if box:
+            xdotool("keydown", "--window", box, "Return")
+            xdotool("keyup", "--window", wid, "Return")
+        check(wait_for(lambda: text not in accessible_names("Discora"), 20), "Enter closes the error box")
+        check(songs_listed(2) == 2 and read_bytes(settings) == written, "the old folder and settings are kept")
         check(close_with_alt_e(app, wid), "Alt+E closes the window")
+        stop([app])
+
+        # The desktop names another music folder; no settings file yet.
+        os.remove(settings)
+        with open(os.path.join(home, ".config", "user-dirs.dirs"), "w") as f:
+            f.write('XDG_MUSIC_DIR="$HOME/Other music"\n')
+        app = start(["/usr/bin/discora"], cwd=home, env=env)
+        wid = main_window(60)
+        check(bool(wid) and songs_listed(2) == 2, "with user-dirs.dirs naming another folder, its songs are listed")
+        if wid:
+            check(close_with_alt_e(app, wid), "Alt+E closes the window again")
     finally:
         stop([app, bus])
 
@@ -118,11 +185,14 @@ def run_as_user(work, make_demo, env):
         os.makedirs(os.path.join(home, "runtime"))
         subprocess.run(["bash", make_demo, os.path.join(home, "Music")], check=True, stdout=subprocess.DEVNULL)
         config = os.path.join(home, ".config")
-        if NAME_MUSIC_IN_SETTINGS:
-            os.makedirs(os.path.join(config, "discora"))
-            with open(os.path.join(config, "discora", "discora.INI"), "wb") as f:
-                f.write(b"[MP3]\r\nDirectory=" + os.path.join(home, "Music").encode() + b"\r\n")
+        os.makedirs(config)
+        other = os.path.join(home, "Other music")
+        os.makedirs(other)
+        for song in ("Wren-First Light.mp3", "Wren-Low Tide.mp3"):
+            shutil.copy(os.path.join(home, "Music", "Zandor-Daylight.mp3"), os.path.join(other, song))
+        os.makedirs(os.path.join(home, "Locked"))
         subprocess.run(["chown", "-R", "%d:%d" % (user.pw_uid, user.pw_gid), home], check=True)
+        os.chmod(os.path.join(home, "Locked"), 0)
         os.chmod(os.path.join(home, "runtime"), 0o700)
         user_env = {k: v for k, v in env.items() if k in ("PATH", "DISPLAY", "LANG", "LC_ALL")}
         user_env.update(HOME=home, USER=name, LOGNAME=name, XDG_CONFIG_HOME=config)
