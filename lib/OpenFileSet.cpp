@@ -1,5 +1,7 @@
 #include "OpenFileSet.h"
 
+#include <QList>
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace
@@ -57,6 +60,68 @@ bool inFolders(const char *path, size_t length, const std::vector<QByteArray> &p
 // Calls take(device, inode) for each descriptor of process pid whose path
 // lies in one of the folders; a process that is gone or not ours to look at
 // has none.
+// An MP3 file by its name: ends in ".mp3", any letter case.
+bool namesMp3(const char *path, size_t length)
+{
+    if (length < 4)
+        return false;
+    const char *ext = path + length - 4;
+    return ext[0] == '.' && (ext[1] | 0x20) == 'm' && (ext[2] | 0x20) == 'p' && ext[3] == '3';
+}
+
+// Reads a small procfs file of process pid ("fdinfo/3", "mountinfo") whole;
+// empty when it is gone or not ours to read. Never more than limit bytes.
+QByteArray readProcFile(int procFd, pid_t pid, const char *name, size_t limit)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "%d/%s", int(pid), name);
+    const int fd = ::openat(procFd, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return QByteArray();
+    QByteArray content;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0 || content.size() + n > qsizetype(limit))
+            break;
+        content.append(buffer, n);
+    }
+    ::close(fd);
+    return content;
+}
+
+// The number after "key:" on a line of a procfs file, or -1.
+long long procField(const QByteArray &content, const char *key)
+{
+    const QByteArray tag = QByteArray("\n") + key + ':';
+    const qsizetype at = (QByteArray("\n") + content).indexOf(tag);
+    if (at < 0)
+        return -1;
+    qsizetype i = at + tag.size() - 1; // in content, just after the colon
+    while (i < content.size() && (content[i] == ' ' || content[i] == '\t'))
+        ++i;
+    long long value = -1;
+    for (; i < content.size() && content[i] >= '0' && content[i] <= '9'; ++i)
+        value = (value < 0 ? 0 : value * 10) + (content[i] - '0');
+    return value;
+}
+
+// The device (as stat gives it) of the mount mountId in a process's
+// mountinfo: its third field, "major:minor". 0 when not found.
+dev_t mountDevice(const QByteArray &mountinfo, long long mountId)
+{
+    for (const QByteArray &line : mountinfo.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() < 3 || fields[0].toLongLong() != mountId)
+            continue;
+        const QList<QByteArray> numbers = fields[2].split(':');
+        if (numbers.size() != 2)
+            return 0;
+        return makedev(numbers[0].toUInt(), numbers[1].toUInt());
+    }
+    return 0;
+}
+
 template <typename Take>
 void sweepProcess(int procFd, pid_t pid, const std::vector<QByteArray> &prefixes, Take take)
 {
@@ -71,17 +136,37 @@ void sweepProcess(int procFd, pid_t pid, const std::vector<QByteArray> &prefixes
         return;
     }
     char target[PATH_MAX];
+    QByteArray mountinfo; // read once, when first needed
     while (const dirent *entry = ::readdir(fdDir)) {
         if (entry->d_name[0] == '.')
             continue;
         // The link's text comes from the kernel's own record of the path;
         // only a descriptor in our folders is followed to the file.
         const ssize_t length = ::readlinkat(fdDirFd, entry->d_name, target, sizeof target);
-        if (length <= 0 || size_t(length) >= sizeof target || !inFolders(target, size_t(length), prefixes))
+        if (length <= 0 || size_t(length) >= sizeof target)
             continue;
-        struct stat st;
-        if (::fstatat(fdDirFd, entry->d_name, &st, 0) == 0)
-            take(st.st_dev, st.st_ino);
+        if (inFolders(target, size_t(length), prefixes)) {
+            struct stat st;
+            if (::fstatat(fdDirFd, entry->d_name, &st, 0) == 0)
+                take(st.st_dev, st.st_ino);
+            continue;
+        }
+        // An MP3 elsewhere: a sandboxed player sees the music folder at a
+        // path of its own. The file is named by procfs alone (its mount and
+        // inode), so a stuck mount cannot hold the sweep either.
+        if (!namesMp3(target, size_t(length)))
+            continue;
+        char name[300];
+        std::snprintf(name, sizeof name, "fdinfo/%s", entry->d_name);
+        const QByteArray info = readProcFile(procFd, pid, name, 64 * 1024);
+        const long long mountId = procField(info, "mnt_id");
+        const long long inode = procField(info, "ino");
+        if (mountId < 0 || inode < 0)
+            continue;
+        if (mountinfo.isEmpty())
+            mountinfo = readProcFile(procFd, pid, "mountinfo", 4 << 20);
+        if (const dev_t device = mountDevice(mountinfo, mountId))
+            take(device, ino_t(inode));
     }
     ::closedir(fdDir);
 }

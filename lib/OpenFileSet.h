@@ -9,7 +9,10 @@
 // hard-mounted NFS share that went away, a hung FUSE server) would block a
 // stat for good; it is never touched. The price: a file held open under a
 // path outside those folders (a hard link elsewhere, another mount of the
-// same disk) is not seen.
+// same disk) is not seen, unless its name ends in ".mp3": such a descriptor
+// (a sandboxed player that sees the music folder at a path of its own) is
+// named by its mount and inode as procfs reports them (fdinfo, mountinfo),
+// without touching the file's own file system either.
 
 #include <QByteArray>
 #include <sys/types.h>

@@ -12,7 +12,9 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -34,16 +36,31 @@ constexpr int QuietWait = 2500;
 const QByteArray InfoBefore = "[Info]\r\nUsageCount = 3\r\nPlaytime = 02:00\r\n";
 const QByteArray InfoCounted = "[Info]\r\nUsageCount = 4\r\nPlaytime = 02:00\r\n";
 
-// A player: a child process that opens path itself and keeps it open.
+// A player: a child process that opens path itself and keeps it open. With
+// sandboxFolder, it runs in a sandbox of its own (bwrap: its own process
+// and mount namespace, as Flatpak gives) that sees that folder at
+// /run/doc/abc, the shape of a document-portal path, and opens path there.
 class Player
 {
 public:
-    explicit Player(const QString &path)
+    explicit Player(const QString &path, const QString &sandboxFolder = QString())
     {
-        m_process.start(QStringLiteral("sh"),
-            { QStringLiteral("-c"), QStringLiteral("exec sleep 600 < \"$1\""), QStringLiteral("sh"), path });
+        const QStringList holder = { QStringLiteral("sh"), QStringLiteral("-c"),
+            QStringLiteral("exec sleep 600 < \"$1\""), QStringLiteral("sh") };
+        if (sandboxFolder.isEmpty()) {
+            m_process.start(holder[0], holder.mid(1) + QStringList { path });
+        } else {
+            const QString inside = QStringLiteral("/run/doc/abc/") + QFileInfo(path).fileName();
+            m_process.start(QStringLiteral("bwrap"),
+                QStringList { "--ro-bind", "/usr", "/usr", "--ro-bind", "/etc", "/etc", "--symlink",
+                    "usr/lib", "/lib", "--symlink", "usr/lib64", "/lib64", "--symlink", "usr/bin", "/bin",
+                    "--proc", "/proc", "--dev", "/dev", "--tmpfs", "/tmp", "--unshare-pid",
+                    "--die-with-parent", "--bind", sandboxFolder, "/run/doc/abc" }
+                    + holder + QStringList { inside });
+        }
         m_process.waitForStarted();
     }
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
     ~Player()
     {
         m_process.kill();
@@ -171,20 +188,25 @@ void TestFolderWatch::playNoticedWithoutTimer_data()
     QTest::addColumn<QString>("played");
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("sandboxed");
 
     const QStringList two = { "Zandor-Daylight.mp3", "Merel-Lantern.mp3" };
     QTest::newRow("song-information-beside-songs")
-        << two << false << "Zandor-Daylight.mp3" << 2 << "Discora 1.5  Zandor - Daylight";
+        << two << false << "Zandor-Daylight.mp3" << 2 << "Discora 1.5  Zandor - Daylight" << false;
     QTest::newRow("song-information-apart")
-        << two << true << "Merel-Lantern.mp3" << 1 << "Discora 1.5  Merel - Lantern";
+        << two << true << "Merel-Lantern.mp3" << 1 << "Discora 1.5  Merel - Lantern" << false;
     QTest::newRow("upper-case-extension")
         << QStringList { "Aurora Bay-Tidal.MP3", "Nightjar-Embers.mp3" } << false << "Aurora Bay-Tidal.MP3"
-        << 1 << "Discora 1.5  Aurora Bay - Tidal";
+        << 1 << "Discora 1.5  Aurora Bay - Tidal" << false;
     QStringList many;
     for (int i = 0; i < 30; ++i)
         many << QStringLiteral("Band-Song %1.mp3").arg(i, 2, 10, QLatin1Char('0'));
     QTest::newRow("past-the-first-screen")
-        << many << false << "Band-Song 27.mp3" << 28 << "Discora 1.5  Band - Song 27";
+        << many << false << "Band-Song 27.mp3" << 28 << "Discora 1.5  Band - Song 27" << false;
+    // The player sees the folder at a path of its own: only the descriptor's
+    // mount and inode tell it is the song.
+    QTest::newRow("sandboxed-player-at-another-path")
+        << two << false << "Zandor-Daylight.mp3" << 2 << "Discora 1.5  Zandor - Daylight" << true;
 }
 
 void TestFolderWatch::playNoticedWithoutTimer()
@@ -194,6 +216,9 @@ void TestFolderWatch::playNoticedWithoutTimer()
     QFETCH(QString, played);
     QFETCH(int, row);
     QFETCH(QString, caption);
+    QFETCH(bool, sandboxed);
+    if (sandboxed && QStandardPaths::findExecutable(QStringLiteral("bwrap")).isEmpty())
+        QSKIP("bwrap (Debian's bubblewrap) is not installed");
 
     const QString info = infoApart ? m_dir->filePath(QStringLiteral("info")) : music();
     QVERIFY(QDir().mkpath(info));
@@ -205,7 +230,10 @@ void TestFolderWatch::playNoticedWithoutTimer()
     QVERIFY(window->folderWatch()->isWatching());
     QCOMPARE(window->songs().Cells(3, row), QStringLiteral("  0.0"));
 
-    Player player(song(played));
+    Player player(song(played), sandboxed ? music() : QString());
+    QTest::qWait(200);
+    if (sandboxed && !player.isRunning())
+        QSKIP("bwrap cannot make a sandbox here (user namespaces not allowed)");
     QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, row), QStringLiteral("Lock"), LiveTimeout);
     QCOMPARE(window->windowTitle(), caption);
     QCOMPARE(readBytes(infoFile), InfoCounted);
