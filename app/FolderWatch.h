@@ -42,6 +42,9 @@ public:
     bool isPaused() const { return m_paused; }
     // Called when any scan ends: a request that waited for it runs now.
     void scanEnded();
+    // Another source of plays (a player on the session bus) reports a
+    // change: a light scan follows as for an event of the folder.
+    void sourceChanged() { request(); }
     // Asks for a light scan in ms milliseconds, events or not, unless paused
     // by then: a song first seen held open at the last scan counts as playing
     // only if the next one a while later still finds it so. Replaces an

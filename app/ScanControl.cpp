@@ -1,6 +1,7 @@
 #include "ScanControl.h"
 
 #include "FolderWatch.h"
+#include "MprisSource.h"
 #include "QLXApplication.h"
 
 #include <QTimer>
@@ -11,7 +12,12 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
     , m_timer(timer)
     , m_view(std::move(view))
     , m_watch(new TFolderWatch([this] { RefreshList(false); }, [this] { return isScanning(); }, this))
+    , m_mpris(new TMprisSource(this))
 {
+    connect(m_mpris, &TMprisSource::changed, this, [this] {
+        m_catalogue.setReportedPlaying(m_mpris->heldPaths());
+        m_watch->sourceChanged();
+    });
     // Until the first activation the watch rests; then it follows the timer:
     // live while the main window holds the program's focus.
     m_watch->setPaused(true);
@@ -56,6 +62,8 @@ void TScanControl::activated(bool first)
     m_watch->setPaused(false);
     RefreshList(first);
     m_timer->start();
+    if (first)
+        m_mpris->start();
 }
 
 void TScanControl::deactivated()

@@ -21,6 +21,7 @@
 
 class QTimer;
 class TFolderWatch;
+class TMprisSource;
 
 class TScanControl final : public QObject
 {
@@ -70,6 +71,8 @@ public:
     // How many scans ran (a request dropped while one runs is not one).
     int scans() const { return m_scans; }
     TFolderWatch *folderWatch() const { return m_watch; }
+    // Players on the session bus, asked from the first activation on.
+    TMprisSource *mpris() const { return m_mpris; }
 
 private:
     void runFull();
@@ -81,6 +84,7 @@ private:
     QTimer *m_timer;
     View m_view;
     TFolderWatch *m_watch;
+    TMprisSource *m_mpris;
     std::unique_ptr<TCatalogue::LightScan> m_light; // probing now
     std::thread m_prober;
     std::vector<std::function<void()>> m_afterScan;

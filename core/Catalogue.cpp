@@ -223,14 +223,17 @@ bool TCatalogue::writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hook
     return changed;
 }
 
-OpenFileSet TCatalogue::sweepPlaying(const TFileList &files, const QByteArray &musicFolder) const
+OpenFileSet TCatalogue::sweepPlaying(
+    const TFileList &files, const QByteArray &musicFolder, const std::vector<QByteArray> &reported) const
 {
     // Only descriptors in the music folder (and the folders its links lead
     // to) are looked at: another program's stuck mount cannot stop the scan.
     std::vector<QByteArray> sweptFolders = files.linkedFolders();
     sweptFolders.push_back(musicFolder);
     const THeldSongs::Clock::time_point sweptAt = THeldSongs::Clock::now();
-    return m_held.confirm(OpenFileSet::sweep(sweptFolders), sweptAt);
+    OpenFileSet held = OpenFileSet::sweep(sweptFolders);
+    held.addReported(reported, sweptFolders);
+    return m_held.confirm(held, sweptAt);
 }
 
 QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
@@ -254,7 +257,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     indexer.join();
     const int count = m_files->count();
 
-    const OpenFileSet held = sweepPlaying(*m_files, m_musicFolder);
+    const OpenFileSet held = sweepPlaying(*m_files, m_musicFolder, m_reported);
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder);
     const Folders folders { dir.get(), infoDir.get(), held };
@@ -293,14 +296,16 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
 
 std::unique_ptr<TCatalogue::LightScan> TCatalogue::prepareLight() const
 {
-    return std::unique_ptr<LightScan>(new LightScan(*this, m_files, m_musicFolder));
+    std::unique_ptr<LightScan> scan(new LightScan(*this, m_files, m_musicFolder));
+    scan->m_reported = m_reported;
+    return scan;
 }
 
 void TCatalogue::LightScan::probe()
 {
     const TFileList &files = *m_files;
     const int count = files.count();
-    const OpenFileSet held = m_catalogue.sweepPlaying(files, m_folder);
+    const OpenFileSet held = m_catalogue.sweepPlaying(files, m_folder, m_reported);
     const DirFd dir(m_folder);
     const Folders folders { dir.get(), -1, held };
     m_sizes.resize(size_t(count));

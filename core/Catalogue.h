@@ -79,11 +79,17 @@ public:
         const TCatalogue &m_catalogue;
         std::shared_ptr<const TFileList> m_files;
         const QByteArray m_folder; // the music folder as it was when the scan began
+        std::vector<QByteArray> m_reported; // what players reported then
         std::vector<qint64> m_sizes;
         bool m_probed = false;
     };
     std::unique_ptr<LightScan> prepareLight() const;
     QStringList applyLight(LightScan &scan, const Hooks &hooks = {});
+
+    // Files that players report playing (raw paths), besides the ones the
+    // sweep finds held open; each scan takes the list as it is when it
+    // starts.
+    void setReportedPlaying(std::vector<QByteArray> paths) { m_reported = std::move(paths); }
 
     // Tells players from programs that only read the songs (see THeldSongs).
     THeldSongs &heldSongs() { return m_held; }
@@ -121,7 +127,8 @@ private:
         ScanMode mode, const TFileList &files, const Folders &folders, int i, Scratch &scratch) const;
     // The sweep for files other programs hold open, as far as they count as
     // playing.
-    OpenFileSet sweepPlaying(const TFileList &files, const QByteArray &musicFolder) const;
+    OpenFileSet sweepPlaying(
+        const TFileList &files, const QByteArray &musicFolder, const std::vector<QByteArray> &reported) const;
     // Puts what was collected into the cells of grid row r; true when the
     // row changed.
     bool writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hooks, QStringList &errors);
@@ -134,6 +141,7 @@ private:
     // scan lists into a new one.
     std::shared_ptr<TFileList> m_files = std::make_shared<TFileList>();
     mutable THeldSongs m_held;
+    std::vector<QByteArray> m_reported;
     TPlayedList m_played;
     QStringList m_artists;
     QByteArray m_musicFolder;

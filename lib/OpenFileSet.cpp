@@ -199,6 +199,23 @@ OpenFileSet OpenFileSet::sweep(const std::vector<QByteArray> &folders)
     return result;
 }
 
+void OpenFileSet::addReported(const std::vector<QByteArray> &paths, const std::vector<QByteArray> &folders)
+{
+    if (paths.empty())
+        return;
+    std::vector<QByteArray> prefixes = realFolders(folders);
+    for (const QByteArray &folder : folders)
+        if (!folder.isEmpty())
+            prefixes.push_back(folder.endsWith('/') ? folder : folder + '/');
+    for (const QByteArray &path : paths) {
+        if (path.contains('\0') || !inFolders(path.constData(), size_t(path.size()), prefixes))
+            continue;
+        struct stat st;
+        if (::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode))
+            insert(st.st_dev, st.st_ino);
+    }
+}
+
 bool OpenFileSet::contains(dev_t device, ino_t inode) const
 {
     return m_files.find(Key { device, inode }) != m_files.end();

@@ -44,6 +44,11 @@ public:
     // An empty set: nothing is held open.
     OpenFileSet() = default;
 
+    // Adds the files at paths (raw bytes) that another source reports held
+    // open, as far as they lie in one of folders (as given, or with its
+    // links resolved): only those are looked at on their file system.
+    void addReported(const std::vector<QByteArray> &paths, const std::vector<QByteArray> &folders);
+
     bool contains(dev_t device, ino_t inode) const;
     void insert(dev_t device, ino_t inode) { m_files.insert(Key { device, inode }); }
     // Calls take(device, inode) for each file in the set, in no set order.

@@ -120,11 +120,15 @@ class TestFolderWatch : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
     void playNoticedWithoutTimer_data();
     void playNoticedWithoutTimer();
     void stoppedSongLosesLock();
+    void mprisPlayers_data();
+    void mprisPlayers();
     void readersAreNotListeners_data();
     void readersAreNotListeners();
     void songOpenedDuringScanSeenAfterIt();
@@ -145,7 +149,24 @@ private:
     std::unique_ptr<TfrmMain> openWindow();
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    QProcess m_bus; // a session bus of the test's own
 };
+
+void TestFolderWatch::initTestCase()
+{
+    // Players on the bus are asked from the window's first activation on.
+    m_bus.start(QStringLiteral("dbus-daemon"), { "--session", "--nofork", "--print-address=1" });
+    QVERIFY(m_bus.waitForReadyRead(10000));
+    const QByteArray address = m_bus.readLine().trimmed();
+    QVERIFY(!address.isEmpty());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+}
+
+void TestFolderWatch::cleanupTestCase()
+{
+    m_bus.kill();
+    m_bus.waitForFinished();
+}
 
 void TestFolderWatch::init()
 {
@@ -257,6 +278,73 @@ void TestFolderWatch::stoppedSongLosesLock()
     // The player lets go: the close is noticed too, and the size is back.
     QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 1), QStringLiteral("  0.0"), LiveTimeout);
     QCOMPARE(window->songs().Cells(5, 1), QStringLiteral("    1"));
+}
+
+void TestFolderWatch::mprisPlayers_data()
+{
+    // A player on the session bus that does not hold the song open (the
+    // sweep cannot see it): only what it reports can make the row "Lock".
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("url"); // %S: the song, %O: a file outside the folder
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<bool>("playing");
+
+    QTest::newRow("playing") << "Playing"
+                             << "file://%S"
+                             << "" << true;
+    QTest::newRow("paused") << "Paused"
+                            << "file://%S"
+                            << "" << true;
+    QTest::newRow("stopped") << "Stopped"
+                             << "file://%S"
+                             << "" << false;
+    QTest::newRow("same-name-outside-the-folder") << "Playing"
+                                                  << "file://%O"
+                                                  << "" << false;
+    QTest::newRow("not-a-file-url") << "Playing"
+                                    << "http://example.invalid/Zandor-Daylight.mp3"
+                                    << "" << false;
+    QTest::newRow("url-of-another-type") << "Playing"
+                                         << "file://%S"
+                                         << "--url-as-int" << false;
+    QTest::newRow("metadata-of-another-type") << "Playing"
+                                              << "file://%S"
+                                              << "--metadata-as-string" << false;
+}
+
+void TestFolderWatch::mprisPlayers()
+{
+    QFETCH(QString, status);
+    QFETCH(QString, url);
+    QFETCH(QString, mode);
+    QFETCH(bool, playing);
+
+    addSongs({ "Merel-Lantern.mp3", "Zandor-Daylight.mp3" });
+    const QString outside = m_dir->filePath(QStringLiteral("Zandor-Daylight.mp3"));
+    writeBytes(outside, QByteArray(1000, '\0'));
+    auto window = openWindow();
+    QProcess stub;
+    stub.start(QStringLiteral(MPRIS_STUB),
+        { QStringLiteral("stub"), status,
+            QString(url)
+                .replace(QStringLiteral("%S"), song(QStringLiteral("Zandor-Daylight.mp3")))
+                .replace(QStringLiteral("%O"), outside),
+            mode });
+    QVERIFY(stub.waitForReadyRead(10000));
+    if (playing) {
+        QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("Lock"), LiveTimeout);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Discora 1.5  Zandor - Daylight"));
+        QCOMPARE(window->songs().Cells(5, 2), QStringLiteral("    1"));
+    } else {
+        QTest::qWait(QuietWait);
+        QCOMPARE(window->songs().Cells(3, 2), QStringLiteral("  0.0"));
+        QVERIFY(!QFile::exists(song(QStringLiteral("Zandor-Daylight.INI"))));
+    }
+    // The player goes away: the song is no longer held.
+    stub.kill();
+    stub.waitForFinished();
+    QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("  0.0"), LiveTimeout);
+    QCOMPARE(window->songs().Cells(3, 1), QStringLiteral("  0.0"));
 }
 
 void TestFolderWatch::readersAreNotListeners_data()
