@@ -231,7 +231,11 @@ OpenFileSet TCatalogue::sweepPlaying(
     std::vector<QByteArray> sweptFolders = files.linkedFolders();
     sweptFolders.push_back(musicFolder);
     const THeldSongs::Clock::time_point sweptAt = THeldSongs::Clock::now();
-    OpenFileSet held = OpenFileSet::sweep(sweptFolders);
+    // A song held elsewhere (a sandboxed player's own path to the folder)
+    // keeps its file name.
+    OpenFileSet held = OpenFileSet::sweep(sweptFolders, [&files](const char *name, size_t length) {
+        return files.containsName(QByteArrayView(name, qsizetype(length)));
+    });
     held.addReported(reported, sweptFolders);
     return m_held.confirm(held, sweptAt);
 }

@@ -56,6 +56,20 @@ bool TFileList::matchesMask(const char *name, size_t length)
     return ext[0] == '.' && (ext[1] | 0x20) == 'm' && (ext[2] | 0x20) == 'p' && ext[3] == '3';
 }
 
+bool TFileList::containsName(QByteArrayView name) const
+{
+    const std::lock_guard<std::mutex> guard(m_indexLock);
+    if (!m_indexed) {
+        m_names.reserve(m_offsets.size());
+        for (int i = 0; i < count(); ++i) {
+            const QByteArrayView raw = rawName(i);
+            m_names.emplace(raw.data(), size_t(raw.size()));
+        }
+        m_indexed = true;
+    }
+    return m_names.count(std::string_view(name.data(), size_t(name.size()))) > 0;
+}
+
 QString TFileList::name(int i) const
 {
     return QString::fromUtf8(rawName(i));
@@ -131,6 +145,11 @@ private:
 
 void TFileList::reread(const QByteArray &folder)
 {
+    {
+        const std::lock_guard<std::mutex> guard(m_indexLock);
+        m_indexed = false;
+        m_names.clear();
+    }
     std::vector<char> pool;
     std::vector<SortEntry> entries;
     std::vector<char> folded; // of the names that are not ASCII, each ended by a NUL

@@ -7,6 +7,9 @@
 #include <QByteArray>
 #include <QString>
 #include <limits>
+#include <mutex>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 class TFileList
@@ -28,6 +31,10 @@ public:
     // folder itself (other programs hold those files under those paths).
     const std::vector<QByteArray> &linkedFolders() const { return m_linkedFolders; }
 
+    // True when a listed file has exactly this name (raw bytes). Safe to
+    // call from several threads; the first call builds its index.
+    bool containsName(QByteArrayView name) const;
+
     // True when name (raw bytes) matches the "*.mp3" mask.
     static bool matchesMask(const char *name, size_t length);
 
@@ -38,4 +45,8 @@ private:
     std::vector<char> m_pool;
     std::vector<quint32> m_offsets;
     std::vector<QByteArray> m_linkedFolders;
+    // The names by value, made by the first containsName() after a listing.
+    mutable std::mutex m_indexLock;
+    mutable bool m_indexed = false;
+    mutable std::unordered_set<std::string_view> m_names;
 };

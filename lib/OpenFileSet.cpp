@@ -123,7 +123,8 @@ dev_t mountDevice(const QByteArray &mountinfo, long long mountId)
 }
 
 template <typename Take>
-void sweepProcess(int procFd, pid_t pid, const std::vector<QByteArray> &prefixes, Take take)
+void sweepProcess(int procFd, pid_t pid, const std::vector<QByteArray> &prefixes,
+    const OpenFileSet::NameFilter &wantedElsewhere, Take take)
 {
     char fdDirName[32];
     std::snprintf(fdDirName, sizeof fdDirName, "%d/fd", int(pid));
@@ -154,7 +155,11 @@ void sweepProcess(int procFd, pid_t pid, const std::vector<QByteArray> &prefixes
         // An MP3 elsewhere: a sandboxed player sees the music folder at a
         // path of its own. The file is named by procfs alone (its mount and
         // inode), so a stuck mount cannot hold the sweep either.
-        if (!namesMp3(target, size_t(length)))
+        if (!wantedElsewhere || !namesMp3(target, size_t(length)))
+            continue;
+        const char *slash = static_cast<const char *>(::memrchr(target, '/', size_t(length)));
+        const char *base = slash ? slash + 1 : target;
+        if (!wantedElsewhere(base, size_t(target + length - base)))
             continue;
         char name[300];
         std::snprintf(name, sizeof name, "fdinfo/%s", entry->d_name);
@@ -173,7 +178,7 @@ void sweepProcess(int procFd, pid_t pid, const std::vector<QByteArray> &prefixes
 
 } // namespace
 
-OpenFileSet OpenFileSet::sweep(const std::vector<QByteArray> &folders)
+OpenFileSet OpenFileSet::sweep(const std::vector<QByteArray> &folders, const NameFilter &wantedElsewhere)
 {
     OpenFileSet result;
     const std::vector<QByteArray> prefixes = realFolders(folders);
@@ -192,8 +197,8 @@ OpenFileSet OpenFileSet::sweep(const std::vector<QByteArray> &folders)
         const pid_t pid = pidOf(entry->d_name);
         if (pid <= 0 || pid == self)
             continue;
-        sweepProcess(
-            procFd, pid, prefixes, [&result](dev_t device, ino_t inode) { result.insert(device, inode); });
+        sweepProcess(procFd, pid, prefixes, wantedElsewhere,
+            [&result](dev_t device, ino_t inode) { result.insert(device, inode); });
     }
     ::closedir(proc);
     return result;

@@ -15,6 +15,8 @@
 // without touching the file's own file system either.
 
 #include <QByteArray>
+
+#include <functional>
 #include <sys/types.h>
 #include <unordered_set>
 #include <vector>
@@ -39,7 +41,11 @@ public:
     // Sweeps /proc now for files in folders (or below them; symbolic links
     // in the folder names are resolved); our own process is left out. A
     // folder that does not exist holds nothing.
-    static OpenFileSet sweep(const std::vector<QByteArray> &folders);
+    // wantedElsewhere(name, length) chooses the ".mp3" files outside the
+    // folders that are looked up through procfs (by their file name, the
+    // part after the last "/"); without it none are.
+    using NameFilter = std::function<bool(const char *name, size_t length)>;
+    static OpenFileSet sweep(const std::vector<QByteArray> &folders, const NameFilter &wantedElsewhere = {});
     static OpenFileSet sweep(const QByteArray &folder) { return sweep(std::vector<QByteArray> { folder }); }
     // An empty set: nothing is held open.
     OpenFileSet() = default;
