@@ -211,6 +211,9 @@ def run_as_user(work, make_demo, env):
         check(part.returncode == 0, "the installed program run by the ordinary user %s: every check above passed" % name)
     finally:
         stop([part])
+        # Whatever the user's session left running (the accessibility bus's
+        # dbus-daemon detaches from it) ends with the user.
+        run(["pkill", "-KILL", "-u", name])
         r = run(["userdel", name])
         check(r.returncode == 0, "userdel %s: %s" % (name, r.stderr.strip()))
 
