@@ -50,10 +50,7 @@ void noteLinkedFolder(int dirFd, const char *name, std::vector<QByteArray> &fold
 
 bool TFileList::matchesMask(const char *name, size_t length)
 {
-    if (length < 4 || name[0] == '.')
-        return false;
-    const char *ext = name + length - 4;
-    return ext[0] == '.' && (ext[1] | 0x20) == 'm' && (ext[2] | 0x20) == 'p' && ext[3] == '3';
+    return length > 0 && name[0] != '.' && EndsWithMp3(name, length);
 }
 
 bool TFileList::containsName(QByteArrayView name) const

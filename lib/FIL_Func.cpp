@@ -117,6 +117,14 @@ qint64 FileSizeOf(const QByteArray &nativePath, const OpenFileSet &heldOpen)
     return FileSizeOfAt(AT_FDCWD, nativePath.constData(), heldOpen);
 }
 
+bool EndsWithMp3(const char *name, size_t length)
+{
+    if (length < 4)
+        return false;
+    const char *ext = name + length - 4;
+    return ext[0] == '.' && (ext[1] | 0x20) == 'm' && (ext[2] | 0x20) == 'p' && ext[3] == '3';
+}
+
 size_t ListingRoomHint(int dirFd)
 {
     struct stat st;

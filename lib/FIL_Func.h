@@ -44,6 +44,10 @@ qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen);
 // most 256 MiB), so a list of them is not copied over and over as it grows.
 size_t ListingRoomHint(int dirFd);
 
+// True when the name (raw bytes, length bytes) ends in ".mp3", in any letter
+// case: the songs of a music folder.
+bool EndsWithMp3(const char *name, size_t length);
+
 // Who asks to read a file: effective user, effective group and the
 // supplementary groups of the process.
 struct FileReader {

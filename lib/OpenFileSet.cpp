@@ -1,5 +1,7 @@
 #include "OpenFileSet.h"
 
+#include "FIL_Func.h"
+
 #include <QList>
 
 #include <climits>
@@ -60,15 +62,6 @@ bool inFolders(const char *path, size_t length, const std::vector<QByteArray> &p
 // Calls take(device, inode) for each descriptor of process pid whose path
 // lies in one of the folders; a process that is gone or not ours to look at
 // has none.
-// An MP3 file by its name: ends in ".mp3", any letter case.
-bool namesMp3(const char *path, size_t length)
-{
-    if (length < 4)
-        return false;
-    const char *ext = path + length - 4;
-    return ext[0] == '.' && (ext[1] | 0x20) == 'm' && (ext[2] | 0x20) == 'p' && ext[3] == '3';
-}
-
 // Reads a small procfs file of process pid ("fdinfo/3", "mountinfo") whole;
 // empty when it is gone or not ours to read. Never more than limit bytes.
 QByteArray readProcFile(int procFd, pid_t pid, const char *name, size_t limit)
@@ -155,7 +148,7 @@ void sweepProcess(int procFd, pid_t pid, const std::vector<QByteArray> &prefixes
         // An MP3 elsewhere: a sandboxed player sees the music folder at a
         // path of its own. The file is named by procfs alone (its mount and
         // inode), so a stuck mount cannot hold the sweep either.
-        if (!wantedElsewhere || !namesMp3(target, size_t(length)))
+        if (!wantedElsewhere || !EndsWithMp3(target, size_t(length)))
             continue;
         const char *slash = static_cast<const char *>(::memrchr(target, '/', size_t(length)));
         const char *base = slash ? slash + 1 : target;

@@ -39,6 +39,17 @@ def find_window(pattern, timeout):
     return wait_for(lambda: xdotool("search", "--onlyvisible", "--name", pattern).split("\n")[0], timeout)
 
 
+def open_statistics(wid):
+    """Clicks Statistics (again, should a click be lost) until the viewer
+    titled 'Statistics' shows; its window, or ""."""
+    for _ in range(3):
+        click(wid, *STATISTICS)
+        viewer = find_window(r"^Statistics$", 10)
+        if viewer:
+            return viewer
+    return ""
+
+
 def read_file(path):
     try:
         with open(path, "rb") as f:
@@ -142,12 +153,7 @@ def main():
                            b"   Zandor       Northern Sky\r\n"
                            b"   Zandor       Quiet Water\r\n"
                            b" X Zandor       Harbour Lights\r\n")
-        viewer = ""
-        for _ in range(3):
-            click(wid, *STATISTICS)
-            viewer = find_window(r"^Statistics$", 10)
-            if viewer:
-                break
+        viewer = open_statistics(wid)
         check(bool(viewer), "Statistics shows the report in a viewer titled 'Statistics'")
         check(read_file(report) == expected_report,
               "Statistics writes the report beside the program, byte for byte: %r" % read_file(report))
@@ -163,12 +169,7 @@ def main():
             stored = read_file(settings) or b""
             check(b"Height=314\r\nWidth=468\r\n" in stored, "the viewer stores the size it showed: %r" % stored)
             # Opened again at the stored size, it shows that size: no growth by the frame.
-            viewer = ""
-            for _ in range(3):
-                click(wid, *STATISTICS)
-                viewer = find_window(r"^Statistics$", 10)
-                if viewer:
-                    break
+            viewer = open_statistics(wid)
             if viewer:
                 wait_for(lambda: outer_size(viewer) == (468, 314), 15)
                 size = outer_size(viewer)
