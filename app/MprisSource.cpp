@@ -1,15 +1,15 @@
 #include "MprisSource.h"
 
+#include "SourcesLog.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QFile>
-#include <QLoggingCategory>
 #include <QUrl>
 
-// Off unless asked for: QT_LOGGING_RULES="discora.sources.debug=true".
 Q_LOGGING_CATEGORY(lcSources, "discora.sources", QtInfoMsg)
 
 namespace
@@ -20,7 +20,34 @@ const QString ObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString PlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString BusService = QStringLiteral("org.freedesktop.DBus");
+const QString DocumentsService = QStringLiteral("org.freedesktop.portal.Documents");
 constexpr qsizetype MaxUrl = 8192;
+
+// A file the Documents portal lends a sandboxed player: ID and the path
+// below it from /run/user/UID/doc/ID/... or /run/flatpak/doc/ID/...
+bool portalPath(const QByteArray &path, QByteArray &id, QByteArray &rest)
+{
+    qsizetype at = -1;
+    if (path.startsWith("/run/flatpak/doc/")) {
+        at = qsizetype(qstrlen("/run/flatpak/doc/"));
+    } else if (path.startsWith("/run/user/")) {
+        const qsizetype doc = path.indexOf("/doc/", 10);
+        if (doc < 0)
+            return false;
+        for (qsizetype i = 10; i < doc; ++i)
+            if (path[i] < '0' || path[i] > '9')
+                return false;
+        at = doc + 5;
+    } else {
+        return false;
+    }
+    const qsizetype slash = path.indexOf('/', at);
+    if (slash <= at)
+        return false;
+    id = path.mid(at, slash - at);
+    rest = path.mid(slash + 1);
+    return !rest.isEmpty();
+}
 
 // A map from a D-Bus answer: given as a map, or still marshalled.
 bool toMap(const QVariant &value, QVariantMap &map)
@@ -134,8 +161,45 @@ void TMprisSource::take(const QString &owner, const QVariantMap &values)
         player.path
             = toMap(*metadata, map) ? localFile(map.value(QStringLiteral("xesam:url"))) : QByteArray();
     }
+    QByteArray id, rest;
+    if (portalPath(player.path, id, rest) && !m_documents.contains(id))
+        askPortal(id);
     if (player.status != before.status || player.path != before.path)
         Q_EMIT changed();
+}
+
+void TMprisSource::askPortal(const QByteArray &id)
+{
+    if (m_asked.contains(id))
+        return;
+    m_asked.insert(id);
+    QDBusMessage info = QDBusMessage::createMethodCall(DocumentsService,
+        QStringLiteral("/org/freedesktop/portal/documents"), DocumentsService, QStringLiteral("Info"));
+    info << QString::fromUtf8(id);
+    // Only a portal that runs answers: none is started for us.
+    info.setAutoStartService(false);
+    auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(info), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, id](QDBusPendingCallWatcher *call) {
+        call->deleteLater();
+        m_asked.remove(id);
+        const QDBusMessage reply = call->reply();
+        const QVariant path = reply.arguments().value(0);
+        if (reply.type() != QDBusMessage::ReplyMessage || path.metaType() != QMetaType::fromType<QByteArray>()) {
+            qCDebug(lcSources, "Documents portal: no answer for %s: %s", id.constData(),
+                qPrintable(reply.errorMessage()));
+            return;
+        }
+        // The document's own path on this machine, NUL-ended; a file lent
+        // by the portal shows as ID/its name, a folder as ID/its name/...
+        QByteArray host = path.toByteArray();
+        if (host.endsWith('\0'))
+            host.chop(1);
+        const qsizetype slash = host.lastIndexOf('/');
+        if (slash < 0 || host.contains('\0'))
+            return;
+        m_documents.insert(id, host.left(slash));
+        Q_EMIT changed();
+    });
 }
 
 void TMprisSource::nameOwnerChanged(const QString &name, const QString &oldOwner, const QString &newOwner)
@@ -165,7 +229,12 @@ std::vector<QByteArray> TMprisSource::heldPaths() const
     std::vector<QByteArray> paths;
     for (const Player &player : m_players)
         if (!player.path.isEmpty()
-            && (player.status == QLatin1String("Playing") || player.status == QLatin1String("Paused")))
-            paths.push_back(player.path);
+            && (player.status == QLatin1String("Playing") || player.status == QLatin1String("Paused"))) {
+            QByteArray id, rest;
+            if (!portalPath(player.path, id, rest))
+                paths.push_back(player.path);
+            else if (const auto folder = m_documents.constFind(id); folder != m_documents.constEnd())
+                paths.push_back(*folder + '/' + rest);
+        }
     return paths;
 }

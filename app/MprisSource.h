@@ -6,11 +6,14 @@
 // are asynchronous, so a player that hangs never holds up the window. With
 // no session bus the source stays off and only the debug log category
 // discora.sources says so. Answers of the wrong shape (a URL that is not
-// file://, another type than the one asked for) count as no answer.
+// file://, another type than the one asked for) count as no answer. A
+// sandboxed player names a file the Documents portal lends it by the
+// portal's path; the portal, when it runs, tells whose file that is.
 
 #include <QByteArray>
 #include <QDBusMessage>
 #include <QHash>
+#include <QSet>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -49,7 +52,12 @@ private:
     void fetch(const QString &owner);
     // Takes the Player properties in values into the player of owner.
     void take(const QString &owner, const QVariantMap &values);
+    void askPortal(const QByteArray &id);
 
     QHash<QString, Player> m_players; // by the player's unique bus name
+    // The folder on this machine of each document the portal named, and
+    // the documents asked about now.
+    QHash<QByteArray, QByteArray> m_documents;
+    QSet<QByteArray> m_asked;
     bool m_connected = false;
 };

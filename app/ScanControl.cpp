@@ -1,6 +1,7 @@
 #include "ScanControl.h"
 
 #include "FolderWatch.h"
+#include "MpdSource.h"
 #include "MprisSource.h"
 #include "QLXApplication.h"
 
@@ -13,11 +14,19 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
     , m_view(std::move(view))
     , m_watch(new TFolderWatch([this] { RefreshList(false); }, [this] { return isScanning(); }, this))
     , m_mpris(new TMprisSource(this))
+    , m_mpd(new TMpdSource(this))
 {
-    connect(m_mpris, &TMprisSource::changed, this, [this] {
-        m_catalogue.setReportedPlaying(m_mpris->heldPaths());
+    // What the players report goes into one list; a change asks for a light
+    // scan as a song opened in the folder does.
+    const auto reported = [this] {
+        TCatalogue::ReportedPlays plays { m_mpris->heldPaths(), m_mpd->heldTails() };
+        for (QByteArray &path : m_mpd->heldPaths())
+            plays.paths.push_back(std::move(path));
+        m_catalogue.setReportedPlaying(std::move(plays));
         m_watch->sourceChanged();
-    });
+    };
+    connect(m_mpris, &TMprisSource::changed, this, reported);
+    connect(m_mpd, &TMpdSource::changed, this, reported);
     // Until the first activation the watch rests; then it follows the timer:
     // live while the main window holds the program's focus.
     m_watch->setPaused(true);
@@ -62,8 +71,10 @@ void TScanControl::activated(bool first)
     m_watch->setPaused(false);
     RefreshList(first);
     m_timer->start();
-    if (first)
+    if (first) {
         m_mpris->start();
+        m_mpd->start();
+    }
 }
 
 void TScanControl::deactivated()

@@ -21,6 +21,7 @@
 
 class QTimer;
 class TFolderWatch;
+class TMpdSource;
 class TMprisSource;
 
 class TScanControl final : public QObject
@@ -73,6 +74,8 @@ public:
     TFolderWatch *folderWatch() const { return m_watch; }
     // Players on the session bus, asked from the first activation on.
     TMprisSource *mpris() const { return m_mpris; }
+    // The Music Player Daemon, asked from the first activation on.
+    TMpdSource *mpd() const { return m_mpd; }
 
 private:
     void runFull();
@@ -85,6 +88,7 @@ private:
     View m_view;
     TFolderWatch *m_watch;
     TMprisSource *m_mpris;
+    TMpdSource *m_mpd;
     std::unique_ptr<TCatalogue::LightScan> m_light; // probing now
     std::thread m_prober;
     std::vector<std::function<void()>> m_afterScan;

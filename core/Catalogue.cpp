@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -224,7 +225,7 @@ bool TCatalogue::writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hook
 }
 
 OpenFileSet TCatalogue::sweepPlaying(
-    const TFileList &files, const QByteArray &musicFolder, const std::vector<QByteArray> &reported) const
+    const TFileList &files, const QByteArray &musicFolder, const ReportedPlays &reported) const
 {
     // Only descriptors in the music folder (and the folders its links lead
     // to) are looked at: another program's stuck mount cannot stop the scan.
@@ -233,11 +234,36 @@ OpenFileSet TCatalogue::sweepPlaying(
     const THeldSongs::Clock::time_point sweptAt = THeldSongs::Clock::now();
     // A song held elsewhere (a sandboxed player's own path to the folder)
     // keeps its file name.
-    OpenFileSet held = OpenFileSet::sweep(sweptFolders, [&files](const char *name, size_t length) {
+    const OpenFileSet::NameFilter listedName = [&files](const char *name, size_t length) {
         return files.containsName(QByteArrayView(name, qsizetype(length)));
-    });
-    held.addReported(reported, sweptFolders);
+    };
+    OpenFileSet held = OpenFileSet::sweep(sweptFolders, listedName);
+    std::vector<QByteArray> paths = reported.paths;
+    for (const QByteArray &tail : reported.tails)
+        if (const QByteArray path = pathEndingIn(files, musicFolder, tail); !path.isEmpty())
+            paths.push_back(path);
+    held.addReported(paths, sweptFolders, listedName);
     return m_held.confirm(held, sweptAt);
+}
+
+QByteArray TCatalogue::pathEndingIn(const TFileList &files, const QByteArray &musicFolder, const QByteArray &tail)
+{
+    // The music folder is one folder: the song has the tail's file name,
+    // and its path, as listed or with the folder's links resolved, ends in
+    // the rest of the tail.
+    const qsizetype slash = tail.lastIndexOf('/');
+    const QByteArray name = tail.mid(slash + 1);
+    if (name.isEmpty() || tail.contains('\0') || !files.containsName(name))
+        return QByteArray();
+    const QByteArray folder = musicFolder.isEmpty() ? QByteArray(".") : musicFolder;
+    const QByteArray path = folder + (folder.endsWith('/') ? "" : "/") + name;
+    const QByteArray ending = '/' + tail;
+    if (path.endsWith(ending))
+        return path;
+    char *real = ::realpath(path.constData(), nullptr);
+    const bool ends = real && QByteArrayView(real).endsWith(ending);
+    std::free(real);
+    return ends ? path : QByteArray();
 }
 
 QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)

@@ -57,6 +57,14 @@ public:
         return RefreshList(full ? ScanMode::Full : ScanMode::Light, hooks);
     }
 
+    // Files that players report playing, besides the ones the sweep finds
+    // held open: raw paths, and paths below a player's own music folder
+    // whose place on this machine the player does not tell (MPD over TCP).
+    struct ReportedPlays {
+        std::vector<QByteArray> paths;
+        std::vector<QByteArray> tails;
+    };
+
     // A light scan in two halves, so that the window need not wait for the
     // file system: probe() sweeps for open files and probes every listed
     // file, and may run on any thread; applyLight() then puts what it found
@@ -79,17 +87,18 @@ public:
         const TCatalogue &m_catalogue;
         std::shared_ptr<const TFileList> m_files;
         const QByteArray m_folder; // the music folder as it was when the scan began
-        std::vector<QByteArray> m_reported; // what players reported then
+        ReportedPlays m_reported; // what players reported then
         std::vector<qint64> m_sizes;
         bool m_probed = false;
     };
     std::unique_ptr<LightScan> prepareLight() const;
     QStringList applyLight(LightScan &scan, const Hooks &hooks = {});
 
-    // Files that players report playing (raw paths), besides the ones the
-    // sweep finds held open; each scan takes the list as it is when it
-    // starts.
-    void setReportedPlaying(std::vector<QByteArray> paths) { m_reported = std::move(paths); }
+    // What players report playing now; each scan takes it as it is when it
+    // starts. A path counts when it is a listed song's file, also under
+    // another path (a linked or bind-mounted folder); a tail when a listed
+    // song's path ends in "/" + tail.
+    void setReportedPlaying(ReportedPlays reported) { m_reported = std::move(reported); }
 
     // Tells players from programs that only read the songs (see THeldSongs).
     THeldSongs &heldSongs() { return m_held; }
@@ -128,7 +137,9 @@ private:
     // The sweep for files other programs hold open, as far as they count as
     // playing.
     OpenFileSet sweepPlaying(
-        const TFileList &files, const QByteArray &musicFolder, const std::vector<QByteArray> &reported) const;
+        const TFileList &files, const QByteArray &musicFolder, const ReportedPlays &reported) const;
+    // The path of the listed song whose path ends in "/" + tail, or empty.
+    static QByteArray pathEndingIn(const TFileList &files, const QByteArray &musicFolder, const QByteArray &tail);
     // Puts what was collected into the cells of grid row r; true when the
     // row changed.
     bool writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hooks, QStringList &errors);
@@ -141,7 +152,7 @@ private:
     // scan lists into a new one.
     std::shared_ptr<TFileList> m_files = std::make_shared<TFileList>();
     mutable THeldSongs m_held;
-    std::vector<QByteArray> m_reported;
+    ReportedPlays m_reported;
     TPlayedList m_played;
     QStringList m_artists;
     QByteArray m_musicFolder;

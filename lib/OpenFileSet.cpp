@@ -197,7 +197,8 @@ OpenFileSet OpenFileSet::sweep(const std::vector<QByteArray> &folders, const Nam
     return result;
 }
 
-void OpenFileSet::addReported(const std::vector<QByteArray> &paths, const std::vector<QByteArray> &folders)
+void OpenFileSet::addReported(
+    const std::vector<QByteArray> &paths, const std::vector<QByteArray> &folders, const NameFilter &wantedElsewhere)
 {
     if (paths.empty())
         return;
@@ -206,8 +207,14 @@ void OpenFileSet::addReported(const std::vector<QByteArray> &paths, const std::v
         if (!folder.isEmpty())
             prefixes.push_back(folder.endsWith('/') ? folder : folder + '/');
     for (const QByteArray &path : paths) {
-        if (path.contains('\0') || !inFolders(path.constData(), size_t(path.size()), prefixes))
+        if (path.contains('\0'))
             continue;
+        if (!inFolders(path.constData(), size_t(path.size()), prefixes)) {
+            const qsizetype slash = path.lastIndexOf('/');
+            if (!wantedElsewhere || slash < 0 || !EndsWithMp3(path.constData(), size_t(path.size()))
+                || !wantedElsewhere(path.constData() + slash + 1, size_t(path.size() - slash - 1)))
+                continue;
+        }
         struct stat st;
         if (::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode))
             insert(st.st_dev, st.st_ino);

@@ -52,8 +52,11 @@ public:
 
     // Adds the files at paths (raw bytes) that another source reports held
     // open, as far as they lie in one of folders (as given, or with its
-    // links resolved): only those are looked at on their file system.
-    void addReported(const std::vector<QByteArray> &paths, const std::vector<QByteArray> &folders);
+    // links resolved), or their file name passes wantedElsewhere (a
+    // folder linked or bind-mounted at another path holds the same files):
+    // only those are looked at on their file system.
+    void addReported(const std::vector<QByteArray> &paths, const std::vector<QByteArray> &folders,
+        const NameFilter &wantedElsewhere = {});
 
     bool contains(dev_t device, ino_t inode) const;
     void insert(dev_t device, ino_t inode) { m_files.insert(Key { device, inode }); }

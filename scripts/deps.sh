@@ -12,7 +12,8 @@ build_pkgs=(cmake ninja-build g++ qt6-base-dev libgl-dev fonts-liberation2 fonts
 package_pkgs=(dpkg-dev file)
 test_pkgs=(xvfb xauth openbox xdotool x11-utils imagemagick poppler-utils
            python3 python3-pyatspi at-spi2-core dbus-x11 clang-format acl git
-           desktop-file-utils appstream lintian bubblewrap dbus)
+           desktop-file-utils appstream lintian bubblewrap dbus
+           mpv mpv-mpris mpd mpc)
 
 want=("${build_pkgs[@]}")
 case "${1:-run}" in
