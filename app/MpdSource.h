@@ -74,7 +74,6 @@ private:
     void query();
     void setHeld(QByteArray file, QByteArray state);
 
-
     std::vector<Address> m_addresses;
     size_t m_next = 0; // the address to try next
     bool m_local = false;

@@ -184,7 +184,8 @@ void TMprisSource::askPortal(const QByteArray &id)
         m_asked.remove(id);
         const QDBusMessage reply = call->reply();
         const QVariant path = reply.arguments().value(0);
-        if (reply.type() != QDBusMessage::ReplyMessage || path.metaType() != QMetaType::fromType<QByteArray>()) {
+        if (reply.type() != QDBusMessage::ReplyMessage
+            || path.metaType() != QMetaType::fromType<QByteArray>()) {
             qCDebug(lcSources, "Documents portal: no answer for %s: %s", id.constData(),
                 qPrintable(reply.errorMessage()));
             return;

@@ -13,8 +13,8 @@
 #include <QByteArray>
 #include <QDBusMessage>
 #include <QHash>
-#include <QSet>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVariantMap>
 

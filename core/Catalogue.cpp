@@ -246,7 +246,8 @@ OpenFileSet TCatalogue::sweepPlaying(
     return m_held.confirm(held, sweptAt);
 }
 
-QByteArray TCatalogue::pathEndingIn(const TFileList &files, const QByteArray &musicFolder, const QByteArray &tail)
+QByteArray TCatalogue::pathEndingIn(
+    const TFileList &files, const QByteArray &musicFolder, const QByteArray &tail)
 {
     // The music folder is one folder: the song has the tail's file name,
     // and its path, as listed or with the folder's links resolved, ends in

@@ -139,7 +139,8 @@ private:
     OpenFileSet sweepPlaying(
         const TFileList &files, const QByteArray &musicFolder, const ReportedPlays &reported) const;
     // The path of the listed song whose path ends in "/" + tail, or empty.
-    static QByteArray pathEndingIn(const TFileList &files, const QByteArray &musicFolder, const QByteArray &tail);
+    static QByteArray pathEndingIn(
+        const TFileList &files, const QByteArray &musicFolder, const QByteArray &tail);
     // Puts what was collected into the cells of grid row r; true when the
     // row changed.
     bool writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hooks, QStringList &errors);

@@ -197,8 +197,8 @@ OpenFileSet OpenFileSet::sweep(const std::vector<QByteArray> &folders, const Nam
     return result;
 }
 
-void OpenFileSet::addReported(
-    const std::vector<QByteArray> &paths, const std::vector<QByteArray> &folders, const NameFilter &wantedElsewhere)
+void OpenFileSet::addReported(const std::vector<QByteArray> &paths, const std::vector<QByteArray> &folders,
+    const NameFilter &wantedElsewhere)
 {
     if (paths.empty())
         return;
