@@ -189,7 +189,8 @@ void TMpdSource::socketConnected()
 
 void TMpdSource::send(const QByteArray &command)
 {
-    m_pending.push_back(command.left(command.indexOf(' ')));
+    const qsizetype blank = command.indexOf(' ');
+    m_pending.push_back(blank < 0 ? command : command.left(blank));
     m_socket->write(command + '\n');
 }
 
@@ -213,10 +214,20 @@ void TMpdSource::readAnswers()
         const qsizetype end = m_buffer.indexOf('\n', from);
         if (end < 0)
             break;
+        if (end - from > MaxLine) {
+            dropConnection("an answer line too long");
+            return;
+        }
+        const bool greeting = !m_greeted;
         const QByteArray line = m_buffer.mid(from, end - from);
         from = end + 1;
         if (!takeLine(line) || m_socket != socket)
             return; // the connection was dropped
+        // Whatever came with the greeting came before we asked anything.
+        if (greeting && from < m_buffer.size()) {
+            dropConnection("answers before any question");
+            return;
+        }
     }
     m_buffer.remove(0, from);
     if (m_buffer.size() > MaxLine)

@@ -3,7 +3,9 @@
 // so only the folder watch can make the list notice them.
 
 #include "FolderWatch.h"
+#include "MpdSource.h"
 #include "MusicGrid.h"
+#include "ScanControl.h"
 #include "TestSupport.h"
 #include "UDSCMain.h"
 
@@ -13,13 +15,18 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
+
+#include <unistd.h>
 
 using TestSupport::readBytes;
 using TestSupport::writeBytes;
@@ -102,6 +109,102 @@ QProcess *startReader(const QStringList &paths, int rounds, const QString &hold)
     return process;
 }
 
+// A minute of silence as real MPEG frames, for a player that decodes it.
+QByteArray silentMp3()
+{
+    const QByteArray frame = QByteArray("\xff\xfb\x90\xc0", 4) + QByteArray(413, '\0');
+    return frame.repeated(2300);
+}
+
+// MPD as Debian runs it: as its own user (when the test may start it so),
+// with a null output, a queue kept across restarts and the one song song
+// of musicFolder in it; reachable on a socket of its own and on a free TCP
+// port of localhost. mpc drives it.
+class Mpd
+{
+public:
+    Mpd(const QString &dir, const QString &musicFolder, const QString &song)
+        : m_dir(dir)
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        m_port = probe.serverPort();
+        probe.close();
+        QByteArray conf = "music_directory \"" + musicFolder.toUtf8() + "\"\n";
+        for (const char *file : { "db_file", "state_file", "log_file" })
+            conf += QByteArray(file) + " \"" + dir.toUtf8() + '/' + file + "\"\n";
+        conf += "bind_to_address \"" + socket().toUtf8() + "\"\nbind_to_address \"127.0.0.1\"\nport \""
+            + QByteArray::number(m_port) + "\"\naudio_output {\n type \"null\"\n name \"null\"\n}\n";
+        if (::geteuid() == 0)
+            conf += "user \"mpd\"\n";
+        writeBytes(dir + "/mpd.conf", conf);
+        m_ready = start() && mpc({ "-w", "update" }) && mpc({ "add", song });
+    }
+    ~Mpd() { stop(); }
+    bool ready() const { return m_ready; }
+    QString socket() const { return m_dir + "/socket"; }
+    quint16 port() const { return m_port; }
+    bool start()
+    {
+        m_process.start(QStringLiteral("mpd"), { "--no-daemon", "--stderr", m_dir + "/mpd.conf" });
+        return m_process.waitForStarted() && QTest::qWaitFor([this] { return mpc({ "status" }); }, 10000);
+    }
+    void stop()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(10000))
+            m_process.kill();
+        m_process.waitForFinished();
+    }
+    bool mpc(const QStringList &args) const
+    {
+        QProcess client;
+        client.start(QStringLiteral("mpc"), QStringList { "-h", socket() } + args);
+        return client.waitForFinished(20000) && client.exitStatus() == QProcess::NormalExit
+            && client.exitCode() == 0;
+    }
+
+private:
+    QString m_dir;
+    quint16 m_port = 0;
+    QProcess m_process;
+    bool m_ready = false;
+};
+
+// Something at an MPD address that is not quite MPD: it greets with
+// greeting and answers every command with "state: play" and file as what it
+// plays; config is refused, as over TCP.
+class FakeMpd : public QObject
+{
+public:
+    FakeMpd(const QString &path, QByteArray greeting, QByteArray file)
+        : m_greeting(std::move(greeting))
+        , m_file(std::move(file))
+    {
+        m_server.listen(path);
+        connect(&m_server, &QLocalServer::newConnection, this, [this] {
+            while (QLocalSocket *client = m_server.nextPendingConnection()) {
+                client->write(m_greeting);
+                connect(client, &QLocalSocket::readyRead, client, [this, client] {
+                    while (client->canReadLine()) {
+                        const QByteArray command = client->readLine().trimmed();
+                        if (command == "config")
+                            client->write("ACK [4@0] {config} Command only permitted to local clients\n");
+                        else if (command == "status")
+                            client->write("state: play\nOK\n");
+                        else if (command == "currentsong")
+                            client->write("file: " + m_file + "\nOK\n");
+                    }
+                });
+            }
+        });
+    }
+
+private:
+    QLocalServer m_server;
+    QByteArray m_greeting, m_file;
+};
+
 bool rowHasRed(TfrmMain &window, int row)
 {
     window.sgrMusic->scrollTo(window.songs().index(row - 1, 1));
@@ -129,6 +232,10 @@ private Q_SLOTS:
     void stoppedSongLosesLock();
     void mprisPlayers_data();
     void mprisPlayers();
+    void mpdPlayers_data();
+    void mpdPlayers();
+    void mpdGarbage_data();
+    void mpdGarbage();
     void readersAreNotListeners_data();
     void readersAreNotListeners();
     void songOpenedDuringScanSeenAfterIt();
@@ -176,6 +283,8 @@ void TestFolderWatch::init()
 
 void TestFolderWatch::cleanup()
 {
+    qunsetenv("MPD_HOST");
+    qunsetenv("MPD_PORT");
     m_dir.reset();
 }
 
@@ -310,6 +419,23 @@ void TestFolderWatch::mprisPlayers_data()
     QTest::newRow("metadata-of-another-type") << "Playing"
                                               << "file://%S"
                                               << "--metadata-as-string" << false;
+    QTest::newRow("huge-url") << "Playing"
+                              << "file://" + QString(100000, QLatin1Char('/')) + "%S"
+                              << "" << false;
+    QTest::newRow("player-vanishes-when-asked") << "Playing"
+                                                << "file://%S"
+                                                << "--vanish" << false;
+    // The folder at another path (linked, bind-mounted): the same file.
+    QTest::newRow("same-file-at-another-path") << "Playing"
+                                               << "file://%H"
+                                               << "" << true;
+    // A sandboxed player names the file the Documents portal lends it.
+    QTest::newRow("document-portal") << "Playing"
+                                     << "file://%D"
+                                     << "--portal=d2f1=%S" << true;
+    QTest::newRow("document-portal-another-document") << "Playing"
+                                                      << "file://%D"
+                                                      << "--portal=77aa=%S" << false;
 }
 
 void TestFolderWatch::mprisPlayers()
@@ -322,15 +448,21 @@ void TestFolderWatch::mprisPlayers()
     addSongs({ "Merel-Lantern.mp3", "Zandor-Daylight.mp3" });
     const QString outside = m_dir->filePath(QStringLiteral("Zandor-Daylight.mp3"));
     writeBytes(outside, QByteArray(1000, '\0'));
+    const QString played = song(QStringLiteral("Zandor-Daylight.mp3"));
+    const QString linked = m_dir->filePath(QStringLiteral("linked/Zandor-Daylight.mp3"));
+    QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("linked"))));
+    QVERIFY(::link(QFile::encodeName(played).constData(), QFile::encodeName(linked).constData()) == 0);
+    const QString lent = QStringLiteral("/run/user/%1/doc/d2f1/Zandor-Daylight.mp3").arg(::getuid());
+    const auto place = [&](QString text) {
+        return text.replace(QStringLiteral("%S"), played)
+            .replace(QStringLiteral("%O"), outside)
+            .replace(QStringLiteral("%H"), linked)
+            .replace(QStringLiteral("%D"), lent);
+    };
     auto window = openWindow();
     QProcess stub;
-    stub.start(QStringLiteral(MPRIS_STUB),
-        { QStringLiteral("stub"), status,
-            QString(url)
-                .replace(QStringLiteral("%S"), song(QStringLiteral("Zandor-Daylight.mp3")))
-                .replace(QStringLiteral("%O"), outside),
-            mode });
-    QVERIFY(stub.waitForReadyRead(10000));
+    stub.start(QStringLiteral(MPRIS_STUB), { QStringLiteral("stub"), status, place(url), place(mode) });
+    QVERIFY(stub.waitForReadyRead(10000) || mode == QLatin1String("--vanish"));
     if (playing) {
         QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("Lock"), LiveTimeout);
         QCOMPARE(window->windowTitle(), QStringLiteral("Discora 1.5  Zandor - Daylight"));
@@ -345,6 +477,112 @@ void TestFolderWatch::mprisPlayers()
     stub.waitForFinished();
     QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("  0.0"), LiveTimeout);
     QCOMPARE(window->songs().Cells(3, 1), QStringLiteral("  0.0"));
+}
+
+void TestFolderWatch::mpdPlayers_data()
+{
+    // MPD plays its own copy of the song: the sweep finds that copy held,
+    // never the listed song. Only what MPD reports can make the row "Lock".
+    QTest::addColumn<bool>("tcp"); // else MPD's own socket
+    QTest::addColumn<QStringList>("steps"); // mpc commands; "lock": wait for it; "restart": MPD
+    QTest::addColumn<bool>("lock");
+    QTest::addColumn<QString>("count");
+
+    // Over TCP MPD names the song below its music folder only: that names
+    // the listed song with the same ending.
+    QTest::newRow("tcp-playing") << true << QStringList { "play" } << true << "    1";
+    QTest::newRow("tcp-paused") << true << QStringList { "play", "pause" } << true << "    1";
+    QTest::newRow("tcp-stopped") << true << QStringList { "play", "stop" } << false << "    0";
+    QTest::newRow("tcp-mpd-restarted")
+        << true << QStringList { "play", "lock", "restart", "play" } << true << "    1";
+    // On its socket MPD says where its music folder is: its copy is another
+    // file than the song.
+    QTest::newRow("socket-another-copy") << false << QStringList { "play" } << false << "    0";
+}
+
+void TestFolderWatch::mpdPlayers()
+{
+    QFETCH(bool, tcp);
+    QFETCH(QStringList, steps);
+    QFETCH(bool, lock);
+    QFETCH(QString, count);
+    if (QStandardPaths::findExecutable(QStringLiteral("mpd")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("mpc")).isEmpty())
+        QSKIP("mpd and mpc (Debian's mpd and mpc) are not installed");
+
+    const QString name = QStringLiteral("Zandor-Daylight.mp3");
+    addSongs({ "Merel-Lantern.mp3", name });
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFile::Permissions(0x7755)));
+    const QString mpdDir = m_dir->filePath(QStringLiteral("mpd"));
+    QVERIFY(QDir().mkpath(mpdDir + "/music"));
+    QVERIFY(QFile::setPermissions(mpdDir, QFile::Permissions(0x7777)));
+    writeBytes(mpdDir + "/music/" + name, silentMp3());
+    Mpd mpd(mpdDir, mpdDir + "/music", name);
+    QVERIFY2(mpd.ready(), "MPD did not start; see its log");
+    qputenv("MPD_HOST", tcp ? "127.0.0.1" : mpd.socket().toUtf8());
+    qputenv("MPD_PORT", QByteArray::number(mpd.port()));
+    auto window = openWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(window->scanControl().mpd()->isConnected(), LiveTimeout);
+
+    for (const QString &step : steps) {
+        if (step == QLatin1String("lock")) {
+            QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("Lock"), LiveTimeout);
+        } else if (step == QLatin1String("restart")) {
+            mpd.stop();
+            QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("  0.0"), LiveTimeout);
+            QVERIFY(mpd.start());
+        } else {
+            QVERIFY2(mpd.mpc({ step }), qPrintable(step));
+        }
+    }
+    if (lock) {
+        QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("Lock"), LiveTimeout);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Discora 1.5  Zandor - Daylight"));
+    } else {
+        QTest::qWait(QuietWait);
+        QCOMPARE(window->songs().Cells(3, 2), QStringLiteral("  0.0"));
+    }
+    QCOMPARE(window->songs().Cells(5, 2), count);
+    QCOMPARE(window->songs().Cells(3, 1), QStringLiteral("  0.0"));
+}
+
+void TestFolderWatch::mpdGarbage_data()
+{
+    QTest::addColumn<QByteArray>("greeting");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("lock");
+
+    // The one row that counts shows the fake is heard at all.
+    QTest::newRow("well-formed") << QByteArray("OK MPD 0.23.5\n") << QByteArray("Zandor-Daylight.mp3")
+                                 << true;
+    QTest::newRow("not-mpd") << QByteArray("HTTP/1.0 400 Bad Request\n") << QByteArray("Zandor-Daylight.mp3")
+                             << false;
+    QTest::newRow("a-stream") << QByteArray("OK MPD 0.23.5\n")
+                              << QByteArray("http://radio.invalid/Zandor-Daylight.mp3") << false;
+    QTest::newRow("endless-line") << QByteArray("OK MPD 0.23.5\n")
+                                  << QByteArray(200 * 1024, 'a') + "/Zandor-Daylight.mp3" << false;
+    QTest::newRow("answers-out-of-turn")
+        << QByteArray("OK MPD 0.23.5\nOK\nOK\n") << QByteArray("Zandor-Daylight.mp3") << false;
+}
+
+void TestFolderWatch::mpdGarbage()
+{
+    QFETCH(QByteArray, greeting);
+    QFETCH(QByteArray, file);
+    QFETCH(bool, lock);
+
+    addSongs({ "Merel-Lantern.mp3", "Zandor-Daylight.mp3" });
+    const QString path = m_dir->filePath(QStringLiteral("fake-mpd"));
+    FakeMpd fake(path, greeting, file);
+    qputenv("MPD_HOST", path.toUtf8());
+    auto window = openWindow();
+    if (lock) {
+        QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("Lock"), LiveTimeout);
+    } else {
+        QTest::qWait(QuietWait);
+        QCOMPARE(window->songs().Cells(3, 2), QStringLiteral("  0.0"));
+        QVERIFY(window->scanControl().mpd()->heldTails().empty());
+    }
 }
 
 void TestFolderWatch::readersAreNotListeners_data()
