@@ -4,6 +4,7 @@
 
 #include "FolderWatch.h"
 #include "MpdSource.h"
+#include "MprisSource.h"
 #include "MusicGrid.h"
 #include "ScanControl.h"
 #include "TestSupport.h"
@@ -26,6 +27,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <unistd.h>
 
 using TestSupport::readBytes;
@@ -232,6 +234,8 @@ private Q_SLOTS:
     void stoppedSongLosesLock();
     void mprisPlayers_data();
     void mprisPlayers();
+    void realMprisPlayers_data();
+    void realMprisPlayers();
     void mpdPlayers_data();
     void mpdPlayers();
     void mpdGarbage_data();
@@ -477,6 +481,67 @@ void TestFolderWatch::mprisPlayers()
     stub.waitForFinished();
     QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("  0.0"), LiveTimeout);
     QCOMPARE(window->songs().Cells(3, 1), QStringLiteral("  0.0"));
+}
+
+void TestFolderWatch::realMprisPlayers_data()
+{
+    // Real mpv with its MPRIS plugin on the test's own session bus. The
+    // sweep sees mpv too, so what counts here is what the players report.
+    QTest::addColumn<QStringList>("players"); // a song per mpv; "+" first: started paused
+    QTest::addColumn<int>("killed"); // how many of them are killed while playing
+
+    QTest::newRow("one-playing") << QStringList { "Zandor-Daylight.mp3" } << 0;
+    QTest::newRow("one-paused") << QStringList { "+Zandor-Daylight.mp3" } << 0;
+    QTest::newRow("two-at-once") << QStringList { "Zandor-Daylight.mp3", "Merel-Lantern.mp3" } << 0;
+    QTest::newRow("one-of-two-killed") << QStringList { "Merel-Lantern.mp3", "Zandor-Daylight.mp3" } << 1;
+}
+
+void TestFolderWatch::realMprisPlayers()
+{
+    QFETCH(QStringList, players);
+    QFETCH(int, killed);
+    const QString plugin = QStringLiteral("/usr/lib/mpv-mpris/mpris.so");
+    if (QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty() || !QFile::exists(plugin))
+        QSKIP("mpv and its MPRIS plugin (Debian's mpv and mpv-mpris) are not installed");
+
+    addSongs({ "Merel-Lantern.mp3" });
+    writeBytes(song(QStringLiteral("Merel-Lantern.mp3")), silentMp3());
+    writeBytes(song(QStringLiteral("Zandor-Daylight.mp3")), silentMp3());
+    auto window = openWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(window->scanControl().mpris()->isConnected(), LiveTimeout);
+    std::vector<std::unique_ptr<QProcess>> mpvs;
+    std::vector<QByteArray> expected;
+    for (QString name : players) {
+        const bool paused = name.startsWith(QLatin1Char('+'));
+        if (paused)
+            name.remove(0, 1);
+        auto mpv = std::make_unique<QProcess>();
+        mpv->start(QStringLiteral("mpv"),
+            { "--no-config", "--script=" + plugin, "--ao=null", "--vo=null", "--loop-file=inf",
+                paused ? "--pause" : "--no-pause", song(name) });
+        QVERIFY(mpv->waitForStarted());
+        mpvs.push_back(std::move(mpv));
+        expected.push_back(QFile::encodeName(song(name)));
+    }
+    for (int i = 0; i < killed; ++i) {
+        // Seen playing first, then gone without a word.
+        QTRY_VERIFY_WITH_TIMEOUT(window->scanControl().mpris()->heldPaths().size() == expected.size(), 20000);
+        mpvs[size_t(i)]->kill();
+        mpvs[size_t(i)]->waitForFinished();
+        expected.erase(expected.begin());
+    }
+    const auto held = [&] {
+        std::vector<QByteArray> paths = window->scanControl().mpris()->heldPaths();
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    };
+    std::sort(expected.begin(), expected.end());
+    QTRY_COMPARE_WITH_TIMEOUT(held(), expected, 20000);
+    for (const auto &mpv : mpvs) {
+        mpv->kill();
+        mpv->waitForFinished();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(held().empty(), LiveTimeout);
 }
 
 void TestFolderWatch::mpdPlayers_data()
