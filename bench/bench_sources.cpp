@@ -1,10 +1,10 @@
 // What the players beside the sweep cost: the real main window (offscreen)
 // over a library made by generate_library, once with no player to ask (no
-// session bus, no MPD) and once with three MPRIS players on a private
-// session bus and an MPD over TCP connected, each playing a song of the
-// library. Each phase runs in a child process of its own, alternately, and
-// reports the median light scan and the CPU the window uses at rest (its
-// refresh timer and folder watch running, as on a desktop).
+// session bus, no MPD) and four songs held open by processes the sweep
+// sees, and once with three MPRIS players on a private session bus and an
+// MPD over TCP connected, playing those four songs. Each phase runs in a child process of its own,
+// alternately, and reports the median light scan and the CPU the window uses at rest (its refresh timer and
+// folder watch running, as on a desktop).
 //
 //   bench_sources --lib DIR [--runs R] [--rest S] [--rounds K]
 //
@@ -20,10 +20,12 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -99,7 +101,11 @@ int child(const QString &lib, int runs, int rest, bool players)
     const double before = cpuSeconds();
     QElapsedTimer clock;
     clock.start();
-    waitUntil([] { return false; }, rest * 1000);
+    // Resting: the event loop sleeps until the timer, the watch or a
+    // player wakes it.
+    QEventLoop resting;
+    QTimer::singleShot(rest * 1000, &resting, &QEventLoop::quit);
+    resting.exec();
     const double cpu = (cpuSeconds() - before) / (double(clock.elapsed()) / 1000.0) * 100.0;
     std::printf("%.2f %.3f\n", times[times.size() / 2], cpu);
     return 0;
@@ -222,6 +228,17 @@ int main(int argc, char **argv)
                 env.insert(QStringLiteral("MPD_HOST"), QStringLiteral("127.0.0.1"));
                 env.insert(QStringLiteral("MPD_PORT"), QString::number(port));
             }
+            // Today's way for comparison: the same four songs held open by
+            // processes the sweep sees.
+            std::vector<std::unique_ptr<QProcess>> holders;
+            for (int i = 0; i < 4 && !withPlayers; ++i) {
+                auto holder = std::make_unique<QProcess>();
+                holder->start(QStringLiteral("sh"),
+                    { QStringLiteral("-c"), QStringLiteral("exec sleep 100000 < \"$1\""),
+                        QStringLiteral("sh"), music + QLatin1Char('/') + songs[i] });
+                holder->waitForStarted();
+                holders.push_back(std::move(holder));
+            }
             phase.setProcessEnvironment(env);
             phase.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             QStringList args { QStringLiteral("--child"), QStringLiteral("--lib"), lib,
@@ -231,6 +248,10 @@ int main(int argc, char **argv)
                 args << QStringLiteral("--players");
             phase.start(QCoreApplication::applicationFilePath(), args);
             phase.waitForFinished(-1);
+            for (auto &holder : holders) {
+                holder->kill();
+                holder->waitForFinished();
+            }
             double scan = 0, cpu = 0;
             if (phase.exitCode() != 0
                 || std::sscanf(phase.readAll().constData(), "%lf %lf", &scan, &cpu) != 2) {
@@ -240,12 +261,15 @@ int main(int argc, char **argv)
             scans[withPlayers].push_back(scan);
             cpus[withPlayers].push_back(cpu);
             std::printf("%-34s %16.2f %13.2f%%\n",
-                withPlayers ? "3 MPRIS players + MPD connected" : "no players (no bus, no MPD)", scan, cpu);
+                withPlayers ? "3 MPRIS players + MPD connected" : "no bus, no MPD; 4 songs held open", scan,
+                cpu);
             std::fflush(stdout);
         }
     }
-    for (auto &stub : stubs)
+    for (auto &stub : stubs) {
         stub->kill();
+        stub->waitForFinished();
+    }
     mpd.terminate();
     mpd.waitForFinished();
     bus.kill();
