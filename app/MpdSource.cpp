@@ -111,7 +111,6 @@ void TMpdSource::start()
 template <typename Socket> void TMpdSource::follow(Socket *socket)
 {
     m_socket = socket;
-    connect(socket, &Socket::connected, this, &TMpdSource::socketConnected);
     connect(socket, &Socket::readyRead, this, &TMpdSource::readAnswers);
     connect(socket, &Socket::disconnected, this, [this, socket] {
         if (m_socket == socket)
@@ -172,7 +171,6 @@ void TMpdSource::dropConnection(const char *why)
     m_buffer.clear();
     if (wasGreeted) {
         qCDebug(lcSources, "MPD: connection lost (%s)", why);
-        Q_EMIT connectionChanged(false);
         setHeld(QByteArray(), QByteArray());
         // MPD restarting: soon, then less often.
         m_retryDelay = 0;
@@ -180,11 +178,6 @@ void TMpdSource::dropConnection(const char *why)
         return;
     }
     tryNext();
-}
-
-void TMpdSource::socketConnected()
-{
-    // The greeting is awaited: readAnswers() takes it.
 }
 
 void TMpdSource::send(const QByteArray &command)
@@ -245,7 +238,6 @@ bool TMpdSource::takeLine(const QByteArray &line)
         m_deadline.stop();
         m_retryDelay = 0;
         qCDebug(lcSources, "MPD: connected (%s)", line.constData());
-        Q_EMIT connectionChanged(true);
         if (!m_password.isEmpty())
             send("password " + quoted(m_password));
         // Only a client on the local socket may ask where MPD's music is.

@@ -49,8 +49,6 @@ public:
 Q_SIGNALS:
     // What MPD holds may have changed.
     void changed();
-    // Connected to an MPD, or lost it (for the debug log and the tests).
-    void connectionChanged(bool connected);
 
 private:
     struct Address {
@@ -64,7 +62,6 @@ private:
     void tryNext();
     void retryLater();
     void dropConnection(const char *why);
-    void socketConnected();
     template <typename Socket> void follow(Socket *socket);
     void readAnswers();
     // Takes one line of an answer; false when it dropped the connection.
