@@ -18,6 +18,11 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
         m_catalogue.setReportedPlaying(m_mpris->heldPaths());
         m_watch->sourceChanged();
     });
+    // A song renamed takes its song information along at once; the full
+    // scan that shows the new name follows.
+    m_watch->setRenameHandlers(
+        [this](const std::vector<SongMoves::Rename> &renames) { m_catalogue.followRenames(renames); },
+        [this] { RefreshList(true); });
     // Until the first activation the watch rests; then it follows the timer:
     // live while the main window holds the program's focus.
     m_watch->setPaused(true);
