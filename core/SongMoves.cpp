@@ -253,7 +253,8 @@ QString StatusText(const std::vector<Move> &moves)
         return QStringLiteral("Song information moved for %1, not moved for %2 (double-click for the log).")
             .arg(songs(moved), songs(notMoved));
     if (notMoved > 0)
-        return QStringLiteral("Song information not moved for %1 (double-click for the log).").arg(songs(notMoved));
+        return QStringLiteral("Song information not moved for %1 (double-click for the log).")
+            .arg(songs(notMoved));
     return QString();
 }
 
@@ -282,7 +283,8 @@ QStringList LogLines(const std::vector<Move> &moves)
 
 QString ErrorText(const Move &move, const QByteArray &infoFolder)
 {
-    const QByteArray folder = infoFolder.isEmpty() || infoFolder.endsWith('/') ? infoFolder : infoFolder + '/';
+    const QByteArray folder
+        = infoFolder.isEmpty() || infoFolder.endsWith('/') ? infoFolder : infoFolder + '/';
     return QStringLiteral("Unable to move %1 to %2: %3")
         .arg(DisplayPath(folder + move.fromInfo), DisplayPath(move.toInfo),
             QString::fromLocal8Bit(std::strerror(move.error)));

@@ -79,7 +79,8 @@ public:
     // The file's bytes for these entries.
     static QByteArray Compose(const QByteArray &musicFolder, const std::vector<Entry> &entries);
     // Writes the index atomically; throws EQLXError("Unable to write to ...").
-    static void Write(const QByteArray &path, const QByteArray &musicFolder, const std::vector<Entry> &entries);
+    static void Write(
+        const QByteArray &path, const QByteArray &musicFolder, const std::vector<Entry> &entries);
 
     const std::vector<Entry> &entries() const { return m_entries; }
 

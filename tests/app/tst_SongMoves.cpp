@@ -149,7 +149,8 @@ void TestSongMoves::run(const QString &step)
     } else if (p[0] == "burst") {
         process.start(QStringLiteral("sh"),
             { QStringLiteral("-c"),
-                QStringLiteral("for f in Band-Song*.mp3; do /bin/mv -- \"$f\" \"${f%.mp3} (live).mp3\"; done") });
+                QStringLiteral(
+                    "for f in Band-Song*.mp3; do /bin/mv -- \"$f\" \"${f%.mp3} (live).mp3\"; done") });
     }
     QVERIFY2(process.waitForFinished(60000), qPrintable(step));
     QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, qPrintable(step));
@@ -183,7 +184,8 @@ void TestSongMoves::songKeepsItsInformation_data()
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<bool>("watchShows"); // running: the watch's own scan shows it, no Refresh
     QTest::addColumn<QStringList>("rows"); // "Title|time|count|mark" or "Title|absent"
-    QTest::addColumn<QStringList>("files"); // "New.INI<Old.INI": New.INI holds Old.INI's bytes; "-X.INI": gone
+    QTest::addColumn<QStringList>(
+        "files"); // "New.INI<Old.INI": New.INI holds Old.INI's bytes; "-X.INI": gone
     QTest::addColumn<QString>("status"); // "": the status bar says nothing of moves
     QTest::addColumn<QStringList>("log"); // lines the log ends with, newest last; none: no log
 
@@ -224,8 +226,8 @@ void TestSongMoves::songKeepsItsInformation_data()
     // The old information file was found in another letter case, as the
     // scan finds it.
     QTest::newRow("information-in-other-case-renamed-while-closed")
-        << false << false << two << QStringList { "zandor-DAYLIGHT.ini|4|Yes" } << QStringList { live } << false
-        << QStringList { "Daylight (live)| 03:15|    4|V" }
+        << false << false << two << QStringList { "zandor-DAYLIGHT.ini|4|Yes" } << QStringList { live }
+        << false << QStringList { "Daylight (live)| 03:15|    4|V" }
         << QStringList { "Zandor-Daylight (live).INI<zandor-DAYLIGHT.ini", "-zandor-DAYLIGHT.ini" } << one
         << QStringList { "zandor-DAYLIGHT.ini -> Zandor-Daylight (live).INI", one };
     const QString kept = "Song information not moved for 1 song (double-click for the log).";
@@ -234,7 +236,8 @@ void TestSongMoves::songKeepsItsInformation_data()
         << QStringList { "Zandor-Daylight.INI|7|Yes", "Zandor-Dawn.INI|2|" }
         << QStringList { "mv|Zandor-Daylight.mp3|Zandor-Dawn.mp3" } << true
         << QStringList { "Dawn| 03:15|    2| ", "Daylight|absent" }
-        << QStringList { "Zandor-Daylight.INI<Zandor-Daylight.INI", "Zandor-Dawn.INI<Zandor-Dawn.INI" } << kept
+        << QStringList { "Zandor-Daylight.INI<Zandor-Daylight.INI", "Zandor-Dawn.INI<Zandor-Dawn.INI" }
+        << kept
         << QStringList { "Kept both: Zandor-Daylight.INI stays, Zandor-Dawn.INI is the information of "
                          "Zandor-Dawn.mp3 already",
                kept };
@@ -250,15 +253,15 @@ void TestSongMoves::songKeepsItsInformation_data()
                          "Zandor-Dawn.mp3 already",
                kept };
     QTest::newRow("burst-of-1000-renames")
-        << true << false << QStringList {} << QStringList {} << QStringList { "burst" } << true << QStringList {}
-        << QStringList {} << "Song information moved for 1000 songs."
+        << true << false << QStringList {} << QStringList {} << QStringList { "burst" } << true
+        << QStringList {} << QStringList {} << "Song information moved for 1000 songs."
         << QStringList { "Song information moved for 1000 songs." };
     // Another file (a copy: another inode) under the new name is another
     // song as far as anyone can tell.
     QTest::newRow("copied-and-old-removed-while-closed")
         << false << false << two << daylight
-        << QStringList { "cp|Zandor-Daylight.mp3|Zandor-Daylight (live).mp3", "rm|Zandor-Daylight.mp3" } << false
-        << QStringList { "Daylight (live)|No INI|    0| " }
+        << QStringList { "cp|Zandor-Daylight.mp3|Zandor-Daylight (live).mp3", "rm|Zandor-Daylight.mp3" }
+        << false << QStringList { "Daylight (live)|No INI|    0| " }
         << QStringList { "Zandor-Daylight.INI<Zandor-Daylight.INI", "-Zandor-Daylight (live).INI" } << ""
         << QStringList {};
     // The old name holds another file now: its information stays its own.
@@ -270,8 +273,8 @@ void TestSongMoves::songKeepsItsInformation_data()
     QTest::newRow("moved-out-of-the-folder")
         << true << false << two << daylight << QStringList { "mv|Zandor-Daylight.mp3|../elsewhere/" } << false
         << QStringList { "Daylight|absent" }
-        << QStringList { "Zandor-Daylight.INI<Zandor-Daylight.INI", "-../elsewhere/Zandor-Daylight.INI" } << ""
-        << QStringList {};
+        << QStringList { "Zandor-Daylight.INI<Zandor-Daylight.INI", "-../elsewhere/Zandor-Daylight.INI" }
+        << "" << QStringList {};
     QTest::newRow("moved-out-or-deleted-while-closed")
         << false << false << two << daylight
         << QStringList { "mv|Zandor-Daylight.mp3|../elsewhere/", "rm|Merel-Lantern.mp3" } << false
@@ -306,9 +309,11 @@ void TestSongMoves::songKeepsItsInformation()
             const QString name = QStringLiteral("Band-Song %1").arg(i, 4, 10, QLatin1Char('0'));
             songs << name + ".mp3";
             infos << name + ".INI|" + QString::number(i) + "|Yes";
-            rows << "Song " + QStringLiteral("%1 (live)| 03:15|%2|V").arg(i, 4, 10, QLatin1Char('0')).arg(i, 5);
+            rows << "Song "
+                    + QStringLiteral("%1 (live)| 03:15|%2|V").arg(i, 4, 10, QLatin1Char('0')).arg(i, 5);
         }
-        rows << "Song 0000|absent" << "Song 0999|absent";
+        rows << "Song 0000|absent"
+             << "Song 0999|absent";
     }
     for (const QString &name : songs)
         writeBytes(music() + QLatin1Char('/') + name, QByteArray(1000 + name.size(), 's'));
@@ -367,7 +372,8 @@ void TestSongMoves::songKeepsItsInformation()
             QCOMPARE(readBytes(name + " (live).INI"), before[QFileInfo(name).fileName() + ".INI"]);
             QVERIFY(!QFile::exists(name + ".INI"));
         }
-        QVERIFY2(window->scans() - scansBefore <= 20, qPrintable(QString::number(window->scans() - scansBefore)));
+        QVERIFY2(
+            window->scans() - scansBefore <= 20, qPrintable(QString::number(window->scans() - scansBefore)));
     }
     for (const QString &file : files) {
         if (file.startsWith(u'-')) {
