@@ -20,15 +20,18 @@ void TMovesLog::setSettingsPath(const QString &settingsPath)
     iloMoves->INIFile = settingsPath;
 }
 
-QString TMovesLog::record(const std::vector<SongMoves::Move> &moves)
+QString TMovesLog::record(const std::vector<SongMoves::Move> &moves, bool adding)
 {
-    const QString status = SongMoves::StatusText(moves);
-    if (status.isEmpty())
-        return status;
+    if (moves.empty())
+        return QString();
     // The summary last: the viewer shows the newest entry on top, above the
     // moves it sums up.
     QStringList entries = SongMoves::LogLines(moves);
-    entries.append(status);
+    entries.append(SongMoves::StatusText(moves));
+    if (!adding)
+        m_shown.clear();
+    m_shown.insert(m_shown.end(), moves.begin(), moves.end());
+    const QString status = SongMoves::StatusText(m_shown);
     iloMoves->setLogFile(m_logPath);
     iloMoves->AddEntries(entries);
     return status;

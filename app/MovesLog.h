@@ -27,9 +27,11 @@ public:
     QString logPath() const { return m_logPath; }
 
     // Records the moves of a scan in the log (each on a line, then the
-    // summary) and returns the status text for them; "" for no moves. A log
-    // that cannot be written loses these lines only.
-    QString record(const std::vector<SongMoves::Move> &moves);
+    // summary) and returns the status text for them; "" for no moves. With
+    // adding, the text counts the moves of the scans before too, since the
+    // last record() without it. A log that cannot be written loses these
+    // lines only.
+    QString record(const std::vector<SongMoves::Move> &moves, bool adding = false);
     // Shows the log, newest entry first; nothing when no move was ever logged.
     void show();
 
@@ -37,4 +39,5 @@ public:
 
 private:
     QString m_logPath;
+    std::vector<SongMoves::Move> m_shown; // what the status text counts
 };

@@ -254,18 +254,24 @@ TFolderWatch *TfrmMain::folderWatch() const
 void TfrmMain::scanEnded(bool full, const QStringList &scanErrors)
 {
     QStringList errors = scanErrors;
+    // Still showing what the scan before moved (a burst of renames takes a
+    // few scans): the text goes on counting.
+    const bool movesShown = !m_movesText.isEmpty() && stbStatus->Panels[0]->text() == m_movesText;
     if (full) {
         static_cast<QStringListModel *>(cbxArtist->model())->setStringList(m_catalogue.artistList());
         bxlTime->setCaption(m_catalogue.timeCaption());
         bxlSize->setCaption(m_catalogue.sizeCaption());
         ShowHint(); // the number of songs in the status bar
         try {
-            const QString moved = m_movesLog->record(m_catalogue.takeMoves());
+            const QString moved = m_movesLog->record(m_catalogue.takeMoves(), movesShown);
             // Once the activation that ran the scan has selected its row
             // (which shows the selected song); the next hint replaces it.
-            if (!moved.isEmpty())
-                QTimer::singleShot(
-                    0, this, [this, moved] { stbStatus->Panels[0]->setText(QLatin1Char(' ') + moved); });
+            if (!moved.isEmpty()) {
+                m_movesText = QLatin1Char(' ') + moved;
+                QTimer::singleShot(0, this, [this] { stbStatus->Panels[0]->setText(m_movesText); });
+            } else if (!movesShown) {
+                m_movesText.clear();
+            }
         } catch (const EQLXError &e) {
             errors.append(e.message()); // the log could not be kept
         }

@@ -144,6 +144,7 @@ private:
     TMainSearch *m_search = nullptr;
     TMainCommands *m_commands = nullptr;
     TMovesLog *m_movesLog = nullptr;
+    QString m_movesText; // the status text of the moves shown last
     bool m_closeRequested = false;
     int m_activations = 0;
     int m_deactivations = 0;

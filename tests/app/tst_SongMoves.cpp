@@ -152,7 +152,10 @@ void TestSongMoves::run(const QString &step)
                 QStringLiteral(
                     "for f in Band-Song*.mp3; do /bin/mv -- \"$f\" \"${f%.mp3} (live).mp3\"; done") });
     }
-    QVERIFY2(process.waitForFinished(60000), qPrintable(step));
+    // The window goes on handling events meanwhile, as it does while the
+    // user renames songs.
+    QVERIFY2(process.waitForStarted(), qPrintable(step));
+    QVERIFY2(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000), qPrintable(step));
     QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, qPrintable(step));
 }
 
@@ -354,7 +357,13 @@ void TestSongMoves::songKeepsItsInformation()
             qInfo("%d renames followed and shown in %lld ms, with %d scans", BurstSize,
                 qint64(clock.elapsed()), window->scans() - scansBefore);
         QVERIFY(shown);
-        QTest::qWait(100);
+        // The program's own renames of song information files raise no
+        // scan of their own.
+        // (An error box takes the focus and gives it back: two scans.)
+        const int scansShown = window->scans();
+        QTest::qWait(QuietWait);
+        if (m_unwritable.isEmpty())
+            QCOMPARE(window->scans(), scansShown);
     } else {
         QTest::qWait(QuietWait);
         window->RefreshList(true);
@@ -391,7 +400,12 @@ void TestSongMoves::songKeepsItsInformation()
 
     const QString logPath = window->movesLog()->logPath();
     QCOMPARE(logPath, m_dir->filePath(QStringLiteral("discora.LOG")));
-    if (log.isEmpty()) {
+    if (burst) {
+        // The scans that showed the burst logged every move.
+        const QByteArray bytes = readBytes(logPath);
+        QCOMPARE(bytes.count(" (live).INI\r\n"), BurstSize);
+        QVERIFY(bytes.endsWith(" songs.\r\n"));
+    } else if (log.isEmpty()) {
         QVERIFY(!QFile::exists(logPath));
     } else {
         const QStringList lines = QString::fromUtf8(readBytes(logPath)).split(QStringLiteral("\r\n"));
