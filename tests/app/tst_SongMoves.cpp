@@ -155,7 +155,8 @@ void TestSongMoves::run(const QString &step)
     // The window goes on handling events meanwhile, as it does while the
     // user renames songs.
     QVERIFY2(process.waitForStarted(), qPrintable(step));
-    QVERIFY2(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000), qPrintable(step));
+    QVERIFY2(
+        QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000), qPrintable(step));
     QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, qPrintable(step));
 }
 
