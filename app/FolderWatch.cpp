@@ -17,11 +17,12 @@ Q_LOGGING_CATEGORY(lcWatch, "discora.watch", QtInfoMsg)
 namespace
 {
 
-// Opens and closes of the folder's files; the folder itself moving away or
-// being deleted. IN_EXCL_UNLINK: a file removed while open is no longer
-// listed by name, so its closing does not matter.
-constexpr uint32_t WatchMask = IN_OPEN | IN_CLOSE_NOWRITE | IN_CLOSE_WRITE | IN_MOVE_SELF | IN_DELETE_SELF
-    | IN_ONLYDIR | IN_EXCL_UNLINK;
+// Opens and closes of the folder's files; renames within it; the folder
+// itself moving away or being deleted. IN_EXCL_UNLINK: a file removed while
+// open is no longer listed by name, so its closing does not matter.
+constexpr uint32_t WatchMask = IN_OPEN | IN_CLOSE_NOWRITE | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO
+    | IN_MOVE_SELF | IN_DELETE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
+constexpr uint32_t Moved = IN_MOVED_FROM | IN_MOVED_TO;
 constexpr uint32_t FolderGone = IN_MOVE_SELF | IN_DELETE_SELF | IN_IGNORED | IN_UNMOUNT;
 
 } // namespace
@@ -54,6 +55,12 @@ void TFolderWatch::setFolder(const QByteArray &folder)
     arm();
 }
 
+void TFolderWatch::setRenameHandlers(Renamed renamed, std::function<void()> fullScan)
+{
+    m_renamed = std::move(renamed);
+    m_fullScan = std::move(fullScan);
+}
+
 void TFolderWatch::setPaused(bool paused)
 {
     m_paused = paused;
@@ -62,6 +69,9 @@ void TFolderWatch::setPaused(bool paused)
         m_debounce.stop();
         m_confirm.stop();
         m_queued = false;
+    } else if (m_fullWanted) {
+        // Songs were renamed meanwhile: a light scan cannot show that.
+        request();
     }
 }
 
@@ -146,6 +156,8 @@ void TFolderWatch::readEvents()
     bool wanted = false;
     bool lost = false;
     bool gone = false;
+    std::vector<std::pair<QByteArray, QByteArray>> renames;
+    ++m_reads;
     for (;;) {
         const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
         if (n <= 0)
@@ -159,6 +171,8 @@ void TFolderWatch::readEvents()
                 continue; // left over from a watch we dropped
             } else if (event->mask & FolderGone) {
                 gone = true;
+            } else if (event->mask & Moved) {
+                noteMove(*event, renames);
             } else if (event->len > 0 && TFileList::matchesMask(event->name, std::strlen(event->name))) {
                 // Only songs: the program's own reads and writes of song
                 // information files (and the listing of the folder itself)
@@ -174,8 +188,33 @@ void TFolderWatch::readEvents()
         if (isWatching())
             wanted = true;
     }
+    // A name moved away whose new name did not come with this read nor the
+    // one before went out of the folder (or to a name that is no song).
+    for (auto it = m_movedFrom.begin(); it != m_movedFrom.end();)
+        it = it->second.second < m_reads ? m_movedFrom.erase(it) : std::next(it);
+    if (!renames.empty()) {
+        m_renamed(renames);
+        m_fullWanted = true;
+        wanted = true;
+    }
     if (wanted)
         request();
+}
+
+void TFolderWatch::noteMove(
+    const inotify_event &event, std::vector<std::pair<QByteArray, QByteArray>> &renames)
+{
+    if (!m_renamed || event.len == 0 || !TFileList::matchesMask(event.name, std::strlen(event.name)))
+        return;
+    if (event.mask & IN_MOVED_FROM) {
+        m_movedFrom[event.cookie] = { QByteArray(event.name), m_reads };
+        return;
+    }
+    const auto from = m_movedFrom.find(event.cookie);
+    if (from == m_movedFrom.end())
+        return; // moved in from elsewhere: the next full scan lists it
+    renames.emplace_back(std::move(from->second.first), QByteArray(event.name));
+    m_movedFrom.erase(from);
 }
 
 void TFolderWatch::request()
@@ -201,5 +240,11 @@ void TFolderWatch::fire()
     m_confirm.stop();
     m_lastScan.start();
     ++m_started;
+    // A full scan also does what a light one does.
+    if (m_fullWanted && m_fullScan) {
+        m_fullWanted = false;
+        m_fullScan();
+        return;
+    }
     m_scan();
 }

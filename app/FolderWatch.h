@@ -13,8 +13,12 @@
 
 #include <functional>
 #include <future>
+#include <map>
+#include <utility>
+#include <vector>
 
 class QSocketNotifier;
+struct inotify_event;
 
 class TFolderWatch final : public QObject
 {
@@ -31,6 +35,14 @@ public:
 
     // scan runs a light scan; busy tells whether a scan is running now.
     TFolderWatch(std::function<void()> scan, std::function<bool()> busy, QObject *parent = nullptr);
+
+    // Songs renamed within the folder (an ".mp3" name to an ".mp3" name),
+    // old and new raw name, in the order they happened.
+    using Renamed = std::function<void(const std::vector<std::pair<QByteArray, QByteArray>> &)>;
+    // renamed hears of every such rename at once, paused or not; a full scan
+    // (fullScan) then follows, as any scan the watch asks for, since only a
+    // full scan shows a list with other names. Unset: renames go unnoticed.
+    void setRenameHandlers(Renamed renamed, std::function<void()> fullScan);
     ~TFolderWatch() override;
 
     // Watches folder (raw file-name bytes; empty means the current folder)
@@ -72,10 +84,19 @@ private:
     void disarm();
     void rearm();
     void readEvents();
+    // Pairs a moved-away name with its new one (same cookie).
+    void noteMove(const inotify_event &event, std::vector<std::pair<QByteArray, QByteArray>> &renames);
     void request();
     void fire();
 
     std::function<void()> m_scan;
+    Renamed m_renamed;
+    std::function<void()> m_fullScan;
+    // Songs moved away from a name, by cookie, until their new name comes
+    // (within the next read at the latest), and the read that saw each.
+    std::map<uint32_t, std::pair<QByteArray, int>> m_movedFrom;
+    int m_reads = 0;
+    bool m_fullWanted = false;
     std::function<bool()> m_busy;
     QByteArray m_folder;
     int m_fd = -1;

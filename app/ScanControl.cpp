@@ -27,6 +27,11 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
     };
     connect(m_mpris, &TMprisSource::changed, this, reported);
     connect(m_mpd, &TMpdSource::changed, this, reported);
+    // A song renamed takes its song information along at once; the full
+    // scan that shows the new name follows.
+    m_watch->setRenameHandlers(
+        [this](const std::vector<SongMoves::Rename> &renames) { m_catalogue.followRenames(renames); },
+        [this] { RefreshList(true); });
     // Until the first activation the watch rests; then it follows the timer:
     // live while the main window holds the program's focus.
     m_watch->setPaused(true);

@@ -1,5 +1,7 @@
 #include "StatusBar.h"
 
+#include <QMouseEvent>
+
 TStatusBar::TStatusBar(QWidget *parent)
     : QWidget(parent)
 {
@@ -20,4 +22,17 @@ void TStatusBar::resizeEvent(QResizeEvent *event)
     const int w0 = std::max(width() - Panel1Width, 0);
     Panels[0]->setGeometry(0, 2, w0 - 2, height() - 2);
     Panels[1]->setGeometry(w0, 2, Panel1Width, height() - 2);
+}
+
+// The panels take no clicks of their own: a double-click on one reaches the
+// bar, which tells which panel it was on.
+void TStatusBar::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    for (int i = 0; i < 2; ++i) {
+        if (Panels[i]->geometry().contains(event->position().toPoint())) {
+            Q_EMIT panelDoubleClicked(i);
+            return;
+        }
+    }
+    QWidget::mouseDoubleClickEvent(event);
 }

@@ -14,6 +14,11 @@ public:
     explicit TStatusBar(QWidget *parent);
     QLabel *Panels[2];
 
+Q_SIGNALS:
+    // A double-click on panel 0 or 1.
+    void panelDoubleClicked(int panel);
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 };

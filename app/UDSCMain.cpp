@@ -5,6 +5,7 @@
 #include "FolderWatch.h"
 #include "MainCommands.h"
 #include "MainSearch.h"
+#include "MovesLog.h"
 #include "MusicGrid.h"
 #include "ProgramFiles.h"
 #include "QLXApplication.h"
@@ -64,6 +65,11 @@ TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
                                    [this](QObject *Sender) { Clicked(Sender); }, spbPlay },
         this);
     m_commands = new TMainCommands({ edtFind, sgrMusic, &m_catalogue, m_scan, [this] { ShowHint(); } }, this);
+    m_movesLog = new TMovesLog(this);
+    connect(stbStatus, &TStatusBar::panelDoubleClicked, this, [this](int panel) {
+        if (panel == 0)
+            ShowingErrors([this] { m_movesLog->show(); });
+    });
     FormCreate();
 }
 
@@ -110,6 +116,10 @@ void TfrmMain::FormCreate()
     move(m_settings.Left, m_settings.Top);
     iloViewer->INIFile = m_settingsPath;
     m_catalogue.setFolders(m_settings.Directory, m_settings.INI_Directory);
+    // Beside the settings: which song is which, for renames made while the
+    // program is not running, and the log of song information moved.
+    m_catalogue.setIndexPath(QFile::encodeName(WithExtension(m_settingsPath, QStringLiteral(".IDX"))));
+    m_movesLog->setSettingsPath(m_settingsPath);
 
     ResetFind();
     const QString header[7] = { QStringLiteral("Artist"), QStringLiteral("Title"), QStringLiteral(" Time"),
@@ -241,13 +251,30 @@ TFolderWatch *TfrmMain::folderWatch() const
     return m_scan->folderWatch();
 }
 
-void TfrmMain::scanEnded(bool full, const QStringList &errors)
+void TfrmMain::scanEnded(bool full, const QStringList &scanErrors)
 {
+    QStringList errors = scanErrors;
+    // Still showing what the scan before moved (a burst of renames takes a
+    // few scans): the text goes on counting.
+    const bool movesShown = !m_movesText.isEmpty() && stbStatus->Panels[0]->text() == m_movesText;
     if (full) {
         static_cast<QStringListModel *>(cbxArtist->model())->setStringList(m_catalogue.artistList());
         bxlTime->setCaption(m_catalogue.timeCaption());
         bxlSize->setCaption(m_catalogue.sizeCaption());
         ShowHint(); // the number of songs in the status bar
+        try {
+            const QString moved = m_movesLog->record(m_catalogue.takeMoves(), movesShown);
+            // Once the activation that ran the scan has selected its row
+            // (which shows the selected song); the next hint replaces it.
+            if (!moved.isEmpty()) {
+                m_movesText = QLatin1Char(' ') + moved;
+                QTimer::singleShot(0, this, [this] { stbStatus->Panels[0]->setText(m_movesText); });
+            } else if (!movesShown) {
+                m_movesText.clear();
+            }
+        } catch (const EQLXError &e) {
+            errors.append(e.message()); // the log could not be kept
+        }
 #ifdef __GLIBC__
         // A full scan of a large folder frees as much as it keeps (sort
         // keys, what its reader threads read); hand it back now rather

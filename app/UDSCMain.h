@@ -27,6 +27,7 @@ class TQLXLogFile;
 class TStatusBar;
 class TMainCommands;
 class TMainSearch;
+class TMovesLog;
 
 class TfrmMain final : public QWidget
 {
@@ -101,6 +102,8 @@ public:
     TStatusBar *stbStatus;
     QTimer *tmrRefresh;
     TQLXLogFile *iloViewer; // shows the statistics report
+    // The log of song information that followed renamed songs.
+    TMovesLog *movesLog() const { return m_movesLog; }
     TAboutDialog *adlInfo;
 
 protected:
@@ -140,6 +143,8 @@ private:
     QString m_applicationHint; // the hint of the control under the mouse
     TMainSearch *m_search = nullptr;
     TMainCommands *m_commands = nullptr;
+    TMovesLog *m_movesLog = nullptr;
+    QString m_movesText; // the status text of the moves shown last
     bool m_closeRequested = false;
     int m_activations = 0;
     int m_deactivations = 0;

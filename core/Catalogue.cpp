@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -23,9 +24,13 @@ constexpr qint64 Unknown = -3; // nothing shown yet
 
 // One probe of a listed file: its size, -1 when it exists but another
 // program holds it open or we may not read it, Missing when it is gone.
-qint64 probe(int dirFd, const char *name, const OpenFileSet &heldOpen)
+qint64 probe(int dirFd, const char *name, const OpenFileSet &heldOpen, SongMoves::Stamp &stamp)
 {
-    const qint64 size = FileSizeOfAt(dirFd, name, heldOpen);
+    struct stat seen;
+    bool statted = false;
+    const qint64 size = FileSizeOfAt(dirFd, name, heldOpen, seen, statted);
+    if (statted)
+        stamp = { quint64(seen.st_dev), quint64(seen.st_ino), qint64(seen.st_size) };
     if (size >= 0)
         return size;
     // Rare: tell a file that is in use from one that is gone (or is no
@@ -64,6 +69,8 @@ struct TCatalogue::RowInfo {
     SongInfo::GridValues values;
     // The file's size, or -1 (held open or unreadable), or Missing.
     qint64 size = Unknown;
+    // What the index keeps of it.
+    SongMoves::Stamp stamp;
 };
 
 // The folders a scan reads, open for the scan's length. info is -1 for a
@@ -189,7 +196,7 @@ TCatalogue::RowInfo TCatalogue::collectRow(
             = folders.info >= 0 ? m_locator.find(raw, scratch.name) : SongInfo::Locator::Found {};
         row.values = SongInfo::ReadSongInfoAt(folders.info, file, scratch.content);
     }
-    row.size = probe(folders.music, raw.data(), folders.heldOpen);
+    row.size = probe(folders.music, raw.data(), folders.heldOpen, row.stamp);
     return row;
 }
 
@@ -288,9 +295,10 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     indexer.join();
     const int count = m_files->count();
 
-    const OpenFileSet held = sweepPlaying(*m_files, m_musicFolder, m_reported);
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder);
+    followMoves(dir.get(), infoDir.get(), errors);
+    const OpenFileSet held = sweepPlaying(*m_files, m_musicFolder, m_reported);
     const Folders folders { dir.get(), infoDir.get(), held };
     // The first rows are read here, to be shown at once; the rest of a large
     // folder is read ahead on other threads from now on.
@@ -302,6 +310,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     }
     m_grid.setRowCount(count + 1);
     m_shownSizes.assign(size_t(count), Unknown);
+    std::vector<SongMoves::Stamp> stamps(static_cast<size_t>(count));
     Scratch scratch;
 
     QString previousArtist;
@@ -318,11 +327,75 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
         RowInfo now;
         RowInfo &info
             = i >= prefetchFrom ? prefetch->take(i) : (now = collectRow(mode, *m_files, folders, i, scratch));
+        stamps[size_t(i)] = info.stamp;
         writeRow(mode, r, info, hooks, errors);
         firstChanged = std::min(firstChanged, r);
     }
     m_grid.rowsChanged(firstChanged, count);
+    writeIndex(stamps);
     return errors;
+}
+
+void TCatalogue::followRenames(const std::vector<SongMoves::Rename> &renames)
+{
+    const DirFd infoDir(m_infoFolder);
+    if (infoDir.get() < 0)
+        return;
+    // Listed once for the whole burst of renames.
+    SongInfo::Locator locator(m_infoFolder);
+    locator.index();
+    for (const SongMoves::Rename &rename : renames) {
+        if (std::optional<SongMoves::Move> move
+            = SongMoves::Follow(infoDir.get(), locator, rename.first, rename.second))
+            m_moves.push_back(std::move(*move));
+    }
+}
+
+void TCatalogue::followMoves(int musicDirFd, int infoDirFd, QStringList &errors)
+{
+    m_report = std::move(m_moves);
+    m_moves.clear();
+    std::vector<SongMoves::Entry> carry;
+    if (!m_indexPath.isEmpty()) {
+        const SongMoves::Index last = SongMoves::Index::Read(m_indexPath, m_musicFolder);
+        std::vector<SongMoves::Move> found
+            = SongMoves::FollowFromIndex(last, *m_files, musicDirFd, infoDirFd, m_locator, carry);
+        bool moved = false;
+        for (SongMoves::Move &move : found) {
+            moved = moved || move.outcome == SongMoves::Outcome::Moved;
+            // A move the watch tried already and saw fail is told once.
+            const bool told = std::any_of(m_report.begin(), m_report.end(), [&](const SongMoves::Move &m) {
+                return m.fromInfo == move.fromInfo && m.toInfo == move.toInfo && m.outcome == move.outcome;
+            });
+            if (!told)
+                m_report.push_back(std::move(move));
+        }
+        // The song now has its file; the rows read it under its new name.
+        if (moved)
+            m_locator.index(false);
+    }
+    m_carry = std::move(carry);
+    for (const SongMoves::Move &move : m_report) {
+        if (move.outcome == SongMoves::Outcome::Failed)
+            errors.append(SongMoves::ErrorText(move, m_infoFolder));
+    }
+}
+
+void TCatalogue::writeIndex(const std::vector<SongMoves::Stamp> &stamps) const
+{
+    if (m_indexPath.isEmpty())
+        return;
+    std::vector<SongMoves::Entry> entries;
+    entries.reserve(stamps.size() + m_carry.size());
+    for (int i = 0; i < m_files->count(); ++i)
+        entries.push_back({ stamps[size_t(i)], m_files->rawName(i).toByteArray() });
+    entries.insert(entries.end(), m_carry.begin(), m_carry.end());
+    try {
+        SongMoves::Index::Write(m_indexPath, m_musicFolder, entries);
+    } catch (const EQLXError &) {
+        // Only what happens while the program is not running goes unseen;
+        // the next full scan tries again.
+    }
 }
 
 std::unique_ptr<TCatalogue::LightScan> TCatalogue::prepareLight() const

@@ -10,6 +10,7 @@
 #include "PlayedList.h"
 #include "SongInfo.h"
 #include "SongList.h"
+#include "SongMoves.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -94,6 +95,19 @@ public:
     std::unique_ptr<LightScan> prepareLight() const;
     QStringList applyLight(LightScan &scan, const Hooks &hooks = {});
 
+    // Where the index of the listed songs is kept between runs (raw path);
+    // empty: none is kept, and a song renamed while the program was not
+    // running loses its song information file as before.
+    void setIndexPath(const QByteArray &path) { m_indexPath = path; }
+    const QByteArray &indexPath() const { return m_indexPath; }
+    // Songs renamed within the music folder, as the folder watch saw them,
+    // in order: each one's song information file is renamed after it at
+    // once. The next full scan reports these moves.
+    void followRenames(const std::vector<SongMoves::Rename> &renames);
+    // What the last full scan moved (its own moves from the index and the
+    // ones followed since the scan before), then empty until the next one.
+    std::vector<SongMoves::Move> takeMoves() { return std::move(m_report); }
+
     // What players report playing now; each scan takes it as it is when it
     // starts. A path counts when it is a listed song's file, also under
     // another path (a linked or bind-mounted folder); a tail when a listed
@@ -147,6 +161,10 @@ private:
     void putNameCells(int row, QByteArrayView rawName, QString &previousArtist);
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
+    // Full scans: the moves made since the last one and the ones the index
+    // calls for, their failures added to errors.
+    void followMoves(int musicDirFd, int infoDirFd, QStringList &errors);
+    void writeIndex(const std::vector<SongMoves::Stamp> &stamps) const;
 
     TSongList &m_grid;
     // Shared with a light scan's probe running on another thread; a full
@@ -160,6 +178,10 @@ private:
     QByteArray m_infoFolder;
     SongInfo::Locator m_locator;
     std::vector<qint64> m_shownSizes; // size shown per row, to skip unchanged cells
+    QByteArray m_indexPath;
+    std::vector<SongMoves::Move> m_moves; // followed since the last full scan
+    std::vector<SongMoves::Move> m_report; // of the last full scan
+    std::vector<SongMoves::Entry> m_carry; // old names of moves that failed, kept for the next try
     double m_totalTime = 0;
     double m_totalSize = 0;
 };

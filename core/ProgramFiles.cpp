@@ -76,5 +76,7 @@ void RemoveStaleProgramTemporaries(const QString &programPath)
     const QString name = QFileInfo(programPath).fileName();
     RemoveStaleTemporaries(QFile::encodeName(ProgramFilesFolder(programPath)),
         { QFile::encodeName(WithExtension(name, QStringLiteral(".INI"))),
-            QFile::encodeName(WithExtension(name, QStringLiteral(".TXT"))) });
+            QFile::encodeName(WithExtension(name, QStringLiteral(".TXT"))),
+            QFile::encodeName(WithExtension(name, QStringLiteral(".IDX"))),
+            QFile::encodeName(WithExtension(name, QStringLiteral(".LOG"))) });
 }

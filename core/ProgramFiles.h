@@ -32,6 +32,7 @@ QString WithExtension(const QString &path, const QString &extension);
 QString ProgramFilePath(const QString &programPath, const QString &extension);
 
 // Removes, from ProgramFilesFolder(programPath), the temporary files that
-// writes of the settings file and the report cut short (a kill, a power
+// writes of the settings file, the report, the index of listed songs and
+// the log of moved song information cut short (a kill, a power
 // loss) left behind, once they are abandoned; nothing else is touched.
 void RemoveStaleProgramTemporaries(const QString &programPath);

@@ -135,11 +135,18 @@ size_t ListingRoomHint(int dirFd)
 
 qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen)
 {
+    struct stat st;
+    bool seen = false;
+    return FileSizeOfAt(dirFd, name, heldOpen, st, seen);
+}
+
+qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen, struct stat &st, bool &seen)
+{
     // Who we are does not change while the program runs; asking once keeps
     // a scan at one system call per file.
     static const FileReader reader = FileReader::current();
-    struct stat st;
-    if (::fstatat(dirFd, name, &st, 0) != 0)
+    seen = ::fstatat(dirFd, name, &st, 0) == 0;
+    if (!seen)
         return -1;
     if (!S_ISREG(st.st_mode) || heldOpen.contains(st.st_dev, st.st_ino))
         return -1;

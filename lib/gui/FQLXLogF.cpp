@@ -199,6 +199,18 @@ void TQLXLogFile::AddEntry(const QString &Action)
     AppendLine(u' ' + DateTimeToStrDMY(DateTimeFromQt(QDateTime::currentDateTime())) + u' ' + Action);
 }
 
+void TQLXLogFile::AddEntries(const QStringList &Actions)
+{
+    if (Actions.isEmpty())
+        return;
+    const QString stamp = u' ' + DateTimeToStrDMY(DateTimeFromQt(QDateTime::currentDateTime())) + u' ';
+    QStringList lines;
+    lines.reserve(Actions.size());
+    for (const QString &action : Actions)
+        lines.append(stamp + action);
+    AppendLine(lines.join(u"\r\n"_s));
+}
+
 void TQLXLogFile::ClearLog()
 {
     if (!isFile(m_logFile))

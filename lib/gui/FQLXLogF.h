@@ -65,6 +65,8 @@ public:
     void Execute();
     // Appends " dd-mm-yyyy hh:nn Action" to the log file.
     void AddEntry(const QString &Action);
+    // The same for several entries, in order, with one write and one reload.
+    void AddEntries(const QStringList &Actions);
     // Empties the log file and records "Logfile cleared." in it.
     void ClearLog();
 

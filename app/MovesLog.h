@@ -1,0 +1,43 @@
+#pragma once
+// What the main window says about song information that followed renamed
+// songs: after a full scan that moved (or kept) song information files, the
+// status bar's text panel says how many, and the moves go, dated, into a log
+// beside the settings file, which a double-click on that panel shows (and
+// prints) in the log viewer.
+
+#include "SongMoves.h"
+
+#include <QObject>
+#include <QString>
+
+class TQLXLogFile;
+
+class TMovesLog final : public QObject
+{
+    Q_OBJECT
+public:
+    // Entries the log keeps: a whole folder renamed at once still fits.
+    static constexpr int MaxRecords = 5000;
+
+    explicit TMovesLog(QObject *parent = nullptr);
+
+    // The log file (beside the settings file: its name with ".LOG"); the
+    // viewer's geometry is remembered in the settings file.
+    void setSettingsPath(const QString &settingsPath);
+    QString logPath() const { return m_logPath; }
+
+    // Records the moves of a scan in the log (each on a line, then the
+    // summary) and returns the status text for them; "" for no moves. With
+    // adding, the text counts the moves of the scans before too, since the
+    // last record() without it. A log that cannot be written loses these
+    // lines only.
+    QString record(const std::vector<SongMoves::Move> &moves, bool adding = false);
+    // Shows the log, newest entry first; nothing when no move was ever logged.
+    void show();
+
+    TQLXLogFile *iloMoves;
+
+private:
+    QString m_logPath;
+    std::vector<SongMoves::Move> m_shown; // what the status text counts
+};

@@ -1,0 +1,112 @@
+#pragma once
+// Song information that follows its song. When an MP3 of the music folder is
+// renamed, its song information file is renamed to match, so its count,
+// years, album and lyrics stay with it. While the program runs the folder
+// watch reports each rename; for the time it was not running, a small index
+// of the listed songs (device, inode, size, name) kept after every full scan
+// tells the next full scan which new name is which old song. Nothing is ever
+// replaced: a new name that has song information of its own keeps it, and
+// the old file then stays where it is.
+//
+// Names are raw file-name bytes, without a folder.
+
+#include "SongInfo.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+class TFileList;
+
+namespace SongMoves
+{
+
+enum class Outcome {
+    Moved, // the information file now has the song's new name
+    Kept, // the new name had its own information file: both stay as they were
+    Failed, // the rename was refused (a read-only folder, say): nothing changed
+};
+
+struct Move {
+    QByteArray fromSong, toSong; // the song's old and new name
+    QByteArray fromInfo, toInfo; // its information file's old and new name
+    Outcome outcome = Outcome::Moved;
+    int error = 0; // Failed: the errno of the refused rename
+};
+
+// A rename of a song within the music folder, old name then new name.
+using Rename = std::pair<QByteArray, QByteArray>;
+
+// Renames from to to inside the folder open as dirFd and never replaces a
+// file: renameat2() with RENAME_NOREPLACE, or where the file system lacks
+// it, a hard link followed by removing the old name. Returns 0 or the errno
+// (EEXIST when to exists).
+int RenameNoReplace(int dirFd, const char *from, const char *to);
+
+// Follows one rename of a song: its information file (found as the scan
+// finds it, exact name first, else any letter case) is renamed after the new
+// name. locator lists the song information folder open as infoDirFd; it may
+// be older than the last changes there, since every name it gives is checked
+// again. Nothing when the song had no information file, or when its file
+// already has the new name.
+std::optional<Move> Follow(
+    int infoDirFd, const SongInfo::Locator &locator, QByteArrayView fromSong, QByteArrayView toSong);
+
+// What the index keeps of a listed song; ino 0 means unknown (the file could
+// not be looked at).
+struct Stamp {
+    quint64 dev = 0;
+    quint64 ino = 0;
+    qint64 size = -1;
+};
+
+struct Entry {
+    Stamp stamp;
+    QByteArray name;
+};
+
+// The listed songs of one full scan, as kept between runs.
+class Index
+{
+public:
+    // Reads the index at path (raw bytes). A missing or unreadable file, one
+    // of another form, or one made for another music folder reads as empty.
+    static Index Read(const QByteArray &path, const QByteArray &musicFolder);
+    // The file's bytes for these entries.
+    static QByteArray Compose(const QByteArray &musicFolder, const std::vector<Entry> &entries);
+    // Writes the index atomically; throws EQLXError("Unable to write to ...").
+    static void Write(
+        const QByteArray &path, const QByteArray &musicFolder, const std::vector<Entry> &entries);
+
+    const std::vector<Entry> &entries() const { return m_entries; }
+
+private:
+    std::vector<Entry> m_entries;
+};
+
+// The moves a full scan makes from the last index: a listed song without an
+// information file whose device, inode and size were listed last time under
+// another name, when that old name no longer exists and its information file
+// does, gets that file under its new name. A song whose inode changed (a
+// copy, a replacement) moves nothing; one renamed onto a name that has an
+// information file keeps that file, and the case is reported. musicDirFd and infoDirFd are the open
+// folders; locator has just listed the information folder. Old entries of
+// moves that failed are added to carry, so that the next index keeps them
+// and the next full scan tries again.
+std::vector<Move> FollowFromIndex(const Index &last, const TFileList &files, int musicDirFd, int infoDirFd,
+    const SongInfo::Locator &locator, std::vector<Entry> &carry);
+
+// The status bar's text for what a scan moved or kept, "" for nothing:
+// "Song information moved for 3 songs."
+QString StatusText(const std::vector<Move> &moves);
+// One log line per move ("old -> new"), for the log of moves.
+QStringList LogLines(const std::vector<Move> &moves);
+// The error box's text for a move that failed; infoFolder is the song
+// information folder.
+QString ErrorText(const Move &move, const QByteArray &infoFolder);
+
+} // namespace SongMoves
