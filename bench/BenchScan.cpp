@@ -5,6 +5,9 @@
 #include "OpenFileSet.h"
 #include "SongList.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -26,11 +29,12 @@ struct Timed {
 
 // One full scan on a fresh song list; building and freeing the list is not
 // part of the time.
-Timed timeFullScan(const Library &library)
+Timed timeFullScan(const Library &library, const QByteArray &indexPath = QByteArray())
 {
     auto songs = std::make_unique<TSongList>();
     auto catalogue = std::make_unique<TCatalogue>(*songs);
     catalogue->setFolders(library.music, library.info);
+    catalogue->setIndexPath(indexPath);
     Timed timed;
     TCatalogue::Hooks hooks;
     double start = 0;
@@ -61,7 +65,12 @@ FullScan measureFull(const Library &library, int runs)
     FloorScan::run(library.music.toStdString(), library.info.toStdString());
     timeFullScan(library);
 
-    std::vector<double> scans, floors, firstRows;
+    // With the index kept, in turn with the plain scans: one untimed scan
+    // writes it first.
+    QTemporaryDir kept;
+    const QByteArray indexPath = QFile::encodeName(kept.filePath(QStringLiteral("bench.IDX")));
+    timeFullScan(library, indexPath);
+    std::vector<double> scans, floors, firstRows, indexedScans;
     FullScan result;
     for (int i = 0; i < runs; ++i) {
         const FloorScan::Result floor
@@ -70,6 +79,7 @@ FullScan measureFull(const Library &library, int runs)
         result.floorSongs = floor.songs;
         const Timed scan = timeFullScan(library);
         scans.push_back(scan.ms);
+        indexedScans.push_back(timeFullScan(library, indexPath).ms);
         if (scan.firstRowsMs >= 0)
             firstRows.push_back(scan.firstRowsMs);
         result.songs = scan.songs;
@@ -96,6 +106,7 @@ FullScan measureFull(const Library &library, int runs)
     result.sweepMs = FloorScan::median(sweeps);
     result.floorListMs = FloorScan::median(floorLists);
     result.scanMs = FloorScan::median(scans);
+    result.keptIndexMs = FloorScan::median(indexedScans);
     result.floorMs = FloorScan::median(floors);
     result.firstRowsMs = firstRows.empty() ? -1 : FloorScan::median(firstRows);
     return result;

@@ -25,6 +25,9 @@ struct FullScan {
     // (medians): listing the music folder, indexing the information folder,
     // sweeping /proc; and the floor's own listing and sort to compare.
     double listMs = 0, indexMs = 0, sweepMs = 0, floorListMs = 0;
+    // The same full scan with the index of the listed songs read before and
+    // written after it, as the program keeps it to follow renamed songs.
+    double keptIndexMs = 0;
 };
 FullScan measureFull(const Library &library, int runs);
 

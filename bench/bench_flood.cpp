@@ -11,6 +11,7 @@
 // DIR is a library made by generate_library (DIR/music and DIR/info). The
 // song information folder is copied first, so the library is left as it was.
 
+#include "BenchLibrary.h"
 #include "FolderWatch.h"
 #include "QLXApplication.h"
 #include "UDSCMain.h"
@@ -60,17 +61,9 @@ int main(int argc, char **argv)
     TQLXApplication app(argc, argv);
     QTemporaryDir dir;
     const QString music = lib + QStringLiteral("/music");
-    const QString info = dir.filePath(QStringLiteral("info"));
-    if (QProcess::execute(QStringLiteral("cp"), { QStringLiteral("-a"), lib + QStringLiteral("/info"), info })
-        != 0)
+    const QString settings = LibraryCopySettings(lib, dir);
+    if (settings.isEmpty())
         return 1;
-    const QString settings = dir.filePath(QStringLiteral("bench.INI"));
-    QFile ini(settings);
-    if (!ini.open(QIODevice::WriteOnly))
-        return 1;
-    ini.write("[MP3]\r\nDirectory=" + QFile::encodeName(music)
-        + "\r\nINI_Directory=" + QFile::encodeName(info) + "\r\n");
-    ini.close();
 
     TfrmMain window(settings);
     window.show();

@@ -12,6 +12,7 @@
 // song information folder is copied first, so the library is left as it
 // was; the songs the players play are counted there, in the copy.
 
+#include "BenchLibrary.h"
 #include "MpdSource.h"
 #include "MprisSource.h"
 #include "QLXApplication.h"
@@ -58,17 +59,9 @@ void waitUntil(const std::function<bool()> &done, int ms)
 int child(const QString &lib, int runs, int rest, bool players)
 {
     QTemporaryDir dir;
-    const QString info = dir.filePath(QStringLiteral("info"));
-    if (QProcess::execute(QStringLiteral("cp"), { QStringLiteral("-a"), lib + QStringLiteral("/info"), info })
-        != 0)
+    const QString settings = LibraryCopySettings(lib, dir);
+    if (settings.isEmpty())
         return 1;
-    const QString settings = dir.filePath(QStringLiteral("bench.INI"));
-    QFile ini(settings);
-    if (!ini.open(QIODevice::WriteOnly))
-        return 1;
-    ini.write("[MP3]\r\nDirectory=" + QFile::encodeName(lib + QStringLiteral("/music"))
-        + "\r\nINI_Directory=" + QFile::encodeName(info) + "\r\n");
-    ini.close();
 
     TfrmMain window(settings);
     window.show();

@@ -173,6 +173,11 @@ TCatalogue::TCatalogue(TSongList &grid)
 {
 }
 
+TCatalogue::~TCatalogue()
+{
+    waitForIndex();
+}
+
 void TCatalogue::setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder)
 {
     m_musicFolder = musicFolder;
@@ -288,7 +293,15 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     // The two folders are listed side by side, into a new list: a light
     // scan's probe may still hold the old one.
     m_locator = SongInfo::Locator(m_infoFolder);
-    std::thread indexer([this] { m_locator.index(true); });
+    // The last scan's index of the songs is read beside them too, once it
+    // is all written.
+    waitForIndex();
+    SongMoves::Index last;
+    std::thread indexer([this, &last] {
+        m_locator.index(true);
+        if (!m_indexPath.isEmpty())
+            last = SongMoves::Index::Read(m_indexPath, m_musicFolder);
+    });
     auto files = std::make_shared<TFileList>();
     files->reread(m_musicFolder);
     m_files = std::move(files);
@@ -297,7 +310,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
 
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder);
-    followMoves(dir.get(), infoDir.get(), errors);
+    followMoves(last, dir.get(), infoDir.get(), errors);
     const OpenFileSet held = sweepPlaying(*m_files, m_musicFolder, m_reported);
     const Folders folders { dir.get(), infoDir.get(), held };
     // The first rows are read here, to be shown at once; the rest of a large
@@ -332,7 +345,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
         firstChanged = std::min(firstChanged, r);
     }
     m_grid.rowsChanged(firstChanged, count);
-    writeIndex(stamps);
+    writeIndex(std::move(stamps));
     return errors;
 }
 
@@ -351,13 +364,13 @@ void TCatalogue::followRenames(const std::vector<SongMoves::Rename> &renames)
     }
 }
 
-void TCatalogue::followMoves(int musicDirFd, int infoDirFd, QStringList &errors)
+void TCatalogue::followMoves(const SongMoves::Index &last, int musicDirFd, int infoDirFd, QStringList &errors)
 {
     m_report = std::move(m_moves);
     m_moves.clear();
     std::vector<SongMoves::Entry> carry;
     if (!m_indexPath.isEmpty()) {
-        const SongMoves::Index last = SongMoves::Index::Read(m_indexPath, m_musicFolder);
+        m_indexBytes = last.bytes();
         std::vector<SongMoves::Move> found
             = SongMoves::FollowFromIndex(last, *m_files, musicDirFd, infoDirFd, m_locator, carry);
         bool moved = false;
@@ -381,21 +394,35 @@ void TCatalogue::followMoves(int musicDirFd, int infoDirFd, QStringList &errors)
     }
 }
 
-void TCatalogue::writeIndex(const std::vector<SongMoves::Stamp> &stamps) const
+void TCatalogue::writeIndex(std::vector<SongMoves::Stamp> stamps)
 {
     if (m_indexPath.isEmpty())
         return;
-    std::vector<SongMoves::Entry> entries;
-    entries.reserve(stamps.size() + m_carry.size());
-    for (int i = 0; i < m_files->count(); ++i)
-        entries.push_back({ stamps[size_t(i)], m_files->rawName(i).toByteArray() });
-    entries.insert(entries.end(), m_carry.begin(), m_carry.end());
-    try {
-        SongMoves::Index::Write(m_indexPath, m_musicFolder, entries);
-    } catch (const EQLXError &) {
-        // Only what happens while the program is not running goes unseen;
-        // the next full scan tries again.
-    }
+    // Written behind the scan: the list is shown by then, and a folder as
+    // the last scan found it needs no writing at all.
+    if (m_indexWriter.joinable())
+        m_indexWriter.join();
+    m_indexWriter = std::thread(
+        [files = std::shared_ptr<const TFileList>(m_files), stamps = std::move(stamps), carry = m_carry,
+            path = m_indexPath, folder = m_musicFolder, unchanged = m_indexBytes] {
+            std::vector<SongMoves::Entry> entries;
+            entries.reserve(stamps.size() + carry.size());
+            for (int i = 0; i < files->count(); ++i)
+                entries.push_back({ stamps[size_t(i)], files->rawName(i).toByteArray() });
+            entries.insert(entries.end(), carry.begin(), carry.end());
+            try {
+                SongMoves::Index::Write(path, folder, entries, unchanged);
+            } catch (const EQLXError &) {
+                // Only what happens while the program is not running goes
+                // unseen; the next full scan tries again.
+            }
+        });
+}
+
+void TCatalogue::waitForIndex()
+{
+    if (m_indexWriter.joinable())
+        m_indexWriter.join();
 }
 
 std::unique_ptr<TCatalogue::LightScan> TCatalogue::prepareLight() const

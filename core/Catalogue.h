@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 class TCatalogue
@@ -42,6 +43,7 @@ public:
     };
 
     explicit TCatalogue(TSongList &grid);
+    ~TCatalogue();
 
     // Folders as raw file-name bytes, without a trailing "/".
     void setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder);
@@ -100,6 +102,9 @@ public:
     // running loses its song information file as before.
     void setIndexPath(const QByteArray &path) { m_indexPath = path; }
     const QByteArray &indexPath() const { return m_indexPath; }
+    // Waits until the index of the last full scan is on disk (it is written
+    // behind the scan; the destructor waits too).
+    void waitForIndex();
     // Songs renamed within the music folder, as the folder watch saw them,
     // in order: each one's song information file is renamed after it at
     // once. The next full scan reports these moves.
@@ -163,8 +168,9 @@ private:
     QByteArray infoPathOf(int i) const;
     // Full scans: the moves made since the last one and the ones the index
     // calls for, their failures added to errors.
-    void followMoves(int musicDirFd, int infoDirFd, QStringList &errors);
-    void writeIndex(const std::vector<SongMoves::Stamp> &stamps) const;
+    void followMoves(const SongMoves::Index &last, int musicDirFd, int infoDirFd, QStringList &errors);
+    // Writes the index of the listed songs on a thread of its own.
+    void writeIndex(std::vector<SongMoves::Stamp> stamps);
 
     TSongList &m_grid;
     // Shared with a light scan's probe running on another thread; a full
@@ -182,6 +188,8 @@ private:
     std::vector<SongMoves::Move> m_moves; // followed since the last full scan
     std::vector<SongMoves::Move> m_report; // of the last full scan
     std::vector<SongMoves::Entry> m_carry; // old names of moves that failed, kept for the next try
+    QByteArray m_indexBytes; // the index as this full scan found it
+    std::thread m_indexWriter;
     double m_totalTime = 0;
     double m_totalSize = 0;
 };

@@ -6,7 +6,9 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fcntl.h>
 #include <stdio.h>
@@ -44,22 +46,56 @@ QByteArray existingInfoName(int infoDirFd, const SongInfo::Locator &locator, QBy
 }
 
 // In an index line a name may hold any byte but the ones that end it.
+void appendEscaped(QByteArray &out, QByteArrayView name)
+{
+    static const char Hex[] = "0123456789ABCDEF";
+    const auto special = [](char c) { return c == '%' || c == '\n' || c == '\r'; };
+    if (std::none_of(name.begin(), name.end(), special)) {
+        out.append(name);
+        return;
+    }
+    for (const char c : name) {
+        if (c == '%' || c == '\n' || c == '\r') {
+            out += '%';
+            out += Hex[uchar(c) >> 4];
+            out += Hex[uchar(c) & 15];
+        } else {
+            out += c;
+        }
+    }
+}
+
 QByteArray escaped(const QByteArray &name)
 {
     QByteArray out;
-    out.reserve(name.size());
-    for (const char c : name) {
-        if (c == '%' || c == '\n' || c == '\r')
-            out += '%' + QByteArray::number(uchar(c), 16).rightJustified(2, '0').toUpper();
-        else
-            out += c;
-    }
+    appendEscaped(out, name);
     return out;
 }
 
 QByteArray unescaped(QByteArrayView text)
 {
+    if (!text.contains('%'))
+        return text.toByteArray();
     return QByteArray::fromPercentEncoding(text.toByteArray());
+}
+
+// The number at text[at...] up to the next blank, after which at stands.
+template <typename Number> bool takeNumber(QByteArrayView text, qsizetype &at, Number &value)
+{
+    const char *begin = text.data() + at;
+    const char *end = text.data() + text.size();
+    const auto [next, error] = std::from_chars(begin, end, value);
+    if (error != std::errc() || next == end || *next != ' ')
+        return false;
+    at = next - text.data() + 1;
+    return true;
+}
+
+template <typename Number> void appendNumber(QByteArray &out, Number value)
+{
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr - digits);
 }
 
 struct StampKey {
@@ -137,23 +173,25 @@ Index Index::Read(const QByteArray &path, const QByteArray &musicFolder)
     QByteArray bytes;
     if (path.isEmpty() || !ReadWholeFile(path, bytes))
         return index;
-    const QList<QByteArray> lines = bytes.split('\n');
-    if (lines.size() < 2 || lines[0] != Header || lines[1] != "folder " + escaped(musicFolder))
+    const QByteArray head = Header + "\nfolder " + escaped(musicFolder) + '\n';
+    if (!bytes.startsWith(head))
         return index;
-    for (qsizetype i = 2; i < lines.size(); ++i) {
-        const QByteArray &line = lines[i];
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() < 4)
-            continue;
-        bool ok[3];
+    index.m_bytes = bytes;
+    const QByteArrayView text(bytes);
+    qsizetype at = head.size();
+    while (at < text.size()) {
+        qsizetype end = text.indexOf('\n', at);
+        if (end < 0)
+            end = text.size();
+        const QByteArrayView line = text.sliced(at, end - at);
+        at = end + 1;
         Entry entry;
-        entry.stamp.dev = fields[0].toULongLong(&ok[0]);
-        entry.stamp.ino = fields[1].toULongLong(&ok[1]);
-        entry.stamp.size = fields[2].toLongLong(&ok[2]);
-        const qsizetype nameStart = fields[0].size() + fields[1].size() + fields[2].size() + 3;
-        entry.name = unescaped(QByteArrayView(line).sliced(nameStart));
-        if (ok[0] && ok[1] && ok[2] && entry.stamp.ino != 0 && !entry.name.isEmpty()
-            && !entry.name.contains('/'))
+        qsizetype i = 0;
+        if (!takeNumber(line, i, entry.stamp.dev) || !takeNumber(line, i, entry.stamp.ino)
+            || !takeNumber(line, i, entry.stamp.size))
+            continue;
+        entry.name = unescaped(line.sliced(i));
+        if (entry.stamp.ino != 0 && !entry.name.isEmpty() && !entry.name.contains('/'))
             index.m_entries.push_back(std::move(entry));
     }
     return index;
@@ -162,19 +200,34 @@ Index Index::Read(const QByteArray &path, const QByteArray &musicFolder)
 QByteArray Index::Compose(const QByteArray &musicFolder, const std::vector<Entry> &entries)
 {
     QByteArray bytes = Header + "\nfolder " + escaped(musicFolder) + '\n';
-    bytes.reserve(bytes.size() + qsizetype(entries.size()) * 64);
+    qsizetype size = bytes.size();
+    for (const Entry &e : entries)
+        size += e.name.size() + 48;
+    bytes.reserve(size);
     for (const Entry &e : entries) {
         if (e.stamp.ino == 0)
             continue;
-        bytes += QByteArray::number(e.stamp.dev) + ' ' + QByteArray::number(e.stamp.ino) + ' '
-            + QByteArray::number(e.stamp.size) + ' ' + escaped(e.name) + '\n';
+        appendNumber(bytes, e.stamp.dev);
+        bytes += ' ';
+        appendNumber(bytes, e.stamp.ino);
+        bytes += ' ';
+        appendNumber(bytes, e.stamp.size);
+        bytes += ' ';
+        appendEscaped(bytes, e.name);
+        bytes += '\n';
     }
     return bytes;
 }
 
-void Index::Write(const QByteArray &path, const QByteArray &musicFolder, const std::vector<Entry> &entries)
+bool Index::Write(const QByteArray &path, const QByteArray &musicFolder, const std::vector<Entry> &entries,
+    const QByteArray &unchanged)
 {
-    WriteFileAtomic(path, Compose(musicFolder, entries));
+    const QByteArray bytes = Compose(musicFolder, entries);
+    // Most scans find the folder as the last one did: nothing to write.
+    if (bytes == unchanged)
+        return false;
+    WriteFileAtomic(path, bytes);
+    return true;
 }
 
 std::vector<Move> FollowFromIndex(const Index &last, const TFileList &files, int musicDirFd, int infoDirFd,
@@ -183,6 +236,15 @@ std::vector<Move> FollowFromIndex(const Index &last, const TFileList &files, int
     std::vector<Move> moves;
     if (last.entries().empty() || musicDirFd < 0 || infoDirFd < 0)
         return moves;
+    // The songs of last time under the same names, as most scans find them:
+    // no song lost its name.
+    if (last.entries().size() == size_t(files.count())) {
+        int i = 0;
+        while (i < files.count() && files.rawName(i) == QByteArrayView(last.entries()[size_t(i)].name))
+            ++i;
+        if (i == files.count())
+            return moves;
+    }
     // Songs gone from their old name whose information file is still there.
     struct Candidate {
         const Entry *entry;

@@ -78,14 +78,19 @@ public:
     static Index Read(const QByteArray &path, const QByteArray &musicFolder);
     // The file's bytes for these entries.
     static QByteArray Compose(const QByteArray &musicFolder, const std::vector<Entry> &entries);
-    // Writes the index atomically; throws EQLXError("Unable to write to ...").
-    static void Write(
-        const QByteArray &path, const QByteArray &musicFolder, const std::vector<Entry> &entries);
+    // Writes the index atomically, unless its bytes would be unchanged (the
+    // file's bytes as last read or written); true when it wrote. Throws
+    // EQLXError("Unable to write to ...").
+    static bool Write(const QByteArray &path, const QByteArray &musicFolder,
+        const std::vector<Entry> &entries, const QByteArray &unchanged = QByteArray());
 
     const std::vector<Entry> &entries() const { return m_entries; }
+    // The file's bytes as read.
+    const QByteArray &bytes() const { return m_bytes; }
 
 private:
     std::vector<Entry> m_entries;
+    QByteArray m_bytes;
 };
 
 // The moves a full scan makes from the last index: a listed song without an

@@ -3,6 +3,7 @@
 // so only the folder watch can make the list notice them.
 
 #include "FolderWatch.h"
+#include "LiveWindow.h"
 #include "MpdSource.h"
 #include "MprisSource.h"
 #include "MusicGrid.h"
@@ -304,15 +305,7 @@ void TestFolderWatch::addSongs(const QStringList &names, const QString &infoFold
 
 std::unique_ptr<TfrmMain> TestFolderWatch::openWindow()
 {
-    auto window = std::make_unique<TfrmMain>(m_dir->filePath(QStringLiteral("discora.INI")));
-    window->tmrRefresh->setInterval(3600 * 1000);
-    window->show();
-    window->activateWindow();
-    if (!QTest::qWaitForWindowActive(window.get()))
-        qWarning("main window did not become active");
-    if (!QTest::qWaitFor([&] { return window->scans() >= 1 && !window->isScanning(); }))
-        qWarning("the first scan did not run");
-    return window;
+    return OpenLiveWindow(m_dir->filePath(QStringLiteral("discora.INI")));
 }
 
 void TestFolderWatch::playNoticedWithoutTimer_data()

@@ -4,6 +4,8 @@
 // cells, the files on disk, the status bar and the log of moves.
 
 #include "FolderWatch.h"
+#include "LiveWindow.h"
+#include "ModalDriver.h"
 #include "MovesLog.h"
 #include "StatusBar.h"
 #include "TestSupport.h"
@@ -42,26 +44,6 @@ QByteArray infoFile(int count, const QString &lyrics)
         bytes += "Lyrics     = " + lyrics.toUtf8() + "\r\n";
     return bytes + "\r\n; ******************************************\r\n\r\nla la la\r\n";
 }
-
-// Collects the error boxes and closes them.
-class BoxWatcher : public QObject
-{
-public:
-    BoxWatcher()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                texts << box->windowTitle() + QStringLiteral(" | ") + box->text();
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        m_timer.start(10);
-    }
-    QStringList texts;
-
-private:
-    QTimer m_timer;
-};
 
 // Makes a folder refuse every change, for root too (which writes anywhere
 // the permission bits say no): the immutable attribute, else the bits.
@@ -119,14 +101,7 @@ void TestSongMoves::cleanup()
 
 std::unique_ptr<TfrmMain> TestSongMoves::openWindow()
 {
-    auto window = std::make_unique<TfrmMain>(settings());
-    window->tmrRefresh->setInterval(3600 * 1000);
-    window->show();
-    window->activateWindow();
-    if (!QTest::qWaitForWindowActive(window.get()))
-        qWarning("main window did not become active");
-    if (!QTest::qWaitFor([&] { return window->scans() >= 1 && !window->isScanning(); }))
-        qWarning("the first scan did not run");
+    auto window = OpenLiveWindow(settings());
     QTest::qWait(50); // the status text follows the activation
     return window;
 }

@@ -33,26 +33,6 @@ using TestSupport::writeBytes;
 namespace
 {
 
-// Answers the next error boxes with OK and keeps their texts.
-class BoxWatcher : public QObject
-{
-public:
-    BoxWatcher()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                texts << box->windowTitle() + QStringLiteral(" | ") + box->text();
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        m_timer.start(10);
-    }
-    QStringList texts;
-
-private:
-    QTimer m_timer;
-};
-
 } // namespace
 
 class TestMainWindow : public QObject

@@ -4,8 +4,11 @@
 // error box) for as long as the driver lives.
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
+#include <QPushButton>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -32,5 +35,25 @@ public:
 private:
     std::function<void(QWidget *)> m_step;
     QPointer<QWidget> m_last;
+    QTimer m_timer;
+};
+
+// Answers every error box with OK and keeps "title | text" of each.
+class BoxWatcher : public QObject
+{
+public:
+    BoxWatcher()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                texts << box->windowTitle() + QStringLiteral(" | ") + box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        m_timer.start(10);
+    }
+    QStringList texts;
+
+private:
     QTimer m_timer;
 };

@@ -1,0 +1,24 @@
+#pragma once
+// The main window as the live-detection tests want it: shown, active, its
+// first scan done, and its refresh timer set to an hour, so that only the
+// folder watch and the players can make the list notice a play.
+
+#include "UDSCMain.h"
+
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+inline std::unique_ptr<TfrmMain> OpenLiveWindow(const QString &settings)
+{
+    auto window = std::make_unique<TfrmMain>(settings);
+    window->tmrRefresh->setInterval(3600 * 1000);
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get()))
+        qWarning("main window did not become active");
+    if (!QTest::qWaitFor([&] { return window->scans() >= 1 && !window->isScanning(); }))
+        qWarning("the first scan did not run");
+    return window;
+}
