@@ -176,22 +176,33 @@ private:
 
 // Something at an MPD address that is not quite MPD: it greets with
 // greeting and answers every command with "state: play" and file as what it
-// plays; config is refused, as over TCP.
+// plays; config is refused, as over TCP. With a password it answers only
+// once given that password. A name that starts with "@" is an abstract
+// socket's.
 class FakeMpd : public QObject
 {
 public:
-    FakeMpd(const QString &path, QByteArray greeting, QByteArray file)
+    FakeMpd(const QString &name, QByteArray greeting, QByteArray file, QByteArray password)
         : m_greeting(std::move(greeting))
         , m_file(std::move(file))
+        , m_password(std::move(password))
     {
-        m_server.listen(path);
+        if (name.startsWith(QLatin1Char('@')))
+            m_server.setSocketOptions(QLocalServer::AbstractNamespaceOption);
+        m_server.listen(name.startsWith(QLatin1Char('@')) ? name.mid(1) : name);
         connect(&m_server, &QLocalServer::newConnection, this, [this] {
             while (QLocalSocket *client = m_server.nextPendingConnection()) {
                 client->write(m_greeting);
                 connect(client, &QLocalSocket::readyRead, client, [this, client] {
                     while (client->canReadLine()) {
                         const QByteArray command = client->readLine().trimmed();
-                        if (command == "config")
+                        if (command.startsWith("password ")) {
+                            const bool right = command == "password \"" + m_password + '"';
+                            m_password = right ? QByteArray() : m_password;
+                            client->write(right ? "OK\n" : "ACK [3@0] {password} incorrect password\n");
+                        } else if (!m_password.isEmpty())
+                            client->write("ACK [4@0] {" + command + "} you don't have permission\n");
+                        else if (command == "config")
                             client->write("ACK [4@0] {config} Command only permitted to local clients\n");
                         else if (command == "status")
                             client->write("state: play\nOK\n");
@@ -205,7 +216,7 @@ public:
 
 private:
     QLocalServer m_server;
-    QByteArray m_greeting, m_file;
+    QByteArray m_greeting, m_file, m_password;
 };
 
 bool rowHasRed(TfrmMain &window, int row)
@@ -606,33 +617,43 @@ void TestFolderWatch::mpdPlayers()
 
 void TestFolderWatch::mpdGarbage_data()
 {
+    QTest::addColumn<QString>("host"); // MPD_HOST; %P: the fake's socket
+    QTest::addColumn<QByteArray>("password"); // the fake's, if any
     QTest::addColumn<QByteArray>("greeting");
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<bool>("lock");
 
-    // The one row that counts shows the fake is heard at all.
-    QTest::newRow("well-formed") << QByteArray("OK MPD 0.23.5\n") << QByteArray("Zandor-Daylight.mp3")
-                                 << true;
-    QTest::newRow("not-mpd") << QByteArray("HTTP/1.0 400 Bad Request\n") << QByteArray("Zandor-Daylight.mp3")
+    const QByteArray greeting = "OK MPD 0.23.5\n";
+    const QByteArray song = "Zandor-Daylight.mp3";
+    // The rows that count show the fake is heard at all, as MPD_HOST names it.
+    QTest::newRow("well-formed") << "%P" << QByteArray() << greeting << song << true;
+    QTest::newRow("password-given") << "secret@%P" << QByteArray("secret") << greeting << song << true;
+    QTest::newRow("abstract-socket") << "@discora-test-fake-mpd" << QByteArray() << greeting << song << true;
+    QTest::newRow("password-wrong") << "wrong@%P" << QByteArray("secret") << greeting << song << false;
+    QTest::newRow("not-mpd") << "%P" << QByteArray() << QByteArray("HTTP/1.0 400 Bad Request\n") << song
                              << false;
-    QTest::newRow("a-stream") << QByteArray("OK MPD 0.23.5\n")
+    QTest::newRow("a-stream") << "%P" << QByteArray() << greeting
                               << QByteArray("http://radio.invalid/Zandor-Daylight.mp3") << false;
-    QTest::newRow("endless-line") << QByteArray("OK MPD 0.23.5\n")
-                                  << QByteArray(200 * 1024, 'a') + "/Zandor-Daylight.mp3" << false;
-    QTest::newRow("answers-out-of-turn")
-        << QByteArray("OK MPD 0.23.5\nOK\nOK\n") << QByteArray("Zandor-Daylight.mp3") << false;
+    QTest::newRow("endless-line") << "%P" << QByteArray() << greeting
+                                  << QByteArray(200 * 1024, 'a') + '/' + song << false;
+    QTest::newRow("answers-out-of-turn") << "%P" << QByteArray() << greeting + "OK\nOK\n" << song << false;
 }
 
 void TestFolderWatch::mpdGarbage()
 {
+    QFETCH(QString, host);
+    QFETCH(QByteArray, password);
     QFETCH(QByteArray, greeting);
     QFETCH(QByteArray, file);
     QFETCH(bool, lock);
 
     addSongs({ "Merel-Lantern.mp3", "Zandor-Daylight.mp3" });
     const QString path = m_dir->filePath(QStringLiteral("fake-mpd"));
-    FakeMpd fake(path, greeting, file);
-    qputenv("MPD_HOST", path.toUtf8());
+    host.replace(QStringLiteral("%P"), path);
+    // The fake listens where MPD_HOST points, past any "password@".
+    const qsizetype at = host.indexOf(QLatin1Char('@'));
+    FakeMpd fake(at > 0 ? host.mid(at + 1) : host, greeting, file, password);
+    qputenv("MPD_HOST", host.toUtf8());
     auto window = openWindow();
     if (lock) {
         QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("Lock"), LiveTimeout);
