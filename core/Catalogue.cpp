@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace
 {
@@ -357,9 +358,19 @@ void TCatalogue::followRenames(const std::vector<SongMoves::Rename> &renames)
     // Listed once for the whole burst of renames.
     SongInfo::Locator locator(m_infoFolder);
     locator.index();
+    // The information file names of the listed songs, made when first
+    // needed: a file found for a song in another letter case may be another
+    // song's own.
+    std::unordered_set<QByteArray> owned;
+    const auto ownedByName = [this, &owned](const QByteArray &info) {
+        if (owned.empty())
+            for (int i = 0; i < m_files->count(); ++i)
+                owned.insert(SongInfo::InfoFileName(m_files->rawName(i).toByteArray()));
+        return owned.count(info) > 0;
+    };
     for (const SongMoves::Rename &rename : renames) {
         if (std::optional<SongMoves::Move> move
-            = SongMoves::Follow(infoDir.get(), locator, rename.first, rename.second))
+            = SongMoves::Follow(infoDir.get(), locator, rename.first, rename.second, ownedByName))
             m_moves.push_back(std::move(*move));
     }
 }

@@ -150,11 +150,13 @@ int RenameNoReplace(int dirFd, const char *from, const char *to)
     return 0;
 }
 
-std::optional<Move> Follow(
-    int infoDirFd, const SongInfo::Locator &locator, QByteArrayView fromSong, QByteArrayView toSong)
+std::optional<Move> Follow(int infoDirFd, const SongInfo::Locator &locator, QByteArrayView fromSong,
+    QByteArrayView toSong, const std::function<bool(const QByteArray &info)> &ownedByName)
 {
     const QByteArray fromInfo = existingInfoName(infoDirFd, locator, fromSong);
     if (fromInfo.isEmpty())
+        return std::nullopt;
+    if (ownedByName && fromInfo != SongInfo::InfoFileName(fromSong.toByteArray()) && ownedByName(fromInfo))
         return std::nullopt;
     const QByteArray toInfo = SongInfo::InfoFileName(toSong.toByteArray());
     if (fromInfo == toInfo)

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -52,9 +53,12 @@ int RenameNoReplace(int dirFd, const char *from, const char *to);
 // name. locator lists the song information folder open as infoDirFd; it may
 // be older than the last changes there, since every name it gives is checked
 // again. Nothing when the song had no information file, or when its file
-// already has the new name.
-std::optional<Move> Follow(
-    int infoDirFd, const SongInfo::Locator &locator, QByteArrayView fromSong, QByteArrayView toSong);
+// already has the new name. A file found in another letter case stays where
+// it is when ownedByName(file) says a listed song has exactly its name (the
+// song "Zandor-Daylight.mp3" beside "zandor-daylight.mp3" keeps its
+// "Zandor-Daylight.INI").
+std::optional<Move> Follow(int infoDirFd, const SongInfo::Locator &locator, QByteArrayView fromSong,
+    QByteArrayView toSong, const std::function<bool(const QByteArray &info)> &ownedByName = {});
 
 // What the index keeps of a listed song; ino 0 means unknown (the file could
 // not be looked at).

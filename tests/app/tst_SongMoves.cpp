@@ -202,6 +202,14 @@ void TestSongMoves::songKeepsItsInformation_data()
         << QStringList { "Daylight| 03:15|    5|I" }
         << QStringList { "Zandor-Daylight.INI<zandor-daylight.INI", "-zandor-daylight.INI" } << one
         << QStringList { "zandor-daylight.INI -> Zandor-Daylight.INI", one };
+    // The file found for the renamed song in another letter case is the
+    // other song's own: it stays with that song.
+    QTest::newRow("another-songs-file-in-another-case")
+        << true << false << QStringList { "Zandor-Daylight.mp3", "zandor-daylight.mp3" } << daylight
+        << QStringList { "mv|zandor-daylight.mp3|Nightjar-Embers.mp3" } << true
+        << QStringList { "Daylight| 03:15|    7|V", "Embers|No INI|    0| " }
+        << QStringList { "Zandor-Daylight.INI<Zandor-Daylight.INI", "-Nightjar-Embers.INI" } << ""
+        << QStringList {};
     // The old information file was found in another letter case, as the
     // scan finds it.
     QTest::newRow("information-in-other-case-renamed-while-closed")
