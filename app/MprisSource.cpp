@@ -1,5 +1,6 @@
 #include "MprisSource.h"
 
+#include "FIL_Func.h"
 #include "SourcesLog.h"
 
 #include <QDBusArgument>
@@ -22,32 +23,6 @@ const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Propert
 const QString BusService = QStringLiteral("org.freedesktop.DBus");
 const QString DocumentsService = QStringLiteral("org.freedesktop.portal.Documents");
 constexpr qsizetype MaxUrl = 8192;
-
-// A file the Documents portal lends a sandboxed player: ID and the path
-// below it from /run/user/UID/doc/ID/... or /run/flatpak/doc/ID/...
-bool portalPath(const QByteArray &path, QByteArray &id, QByteArray &rest)
-{
-    qsizetype at = -1;
-    if (path.startsWith("/run/flatpak/doc/")) {
-        at = qsizetype(qstrlen("/run/flatpak/doc/"));
-    } else if (path.startsWith("/run/user/")) {
-        const qsizetype doc = path.indexOf("/doc/", 10);
-        if (doc < 0)
-            return false;
-        for (qsizetype i = 10; i < doc; ++i)
-            if (path[i] < '0' || path[i] > '9')
-                return false;
-        at = doc + 5;
-    } else {
-        return false;
-    }
-    const qsizetype slash = path.indexOf('/', at);
-    if (slash <= at)
-        return false;
-    id = path.mid(at, slash - at);
-    rest = path.mid(slash + 1);
-    return !rest.isEmpty();
-}
 
 // A map from a D-Bus answer: given as a map, or still marshalled.
 bool toMap(const QVariant &value, QVariantMap &map)
@@ -82,6 +57,7 @@ QByteArray localFile(const QVariant &value)
 TMprisSource::TMprisSource(QObject *parent)
     : QObject(parent)
 {
+    m_clock.start();
 }
 
 void TMprisSource::start()
@@ -162,15 +138,19 @@ void TMprisSource::take(const QString &owner, const QVariantMap &values)
             = toMap(*metadata, map) ? localFile(map.value(QStringLiteral("xesam:url"))) : QByteArray();
     }
     QByteArray id, rest;
-    if (portalPath(player.path, id, rest) && !m_documents.contains(id))
-        askPortal(id);
+    if (PortalDocument(player.path, id, rest))
+        resolveDocument(id);
     if (player.status != before.status || player.path != before.path)
         Q_EMIT changed();
 }
 
-void TMprisSource::askPortal(const QByteArray &id)
+void TMprisSource::resolveDocument(const QByteArray &id)
 {
-    if (m_asked.contains(id))
+    // A portal that did not know the document is not asked again at once:
+    // a sandboxed player holding it is seen at every scan.
+    constexpr qint64 AskAgainAfter = 30000;
+    if (!m_connected || m_documents.contains(id) || m_asked.contains(id)
+        || (m_unanswered.contains(id) && m_clock.elapsed() - m_unanswered.value(id) < AskAgainAfter))
         return;
     m_asked.insert(id);
     QDBusMessage info = QDBusMessage::createMethodCall(DocumentsService,
@@ -188,6 +168,7 @@ void TMprisSource::askPortal(const QByteArray &id)
             || path.metaType() != QMetaType::fromType<QByteArray>()) {
             qCDebug(lcSources, "Documents portal: no answer for %s: %s", id.constData(),
                 qPrintable(reply.errorMessage()));
+            m_unanswered.insert(id, m_clock.elapsed());
             return;
         }
         // The document's own path on this machine, NUL-ended; a file lent
@@ -232,7 +213,7 @@ std::vector<QByteArray> TMprisSource::heldPaths() const
         if (!player.path.isEmpty()
             && (player.status == QLatin1String("Playing") || player.status == QLatin1String("Paused"))) {
             QByteArray id, rest;
-            if (!portalPath(player.path, id, rest))
+            if (!PortalDocument(player.path, id, rest))
                 paths.push_back(player.path);
             else if (const auto folder = m_documents.constFind(id); folder != m_documents.constEnd())
                 paths.push_back(*folder + '/' + rest);

@@ -12,6 +12,7 @@
 
 #include <QByteArray>
 #include <QDBusMessage>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QSet>
@@ -34,6 +35,13 @@ public:
     // The files (raw paths) that players hold now: playing or paused.
     std::vector<QByteArray> heldPaths() const;
 
+    // Asks the Documents portal, when it runs, where the document id it
+    // lends to sandboxes lies; changed() follows the answer. A document the
+    // portal did not know is asked about again after a while at the soonest.
+    void resolveDocument(const QByteArray &id);
+    // The folder on this machine of each document the portal told of.
+    const QHash<QByteArray, QByteArray> &documentFolders() const { return m_documents; }
+
 Q_SIGNALS:
     // What the players hold may have changed.
     void changed();
@@ -52,12 +60,13 @@ private:
     void fetch(const QString &owner);
     // Takes the Player properties in values into the player of owner.
     void take(const QString &owner, const QVariantMap &values);
-    void askPortal(const QByteArray &id);
 
     QHash<QString, Player> m_players; // by the player's unique bus name
-    // The folder on this machine of each document the portal named, and
-    // the documents asked about now.
+    // The folder on this machine of each document the portal named, the
+    // documents asked about now, and when the portal last had no answer.
     QHash<QByteArray, QByteArray> m_documents;
     QSet<QByteArray> m_asked;
+    QHash<QByteArray, qint64> m_unanswered;
+    QElapsedTimer m_clock;
     bool m_connected = false;
 };

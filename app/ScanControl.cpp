@@ -19,7 +19,8 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
     // What the players report goes into one list; a change asks for a light
     // scan as a song opened in the folder does.
     const auto reported = [this] {
-        TCatalogue::ReportedPlays plays { m_mpris->heldPaths(), m_mpd->heldTails() };
+        TCatalogue::ReportedPlays plays { m_mpris->heldPaths(), m_mpd->heldTails(),
+            m_mpris->documentFolders() };
         for (QByteArray &path : m_mpd->heldPaths())
             plays.paths.push_back(std::move(path));
         m_catalogue.setReportedPlaying(std::move(plays));
@@ -151,6 +152,10 @@ void TScanControl::scanEnded(bool full, const QStringList &errors)
         RefreshList(true);
     }
     m_watch->scanEnded();
+    // Songs held through the Documents portal: the portal says whose files
+    // they are, and the scan after its answer looks again.
+    for (const QByteArray &id : m_catalogue.documentsToResolve())
+        m_mpris->resolveDocument(id);
     if (!isScanning()) {
         const int due = m_catalogue.heldSongs().confirmDueMs();
         if (due >= 0)

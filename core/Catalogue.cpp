@@ -255,6 +255,19 @@ OpenFileSet TCatalogue::sweepPlaying(
     for (const QByteArray &tail : reported.tails)
         if (const QByteArray path = pathEndingIn(files, musicFolder, tail); !path.isEmpty())
             paths.push_back(path);
+    // A song lent to a sandbox by the Documents portal is the document's own
+    // file, once the portal has said where that is.
+    std::vector<QByteArray> unknown;
+    for (const QByteArray &lent : held.lentPaths()) {
+        QByteArray id, rest;
+        if (!PortalDocument(lent, id, rest))
+            continue;
+        if (const auto folder = reported.documents.constFind(id); folder != reported.documents.constEnd())
+            paths.push_back(*folder + '/' + rest);
+        else if (std::find(unknown.begin(), unknown.end(), id) == unknown.end())
+            unknown.push_back(id);
+    }
+    m_documentsToResolve = std::move(unknown);
     held.addReported(paths, sweptFolders, listedName);
     return m_held.confirm(held, sweptAt);
 }

@@ -13,6 +13,7 @@
 #include "SongMoves.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -66,6 +67,9 @@ public:
     struct ReportedPlays {
         std::vector<QByteArray> paths;
         std::vector<QByteArray> tails;
+        // The folder on this machine of each document (by its ID) that the
+        // Documents portal lends a sandboxed player, as far as known.
+        QHash<QByteArray, QByteArray> documents;
     };
 
     // A light scan in two halves, so that the window need not wait for the
@@ -118,6 +122,9 @@ public:
     // another path (a linked or bind-mounted folder); a tail when a listed
     // song's path ends in "/" + tail.
     void setReportedPlaying(ReportedPlays reported) { m_reported = std::move(reported); }
+    // The documents the last scan found held open through the Documents
+    // portal whose folder is not known yet: the portal should be asked.
+    const std::vector<QByteArray> &documentsToResolve() const { return m_documentsToResolve; }
 
     // Tells players from programs that only read the songs (see THeldSongs).
     THeldSongs &heldSongs() { return m_held; }
@@ -178,6 +185,7 @@ private:
     std::shared_ptr<TFileList> m_files = std::make_shared<TFileList>();
     mutable THeldSongs m_held;
     ReportedPlays m_reported;
+    mutable std::vector<QByteArray> m_documentsToResolve; // by the last sweep
     TPlayedList m_played;
     QStringList m_artists;
     QByteArray m_musicFolder;

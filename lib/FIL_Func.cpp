@@ -157,3 +157,27 @@ qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen, st
         return -1;
     return qint64(st.st_size);
 }
+
+bool PortalDocument(const QByteArray &path, QByteArray &id, QByteArray &rest)
+{
+    qsizetype at = -1;
+    if (path.startsWith("/run/flatpak/doc/")) {
+        at = qsizetype(qstrlen("/run/flatpak/doc/"));
+    } else if (path.startsWith("/run/user/")) {
+        const qsizetype doc = path.indexOf("/doc/", 10);
+        if (doc < 0)
+            return false;
+        for (qsizetype i = 10; i < doc; ++i)
+            if (path[i] < '0' || path[i] > '9')
+                return false;
+        at = doc + 5;
+    } else {
+        return false;
+    }
+    const qsizetype slash = path.indexOf('/', at);
+    if (slash <= at)
+        return false;
+    id = path.mid(at, slash - at);
+    rest = path.mid(slash + 1);
+    return !rest.isEmpty();
+}

@@ -51,6 +51,11 @@ size_t ListingRoomHint(int dirFd);
 // case: the songs of a music folder.
 bool EndsWithMp3(const char *name, size_t length);
 
+// A file the Documents portal lends a sandboxed program, by the portal's
+// path for it (/run/user/UID/doc/ID/... or /run/flatpak/doc/ID/...): true,
+// with the document's ID and the path below it.
+bool PortalDocument(const QByteArray &path, QByteArray &id, QByteArray &rest);
+
 // Who asks to read a file: effective user, effective group and the
 // supplementary groups of the process.
 struct FileReader {

@@ -117,7 +117,7 @@ dev_t mountDevice(const QByteArray &mountinfo, long long mountId)
 
 template <typename Take>
 void sweepProcess(int procFd, pid_t pid, const std::vector<QByteArray> &prefixes,
-    const OpenFileSet::NameFilter &wantedElsewhere, Take take)
+    const OpenFileSet::NameFilter &wantedElsewhere, Take take, std::vector<QByteArray> &lent)
 {
     char fdDirName[32];
     std::snprintf(fdDirName, sizeof fdDirName, "%d/fd", int(pid));
@@ -154,6 +154,11 @@ void sweepProcess(int procFd, pid_t pid, const std::vector<QByteArray> &prefixes
         const char *base = slash ? slash + 1 : target;
         if (!wantedElsewhere(base, size_t(target + length - base)))
             continue;
+        // A file the Documents portal lends: procfs names the portal's own
+        // file, whose inode is not the song's; the portal can tell.
+        QByteArray id, rest;
+        if (PortalDocument(QByteArray(target, qsizetype(length)), id, rest))
+            lent.emplace_back(target, qsizetype(length));
         char name[300];
         std::snprintf(name, sizeof name, "fdinfo/%s", entry->d_name);
         const QByteArray info = readProcFile(procFd, pid, name, 64 * 1024);
@@ -190,8 +195,9 @@ OpenFileSet OpenFileSet::sweep(const std::vector<QByteArray> &folders, const Nam
         const pid_t pid = pidOf(entry->d_name);
         if (pid <= 0 || pid == self)
             continue;
-        sweepProcess(procFd, pid, prefixes, wantedElsewhere,
-            [&result](dev_t device, ino_t inode) { result.insert(device, inode); });
+        sweepProcess(
+            procFd, pid, prefixes, wantedElsewhere,
+            [&result](dev_t device, ino_t inode) { result.insert(device, inode); }, result.m_lent);
     }
     ::closedir(proc);
     return result;

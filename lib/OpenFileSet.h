@@ -69,7 +69,12 @@ public:
     // True when the file at nativePath exists and is in the set.
     bool containsPath(const QByteArray &nativePath) const;
     size_t size() const { return m_files.size(); }
+    // The paths, as the Documents portal lends them to sandboxes
+    // (/run/user/UID/doc/ID/...), of files the sweep found held open under
+    // such a path with a wanted name: only the portal can say whose they are.
+    const std::vector<QByteArray> &lentPaths() const { return m_lent; }
 
 private:
     std::unordered_set<Key, KeyHash> m_files;
+    std::vector<QByteArray> m_lent;
 };

@@ -48,25 +48,27 @@ const QByteArray InfoCounted = "[Info]\r\nUsageCount = 4\r\nPlaytime = 02:00\r\n
 
 // A player: a child process that opens path itself and keeps it open. With
 // sandboxFolder, it runs in a sandbox of its own (bwrap: its own process
-// and mount namespace, as Flatpak gives) that sees that folder at
-// /run/doc/abc, the shape of a document-portal path, and opens path there.
+// and mount namespace, as Flatpak gives) that sees that folder at inside,
+// by default /run/doc/abc, the shape of a document-portal path, and opens
+// path there.
 class Player
 {
 public:
-    explicit Player(const QString &path, const QString &sandboxFolder = QString())
+    explicit Player(const QString &path, const QString &sandboxFolder = QString(),
+        const QString &inside = QStringLiteral("/run/doc/abc"))
     {
         const QStringList holder = { QStringLiteral("sh"), QStringLiteral("-c"),
             QStringLiteral("exec sleep 600 < \"$1\""), QStringLiteral("sh") };
         if (sandboxFolder.isEmpty()) {
             m_process.start(holder[0], holder.mid(1) + QStringList { path });
         } else {
-            const QString inside = QStringLiteral("/run/doc/abc/") + QFileInfo(path).fileName();
+            const QString file = inside + QLatin1Char('/') + QFileInfo(path).fileName();
             m_process.start(QStringLiteral("bwrap"),
                 QStringList { "--ro-bind", "/usr", "/usr", "--ro-bind", "/etc", "/etc", "--symlink",
                     "usr/lib", "/lib", "--symlink", "usr/lib64", "/lib64", "--symlink", "usr/bin", "/bin",
                     "--proc", "/proc", "--dev", "/dev", "--tmpfs", "/tmp", "--unshare-pid",
-                    "--die-with-parent", "--bind", sandboxFolder, "/run/doc/abc" }
-                    + holder + QStringList { inside });
+                    "--die-with-parent", "--bind", sandboxFolder, inside }
+                    + holder + QStringList { file });
         }
         m_process.waitForStarted();
     }
@@ -246,6 +248,8 @@ private Q_SLOTS:
     void stoppedSongLosesLock();
     void mprisPlayers_data();
     void mprisPlayers();
+    void portalLentSongs_data();
+    void portalLentSongs();
     void realMprisPlayers_data();
     void realMprisPlayers();
     void mpdPlayers_data();
@@ -485,6 +489,54 @@ void TestFolderWatch::mprisPlayers()
     stub.waitForFinished();
     QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("  0.0"), LiveTimeout);
     QCOMPARE(window->songs().Cells(3, 1), QStringLiteral("  0.0"));
+}
+
+void TestFolderWatch::portalLentSongs_data()
+{
+    // A sandboxed player holds the song through the Documents portal, which
+    // is not on the bus as a player: procfs names the portal's file (here a
+    // copy, as the portal's own files have inodes of their own), and only
+    // the portal's answer names the song.
+    QTest::addColumn<QString>("lent"); // the document the portal knows: ID=PATH
+    QTest::addColumn<bool>("playing");
+
+    QTest::newRow("portal-knows-the-document") << "d2f1=%S" << true;
+    QTest::newRow("portal-knows-another-document") << "77aa=%S" << false;
+}
+
+void TestFolderWatch::portalLentSongs()
+{
+    QFETCH(QString, lent);
+    QFETCH(bool, playing);
+    if (QStandardPaths::findExecutable(QStringLiteral("bwrap")).isEmpty())
+        QSKIP("bwrap (Debian's bubblewrap) is not installed");
+
+    addSongs({ "Merel-Lantern.mp3", "Zandor-Daylight.mp3" });
+    const QString copies = m_dir->filePath(QStringLiteral("lent"));
+    QVERIFY(QDir().mkpath(copies));
+    writeBytes(copies + "/Zandor-Daylight.mp3", QByteArray(1000, '\0'));
+    auto window = openWindow();
+    // Stands in for the portal only: as a player it plays nothing.
+    QProcess portal;
+    portal.start(QStringLiteral(MPRIS_STUB),
+        { QStringLiteral("stub"), QStringLiteral("Stopped"), QString(),
+            "--portal="
+                + QString(lent).replace(QStringLiteral("%S"), song(QStringLiteral("Zandor-Daylight.mp3"))) });
+    QVERIFY(portal.waitForReadyRead(10000));
+    Player player(song(QStringLiteral("Zandor-Daylight.mp3")), copies,
+        QStringLiteral("/run/user/%1/doc/d2f1").arg(::getuid()));
+    QTest::qWait(200);
+    if (!player.isRunning())
+        QSKIP("bwrap cannot make a sandbox here (user namespaces not allowed)");
+    if (playing) {
+        QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("Lock"), LiveTimeout);
+        QCOMPARE(window->songs().Cells(5, 2), QStringLiteral("    1"));
+    } else {
+        QTest::qWait(QuietWait);
+        QCOMPARE(window->songs().Cells(3, 2), QStringLiteral("  0.0"));
+    }
+    portal.kill();
+    portal.waitForFinished();
 }
 
 void TestFolderWatch::realMprisPlayers_data()
