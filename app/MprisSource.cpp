@@ -211,12 +211,7 @@ std::vector<QByteArray> TMprisSource::heldPaths() const
     std::vector<QByteArray> paths;
     for (const Player &player : m_players)
         if (!player.path.isEmpty()
-            && (player.status == QLatin1String("Playing") || player.status == QLatin1String("Paused"))) {
-            QByteArray id, rest;
-            if (!PortalDocument(player.path, id, rest))
-                paths.push_back(player.path);
-            else if (const auto folder = m_documents.constFind(id); folder != m_documents.constEnd())
-                paths.push_back(*folder + '/' + rest);
-        }
+            && (player.status == QLatin1String("Playing") || player.status == QLatin1String("Paused")))
+            paths.push_back(player.path);
     return paths;
 }

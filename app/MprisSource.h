@@ -32,7 +32,8 @@ public:
     void start();
     bool isConnected() const { return m_connected; }
 
-    // The files (raw paths) that players hold now: playing or paused.
+    // The files (raw paths, as the players name them: a portal's path too)
+    // that players hold now: playing or paused.
     std::vector<QByteArray> heldPaths() const;
 
     // Asks the Documents portal, when it runs, where the document id it

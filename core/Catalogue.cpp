@@ -251,22 +251,28 @@ OpenFileSet TCatalogue::sweepPlaying(
         return files.containsName(QByteArrayView(name, qsizetype(length)));
     };
     OpenFileSet held = OpenFileSet::sweep(sweptFolders, listedName);
-    std::vector<QByteArray> paths = reported.paths;
-    for (const QByteArray &tail : reported.tails)
-        if (const QByteArray path = pathEndingIn(files, musicFolder, tail); !path.isEmpty())
-            paths.push_back(path);
-    // A song lent to a sandbox by the Documents portal is the document's own
-    // file, once the portal has said where that is.
+    // A song lent to a sandbox by the Documents portal, whether a player
+    // names it or the sweep found it held, is the document's own file, once
+    // the portal has said where that is.
+    std::vector<QByteArray> paths;
     std::vector<QByteArray> unknown;
-    for (const QByteArray &lent : held.lentPaths()) {
+    const auto take = [&](const QByteArray &path) {
         QByteArray id, rest;
-        if (!PortalDocument(lent, id, rest))
-            continue;
-        if (const auto folder = reported.documents.constFind(id); folder != reported.documents.constEnd())
+        if (!PortalDocument(path, id, rest))
+            paths.push_back(path);
+        else if (const auto folder = reported.documents.constFind(id);
+                 folder != reported.documents.constEnd())
             paths.push_back(*folder + '/' + rest);
         else if (std::find(unknown.begin(), unknown.end(), id) == unknown.end())
             unknown.push_back(id);
-    }
+    };
+    for (const QByteArray &path : reported.paths)
+        take(path);
+    for (const QByteArray &lent : held.lentPaths())
+        take(lent);
+    for (const QByteArray &tail : reported.tails)
+        if (const QByteArray path = pathEndingIn(files, musicFolder, tail); !path.isEmpty())
+            paths.push_back(path);
     m_documentsToResolve = std::move(unknown);
     held.addReported(paths, sweptFolders, listedName);
     return m_held.confirm(held, sweptAt);

@@ -59,9 +59,17 @@ bool inFolders(const char *path, size_t length, const std::vector<QByteArray> &p
     return false;
 }
 
-// Calls take(device, inode) for each descriptor of process pid whose path
-// lies in one of the folders; a process that is gone or not ours to look at
-// has none.
+// True when path (of length bytes), outside the folders, names an ".mp3"
+// whose file name wantedElsewhere wants.
+bool wantedByName(const char *path, size_t length, const OpenFileSet::NameFilter &wantedElsewhere)
+{
+    if (!wantedElsewhere || !EndsWithMp3(path, length))
+        return false;
+    const char *slash = static_cast<const char *>(::memrchr(path, '/', length));
+    const char *base = slash ? slash + 1 : path;
+    return wantedElsewhere(base, size_t(path + length - base));
+}
+
 // Reads a small procfs file of process pid ("fdinfo/3", "mountinfo") whole;
 // empty when it is gone or not ours to read. Never more than limit bytes.
 QByteArray readProcFile(int procFd, pid_t pid, const char *name, size_t limit)
@@ -115,6 +123,10 @@ dev_t mountDevice(const QByteArray &mountinfo, long long mountId)
     return 0;
 }
 
+// Calls take(device, inode) for each descriptor of process pid whose path
+// lies in one of the folders, or names a wanted ".mp3" elsewhere, and adds
+// the Documents portal's paths among the latter to lent; a process that is
+// gone or not ours to look at has none.
 template <typename Take>
 void sweepProcess(int procFd, pid_t pid, const std::vector<QByteArray> &prefixes,
     const OpenFileSet::NameFilter &wantedElsewhere, Take take, std::vector<QByteArray> &lent)
@@ -148,11 +160,7 @@ void sweepProcess(int procFd, pid_t pid, const std::vector<QByteArray> &prefixes
         // An MP3 elsewhere: a sandboxed player sees the music folder at a
         // path of its own. The file is named by procfs alone (its mount and
         // inode), so a stuck mount cannot hold the sweep either.
-        if (!wantedElsewhere || !EndsWithMp3(target, size_t(length)))
-            continue;
-        const char *slash = static_cast<const char *>(::memrchr(target, '/', size_t(length)));
-        const char *base = slash ? slash + 1 : target;
-        if (!wantedElsewhere(base, size_t(target + length - base)))
+        if (!wantedByName(target, size_t(length), wantedElsewhere))
             continue;
         // A file the Documents portal lends: procfs names the portal's own
         // file, whose inode is not the song's; the portal can tell.
@@ -215,12 +223,9 @@ void OpenFileSet::addReported(const std::vector<QByteArray> &paths, const std::v
     for (const QByteArray &path : paths) {
         if (path.contains('\0'))
             continue;
-        if (!inFolders(path.constData(), size_t(path.size()), prefixes)) {
-            const qsizetype slash = path.lastIndexOf('/');
-            if (!wantedElsewhere || slash < 0 || !EndsWithMp3(path.constData(), size_t(path.size()))
-                || !wantedElsewhere(path.constData() + slash + 1, size_t(path.size() - slash - 1)))
-                continue;
-        }
+        if (!inFolders(path.constData(), size_t(path.size()), prefixes)
+            && !wantedByName(path.constData(), size_t(path.size()), wantedElsewhere))
+            continue;
         struct stat st;
         if (::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode))
             insert(st.st_dev, st.st_ino);

@@ -196,7 +196,7 @@ void TQLXLogFile::AppendLine(const QString &Line)
 
 void TQLXLogFile::AddEntry(const QString &Action)
 {
-    AppendLine(u' ' + DateTimeToStrDMY(DateTimeFromQt(QDateTime::currentDateTime())) + u' ' + Action);
+    AddEntries({ Action });
 }
 
 void TQLXLogFile::AddEntries(const QStringList &Actions)
