@@ -5,6 +5,7 @@
 #include "MprisSource.h"
 #include "QLXApplication.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObject *parent)
@@ -33,6 +34,12 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
     m_watch->setRenameHandlers(
         [this](const std::vector<SongMoves::Rename> &renames) { m_catalogue.followRenames(renames); },
         [this] { RefreshList(true); });
+    // Songs renamed while the program was not running are found behind the
+    // full scan; when their information moved, another one shows it.
+    m_catalogue.setIndexDone([this](bool rescan) {
+        QMetaObject::invokeMethod(
+            this, [this, rescan] { indexDone(rescan); }, Qt::QueuedConnection);
+    });
     // Until the first activation the watch rests; then it follows the timer:
     // live while the main window holds the program's focus.
     m_watch->setPaused(true);
@@ -42,6 +49,8 @@ TScanControl::~TScanControl()
 {
     if (m_prober.joinable())
         m_prober.join();
+    m_catalogue.waitForIndex();
+    m_catalogue.setIndexDone({});
 }
 
 void TScanControl::RefreshList(bool full)
@@ -112,8 +121,13 @@ void TScanControl::runFull()
             ~ScanFlag() { flag = false; }
         } scanning(m_scanning);
         TBusyCursor busy;
-        TCatalogue::Hooks hooks { m_view.yield, m_view.playing, m_view.locked };
+        // A full scan waits for the index of the one before, handling
+        // events: it reports what that moved, and its rows show the moved
+        // files.
+        TCatalogue::Hooks hooks { m_view.yield, m_view.playing, m_view.locked,
+            [] { QCoreApplication::processEvents(); } };
         errors = m_catalogue.RefreshList(TCatalogue::ScanMode::Full, hooks);
+        m_indexing = !m_catalogue.indexPath().isEmpty();
     }
     scanEnded(true, errors);
 }
@@ -160,5 +174,19 @@ void TScanControl::scanEnded(bool full, const QStringList &errors)
         const int due = m_catalogue.heldSongs().confirmDueMs();
         if (due >= 0)
             m_watch->confirmIn(due);
+    }
+}
+
+void TScanControl::indexDone(bool rescan)
+{
+    // The news of an index that a full scan has waited for since, and
+    // reported, comes late: the index of that scan is the one that counts.
+    if (m_catalogue.indexBusy())
+        return;
+    m_indexing = false;
+    m_fullScanPending = m_fullScanPending || rescan;
+    if (m_fullScanPending && !isScanning()) {
+        m_fullScanPending = false;
+        RefreshList(true);
     }
 }

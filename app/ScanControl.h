@@ -69,6 +69,10 @@ public:
 
     // True from the start of a scan until its results are in the list.
     bool isScanning() const { return m_scanning || m_light != nullptr; }
+    // True after a full scan until the index of the songs is matched and
+    // written (and the full scan that shows what it moved, if any, has
+    // started).
+    bool isIndexing() const { return m_indexing; }
     // How many scans ran (a request dropped while one runs is not one).
     int scans() const { return m_scans; }
     TFolderWatch *folderWatch() const { return m_watch; }
@@ -82,6 +86,7 @@ private:
     void startLight();
     void lightProbed();
     void scanEnded(bool full, const QStringList &errors);
+    void indexDone(bool rescan);
 
     TCatalogue &m_catalogue;
     QTimer *m_timer;
@@ -94,6 +99,7 @@ private:
     std::vector<std::function<void()>> m_afterScan;
     bool m_scanning = false; // a full scan runs
     bool m_fullScanPending = false;
+    bool m_indexing = false; // the index of the last full scan is being matched
     bool m_lostToOtherProgram = false;
     int m_scans = 0;
 };

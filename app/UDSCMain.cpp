@@ -241,6 +241,11 @@ bool TfrmMain::isScanning() const
     return m_scan->isScanning();
 }
 
+bool TfrmMain::isSettled() const
+{
+    return !m_scan->isScanning() && !m_scan->isIndexing();
+}
+
 int TfrmMain::scans() const
 {
     return m_scan->scans();

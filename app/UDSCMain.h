@@ -82,6 +82,9 @@ public:
     int activations() const { return m_activations; }
     int deactivations() const { return m_deactivations; }
     bool isScanning() const;
+    // No scan runs, and the index of the last full scan is matched (and a
+    // full scan that shows what it moved has run).
+    bool isSettled() const;
     // How many scans ran (a request dropped inside a running scan is not one).
     int scans() const;
     // Watches the music folder for songs being opened and closed.

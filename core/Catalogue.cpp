@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
@@ -29,15 +31,25 @@ qint64 probe(int dirFd, const char *name, const OpenFileSet &heldOpen, SongMoves
 {
     struct stat seen;
     bool statted = false;
-    const qint64 size = FileSizeOfAt(dirFd, name, heldOpen, seen, statted);
+    qint64 birth = 0;
+    const qint64 size = FileSizeOfAt(dirFd, name, heldOpen, seen, statted, birth);
     if (statted)
-        stamp = { quint64(seen.st_dev), quint64(seen.st_ino), qint64(seen.st_size) };
+        stamp = { quint64(seen.st_dev), quint64(seen.st_ino), qint64(seen.st_size),
+            qint64(seen.st_mtim.tv_sec) * 1000000000 + seen.st_mtim.tv_nsec, birth };
     if (size >= 0)
         return size;
     // Rare: tell a file that is in use from one that is gone (or is no
     // longer a file at all, which must not count as a play).
     struct stat st;
     return ::fstatat(dirFd, name, &st, 0) == 0 && S_ISREG(st.st_mode) ? -1 : Missing;
+}
+
+// Whether moves has move already (the same files, the same outcome).
+bool told(const std::vector<SongMoves::Move> &moves, const SongMoves::Move &move)
+{
+    return std::any_of(moves.begin(), moves.end(), [&](const SongMoves::Move &m) {
+        return m.fromInfo == move.fromInfo && m.toInfo == move.toInfo && m.outcome == move.outcome;
+    });
 }
 
 class DirFd
@@ -310,27 +322,27 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     m_totalTime = 0;
     m_totalSize = 0;
     m_artists.clear();
+    // The moves the index called for after the last scan are made first, so
+    // the rows read the files under their new names; meanwhile the window
+    // answers.
+    while (m_indexing.load() && hooks.waiting) {
+        hooks.waiting();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    waitForIndex();
+    reportMoves(errors);
     // The two folders are listed side by side, into a new list: a light
     // scan's probe may still hold the old one.
     m_locator = SongInfo::Locator(m_infoFolder);
-    // The last scan's index of the songs is read beside them too, once it
-    // is all written.
-    waitForIndex();
-    SongMoves::Index last;
-    std::thread indexer([this, &last] {
-        m_locator.index(true);
-        if (!m_indexPath.isEmpty())
-            last = SongMoves::Index::Read(m_indexPath, m_musicFolder);
-    });
+    std::thread infoLister([this] { m_locator.index(true); });
     auto files = std::make_shared<TFileList>();
     files->reread(m_musicFolder);
     m_files = std::move(files);
-    indexer.join();
+    infoLister.join();
     const int count = m_files->count();
 
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder);
-    followMoves(last, dir.get(), infoDir.get(), errors);
     const OpenFileSet held = sweepPlaying(*m_files, m_musicFolder, m_reported);
     const Folders folders { dir.get(), infoDir.get(), held };
     // The first rows are read here, to be shown at once; the rest of a large
@@ -365,7 +377,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
         firstChanged = std::min(firstChanged, r);
     }
     m_grid.rowsChanged(firstChanged, count);
-    writeIndex(std::move(stamps));
+    startIndex(std::move(stamps));
     return errors;
 }
 
@@ -374,6 +386,7 @@ void TCatalogue::followRenames(const std::vector<SongMoves::Rename> &renames)
     const DirFd infoDir(m_infoFolder);
     if (infoDir.get() < 0)
         return;
+    const std::lock_guard<std::mutex> renaming(m_renaming);
     // Listed once for the whole burst of renames.
     SongInfo::Locator locator(m_infoFolder);
     locator.index();
@@ -394,65 +407,86 @@ void TCatalogue::followRenames(const std::vector<SongMoves::Rename> &renames)
     }
 }
 
-void TCatalogue::followMoves(const SongMoves::Index &last, int musicDirFd, int infoDirFd, QStringList &errors)
+void TCatalogue::reportMoves(QStringList &errors)
 {
     m_report = std::move(m_moves);
     m_moves.clear();
-    std::vector<SongMoves::Entry> carry;
-    if (!m_indexPath.isEmpty()) {
-        m_indexBytes = last.bytes();
-        std::vector<SongMoves::Move> found
-            = SongMoves::FollowFromIndex(last, *m_files, musicDirFd, infoDirFd, m_locator, carry);
-        bool moved = false;
-        for (SongMoves::Move &move : found) {
-            moved = moved || move.outcome == SongMoves::Outcome::Moved;
-            // A move the watch tried already and saw fail is told once.
-            const bool told = std::any_of(m_report.begin(), m_report.end(), [&](const SongMoves::Move &m) {
-                return m.fromInfo == move.fromInfo && m.toInfo == move.toInfo && m.outcome == move.outcome;
-            });
-            if (!told)
-                m_report.push_back(std::move(move));
-        }
-        // The song now has its file; the rows read it under its new name.
-        if (moved)
-            m_locator.index(false);
+    // A move the watch tried already and saw fail or kept, told by this scan
+    // or the one before (whose index found it too), is told once.
+    for (SongMoves::Move &move : m_indexMoves) {
+        if (!told(m_report, move) && !told(m_told, move))
+            m_report.push_back(std::move(move));
     }
-    m_carry = std::move(carry);
+    m_indexMoves.clear();
+    m_told = m_report;
     for (const SongMoves::Move &move : m_report) {
         if (move.outcome == SongMoves::Outcome::Failed)
             errors.append(SongMoves::ErrorText(move, m_infoFolder));
     }
 }
 
-void TCatalogue::writeIndex(std::vector<SongMoves::Stamp> stamps)
+void TCatalogue::startIndex(std::vector<SongMoves::Stamp> stamps)
 {
     if (m_indexPath.isEmpty())
         return;
-    // Written behind the scan: the list is shown by then, and a folder as
-    // the last scan found it needs no writing at all.
-    if (m_indexWriter.joinable())
-        m_indexWriter.join();
-    m_indexWriter = std::thread(
-        [files = std::shared_ptr<const TFileList>(m_files), stamps = std::move(stamps), carry = m_carry,
-            path = m_indexPath, folder = m_musicFolder, unchanged = m_indexBytes] {
-            std::vector<SongMoves::Entry> entries;
-            entries.reserve(stamps.size() + carry.size());
-            for (int i = 0; i < files->count(); ++i)
-                entries.push_back({ stamps[size_t(i)], files->rawName(i).toByteArray() });
-            entries.insert(entries.end(), carry.begin(), carry.end());
-            try {
-                SongMoves::Index::Write(path, folder, entries, unchanged);
-            } catch (const EQLXError &) {
-                // Only what happens while the program is not running goes
-                // unseen; the next full scan tries again.
-            }
+    // Behind the scan: the list is shown by then, and however large the
+    // index of last time is, the window goes on answering.
+    m_indexing = true;
+    m_indexer = std::thread([this, files = std::shared_ptr<const TFileList>(m_files),
+                                stamps = std::move(stamps), path = m_indexPath, folder = m_musicFolder,
+                                infoFolder = m_infoFolder, leftovers = m_locator.interruptedMoves()] {
+        std::vector<SongMoves::Move> moves;
+        std::vector<SongMoves::Entry> carry;
+        const SongMoves::Index last = SongMoves::Index::Read(path, folder);
+        {
+            const std::lock_guard<std::mutex> renaming(m_renaming);
+            const DirFd dir(folder);
+            const DirFd infoDir(infoFolder);
+            if (infoDir.get() >= 0 && !leftovers.empty())
+                moves = SongMoves::FinishInterruptedMoves(infoDir.get(), leftovers);
+            SongInfo::Locator locator(infoFolder);
+            std::vector<SongMoves::Move> found
+                = SongMoves::FollowFromIndex(last, *files, stamps, dir.get(), infoDir.get(), locator, carry);
+            moves.insert(
+                moves.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
+        }
+        // What was listed, and the old names of moves that failed, for the
+        // next scan to try again; a failure that is not new is no news.
+        std::vector<SongMoves::Entry> entries;
+        entries.reserve(stamps.size() + carry.size());
+        for (int i = 0; i < files->count(); ++i)
+            entries.push_back({ stamps[size_t(i)], files->rawName(i).toByteArray() });
+        entries.insert(entries.end(), carry.begin(), carry.end());
+        try {
+            SongMoves::Index::Write(path, folder, entries, last.bytes());
+        } catch (const EQLXError &) {
+            // Only what happens while the program is not running goes
+            // unseen; the next full scan tries again.
+        }
+        // The scan that started this told what the watch followed, and the
+        // failures of last time; neither is news. (Both stay as they are
+        // until the next full scan, which waits for this.)
+        const bool news = std::any_of(moves.begin(), moves.end(), [&](const SongMoves::Move &m) {
+            const bool failedBefore = m.outcome == SongMoves::Outcome::Failed
+                && std::any_of(m_carry.begin(), m_carry.end(),
+                    [&](const SongMoves::Entry &e) { return e.name == m.fromSong; });
+            return !told(m_told, m) && !failedBefore;
         });
+        m_indexMoves = std::move(moves);
+        m_carryNext = std::move(carry);
+        m_indexing = false;
+        if (m_indexDone)
+            m_indexDone(news);
+    });
 }
 
 void TCatalogue::waitForIndex()
 {
-    if (m_indexWriter.joinable())
-        m_indexWriter.join();
+    if (m_indexer.joinable()) {
+        m_indexer.join();
+        m_carry = std::move(m_carryNext);
+        m_carryNext.clear();
+    }
 }
 
 std::unique_ptr<TCatalogue::LightScan> TCatalogue::prepareLight() const

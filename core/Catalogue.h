@@ -15,8 +15,10 @@
 #include <QByteArray>
 #include <QHash>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -41,6 +43,9 @@ public:
         std::function<void(const QString &artistTitle)> playing;
         // A cell became "Lock" and should show at once.
         std::function<void(int row)> locked;
+        // Called again and again while a full scan waits for the index of
+        // the one before: the window handles pending events.
+        std::function<void()> waiting;
     };
 
     explicit TCatalogue(TSongList &grid);
@@ -106,9 +111,18 @@ public:
     // running loses its song information file as before.
     void setIndexPath(const QByteArray &path) { m_indexPath = path; }
     const QByteArray &indexPath() const { return m_indexPath; }
-    // Waits until the index of the last full scan is on disk (it is written
-    // behind the scan; the destructor waits too).
+    // After each full scan, on a thread of its own, the index of the last one
+    // is read and matched with what the scan found, the song information of
+    // songs renamed while the program was not running is moved, and the new
+    // index is written: a large or stale index never holds the scan. Then
+    // done is called on that thread, with true when a full scan should show
+    // what it did (files moved or kept; a move that failed again is no news).
+    // The next full scan reports those moves.
+    void setIndexDone(std::function<void(bool rescan)> done) { m_indexDone = std::move(done); }
+    // Waits until that work is done (the destructor waits too).
     void waitForIndex();
+    // True while it runs.
+    bool indexBusy() const { return m_indexing.load(); }
     // Songs renamed within the music folder, as the folder watch saw them,
     // in order: each one's song information file is renamed after it at
     // once. The next full scan reports these moves.
@@ -173,11 +187,11 @@ private:
     void putNameCells(int row, QByteArrayView rawName, QString &previousArtist);
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
-    // Full scans: the moves made since the last one and the ones the index
-    // calls for, their failures added to errors.
-    void followMoves(const SongMoves::Index &last, int musicDirFd, int infoDirFd, QStringList &errors);
-    // Writes the index of the listed songs on a thread of its own.
-    void writeIndex(std::vector<SongMoves::Stamp> stamps);
+    // Full scans: the moves followed since the last one and the ones the
+    // index called for after it, their failures added to errors.
+    void reportMoves(QStringList &errors);
+    // Matches and writes the index of the listed songs on a thread of its own.
+    void startIndex(std::vector<SongMoves::Stamp> stamps);
 
     TSongList &m_grid;
     // Shared with a light scan's probe running on another thread; a full
@@ -195,9 +209,17 @@ private:
     QByteArray m_indexPath;
     std::vector<SongMoves::Move> m_moves; // followed since the last full scan
     std::vector<SongMoves::Move> m_report; // of the last full scan
+    std::vector<SongMoves::Move> m_told; // the same, kept after it is taken
     std::vector<SongMoves::Entry> m_carry; // old names of moves that failed, kept for the next try
-    QByteArray m_indexBytes; // the index as this full scan found it
-    std::thread m_indexWriter;
+    std::thread m_indexer;
+    std::atomic<bool> m_indexing { false };
+    // By the indexer, read once it is joined.
+    std::vector<SongMoves::Move> m_indexMoves;
+    std::vector<SongMoves::Entry> m_carryNext;
+    std::function<void(bool)> m_indexDone;
+    // Held while song information files are renamed: the indexer and the
+    // folder watch's renames never run into each other.
+    std::mutex m_renaming;
     double m_totalTime = 0;
     double m_totalSize = 0;
 };

@@ -138,6 +138,7 @@ void Locator::index(bool removeStaleTemporaries)
 {
     m_pool.clear();
     m_entries.clear();
+    m_interruptedMoves.clear();
     m_buckets.assign(2, 0);
     m_bucketBits = 0;
     m_indexed = true;
@@ -150,7 +151,10 @@ void Locator::index(bool removeStaleTemporaries)
     while (const dirent *entry = ::readdir(dir)) {
         const QByteArrayView name(entry->d_name);
         if (removeStaleTemporaries && name.startsWith('.')) {
-            removeIfStaleTemporary(::dirfd(dir), name, now);
+            if (name.startsWith(MoveTemporaryPrefix))
+                m_interruptedMoves.push_back(name.toByteArray());
+            else
+                removeIfStaleTemporary(::dirfd(dir), name, now);
             continue;
         }
         if (entry->d_type == DT_DIR || !hasIniExtension(name))

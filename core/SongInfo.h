@@ -44,6 +44,11 @@ QByteArray InfoFilePath(const QByteArray &infoFolder, const QByteArray &mp3Path)
 // song: the folder is listed once, and a name that differs only in letter
 // case ("artist-title.ini" beside "Artist-Title.mp3") is found too. The
 // exact name wins; with no file at all the ".INI" name is the one to write.
+// An information file on its way to another name, set aside for a moment
+// while the names of songs that exchanged names are sorted out: this, then
+// the name it goes to.
+inline const QByteArray MoveTemporaryPrefix = QByteArrayLiteral(".discora-move.");
+
 class Locator
 {
 public:
@@ -66,6 +71,9 @@ public:
         bool plainFile = false; // the listing said: a regular file
     };
     Found find(QByteArrayView mp3Name, QByteArray &scratch) const;
+    // The files set aside by moves that were cut short (MoveTemporaryPrefix),
+    // as the last index() with removeStaleTemporaries found them.
+    const std::vector<QByteArray> &interruptedMoves() const { return m_interruptedMoves; }
 
 private:
     QByteArray m_folder;
@@ -86,6 +94,7 @@ private:
     std::vector<quint32> m_buckets;
     int m_bucketBits = 0;
     bool m_indexed = false;
+    std::vector<QByteArray> m_interruptedMoves;
 };
 // One-off lookup (details dialog, counting a play outside a scan).
 QByteArray LocateInfoFile(const QByteArray &infoFolder, const QByteArray &mp3Name);

@@ -23,7 +23,7 @@ namespace SongMoves
 namespace
 {
 
-const QByteArray Header = "Discora song index 1";
+const QByteArray Header = "Discora song index 2";
 
 bool existsAt(int dirFd, const char *name)
 {
@@ -190,7 +190,8 @@ Index Index::Read(const QByteArray &path, const QByteArray &musicFolder)
         Entry entry;
         qsizetype i = 0;
         if (!takeNumber(line, i, entry.stamp.dev) || !takeNumber(line, i, entry.stamp.ino)
-            || !takeNumber(line, i, entry.stamp.size))
+            || !takeNumber(line, i, entry.stamp.size) || !takeNumber(line, i, entry.stamp.modified)
+            || !takeNumber(line, i, entry.stamp.birth))
             continue;
         entry.name = unescaped(line.sliced(i));
         if (entry.stamp.ino != 0 && !entry.name.isEmpty() && !entry.name.contains('/'))
@@ -204,7 +205,7 @@ QByteArray Index::Compose(const QByteArray &musicFolder, const std::vector<Entry
     QByteArray bytes = Header + "\nfolder " + escaped(musicFolder) + '\n';
     qsizetype size = bytes.size();
     for (const Entry &e : entries)
-        size += e.name.size() + 48;
+        size += e.name.size() + 88;
     bytes.reserve(size);
     for (const Entry &e : entries) {
         if (e.stamp.ino == 0)
@@ -214,6 +215,10 @@ QByteArray Index::Compose(const QByteArray &musicFolder, const std::vector<Entry
         appendNumber(bytes, e.stamp.ino);
         bytes += ' ';
         appendNumber(bytes, e.stamp.size);
+        bytes += ' ';
+        appendNumber(bytes, e.stamp.modified);
+        bytes += ' ';
+        appendNumber(bytes, e.stamp.birth);
         bytes += ' ';
         appendEscaped(bytes, e.name);
         bytes += '\n';
@@ -232,75 +237,195 @@ bool Index::Write(const QByteArray &path, const QByteArray &musicFolder, const s
     return true;
 }
 
-std::vector<Move> FollowFromIndex(const Index &last, const TFileList &files, int musicDirFd, int infoDirFd,
-    const SongInfo::Locator &locator, std::vector<Entry> &carry)
+bool SameFile(const Stamp &a, const Stamp &b)
+{
+    return a.ino != 0 && a.dev == b.dev && a.ino == b.ino && a.size == b.size && a.modified == b.modified
+        && (a.birth == 0 || b.birth == 0 || a.birth == b.birth);
+}
+
+std::vector<Move> FollowFromIndex(const Index &last, const TFileList &files, const std::vector<Stamp> &stamps,
+    int musicDirFd, int infoDirFd, SongInfo::Locator &locator, std::vector<Entry> &carry)
 {
     std::vector<Move> moves;
-    if (last.entries().empty() || musicDirFd < 0 || infoDirFd < 0)
+    const std::vector<Entry> &old = last.entries();
+    const int count = std::min(files.count(), int(stamps.size()));
+    if (old.empty() || musicDirFd < 0 || infoDirFd < 0)
         return moves;
-    // The songs of last time under the same names, as most scans find them:
-    // no song lost its name.
-    if (last.entries().size() == size_t(files.count())) {
+    // As most scans find them: every song under its name of last time.
+    if (old.size() == size_t(count)) {
         int i = 0;
-        while (i < files.count() && files.rawName(i) == QByteArrayView(last.entries()[size_t(i)].name))
+        while (i < count && files.rawName(i) == QByteArrayView(old[size_t(i)].name)
+            && SameFile(stamps[size_t(i)], old[size_t(i)].stamp))
             ++i;
-        if (i == files.count())
+        if (i == count)
             return moves;
     }
-    // Songs gone from their old name whose information file is still there.
-    struct Candidate {
-        const Entry *entry;
-        QByteArray info;
-        bool ambiguous;
-        bool taken;
-    };
-    std::unordered_map<StampKey, Candidate, StampHash> gone;
-    for (const Entry &e : last.entries()) {
-        if (files.containsName(e.name) || existsAt(musicDirFd, e.name.constData()))
+    // Which file each old name and each listed name was; -1 where two names
+    // share one file (hard links): which of them is the song's?
+    std::unordered_map<StampKey, int, StampHash> oldByFile;
+    std::unordered_map<StampKey, std::vector<int>, StampHash> oldShared;
+    for (size_t e = 0; e < old.size(); ++e) {
+        const StampKey key { old[e].stamp.dev, old[e].stamp.ino };
+        const auto [it, added] = oldByFile.try_emplace(key, int(e));
+        if (added)
             continue;
-        QByteArray info = existingInfoName(infoDirFd, locator, e.name);
-        if (info.isEmpty())
-            continue;
-        const auto [it, added]
-            = gone.try_emplace(StampKey { e.stamp.dev, e.stamp.ino }, Candidate { &e, info, false, false });
-        if (!added)
-            it->second.ambiguous = true; // two old names of one file: which one's is it?
+        std::vector<int> &names = oldShared[key];
+        if (it->second >= 0)
+            names.push_back(it->second);
+        names.push_back(int(e));
+        it->second = -1;
     }
-    if (gone.empty())
+    std::unordered_map<StampKey, int, StampHash> listedByFile;
+    for (int i = 0; i < count; ++i) {
+        const Stamp &s = stamps[size_t(i)];
+        if (s.ino == 0)
+            continue;
+        const auto [it, added] = listedByFile.try_emplace(StampKey { s.dev, s.ino }, i);
+        if (!added)
+            it->second = -1;
+    }
+    // The listed songs that are an old song under another name.
+    struct Candidate {
+        int song;
+        const Entry *was;
+        bool listedBefore; // under its name now too: only while it has no file of its own
+        QByteArray fromInfo;
+        QByteArray toInfo;
+        QByteArray occupant; // the information file the new name has now
+        bool accepted = true;
+    };
+    std::vector<Candidate> candidates;
+    std::unordered_set<QByteArray> movedSongs; // their new names
+    for (const auto &[key, i] : listedByFile) {
+        if (i < 0)
+            continue;
+        const auto it = oldByFile.find(key);
+        if (it == oldByFile.end())
+            continue;
+        const QByteArrayView name = files.rawName(i);
+        // A file listed under two names last time is a move that failed and
+        // waits (its new name and its old) or two names of one song.
+        const Entry *was = it->second >= 0 ? &old[size_t(it->second)] : nullptr;
+        bool listedBefore = false;
+        if (!was) {
+            int others = 0;
+            for (const int e : oldShared[key]) {
+                if (old[size_t(e)].name == name)
+                    listedBefore = true;
+                else if (++others == 1)
+                    was = &old[size_t(e)];
+            }
+            if (others != 1 || !listedBefore)
+                continue;
+        }
+        if (was->name == name || !SameFile(stamps[size_t(i)], was->stamp))
+            continue;
+        candidates.push_back({ i, was, listedBefore, {}, {}, {} });
+        movedSongs.insert(name.toByteArray());
+    }
+    if (candidates.empty())
         return moves;
-    // A file a listed song shows (found in another letter case, say) is that
-    // song's, whichever old name it was found for.
+    std::sort(candidates.begin(), candidates.end(),
+        [](const Candidate &a, const Candidate &b) { return a.song < b.song; });
+    locator.index();
+    // The old name must be gone, or hold a song that moved there itself; and
+    // its information file must be there.
+    std::unordered_map<QByteArray, int> sources; // information file -> how many moves take it
+    for (Candidate &c : candidates) {
+        const QByteArray &oldName = c.was->name;
+        if (files.containsName(oldName) ? !movedSongs.count(oldName)
+                                        : existsAt(musicDirFd, oldName.constData()))
+            c.accepted = false;
+        else
+            c.fromInfo = existingInfoName(infoDirFd, locator, oldName);
+        c.accepted = c.accepted && !c.fromInfo.isEmpty();
+        if (c.accepted)
+            ++sources[c.fromInfo];
+    }
+    // A file that a song staying where it was shows (found in another letter
+    // case, say) is that song's; so is one two moves would take.
     QByteArray scratch;
     std::unordered_set<QByteArray> claimed;
-    for (int i = 0; i < files.count(); ++i) {
+    for (int i = 0; i < count; ++i) {
+        if (movedSongs.count(files.rawName(i).toByteArray()))
+            continue;
         if (const SongInfo::Locator::Found own = locator.find(files.rawName(i), scratch); own.name)
             claimed.insert(QByteArray(own.name));
     }
-    for (auto it = gone.begin(); it != gone.end();)
-        it = claimed.count(it->second.info) ? gone.erase(it) : std::next(it);
-    for (int i = 0; i < files.count(); ++i) {
-        const QByteArrayView name = files.rawName(i);
-        struct stat st;
-        if (::fstatat(musicDirFd, name.data(), &st, 0) != 0)
+    std::unordered_set<QByteArray> leaving;
+    for (Candidate &c : candidates) {
+        c.accepted = c.accepted && !claimed.count(c.fromInfo) && sources[c.fromInfo] == 1;
+        if (!c.accepted)
             continue;
-        const auto it = gone.find(StampKey { quint64(st.st_dev), quint64(st.st_ino) });
-        if (it == gone.end())
+        const QByteArray name = files.rawName(c.song).toByteArray();
+        c.toInfo = SongInfo::InfoFileName(name);
+        // Followed already, while the program ran.
+        c.accepted = c.fromInfo != c.toInfo;
+        if (!c.accepted)
             continue;
-        Candidate &c = it->second;
-        if (c.ambiguous || c.taken || c.entry->stamp.size != qint64(st.st_size))
-            continue;
-        c.taken = true;
-        const QByteArray song = name.toByteArray();
-        // Renamed onto a name with song information of its own: that stays
-        // the song's, and the old file stays where it is.
-        if (const SongInfo::Locator::Found own = locator.find(name, scratch); own.name) {
-            moves.push_back({ c.entry->name, song, c.info, QByteArray(own.name), Outcome::Kept, 0 });
-            continue;
+        c.occupant = existingInfoName(infoDirFd, locator, name);
+        if (c.occupant == c.fromInfo)
+            c.occupant.clear(); // the same file, its name's letter case changing
+        c.accepted = !c.listedBefore || c.occupant.isEmpty();
+        if (c.accepted)
+            leaving.insert(c.fromInfo);
+    }
+    // A new name whose information file stays keeps it; that move not made,
+    // its own file stays too, which may keep another's: until none changes.
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (Candidate &c : candidates) {
+            if (!c.accepted || c.occupant.isEmpty() || leaving.count(c.occupant))
+                continue;
+            c.accepted = false;
+            leaving.erase(c.fromInfo);
+            changed = true;
+            moves.push_back({ c.was->name, files.rawName(c.song).toByteArray(), c.fromInfo, c.occupant,
+                Outcome::Kept, 0 });
         }
-        Move move = moveInfo(infoDirFd, c.entry->name, song, c.info, SongInfo::InfoFileName(song));
+    }
+    // Files that make room for another first step aside, under a name that
+    // says where each is going; then every file goes to its new name.
+    std::unordered_map<QByteArray, QByteArray> aside; // information file -> its temporary name
+    for (const Candidate &c : candidates) {
+        if (!c.accepted || c.occupant.isEmpty())
+            continue;
+        const Candidate *making = nullptr;
+        for (const Candidate &d : candidates)
+            if (d.accepted && d.fromInfo == c.occupant)
+                making = &d;
+        const QByteArray temporary = SongInfo::MoveTemporaryPrefix + making->toInfo;
+        if (RenameNoReplace(infoDirFd, c.occupant.constData(), temporary.constData()) == 0)
+            aside.emplace(c.occupant, temporary);
+    }
+    for (const Candidate &c : candidates) {
+        if (!c.accepted)
+            continue;
+        const auto stepped = aside.find(c.fromInfo);
+        const QByteArray &from = stepped == aside.end() ? c.fromInfo : stepped->second;
+        Move move = moveInfo(infoDirFd, c.was->name, files.rawName(c.song).toByteArray(), from, c.toInfo);
+        move.fromInfo = c.fromInfo;
+        if (move.outcome != Outcome::Moved && stepped != aside.end())
+            RenameNoReplace(infoDirFd, from.constData(), c.fromInfo.constData());
         if (move.outcome == Outcome::Failed)
-            carry.push_back(*c.entry);
+            carry.push_back(*c.was);
         moves.push_back(std::move(move));
+    }
+    return moves;
+}
+
+std::vector<Move> FinishInterruptedMoves(int infoDirFd, const std::vector<QByteArray> &leftovers)
+{
+    std::vector<Move> moves;
+    for (const QByteArray &temporary : leftovers) {
+        const QByteArray to = temporary.mid(SongInfo::MoveTemporaryPrefix.size());
+        if (to.isEmpty() || to.contains('/'))
+            continue;
+        // One that cannot go yet stays set aside, and is tried again at
+        // the next full scan.
+        Move move = moveInfo(infoDirFd, QByteArray(), QByteArray(), temporary, to);
+        if (move.outcome == Outcome::Moved)
+            moves.push_back(std::move(move));
     }
     return moves;
 }

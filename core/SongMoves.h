@@ -60,13 +60,21 @@ int RenameNoReplace(int dirFd, const char *from, const char *to);
 std::optional<Move> Follow(int infoDirFd, const SongInfo::Locator &locator, QByteArrayView fromSong,
     QByteArrayView toSong, const std::function<bool(const QByteArray &info)> &ownedByName = {});
 
-// What the index keeps of a listed song; ino 0 means unknown (the file could
-// not be looked at).
+// What the index keeps of a listed song: enough to know the file again under
+// another name and to tell it from a new file that the file system gave the
+// same inode (a song deleted, another made). A rename keeps all of it; a tag
+// editor that rewrites the song changes its modification time, and then the
+// file is not known again. ino 0 means unknown (the file could not be looked
+// at); birth 0, that the file system keeps no birth time.
 struct Stamp {
     quint64 dev = 0;
     quint64 ino = 0;
     qint64 size = -1;
+    qint64 modified = 0; // nanoseconds since the epoch
+    qint64 birth = 0; // nanoseconds since the epoch
 };
+// The same file, as far as the stamps can tell.
+bool SameFile(const Stamp &a, const Stamp &b);
 
 struct Entry {
     Stamp stamp;
@@ -78,12 +86,13 @@ class Index
 {
 public:
     // Reads the index at path (raw bytes). A missing or unreadable file, one
-    // of another form, or one made for another music folder reads as empty.
+    // of another form (an older one, which lacked what tells a new file from
+    // a renamed one), or one made for another music folder reads as empty.
     static Index Read(const QByteArray &path, const QByteArray &musicFolder);
     // The file's bytes for these entries.
     static QByteArray Compose(const QByteArray &musicFolder, const std::vector<Entry> &entries);
     // Writes the index atomically, unless its bytes would be unchanged (the
-    // file's bytes as last read or written); true when it wrote. Throws
+    // file's bytes as last read); true when it wrote. Throws
     // EQLXError("Unable to write to ...").
     static bool Write(const QByteArray &path, const QByteArray &musicFolder,
         const std::vector<Entry> &entries, const QByteArray &unchanged = QByteArray());
@@ -97,17 +106,29 @@ private:
     QByteArray m_bytes;
 };
 
-// The moves a full scan makes from the last index: a listed song without an
-// information file whose device, inode and size were listed last time under
-// another name, when that old name no longer exists and its information file
-// does, gets that file under its new name. A song whose inode changed (a
-// copy, a replacement) moves nothing; one renamed onto a name that has an
-// information file keeps that file, and the case is reported. musicDirFd and infoDirFd are the open
-// folders; locator has just listed the information folder. Old entries of
-// moves that failed are added to carry, so that the next index keeps them
-// and the next full scan tries again.
-std::vector<Move> FollowFromIndex(const Index &last, const TFileList &files, int musicDirFd, int infoDirFd,
-    const SongInfo::Locator &locator, std::vector<Entry> &carry);
+// The moves a full scan calls for, from the last index and what the scan
+// found (stamps[i] is the stamp of files' song i): a listed song that is the
+// same file (SameFile) as a song listed last time under another name gets
+// that name's information file, when the old name is gone or holds a song
+// that moved there itself (two songs swapped their names), and its own new
+// name has no information file or one that moves away in the same scan. All
+// the moves of a scan are decided together and made through temporary names
+// in the information folder, so an exchange of names overwrites nothing. A
+// song whose file changed (a copy, a replacement, a rewrite) moves nothing;
+// one renamed onto a name whose information file stays keeps that file, and
+// the case is reported; two names of one file (hard links), now or last
+// time, move nothing. locator lists the information folder, open as
+// infoDirFd; it is listed here when any song needs it. Old entries of moves
+// that failed are added to carry, so that the next index keeps them and the
+// next full scan tries again.
+std::vector<Move> FollowFromIndex(const Index &last, const TFileList &files, const std::vector<Stamp> &stamps,
+    int musicDirFd, int infoDirFd, SongInfo::Locator &locator, std::vector<Entry> &carry);
+
+// Information files that a move through a temporary name left behind when
+// the program was stopped in the middle (the locator's listing names them):
+// each goes to the name it was on its way to, unless a file has that name by
+// now. The folder is open as infoDirFd; the moves made are returned.
+std::vector<Move> FinishInterruptedMoves(int infoDirFd, const std::vector<QByteArray> &leftovers);
 
 // The status bar's text for what a scan moved or kept, "" for nothing:
 // "Song information moved for 3 songs."

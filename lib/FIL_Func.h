@@ -38,9 +38,12 @@ qint64 FileSizeOf(const QByteArray &nativePath, const OpenFileSet &heldOpen);
 // The same for name inside the folder open as dirFd (AT_FDCWD: the current
 // folder), so a scan spares the walk along the folder's path.
 qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen);
-// The same, also handing back what stat() said of the file (its device,
-// inode and size); seen is false when stat() failed.
-qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen, struct stat &st, bool &seen);
+// The same, also handing back what the system said of the file (its device,
+// inode, size, modification time...) and its birth time in nanoseconds since
+// the epoch (0 where the file system keeps none); seen is false when the file
+// could not be looked at.
+qint64 FileSizeOfAt(
+    int dirFd, const char *name, const OpenFileSet &heldOpen, struct stat &st, bool &seen, qint64 &birthNs);
 
 // Bytes to reserve for the names of the folder open as dirFd before listing
 // it: its size on disk is about the room its names take (at least 4 KiB, at

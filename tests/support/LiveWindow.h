@@ -1,7 +1,7 @@
 #pragma once
 // The main window as the live-detection tests want it: shown, active, its
-// first scan done, and its refresh timer set to an hour, so that only the
-// folder watch and the players can make the list notice a play.
+// first scan done (and the songs renamed while it was closed followed), and its refresh timer set to an hour,
+// so that only the folder watch and the players can make the list notice a play.
 
 #include "UDSCMain.h"
 
@@ -18,7 +18,7 @@ inline std::unique_ptr<TfrmMain> OpenLiveWindow(const QString &settings)
     window->activateWindow();
     if (!QTest::qWaitForWindowActive(window.get()))
         qWarning("main window did not become active");
-    if (!QTest::qWaitFor([&] { return window->scans() >= 1 && !window->isScanning(); }))
+    if (!QTest::qWaitFor([&] { return window->scans() >= 1 && window->isSettled(); }))
         qWarning("the first scan did not run");
     return window;
 }
