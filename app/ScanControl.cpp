@@ -6,7 +6,13 @@
 #include "QLXApplication.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QTimer>
+
+namespace
+{
+Q_LOGGING_CATEGORY(lcIndex, "discora.start", QtInfoMsg)
+}
 
 TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObject *parent)
     : QObject(parent)
@@ -183,6 +189,8 @@ void TScanControl::indexDone(bool rescan)
     // reported, comes late: the index of that scan is the one that counts.
     if (m_catalogue.indexBusy())
         return;
+    if (m_indexing)
+        qCDebug(lcIndex, "index of the songs matched");
     m_indexing = false;
     m_fullScanPending = m_fullScanPending || rescan;
     if (m_fullScanPending && !isScanning()) {

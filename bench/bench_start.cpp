@@ -38,6 +38,7 @@ namespace
 
 // The line the program logs once it is idle after its first full scan.
 const char *const IdleLine = "idle after the first full scan: ";
+const char *const IndexLine = "index of the songs matched";
 
 struct Options {
     std::string binary;
@@ -177,6 +178,16 @@ Start runOnce(const Setup &setup)
     }
     if (found != std::string::npos) {
         result.ms = FloorScan::nowMs() - start;
+        // Memory once the index of the songs is matched behind the scan,
+        // which frees what it read.
+        for (pollfd p { pipeFds[0], POLLIN, 0 }; output.find(IndexLine) == std::string::npos;) {
+            if (::poll(&p, 1, 10000) <= 0)
+                break;
+            const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            output.append(buffer, size_t(n));
+        }
         result.rssBytes = residentBytes(pid);
         result.cpuMs = processCpuMs(pid);
         result.mainMs = mainThreadCpuMs(pid);

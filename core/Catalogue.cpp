@@ -2,6 +2,7 @@
 
 #include "CellText.h"
 #include "FIL_Func.h"
+#include "FileWrite.h"
 #include "OpenFileSet.h"
 #include "QLXError.h"
 #include "STR_Func.h"
@@ -10,6 +11,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <fcntl.h>
 #include <iterator>
 #include <memory>
@@ -437,6 +441,11 @@ void TCatalogue::startIndex(std::vector<SongMoves::Stamp> stamps)
                                 infoFolder = m_infoFolder, leftovers = m_locator.interruptedMoves()] {
         std::vector<SongMoves::Move> moves;
         std::vector<SongMoves::Entry> carry;
+        // As most scans find it: the same songs under the same names.
+        if (leftovers.empty() && SongMoves::Index::Holds(path, folder, *files, stamps)) {
+            finishIndex({}, {}, false);
+            return;
+        }
         const SongMoves::Index last = SongMoves::Index::Read(path, folder);
         {
             const std::lock_guard<std::mutex> renaming(m_renaming);
@@ -472,12 +481,22 @@ void TCatalogue::startIndex(std::vector<SongMoves::Stamp> stamps)
                     [&](const SongMoves::Entry &e) { return e.name == m.fromSong; });
             return !told(m_told, m) && !failedBefore;
         });
-        m_indexMoves = std::move(moves);
-        m_carryNext = std::move(carry);
-        m_indexing = false;
-        if (m_indexDone)
-            m_indexDone(news);
+        finishIndex(std::move(moves), std::move(carry), news);
     });
+}
+
+void TCatalogue::finishIndex(
+    std::vector<SongMoves::Move> moves, std::vector<SongMoves::Entry> carry, bool news)
+{
+    m_indexMoves = std::move(moves);
+    m_carryNext = std::move(carry);
+#ifdef __GLIBC__
+    // What the index took while it was matched goes back at once.
+    ::malloc_trim(0);
+#endif
+    m_indexing = false;
+    if (m_indexDone)
+        m_indexDone(news);
 }
 
 void TCatalogue::waitForIndex()

@@ -192,6 +192,8 @@ private:
     void reportMoves(QStringList &errors);
     // Matches and writes the index of the listed songs on a thread of its own.
     void startIndex(std::vector<SongMoves::Stamp> stamps);
+    // The indexer's last step: what it found, for the next full scan.
+    void finishIndex(std::vector<SongMoves::Move> moves, std::vector<SongMoves::Entry> carry, bool news);
 
     TSongList &m_grid;
     // Shared with a light scan's probe running on another thread; a full

@@ -3,6 +3,7 @@
 #include "CaseFold.h"
 #include "FIL_Func.h"
 
+#include <QHashFunctions>
 #include <QString>
 
 #include <algorithm>
@@ -57,14 +58,25 @@ bool TFileList::containsName(QByteArrayView name) const
 {
     const std::lock_guard<std::mutex> guard(m_indexLock);
     if (!m_indexed) {
-        m_names.reserve(m_offsets.size());
+        size_t room = 16;
+        while (room < m_offsets.size() * 2)
+            room *= 2;
+        m_slots.assign(room, 0);
         for (int i = 0; i < count(); ++i) {
-            const QByteArrayView raw = rawName(i);
-            m_names.emplace(raw.data(), size_t(raw.size()));
+            size_t at = qHashBits(rawName(i).data(), size_t(rawName(i).size())) & (room - 1);
+            while (m_slots[at] != 0)
+                at = (at + 1) & (room - 1);
+            m_slots[at] = quint32(i + 1);
         }
         m_indexed = true;
     }
-    return m_names.count(std::string_view(name.data(), size_t(name.size()))) > 0;
+    const size_t mask = m_slots.size() - 1;
+    for (size_t at = qHashBits(name.data(), size_t(name.size())) & mask; m_slots[at] != 0;
+         at = (at + 1) & mask) {
+        if (rawName(int(m_slots[at] - 1)) == name)
+            return true;
+    }
+    return false;
 }
 
 QString TFileList::name(int i) const
@@ -145,7 +157,7 @@ void TFileList::reread(const QByteArray &folder)
     {
         const std::lock_guard<std::mutex> guard(m_indexLock);
         m_indexed = false;
-        m_names.clear();
+        m_slots.clear();
     }
     std::vector<char> pool;
     std::vector<SortEntry> entries;

@@ -8,8 +8,6 @@
 #include <QString>
 #include <limits>
 #include <mutex>
-#include <string_view>
-#include <unordered_set>
 #include <vector>
 
 class TFileList
@@ -45,8 +43,10 @@ private:
     std::vector<char> m_pool;
     std::vector<quint32> m_offsets;
     std::vector<QByteArray> m_linkedFolders;
-    // The names by value, made by the first containsName() after a listing.
+    // Where each name is, by its hash (open addressing: the name's place in
+    // the list plus one, 0 for a free slot), made by the first
+    // containsName() after a listing: a few bytes a song.
     mutable std::mutex m_indexLock;
     mutable bool m_indexed = false;
-    mutable std::unordered_set<std::string_view> m_names;
+    mutable std::vector<quint32> m_slots;
 };

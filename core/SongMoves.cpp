@@ -98,6 +98,25 @@ template <typename Number> void appendNumber(QByteArray &out, Number value)
     out.append(digits, result.ptr - digits);
 }
 
+// One entry's line; none for a file that could not be looked at.
+void appendLine(QByteArray &out, const Stamp &stamp, QByteArrayView name)
+{
+    if (stamp.ino == 0)
+        return;
+    appendNumber(out, stamp.dev);
+    out += ' ';
+    appendNumber(out, stamp.ino);
+    out += ' ';
+    appendNumber(out, stamp.size);
+    out += ' ';
+    appendNumber(out, stamp.modified);
+    out += ' ';
+    appendNumber(out, stamp.birth);
+    out += ' ';
+    appendEscaped(out, name);
+    out += '\n';
+}
+
 struct StampKey {
     quint64 dev, ino;
     bool operator==(const StampKey &o) const { return dev == o.dev && ino == o.ino; }
@@ -171,10 +190,48 @@ std::optional<Move> Follow(int infoDirFd, const SongInfo::Locator &locator, QByt
 
 Index Index::Read(const QByteArray &path, const QByteArray &musicFolder)
 {
-    Index index;
     QByteArray bytes;
     if (path.isEmpty() || !ReadWholeFile(path, bytes))
-        return index;
+        return Index();
+    return Parse(bytes, musicFolder);
+}
+
+bool Index::Holds(const QByteArray &path, const QByteArray &musicFolder, const TFileList &files,
+    const std::vector<Stamp> &stamps)
+{
+    if (stamps.size() < size_t(files.count()))
+        return false;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // Read a piece at a time, each compared with the lines it should hold.
+    QByteArray expected = Header + "\nfolder " + escaped(musicFolder) + '\n';
+    QByteArray piece(64 * 1024, Qt::Uninitialized);
+    int i = 0;
+    while (same) {
+        while (expected.size() < piece.size() && i < files.count()) {
+            appendLine(expected, stamps[size_t(i)], files.rawName(i));
+            ++i;
+        }
+        const ssize_t n = ::read(fd, piece.data(), size_t(std::min(piece.size(), expected.size() + 1)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            same = n == 0 && expected.isEmpty() && i == files.count();
+            break;
+        }
+        same = n <= expected.size() && QByteArrayView(expected).first(n) == QByteArrayView(piece).first(n);
+        expected.remove(0, n);
+    }
+    ::close(fd);
+    return same;
+}
+
+Index Index::Parse(const QByteArray &bytes, const QByteArray &musicFolder)
+{
+    Index index;
     const QByteArray head = Header + "\nfolder " + escaped(musicFolder) + '\n';
     if (!bytes.startsWith(head))
         return index;
@@ -207,22 +264,8 @@ QByteArray Index::Compose(const QByteArray &musicFolder, const std::vector<Entry
     for (const Entry &e : entries)
         size += e.name.size() + 88;
     bytes.reserve(size);
-    for (const Entry &e : entries) {
-        if (e.stamp.ino == 0)
-            continue;
-        appendNumber(bytes, e.stamp.dev);
-        bytes += ' ';
-        appendNumber(bytes, e.stamp.ino);
-        bytes += ' ';
-        appendNumber(bytes, e.stamp.size);
-        bytes += ' ';
-        appendNumber(bytes, e.stamp.modified);
-        bytes += ' ';
-        appendNumber(bytes, e.stamp.birth);
-        bytes += ' ';
-        appendEscaped(bytes, e.name);
-        bytes += '\n';
-    }
+    for (const Entry &e : entries)
+        appendLine(bytes, e.stamp, e.name);
     return bytes;
 }
 

@@ -89,6 +89,13 @@ public:
     // of another form (an older one, which lacked what tells a new file from
     // a renamed one), or one made for another music folder reads as empty.
     static Index Read(const QByteArray &path, const QByteArray &musicFolder);
+    // The same from the file's bytes.
+    static Index Parse(const QByteArray &bytes, const QByteArray &musicFolder);
+    // True when the file at path is exactly the index of these songs
+    // (stamps[i] is the stamp of files' song i): nothing moved, nothing to
+    // write. Read a piece at a time: it costs no memory, however many songs.
+    static bool Holds(const QByteArray &path, const QByteArray &musicFolder, const TFileList &files,
+        const std::vector<Stamp> &stamps);
     // The file's bytes for these entries.
     static QByteArray Compose(const QByteArray &musicFolder, const std::vector<Entry> &entries);
     // Writes the index atomically, unless its bytes would be unchanged (the
