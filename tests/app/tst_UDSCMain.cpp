@@ -82,6 +82,7 @@ private Q_SLOTS:
     void errorText_data();
     void errorText();
     void activationBetweenOwnWindowsOnly();
+    void scanRequestedDuringScanRunsAfterIt_data();
     void scanRequestedDuringScanRunsAfterIt();
     void closeDuringScanWaits();
     void statusBarFollowsSelection();
@@ -325,23 +326,46 @@ void TestMainWindow::activationBetweenOwnWindowsOnly()
     dialogOpenedAndClosed(3, 2);
 }
 
+void TestMainWindow::scanRequestedDuringScanRunsAfterIt_data()
+{
+    // What happens while the scan yields: "refresh" clicked, the window
+    // "deactivated" for another window of ours (which asks for a light scan).
+    QTest::addColumn<QStringList>("during");
+    QTest::newRow("refresh-clicked") << QStringList { "refresh" };
+    QTest::newRow("refresh-clicked-then-window-deactivated") << QStringList { "refresh", "deactivated" };
+}
+
 void TestMainWindow::scanRequestedDuringScanRunsAfterIt()
 {
+    QFETCH(QStringList, during);
     auto window = openWindowWith25Songs();
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("another window of ours"));
+    const int deactivations = window->deactivations();
 
     // A click handled while the scan yields asks for a full scan: it must not
-    // run on the list the running scan is working on, but after it.
+    // run on the list the running scan is working on, but after it, whatever
+    // is asked for after the click.
     bool scanningAtClick = false;
     int rowsAtClick = -1;
     QTimer::singleShot(0, window.get(), [&] {
         scanningAtClick = window->isScanning();
         writeBytes(music() + QStringLiteral("/Band-Song 99.mp3"), "x");
-        window->ButtonsClick(window->spbRefresh);
+        for (const QString &step : during) {
+            if (step == QLatin1String("refresh")) {
+                window->ButtonsClick(window->spbRefresh);
+            } else {
+                other.show();
+                other.activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&other));
+            }
+        }
         rowsAtClick = window->songs().RowCount();
     });
     window->RefreshList(true);
     QVERIFY(scanningAtClick);
     QCOMPARE(rowsAtClick, 26);
+    QCOMPARE(window->deactivations() - deactivations, int(during.count(QStringLiteral("deactivated"))));
     QCOMPARE(window->songs().RowCount(), 27);
     QCOMPARE(window->songs().Cells(1, 26), QStringLiteral("Song 99"));
     QVERIFY(!window->isScanning());
@@ -499,8 +523,8 @@ void TestMainWindow::chooseFolder_data()
 {
     // %A: the music folder at the start, %B: the one chosen, %I: a song
     // information folder of the user's own. choice: a folder picked in the
-    // chooser, the chooser cancelled, or a folder that is gone by the time
-    // it is used.
+    // chooser, the root folder picked, the chooser cancelled, or a folder
+    // that is gone by the time it is used.
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QString>("choice");
     QTest::addColumn<QByteArray>("after");
@@ -519,6 +543,9 @@ void TestMainWindow::chooseFolder_data()
         << kept + "[MP3]\r\nDirectory=%A\r\nINI_Directory=%I\r\n"
         << "pick" << kept + "[MP3]\r\nDirectory=%B\r\nINI_Directory=%I\r\n"
         << "";
+    QTest::newRow("root-folder") << kept + "[MP3]\r\nDirectory=%A\r\n"
+                                 << "root" << kept + "[MP3]\r\nDirectory=/\r\nINI_Directory=/\r\n"
+                                 << "";
     QTest::newRow("cancelled") << kept + "[MP3]\r\nDirectory=%A\r\n"
                                << "cancel" << kept + "[MP3]\r\nDirectory=%A\r\n"
                                << "";
@@ -557,7 +584,8 @@ void TestMainWindow::chooseFolder()
                 chooser->reject();
                 return;
             }
-            chooser->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(b);
+            chooser->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+                ->setText(choice == QLatin1String("root") ? QStringLiteral("/") : b);
             if (choice == QLatin1String("gone"))
                 QDir(b).removeRecursively();
             QMetaObject::invokeMethod(chooser, "accept");
@@ -580,14 +608,21 @@ void TestMainWindow::chooseFolder()
     }
     QCOMPARE(shown, expand(error.toUtf8()));
     QCOMPARE(readBytes(settingsPath()), expand(after));
-    const bool moved = choice == QLatin1String("pick");
+    const bool moved = choice == QLatin1String("pick") || choice == QLatin1String("root");
+    const QByteArray folder
+        = choice == QLatin1String("root") ? QByteArray("/") : QFile::encodeName(moved ? b : a);
     QTRY_VERIFY(!window->isScanning());
+    QCOMPARE(window->catalogue().musicFolder(), folder);
+    QCOMPARE(window->folderWatch()->folder(), folder);
+    QCOMPARE(window->catalogue().playedList().count(), moved ? 0 : 1);
+    if (choice == QLatin1String("root")) {
+        // Whatever songs the root folder holds: not the old folder's.
+        QVERIFY(window->songs().RowCount() < 2 || window->songs().Cells(1, 1) != QStringLiteral("Old"));
+        return;
+    }
     QCOMPARE(window->songs().RowCount(), moved ? 3 : 2);
     QCOMPARE(window->songs().Cells(1, 1), moved ? QStringLiteral("New") : QStringLiteral("Old"));
     QCOMPARE(window->cbxArtist->count(), moved ? 2 : 1);
-    QCOMPARE(window->catalogue().musicFolder(), QFile::encodeName(moved ? b : a));
-    QCOMPARE(window->folderWatch()->folder(), QFile::encodeName(moved ? b : a));
-    QCOMPARE(window->catalogue().playedList().count(), moved ? 0 : 1);
 }
 
 void TestMainWindow::movesLogUnwritable_data()
