@@ -2,8 +2,12 @@
 
 #include "FQLXLogF.h"
 #include "ProgramFiles.h"
+#include "QLXError.h"
 
+#include <QDateTime>
 #include <QFileInfo>
+
+#include <utility>
 
 TMovesLog::TMovesLog(QObject *parent)
     : QObject(parent)
@@ -20,21 +24,55 @@ void TMovesLog::setSettingsPath(const QString &settingsPath)
     iloMoves->INIFile = settingsPath;
 }
 
-QString TMovesLog::record(const std::vector<SongMoves::Move> &moves, bool adding)
+QString TMovesLog::record(const std::vector<SongMoves::Move> &moves, bool adding, QStringList &errors)
 {
-    if (moves.empty())
-        return QString();
-    // The summary last: the viewer shows the newest entry on top, above the
-    // moves it sums up.
-    QStringList entries = SongMoves::LogLines(moves);
-    entries.append(SongMoves::StatusText(moves));
-    if (!adding)
-        m_shown.clear();
-    m_shown.insert(m_shown.end(), moves.begin(), moves.end());
-    const QString status = SongMoves::StatusText(m_shown);
-    iloMoves->setLogFile(m_logPath);
-    iloMoves->AddEntries(entries);
+    QString status;
+    if (!moves.empty()) {
+        // The summary last: the viewer shows the newest entry on top, above
+        // the moves it sums up.
+        QStringList entries = SongMoves::LogLines(moves);
+        entries.append(SongMoves::StatusText(moves));
+        const QDateTime now = QDateTime::currentDateTime();
+        for (const QString &entry : entries)
+            m_unwritten.append(TQLXLogFile::EntryLine(entry, now));
+        if (m_unwritten.size() > MaxRecords)
+            m_unwritten.remove(0, m_unwritten.size() - MaxRecords);
+        if (!adding)
+            m_shown.clear();
+        m_shown.insert(m_shown.end(), moves.begin(), moves.end());
+        status = SongMoves::StatusText(m_shown);
+    }
+    if (m_unwritten.isEmpty())
+        return status;
+    try {
+        const QString failure = write();
+        if (failure.isEmpty())
+            m_failing = false;
+        else if (!std::exchange(m_failing, true))
+            errors.append(failure);
+    } catch (const EQLXError &e) {
+        // The lines went in; reading the log back after them did not.
+        m_failing = false;
+        errors.append(e.message());
+    }
     return status;
+}
+
+QString TMovesLog::write()
+{
+    const QStringList lines = std::exchange(m_unwritten, QStringList());
+    try {
+        iloMoves->setLogFile(m_logPath);
+    } catch (const EQLXError &e) {
+        m_unwritten = lines;
+        return e.message();
+    }
+    // A path that can hold no file leaves the log file unset.
+    if (iloMoves->LogFile() != m_logPath || !iloMoves->AddLines(lines)) {
+        m_unwritten = lines;
+        return UnableToWriteText(m_logPath);
+    }
+    return QString();
 }
 
 void TMovesLog::show()

@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class TQLXLogFile;
 
@@ -29,15 +30,24 @@ public:
     // Records the moves of a scan in the log (each on a line, then the
     // summary) and returns the status text for them; "" for no moves. With
     // adding, the text counts the moves of the scans before too, since the
-    // last record() without it. A log that cannot be written loses these
-    // lines only.
-    QString record(const std::vector<SongMoves::Move> &moves, bool adding = false);
+    // last record() without it. A log that cannot be written (a full disk)
+    // keeps its lines, dated when they were made, for the next record(),
+    // with or without moves of its own; the first failure after a write
+    // that went well adds "Unable to write to <log>" to errors, the ones
+    // after it add nothing.
+    QString record(const std::vector<SongMoves::Move> &moves, bool adding, QStringList &errors);
     // Shows the log, newest entry first; nothing when no move was ever logged.
     void show();
 
     TQLXLogFile *iloMoves;
 
 private:
+    // Writes the lines kept back; the failure's message, or "".
+    QString write();
+
     QString m_logPath;
     std::vector<SongMoves::Move> m_shown; // what the status text counts
+    // Lines not in the log yet, oldest first: no more than the log keeps.
+    QStringList m_unwritten;
+    bool m_failing = false; // the last write failed and was reported
 };

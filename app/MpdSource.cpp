@@ -11,8 +11,6 @@
 namespace
 {
 
-// How long a connection may take to be made and greeted.
-constexpr int GreetingTimeout = 5000;
 constexpr int FirstRetry = 250;
 
 // A value for a command line: MPD's quoting.

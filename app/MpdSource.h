@@ -29,6 +29,8 @@ public:
     // line of an answer taken (a longer one drops the connection).
     static constexpr int MaxRetry = 2000;
     static constexpr qsizetype MaxLine = 64 * 1024;
+    // How long a connection may take to be made and greeted.
+    static constexpr int GreetingTimeout = 5000;
 
     explicit TMpdSource(QObject *parent = nullptr);
     ~TMpdSource() override;

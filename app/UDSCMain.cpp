@@ -267,18 +267,15 @@ void TfrmMain::scanEnded(bool full, const QStringList &scanErrors)
         bxlTime->setCaption(m_catalogue.timeCaption());
         bxlSize->setCaption(m_catalogue.sizeCaption());
         ShowHint(); // the number of songs in the status bar
-        try {
-            const QString moved = m_movesLog->record(m_catalogue.takeMoves(), movesShown);
-            // Once the activation that ran the scan has selected its row
-            // (which shows the selected song); the next hint replaces it.
-            if (!moved.isEmpty()) {
-                m_movesText = QLatin1Char(' ') + moved;
-                QTimer::singleShot(0, this, [this] { stbStatus->Panels[0]->setText(m_movesText); });
-            } else if (!movesShown) {
-                m_movesText.clear();
-            }
-        } catch (const EQLXError &e) {
-            errors.append(e.message()); // the log could not be kept
+        // A log that cannot be written says so once, until it can again.
+        const QString moved = m_movesLog->record(m_catalogue.takeMoves(), movesShown, errors);
+        // Once the activation that ran the scan has selected its row
+        // (which shows the selected song); the next hint replaces it.
+        if (!moved.isEmpty()) {
+            m_movesText = QLatin1Char(' ') + moved;
+            QTimer::singleShot(0, this, [this] { stbStatus->Panels[0]->setText(m_movesText); });
+        } else if (!movesShown) {
+            m_movesText.clear();
         }
 #ifdef __GLIBC__
         // A full scan of a large folder frees as much as it keeps (sort

@@ -69,6 +69,12 @@ bool appendToFile(const QString &fileName, const QByteArray &line)
     bytes += line;
     bytes += "\r\n";
     const bool written = WriteAll(fd, bytes);
+    // A disk that fills up half-way: the part that went in comes out again,
+    // so that the same entries written later are not preceded by a torn
+    // copy of themselves.
+    if (!written && ::ftruncate(fd, st.st_size) != 0) {
+        // Left as it is: the next entry still starts on a line of its own.
+    }
     return (::close(fd) == 0) && written;
 }
 
@@ -185,30 +191,42 @@ void TQLXLogFile::LoadLog()
     m_complete = complete;
 }
 
-void TQLXLogFile::AppendLine(const QString &Line)
+bool TQLXLogFile::AppendLine(const QString &Line)
 {
     if (!isFile(m_logFile))
-        return;
+        return false;
     // A failed append leaves the file and the shown lines as they were.
-    if (appendToFile(m_logFile, EncodeText(Line)))
-        LoadLog();
+    if (!appendToFile(m_logFile, EncodeText(Line)))
+        return false;
+    LoadLog();
+    return true;
 }
 
-void TQLXLogFile::AddEntry(const QString &Action)
+bool TQLXLogFile::AddEntry(const QString &Action)
 {
-    AddEntries({ Action });
+    return AddEntries({ Action });
 }
 
-void TQLXLogFile::AddEntries(const QStringList &Actions)
+QString TQLXLogFile::EntryLine(const QString &Action, const QDateTime &At)
 {
-    if (Actions.isEmpty())
-        return;
-    const QString stamp = u' ' + DateTimeToStrDMY(DateTimeFromQt(QDateTime::currentDateTime())) + u' ';
+    return u' ' + DateTimeToStrDMY(DateTimeFromQt(At)) + u' ' + Action;
+}
+
+bool TQLXLogFile::AddEntries(const QStringList &Actions)
+{
+    const QDateTime now = QDateTime::currentDateTime();
     QStringList lines;
     lines.reserve(Actions.size());
     for (const QString &action : Actions)
-        lines.append(stamp + action);
-    AppendLine(lines.join(u"\r\n"_s));
+        lines.append(EntryLine(action, now));
+    return AddLines(lines);
+}
+
+bool TQLXLogFile::AddLines(const QStringList &Lines)
+{
+    if (Lines.isEmpty())
+        return true;
+    return AppendLine(Lines.join(u"\r\n"_s));
 }
 
 void TQLXLogFile::ClearLog()

@@ -10,6 +10,7 @@
 #include "TfrmLogFile.h"
 #include "UQLXComp.h"
 
+#include <QDateTime>
 #include <QFont>
 #include <QStringList>
 
@@ -63,10 +64,17 @@ public:
 
     // Shows the viewer modally for the current file.
     void Execute();
-    // Appends " dd-mm-yyyy hh:nn Action" to the log file.
-    void AddEntry(const QString &Action);
+    // Appends " dd-mm-yyyy hh:nn Action" to the log file; false when it
+    // could not be written (no log file, a full disk), which leaves the
+    // file and the lines as they were.
+    bool AddEntry(const QString &Action);
     // The same for several entries, in order, with one write and one reload.
-    void AddEntries(const QStringList &Actions);
+    bool AddEntries(const QStringList &Actions);
+    // The log's line for an entry made at At: " dd-mm-yyyy hh:nn Action".
+    static QString EntryLine(const QString &Action, const QDateTime &At);
+    // Appends lines made by EntryLine, in order, as AddEntries does: for
+    // entries made earlier that a failed write kept back.
+    bool AddLines(const QStringList &Lines);
     // Empties the log file and records "Logfile cleared." in it.
     void ClearLog();
 
@@ -83,8 +91,9 @@ public:
 protected:
     // Reads the log file, cuts it back when too long and rebuilds the lines.
     void LoadLog();
-    // Appends one line to the log file and reloads it.
-    void AppendLine(const QString &Line);
+    // Appends one line to the log file and reloads it; false when nothing
+    // was appended.
+    bool AppendLine(const QString &Line);
 
 private:
     void takeSection(const QString &prefix);

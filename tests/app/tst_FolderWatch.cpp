@@ -3,6 +3,7 @@
 // so only the folder watch can make the list notice them.
 
 #include "FolderWatch.h"
+#include "HeldSongs.h"
 #include "LiveWindow.h"
 #include "MpdSource.h"
 #include "MprisSource.h"
@@ -177,16 +178,17 @@ private:
 };
 
 // Something at an MPD address that is not quite MPD: it greets with
-// greeting and answers every command with "state: play" and file as what it
-// plays; config is refused, as over TCP. With a password it answers only
-// once given that password. A name that starts with "@" is an abstract
-// socket's.
+// greeting and answers every command with "state: play" and, for
+// "currentsong", with answer; config is refused, as over TCP. With a
+// password it answers only once given that password. A name that starts
+// with "@" is an abstract socket's. An empty greeting: it takes the first
+// connection and says nothing on it, and greets the ones after it as MPD.
 class FakeMpd : public QObject
 {
 public:
-    FakeMpd(const QString &name, QByteArray greeting, QByteArray file, QByteArray password)
+    FakeMpd(const QString &name, QByteArray greeting, QByteArray answer, QByteArray password)
         : m_greeting(std::move(greeting))
-        , m_file(std::move(file))
+        , m_answer(std::move(answer))
         , m_password(std::move(password))
     {
         if (name.startsWith(QLatin1Char('@')))
@@ -194,6 +196,11 @@ public:
         m_server.listen(name.startsWith(QLatin1Char('@')) ? name.mid(1) : name);
         connect(&m_server, &QLocalServer::newConnection, this, [this] {
             while (QLocalSocket *client = m_server.nextPendingConnection()) {
+                connect(client, &QLocalSocket::disconnected, this, [this] { ++m_hungUp; });
+                if (m_greeting.isEmpty()) {
+                    m_greeting = "OK MPD 0.23.5\n";
+                    continue;
+                }
                 client->write(m_greeting);
                 connect(client, &QLocalSocket::readyRead, client, [this, client] {
                     while (client->canReadLine()) {
@@ -209,16 +216,19 @@ public:
                         else if (command == "status")
                             client->write("state: play\nOK\n");
                         else if (command == "currentsong")
-                            client->write("file: " + m_file + "\nOK\n");
+                            client->write(m_answer);
                     }
                 });
             }
         });
     }
+    // How many connections the other side has closed.
+    int hungUp() const { return m_hungUp; }
 
 private:
     QLocalServer m_server;
-    QByteArray m_greeting, m_file, m_password;
+    QByteArray m_greeting, m_answer, m_password;
+    int m_hungUp = 0;
 };
 
 bool rowHasRed(TfrmMain &window, int row)
@@ -258,6 +268,8 @@ private Q_SLOTS:
     void mpdGarbage();
     void readersAreNotListeners_data();
     void readersAreNotListeners();
+    void heldAtSweeps_data();
+    void heldAtSweeps();
     void songOpenedDuringScanSeenAfterIt();
     void burstsGiveBoundedScans_data();
     void burstsGiveBoundedScans();
@@ -671,24 +683,38 @@ void TestFolderWatch::mpdGarbage_data()
 {
     QTest::addColumn<QString>("host"); // MPD_HOST; %P: the fake's socket
     QTest::addColumn<QByteArray>("password"); // the fake's, if any
-    QTest::addColumn<QByteArray>("greeting");
-    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("greeting"); // empty: silent on the first connection
+    QTest::addColumn<QByteArray>("answer"); // to "currentsong"
     QTest::addColumn<bool>("lock");
+    QTest::addColumn<bool>("hungUp"); // the program closes a connection to the fake
 
     const QByteArray greeting = "OK MPD 0.23.5\n";
-    const QByteArray song = "Zandor-Daylight.mp3";
+    const auto playing = [](const QByteArray &file) { return "file: " + file + "\nOK\n"; };
+    const QByteArray song = playing("Zandor-Daylight.mp3");
     // The rows that count show the fake is heard at all, as MPD_HOST names it.
-    QTest::newRow("well-formed") << "%P" << QByteArray() << greeting << song << true;
-    QTest::newRow("password-given") << "secret@%P" << QByteArray("secret") << greeting << song << true;
-    QTest::newRow("abstract-socket") << "@discora-test-fake-mpd" << QByteArray() << greeting << song << true;
-    QTest::newRow("password-wrong") << "wrong@%P" << QByteArray("secret") << greeting << song << false;
+    QTest::newRow("well-formed") << "%P" << QByteArray() << greeting << song << true << false;
+    QTest::newRow("password-given") << "secret@%P" << QByteArray("secret") << greeting << song << true
+                                    << false;
+    QTest::newRow("abstract-socket") << "@discora-test-fake-mpd" << QByteArray() << greeting << song << true
+                                     << false;
+    QTest::newRow("password-wrong") << "wrong@%P" << QByteArray("secret") << greeting << song << false
+                                    << false;
     QTest::newRow("not-mpd") << "%P" << QByteArray() << QByteArray("HTTP/1.0 400 Bad Request\n") << song
-                             << false;
+                             << false << true;
     QTest::newRow("a-stream") << "%P" << QByteArray() << greeting
-                              << QByteArray("http://radio.invalid/Zandor-Daylight.mp3") << false;
+                              << playing("http://radio.invalid/Zandor-Daylight.mp3") << false << false;
     QTest::newRow("endless-line") << "%P" << QByteArray() << greeting
-                                  << QByteArray(200 * 1024, 'a') + '/' + song << false;
-    QTest::newRow("answers-out-of-turn") << "%P" << QByteArray() << greeting + "OK\nOK\n" << song << false;
+                                  << playing(QByteArray(200 * 1024, 'a') + "/Zandor-Daylight.mp3") << false
+                                  << true;
+    // A line that never ends must not grow without bound either.
+    QTest::newRow("unfinished-line") << "%P" << QByteArray() << greeting
+                                     << "file: " + QByteArray(200 * 1024, 'a') << false << true;
+    QTest::newRow("answers-out-of-turn") << "%P" << QByteArray() << greeting + "OK\nOK\n"
+                                         << song << false << true;
+    // Something that takes the connection and never greets keeps MPD from
+    // being heard only for a while: the program gives up on it and tries
+    // again.
+    QTest::newRow("silent-at-first") << "%P" << QByteArray() << QByteArray() << song << true << true;
 }
 
 void TestFolderWatch::mpdGarbage()
@@ -696,24 +722,30 @@ void TestFolderWatch::mpdGarbage()
     QFETCH(QString, host);
     QFETCH(QByteArray, password);
     QFETCH(QByteArray, greeting);
-    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, answer);
     QFETCH(bool, lock);
+    QFETCH(bool, hungUp);
 
     addSongs({ "Merel-Lantern.mp3", "Zandor-Daylight.mp3" });
     const QString path = m_dir->filePath(QStringLiteral("fake-mpd"));
     host.replace(QStringLiteral("%P"), path);
     // The fake listens where MPD_HOST points, past any "password@".
     const qsizetype at = host.indexOf(QLatin1Char('@'));
-    FakeMpd fake(at > 0 ? host.mid(at + 1) : host, greeting, file, password);
+    FakeMpd fake(at > 0 ? host.mid(at + 1) : host, greeting, answer, password);
     qputenv("MPD_HOST", host.toUtf8());
     auto window = openWindow();
     if (lock) {
-        QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("Lock"), LiveTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("Lock"),
+            LiveTimeout + (greeting.isEmpty() ? TMpdSource::GreetingTimeout : 0));
     } else {
         QTest::qWait(QuietWait);
         QCOMPARE(window->songs().Cells(3, 2), QStringLiteral("  0.0"));
         QVERIFY(window->scanControl().mpd()->heldTails().empty());
     }
+    if (hungUp)
+        QTRY_VERIFY_WITH_TIMEOUT(fake.hungUp() > 0, LiveTimeout);
+    else
+        QCOMPARE(fake.hungUp(), 0);
 }
 
 void TestFolderWatch::readersAreNotListeners_data()
@@ -761,6 +793,51 @@ void TestFolderWatch::readersAreNotListeners()
     QCOMPARE(window->catalogue().playedList().count(), player ? 1 : 0);
     QCOMPARE(window->windowTitle(),
         player ? QStringLiteral("Discora 1.5  Band - Song 5") : QStringLiteral("Discora 1.5"));
+}
+
+void TestFolderWatch::heldAtSweeps_data()
+{
+    // Whether a song is "held" open or "closed" at each scan, the watch
+    // resting so that no other scan looks; "wait": the confirmation delay
+    // passes. A song counts as played once held at two scans that far
+    // apart, and at every scan between them.
+    QTest::addColumn<QStringList>("scans");
+    QTest::addColumn<bool>("counted");
+
+    QTest::newRow("held-a-while") << QStringList { "held", "wait", "held" } << true;
+    QTest::newRow("held-then-closed") << QStringList { "held", "wait", "closed" } << false;
+    // A reader that opens the song again later, as an indexer does.
+    QTest::newRow("closed-between") << QStringList { "held", "closed", "wait", "held" } << false;
+    QTest::newRow("closed-between-then-held-a-while")
+        << QStringList { "held", "closed", "wait", "held", "wait", "held" } << true;
+}
+
+void TestFolderWatch::heldAtSweeps()
+{
+    QFETCH(QStringList, scans);
+    QFETCH(bool, counted);
+
+    addSongs({ "A-One.mp3", "B-Two.mp3" });
+    auto window = openWindow();
+    window->folderWatch()->setPaused(true);
+    std::unique_ptr<TestSupport::FileHolder> holder;
+    for (const QString &step : scans) {
+        if (step == QLatin1String("wait")) {
+            QTest::qWait(int(THeldSongs::DefaultDelay.count()) + 100);
+            continue;
+        }
+        if (step == QLatin1String("closed"))
+            holder.reset();
+        else if (!holder)
+            holder = std::make_unique<TestSupport::FileHolder>(song(QStringLiteral("B-Two.mp3")));
+        QVERIFY(!holder || holder->isRunning());
+        const int before = window->scans();
+        window->RefreshList(false);
+        QTRY_VERIFY(window->scans() > before && !window->isScanning());
+    }
+    QCOMPARE(window->songs().Cells(5, 2), counted ? QStringLiteral("    1") : QStringLiteral("    0"));
+    QCOMPARE(QFile::exists(song(QStringLiteral("B-Two.INI"))), counted);
+    QCOMPARE(window->songs().Cells(5, 1), QStringLiteral("    0"));
 }
 
 void TestFolderWatch::songOpenedDuringScanSeenAfterIt()

@@ -4,7 +4,9 @@
 // the status bar and the colours of marked rows.
 
 #include "FolderWatch.h"
+#include "LiveWindow.h"
 #include "ModalDriver.h"
+#include "MovesLog.h"
 #include "MusicGrid.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
@@ -20,18 +22,48 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <utility>
 
 using TestSupport::readBytes;
 using TestSupport::writeBytes;
 
 namespace
 {
+
+// Writes past limit bytes from a file's start fail with EFBIG while it
+// lives, as they do on a disk that is full, for root too.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(qint64 limit)
+    {
+        ::signal(SIGXFSZ, SIG_IGN);
+        m_set = ::getrlimit(RLIMIT_FSIZE, &m_old) == 0;
+        rlimit lower = m_old;
+        lower.rlim_cur = rlim_t(limit);
+        m_set = m_set && ::setrlimit(RLIMIT_FSIZE, &lower) == 0;
+    }
+    ~FileSizeLimit() { lift(); }
+    bool isSet() const { return m_set; }
+    void lift()
+    {
+        if (std::exchange(m_set, false))
+            ::setrlimit(RLIMIT_FSIZE, &m_old);
+    }
+
+private:
+    rlimit m_old {};
+    bool m_set = false;
+};
 
 } // namespace
 
@@ -50,6 +82,7 @@ private Q_SLOTS:
     void errorText_data();
     void errorText();
     void activationBetweenOwnWindowsOnly();
+    void scanRequestedDuringScanRunsAfterIt_data();
     void scanRequestedDuringScanRunsAfterIt();
     void closeDuringScanWaits();
     void statusBarFollowsSelection();
@@ -60,6 +93,8 @@ private Q_SLOTS:
     void aboutShowsProgramInformation();
     void chooseFolder_data();
     void chooseFolder();
+    void movesLogUnwritable_data();
+    void movesLogUnwritable();
 
 private:
     QString settingsPath() const { return m_dir->filePath(QStringLiteral("discora.INI")); }
@@ -291,23 +326,46 @@ void TestMainWindow::activationBetweenOwnWindowsOnly()
     dialogOpenedAndClosed(3, 2);
 }
 
+void TestMainWindow::scanRequestedDuringScanRunsAfterIt_data()
+{
+    // What happens while the scan yields: "refresh" clicked, the window
+    // "deactivated" for another window of ours (which asks for a light scan).
+    QTest::addColumn<QStringList>("during");
+    QTest::newRow("refresh-clicked") << QStringList { "refresh" };
+    QTest::newRow("refresh-clicked-then-window-deactivated") << QStringList { "refresh", "deactivated" };
+}
+
 void TestMainWindow::scanRequestedDuringScanRunsAfterIt()
 {
+    QFETCH(QStringList, during);
     auto window = openWindowWith25Songs();
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("another window of ours"));
+    const int deactivations = window->deactivations();
 
     // A click handled while the scan yields asks for a full scan: it must not
-    // run on the list the running scan is working on, but after it.
+    // run on the list the running scan is working on, but after it, whatever
+    // is asked for after the click.
     bool scanningAtClick = false;
     int rowsAtClick = -1;
     QTimer::singleShot(0, window.get(), [&] {
         scanningAtClick = window->isScanning();
         writeBytes(music() + QStringLiteral("/Band-Song 99.mp3"), "x");
-        window->ButtonsClick(window->spbRefresh);
+        for (const QString &step : during) {
+            if (step == QLatin1String("refresh")) {
+                window->ButtonsClick(window->spbRefresh);
+            } else {
+                other.show();
+                other.activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&other));
+            }
+        }
         rowsAtClick = window->songs().RowCount();
     });
     window->RefreshList(true);
     QVERIFY(scanningAtClick);
     QCOMPARE(rowsAtClick, 26);
+    QCOMPARE(window->deactivations() - deactivations, int(during.count(QStringLiteral("deactivated"))));
     QCOMPARE(window->songs().RowCount(), 27);
     QCOMPARE(window->songs().Cells(1, 26), QStringLiteral("Song 99"));
     QVERIFY(!window->isScanning());
@@ -465,8 +523,8 @@ void TestMainWindow::chooseFolder_data()
 {
     // %A: the music folder at the start, %B: the one chosen, %I: a song
     // information folder of the user's own. choice: a folder picked in the
-    // chooser, the chooser cancelled, or a folder that is gone by the time
-    // it is used.
+    // chooser, the root folder picked, the chooser cancelled, or a folder
+    // that is gone by the time it is used.
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QString>("choice");
     QTest::addColumn<QByteArray>("after");
@@ -485,6 +543,9 @@ void TestMainWindow::chooseFolder_data()
         << kept + "[MP3]\r\nDirectory=%A\r\nINI_Directory=%I\r\n"
         << "pick" << kept + "[MP3]\r\nDirectory=%B\r\nINI_Directory=%I\r\n"
         << "";
+    QTest::newRow("root-folder") << kept + "[MP3]\r\nDirectory=%A\r\n"
+                                 << "root" << kept + "[MP3]\r\nDirectory=/\r\nINI_Directory=/\r\n"
+                                 << "";
     QTest::newRow("cancelled") << kept + "[MP3]\r\nDirectory=%A\r\n"
                                << "cancel" << kept + "[MP3]\r\nDirectory=%A\r\n"
                                << "";
@@ -523,7 +584,8 @@ void TestMainWindow::chooseFolder()
                 chooser->reject();
                 return;
             }
-            chooser->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(b);
+            chooser->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+                ->setText(choice == QLatin1String("root") ? QStringLiteral("/") : b);
             if (choice == QLatin1String("gone"))
                 QDir(b).removeRecursively();
             QMetaObject::invokeMethod(chooser, "accept");
@@ -546,14 +608,130 @@ void TestMainWindow::chooseFolder()
     }
     QCOMPARE(shown, expand(error.toUtf8()));
     QCOMPARE(readBytes(settingsPath()), expand(after));
-    const bool moved = choice == QLatin1String("pick");
+    const bool moved = choice == QLatin1String("pick") || choice == QLatin1String("root");
+    const QByteArray folder
+        = choice == QLatin1String("root") ? QByteArray("/") : QFile::encodeName(moved ? b : a);
     QTRY_VERIFY(!window->isScanning());
+    QCOMPARE(window->catalogue().musicFolder(), folder);
+    QCOMPARE(window->folderWatch()->folder(), folder);
+    QCOMPARE(window->catalogue().playedList().count(), moved ? 0 : 1);
+    if (choice == QLatin1String("root")) {
+        // Whatever songs the root folder holds: not the old folder's.
+        QVERIFY(window->songs().RowCount() < 2 || window->songs().Cells(1, 1) != QStringLiteral("Old"));
+        return;
+    }
     QCOMPARE(window->songs().RowCount(), moved ? 3 : 2);
     QCOMPARE(window->songs().Cells(1, 1), moved ? QStringLiteral("New") : QStringLiteral("Old"));
     QCOMPARE(window->cbxArtist->count(), moved ? 2 : 1);
-    QCOMPARE(window->catalogue().musicFolder(), QFile::encodeName(moved ? b : a));
-    QCOMPARE(window->folderWatch()->folder(), QFile::encodeName(moved ? b : a));
-    QCOMPARE(window->catalogue().playedList().count(), moved ? 0 : 1);
+}
+
+void TestMainWindow::movesLogUnwritable_data()
+{
+    // The log of song information moved cannot be written while two songs
+    // are renamed: a folder stands where it goes, or the disk is full from
+    // the log's end on, or from a few bytes past it (a write stops half-way).
+    // Then it can be written again, and another song is renamed, or Refresh
+    // is clicked with nothing renamed.
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("then");
+    QTest::newRow("log-path-a-folder") << "folder"
+                                       << "rename";
+    QTest::newRow("log-path-a-folder-then-refresh") << "folder"
+                                                    << "refresh";
+    QTest::newRow("disk-full") << "full"
+                               << "rename";
+    QTest::newRow("disk-full-half-way-through-a-write") << "half-way"
+                                                        << "rename";
+}
+
+void TestMainWindow::movesLogUnwritable()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, then);
+
+    const QStringList names = { "A-One", "B-Two", "C-Three" };
+    QStringList songs;
+    for (const QString &name : names) {
+        songs << name + ".mp3";
+        writeBytes(music() + QLatin1Char('/') + name + ".INI", "[Info]\r\nUsageCount = 2\r\n");
+    }
+    addSongs(songs);
+    const QString log = m_dir->filePath(QStringLiteral("discora.LOG"));
+    QByteArray before;
+    if (fault != QLatin1String("folder")) {
+        for (int i = 0; i < 40; ++i)
+            before += " 01-01-2020 10:00 Kept both: X.INI stays\r\n";
+        writeBytes(log, before);
+    }
+    BoxWatcher boxes;
+    auto window = OpenLiveWindow(settingsPath());
+    QCOMPARE(window->movesLog()->logPath(), log);
+
+    // Renames name's song as the user does and waits for the list to show
+    // it. An error box that brings is answered, and the main window has the
+    // focus again, as a window manager gives it back after a box (the
+    // offscreen platform leaves that to us).
+    const auto rename = [&](const QString &name) {
+        const QString from = music() + QLatin1Char('/') + name;
+        if (!QFile::rename(from + ".mp3", from + " (live).mp3"))
+            return false;
+        const QString title = name.section(QLatin1Char('-'), 1) + " (live)";
+        const bool shown = QTest::qWaitFor([&] {
+            if (window->isScanning() || QApplication::activeModalWidget())
+                return false;
+            for (int r = 1; r < window->songs().RowCount(); ++r)
+                if (window->songs().Cells(1, r) == title)
+                    return QFile::exists(from + " (live).INI");
+            return false;
+        });
+        // A box is shown from the event loop.
+        QCoreApplication::processEvents();
+        if (!QTest::qWaitFor([] { return !QApplication::activeModalWidget(); }))
+            return false;
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window.get()) && shown;
+    };
+    std::unique_ptr<FileSizeLimit> full;
+    if (fault == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(log));
+    } else {
+        full = std::make_unique<FileSizeLimit>(before.size() + (fault == QLatin1String("full") ? 0 : 10));
+        QVERIFY(full->isSet());
+    }
+    QVERIFY(rename(names[0]));
+    QCOMPARE(boxes.texts.size(), 1);
+    QVERIFY(rename(names[1]));
+
+    if (full)
+        full->lift();
+    else
+        QVERIFY(QDir().rmdir(log));
+    QStringList logged = { "A-One.INI -> A-One (live).INI", "Song information moved for 1 song.",
+        "B-Two.INI -> B-Two (live).INI", "Song information moved for 1 song." };
+    if (then == QLatin1String("rename")) {
+        QVERIFY(rename(names[2]));
+        logged << "C-Three.INI -> C-Three (live).INI"
+               << "Song information moved for 1 song.";
+    } else {
+        const int scans = window->scans();
+        window->ButtonsClick(window->spbRefresh);
+        QTRY_VERIFY(window->scans() > scans && !window->isScanning());
+        QCoreApplication::processEvents();
+    }
+
+    // One box for the whole time the log could not be written.
+    QCOMPARE(boxes.texts, QStringList { "Discora 1.5 | Unable to write to " + log + "." });
+    // Nothing lost, nothing torn: what the log held, then every entry.
+    const QByteArray bytes = readBytes(log);
+    QVERIFY2(bytes.startsWith(before), bytes.constData());
+    const QStringList lines = QString::fromUtf8(bytes.mid(before.size())).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), logged.size() + 1);
+    QCOMPARE(lines.last(), QString());
+    const QRegularExpression stamp(QStringLiteral("^ \\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d $"));
+    for (qsizetype i = 0; i < logged.size(); ++i) {
+        QVERIFY2(stamp.match(lines[i].left(18)).hasMatch(), qPrintable(lines[i]));
+        QCOMPARE(lines[i].mid(18), logged[i]);
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -72,6 +72,8 @@ void TestProgramSettings::read_data()
     QTest::newRow("trailing-slash") << QByteArray("[MP3]\nDirectory=%M/\nINI_Directory=/info/\n") << 112
                                     << 309 << "%M"
                                     << "/info" << QStringList();
+    QTest::newRow("root-folder") << QByteArray("[MP3]\nDirectory=/\nINI_Directory=/\n") << 112 << 309 << "/"
+                                 << "/" << QStringList();
     QTest::newRow("directory-missing-on-disk")
         << QByteArray("[MP3]\r\nDirectory=/no/such/folder\r\n") << 112 << 309 << "%P"
         << "%P" << QStringList();

@@ -381,7 +381,7 @@ void TestLogFile::addAndClear()
     writeBytes(path, " 01-01-2020 10:00 started\r\n");
     TQLXLogFile log;
     log.setLogFile(path);
-    log.AddEntry(u"Song played: \u00e9t\u00e9"_s);
+    QVERIFY(log.AddEntry(u"Song played: \u00e9t\u00e9"_s));
 
     const QRegularExpression entry(u"^ \\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d Song played: \u00e9t\u00e9\r\n$"_s);
     const QByteArray bytes = readBytes(path);
@@ -397,7 +397,7 @@ void TestLogFile::addAndClear()
 
     // While the log file is missing nothing is written.
     QVERIFY(QFile::remove(path));
-    log.AddEntry(u"lost"_s);
+    QVERIFY(!log.AddEntry(u"lost"_s));
     log.ClearLog();
     QVERIFY(!QFileInfo::exists(path));
 }

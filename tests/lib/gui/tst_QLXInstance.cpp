@@ -10,10 +10,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <memory>
@@ -303,6 +305,13 @@ void TestInstanceGuard::staleChannel_data()
                                 << "first";
     QTest::newRow("lock-garbled") << "garbled-lock"
                                   << "first";
+    QTest::newRow("lock-empty-long-ago") << "old-empty-lock"
+                                         << "first";
+    // A copy starting this moment has made its lock file and not yet said
+    // in it who it is: that lock is not taken from it. Nobody answers on it
+    // either, so the copy waits, then runs on by itself.
+    QTest::newRow("lock-being-made") << "lock-being-made"
+                                     << "unguarded";
     // A running copy's lock stays its own, whatever became of its contents.
     QTest::newRow("lock-of-running-copy-emptied") << "running-copy-emptied-lock"
                                                   << "second";
@@ -324,6 +333,7 @@ void TestInstanceGuard::staleChannel()
     const QString socket = channel() + QStringLiteral(".socket");
     const QByteArray socketName = QFile::encodeName(socket);
     std::unique_ptr<Copy> running;
+    QTimer beingMade;
     if (leftover == "killed") {
         Copy crashed(program, m_env);
         crashed.start();
@@ -337,6 +347,16 @@ void TestInstanceGuard::staleChannel()
         TestSupport::writeBytes(lock, QByteArray());
     } else if (leftover == "garbled-lock") {
         TestSupport::writeBytes(lock, QByteArray("\xff\xfe\0not a lock\n", 16));
+    } else if (leftover == "old-empty-lock") {
+        TestSupport::writeBytes(lock, QByteArray());
+        const timeval hourAgo[2] = { { ::time(nullptr) - 3600, 0 }, { ::time(nullptr) - 3600, 0 } };
+        QVERIFY(::utimes(QFile::encodeName(lock).constData(), hourAgo) == 0);
+    } else if (leftover == "lock-being-made") {
+        // Made just now, for as long as the next copy takes to start.
+        TestSupport::writeBytes(lock, QByteArray());
+        connect(&beingMade, &QTimer::timeout, this,
+            [&] { ::utimes(QFile::encodeName(lock).constData(), nullptr); });
+        beingMade.start(100);
     } else if (leftover == "running-copy-emptied-lock") {
         running = std::make_unique<Copy>(program, m_env);
         running->start();
@@ -359,6 +379,12 @@ void TestInstanceGuard::staleChannel()
     QTRY_COMPARE_WITH_TIMEOUT(next.outcome(), outcome, 30000);
     if (running) {
         QTRY_COMPARE_WITH_TIMEOUT(running->raises(), 1, 30000);
+        return;
+    }
+    if (beingMade.isActive()) {
+        // The lock is still its maker's.
+        QVERIFY(QFileInfo(lock).isFile());
+        QCOMPARE(QFileInfo(lock).size(), 0);
         return;
     }
     // And it is a working first copy: a later one hands over to it.
