@@ -170,6 +170,20 @@ def check_installed(deb):
     return [p for p in listed if p.startswith("/") and not os.path.isdir(p)] + ["/usr/share/doc/discora"]
 
 
+def user_part(work):
+    """This script and what it imports, copied to a folder of work that the
+    ordinary user can read: the sources may be where only root may look
+    (root's home is closed to others). Returns the copy of this script."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    folder = os.path.join(work, "scripts")
+    os.makedirs(folder)
+    for name in (os.path.basename(__file__), "e2e_support.py"):
+        shutil.copy(os.path.join(here, name), folder)
+        os.chmod(os.path.join(folder, name), 0o644)
+    os.chmod(folder, 0o755)
+    return os.path.join(folder, os.path.basename(__file__))
+
+
 def run_as_user(work, make_demo, env):
     """Creates an ordinary user with a home in work and a ~/Music of demo
     songs, runs the user's part as that user, removes the user."""
@@ -202,7 +216,7 @@ def run_as_user(work, make_demo, env):
             os.chmod(xauth, 0o644)
             user_env["XAUTHORITY"] = xauth
         part = start(["setpriv", "--reuid=%d" % user.pw_uid, "--regid=%d" % user.pw_gid, "--init-groups", "--",
-                      "dbus-run-session", "--", "/usr/bin/python3", "-B", os.path.abspath(__file__), "--as-user", home],
+                      "dbus-run-session", "--", "/usr/bin/python3", "-B", user_part(work), "--as-user", home],
                      cwd=home, env=user_env)
         try:
             part.wait(240)
