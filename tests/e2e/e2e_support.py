@@ -97,7 +97,17 @@ def stop(procs):
             _started.remove(p)
 
 
-atexit.register(lambda: stop(list(reversed(_started))))
+# Folders made for a run (runtime folders), removed when the script ends.
+_temporary = []
+
+
+def _at_exit():
+    stop(list(reversed(_started)))
+    for folder in _temporary:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+atexit.register(_at_exit)
 
 
 def _stopped(signum, frame):
@@ -200,8 +210,11 @@ def start_accessibility_bus():
 def accessible_env(**extra):
     """The environment with Qt's accessibility switched on, and a runtime
     folder of its own, so that the single-instance guard never hands this copy
-    over to a copy another run started."""
-    extra.setdefault("XDG_RUNTIME_DIR", tempfile.mkdtemp(prefix="discora-runtime-"))
+    over to a copy another run started; a folder made here is removed when
+    the script ends."""
+    if "XDG_RUNTIME_DIR" not in extra:
+        extra["XDG_RUNTIME_DIR"] = tempfile.mkdtemp(prefix="discora-runtime-")
+        _temporary.append(extra["XDG_RUNTIME_DIR"])
     return dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", **extra)
 
 
