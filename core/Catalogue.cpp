@@ -436,52 +436,61 @@ void TCatalogue::startIndex(std::vector<SongMoves::Stamp> stamps)
     // Behind the scan: the list is shown by then, and however large the
     // index of last time is, the window goes on answering.
     m_indexing = true;
-    m_indexer = std::thread([this, files = std::shared_ptr<const TFileList>(m_files),
-                                stamps = std::move(stamps), path = m_indexPath, folder = m_musicFolder,
-                                infoFolder = m_infoFolder, leftovers = m_locator.interruptedMoves()] {
-        std::vector<SongMoves::Move> moves;
-        std::vector<SongMoves::Entry> carry;
-        // As most scans find it: the same songs under the same names.
-        if (leftovers.empty() && SongMoves::Index::Holds(path, folder, *files, stamps)) {
-            finishIndex({}, {}, false);
-            return;
-        }
-        const SongMoves::Index last = SongMoves::Index::Read(path, folder);
-        {
-            const std::lock_guard<std::mutex> renaming(m_renaming);
-            const DirFd dir(folder);
-            const DirFd infoDir(infoFolder);
-            if (infoDir.get() >= 0 && !leftovers.empty())
-                moves = SongMoves::FinishInterruptedMoves(infoDir.get(), leftovers);
-            SongInfo::Locator locator(infoFolder);
-            std::vector<SongMoves::Move> found
-                = SongMoves::FollowFromIndex(last, *files, stamps, dir.get(), infoDir.get(), locator, carry);
-            moves.insert(
-                moves.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
-        }
-        // What was listed, and the old names of moves that failed, for the
-        // next scan to try again; a failure that is not new is no news.
-        std::vector<SongMoves::Entry> entries;
-        entries.reserve(stamps.size() + carry.size());
-        for (int i = 0; i < files->count(); ++i)
-            entries.push_back({ stamps[size_t(i)], files->rawName(i).toByteArray() });
-        entries.insert(entries.end(), carry.begin(), carry.end());
-        try {
-            SongMoves::Index::Write(path, folder, entries, last.bytes());
-        } catch (const EQLXError &) {
-            // Only what happens while the program is not running goes
-            // unseen; the next full scan tries again.
-        }
-        // The scan that started this told what the watch followed, and the
-        // failures of last time; neither is news. (Both stay as they are
-        // until the next full scan, which waits for this.)
-        const bool news = std::any_of(moves.begin(), moves.end(), [&](const SongMoves::Move &m) {
-            const bool failedBefore = m.outcome == SongMoves::Outcome::Failed
-                && std::any_of(m_carry.begin(), m_carry.end(),
-                    [&](const SongMoves::Entry &e) { return e.name == m.fromSong; });
-            return !told(m_told, m) && !failedBefore;
-        });
-        finishIndex(std::move(moves), std::move(carry), news);
+    m_indexer
+        = std::thread([this, files = std::shared_ptr<const TFileList>(m_files), stamps = std::move(stamps),
+                          path = m_indexPath, folder = m_musicFolder, infoFolder = m_infoFolder,
+                          leftovers = m_locator.interruptedMoves()]() mutable {
+              std::vector<SongMoves::Move> moves;
+              std::vector<SongMoves::Entry> carry;
+              bool news = false;
+              // As most scans find it: the same songs under the same names.
+              if (!leftovers.empty() || !SongMoves::Index::Holds(path, folder, *files, stamps))
+                  news = matchIndex(path, folder, infoFolder, *files, stamps, leftovers, moves, carry);
+              // All it read goes back before the window's next scan needs memory.
+              std::vector<SongMoves::Stamp>().swap(stamps);
+              finishIndex(std::move(moves), std::move(carry), news);
+          });
+}
+
+bool TCatalogue::matchIndex(const QByteArray &path, const QByteArray &folder, const QByteArray &infoFolder,
+    const TFileList &files, const std::vector<SongMoves::Stamp> &stamps,
+    const std::vector<QByteArray> &leftovers, std::vector<SongMoves::Move> &moves,
+    std::vector<SongMoves::Entry> &carry) const
+{
+    const SongMoves::Index last = SongMoves::Index::Read(path, folder);
+    {
+        const std::lock_guard<std::mutex> renaming(m_renaming);
+        const DirFd dir(folder);
+        const DirFd infoDir(infoFolder);
+        if (infoDir.get() >= 0 && !leftovers.empty())
+            moves = SongMoves::FinishInterruptedMoves(infoDir.get(), leftovers);
+        SongInfo::Locator locator(infoFolder);
+        std::vector<SongMoves::Move> found
+            = SongMoves::FollowFromIndex(last, files, stamps, dir.get(), infoDir.get(), locator, carry);
+        moves.insert(
+            moves.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
+    }
+    // What was listed, and the old names of moves that failed, for the
+    // next scan to try again; a failure that is not new is no news.
+    std::vector<SongMoves::Entry> entries;
+    entries.reserve(stamps.size() + carry.size());
+    for (int i = 0; i < files.count(); ++i)
+        entries.push_back({ stamps[size_t(i)], files.rawName(i).toByteArray() });
+    entries.insert(entries.end(), carry.begin(), carry.end());
+    try {
+        SongMoves::Index::Write(path, folder, entries, last.bytes());
+    } catch (const EQLXError &) {
+        // Only what happens while the program is not running goes
+        // unseen; the next full scan tries again.
+    }
+    // The scan that started this told what the watch followed, and the
+    // failures of last time; neither is news. (Both stay as they are until
+    // the next full scan, which waits for this.)
+    return std::any_of(moves.begin(), moves.end(), [&](const SongMoves::Move &m) {
+        const bool failedBefore = m.outcome == SongMoves::Outcome::Failed
+            && std::any_of(m_carry.begin(), m_carry.end(),
+                [&](const SongMoves::Entry &e) { return e.name == m.fromSong; });
+        return !told(m_told, m) && !failedBefore;
     });
 }
 

@@ -192,6 +192,13 @@ private:
     void reportMoves(QStringList &errors);
     // Matches and writes the index of the listed songs on a thread of its own.
     void startIndex(std::vector<SongMoves::Stamp> stamps);
+    // The indexer's work when the index does not hold the songs as they are:
+    // the moves it calls for made, the new index written; true when that is
+    // news for a full scan to show.
+    bool matchIndex(const QByteArray &path, const QByteArray &folder, const QByteArray &infoFolder,
+        const TFileList &files, const std::vector<SongMoves::Stamp> &stamps,
+        const std::vector<QByteArray> &leftovers, std::vector<SongMoves::Move> &moves,
+        std::vector<SongMoves::Entry> &carry) const;
     // The indexer's last step: what it found, for the next full scan.
     void finishIndex(std::vector<SongMoves::Move> moves, std::vector<SongMoves::Entry> carry, bool news);
 
@@ -221,7 +228,7 @@ private:
     std::function<void(bool)> m_indexDone;
     // Held while song information files are renamed: the indexer and the
     // folder watch's renames never run into each other.
-    std::mutex m_renaming;
+    mutable std::mutex m_renaming;
     double m_totalTime = 0;
     double m_totalSize = 0;
 };
