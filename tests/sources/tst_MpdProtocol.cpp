@@ -85,18 +85,10 @@ void TestMpdProtocol::addresses_data()
     QTest::newRow("port-too-high") << ""
                                    << "65536"
                                    << "" << QStringList { "socket /run/mpd/socket", "tcp localhost:6600" };
-    QTest::newRow("port-zero") << ""
-                               << "0"
-                               << "" << QStringList { "socket /run/mpd/socket", "tcp localhost:6600" };
     QTest::newRow("port-not-a-number")
         << ""
         << "mpd"
         << "" << QStringList { "socket /run/mpd/socket", "tcp localhost:6600" };
-    QTest::newRow("port-negative") << ""
-                                   << "-1"
-                                   << "" << QStringList { "socket /run/mpd/socket", "tcp localhost:6600" };
-    QTest::newRow("host-name") << "music.local"
-                               << "" << user << QStringList { "tcp music.local:6600" };
     QTest::newRow("host-and-port") << "127.0.0.1"
                                    << "6700" << user << QStringList { "tcp 127.0.0.1:6700" };
     QTest::newRow("password-and-host") << "secret@music.local"
@@ -109,8 +101,6 @@ void TestMpdProtocol::addresses_data()
                                      << "" << user << QStringList { "abstract mpd" };
     QTest::newRow("password-and-abstract-socket") << "secret@@mpd"
                                                   << "" << user << QStringList { "secret@abstract mpd" };
-    QTest::newRow("non-ascii-password") << "g\u00e9heim@/run/mpd/socket"
-                                        << "" << user << QStringList { "g\u00e9heim@socket /run/mpd/socket" };
     // A password and no address names nothing, and nothing else is tried.
     QTest::newRow("password-alone") << "secret@"
                                     << "" << user << QStringList {};
@@ -138,14 +128,10 @@ void TestMpdProtocol::quoting_data()
 
     QTest::newRow("plain-password") << QByteArray("password") << QByteArray("password")
                                     << QByteArray("secret") << QByteArray("\"secret\"");
-    QTest::newRow("blank-in-password") << QByteArray("password") << QByteArray("password")
-                                       << QByteArray("my secret") << QByteArray("\"my secret\"");
     QTest::newRow("quote-in-password") << QByteArray("password") << QByteArray("password")
                                        << QByteArray("say \"hi\"") << QByteArray("\"say \\\"hi\\\"\"");
     QTest::newRow("backslash-in-password")
         << QByteArray("password") << QByteArray("password") << QByteArray("a\\b") << QByteArray("\"a\\\\b\"");
-    QTest::newRow("empty-value") << QByteArray("status") << QByteArray("status") << QByteArray()
-                                 << QByteArray("\"\"");
     QTest::newRow("idle-player") << QByteArray("idle player") << QByteArray("idle") << QByteArray("player")
                                  << QByteArray("\"player\"");
 }
@@ -170,17 +156,11 @@ void TestMpdProtocol::lines_data()
     QTest::addColumn<QByteArray>("rest");
 
     const QByteArray longest(MaxLine, 'a');
-    QTest::newRow("greeting") << QByteArray("OK MPD 0.23.5\n") << QByteArrayList { "OK MPD 0.23.5" } << false
-                              << QByteArray();
     QTest::newRow("answer-in-one-piece")
         << QByteArray("state: play\nsong: 0\nOK\n") << QByteArrayList { "state: play", "song: 0", "OK" }
         << false << QByteArray();
     QTest::newRow("answer-cut-mid-line")
         << QByteArray("state: play\nsong") << QByteArrayList { "state: play" } << false << QByteArray("song");
-    QTest::newRow("nothing-whole-yet")
-        << QByteArray("state: pl") << QByteArrayList {} << false << QByteArray("state: pl");
-    QTest::newRow("empty-line") << QByteArray("\nOK\n") << QByteArrayList { "", "OK" } << false
-                                << QByteArray();
     // MPD ends lines with "\n" alone; a "\r" stays part of the line.
     QTest::newRow("carriage-return-kept")
         << QByteArray("OK\r\n") << QByteArrayList { "OK\r" } << false << QByteArray();
@@ -228,21 +208,15 @@ void TestMpdProtocol::lineKinds_data()
     QTest::addColumn<QString>("kind"); // ok, ack or data
 
     QTest::newRow("greeting") << QByteArray("OK MPD 0.23.5") << true << "data";
-    QTest::newRow("old-greeting") << QByteArray("OK MPD 0.19.0") << true << "data";
     QTest::newRow("greeting-without-version") << QByteArray("OK MPD") << false << "data";
     QTest::newRow("http-server") << QByteArray("HTTP/1.0 400 Bad Request") << false << "data";
     QTest::newRow("ok") << QByteArray("OK") << false << "ok";
-    QTest::newRow("ok-lower-case") << QByteArray("ok") << false << "data";
     QTest::newRow("ok-and-blank") << QByteArray("OK ") << false << "data";
     QTest::newRow("no-such-song") << QByteArray("ACK [50@0] {play} No such song") << false << "ack";
     QTest::newRow("config-over-tcp") << QByteArray(
         "ACK [4@0] {config} Command only permitted to local clients")
                                      << false << "ack";
-    QTest::newRow("wrong-password") << QByteArray("ACK [3@0] {password} incorrect password") << false
-                                    << "ack";
     QTest::newRow("ack-without-blank") << QByteArray("ACKNOWLEDGED") << false << "data";
-    QTest::newRow("state-line") << QByteArray("state: play") << false << "data";
-    QTest::newRow("empty") << QByteArray() << false << "data";
 }
 
 void TestMpdProtocol::lineKinds()
@@ -266,9 +240,6 @@ void TestMpdProtocol::answers_data()
 
     QTest::newRow("status-playing") << QByteArray("status") << StatusPlaying << QByteArray("play")
                                     << QByteArray() << QByteArray();
-    QTest::newRow("status-paused") << QByteArray("status")
-                                   << QByteArray(StatusPlaying).replace("state: play", "state: pause")
-                                   << QByteArray("pause") << QByteArray() << QByteArray();
     QTest::newRow("status-stopped") << QByteArray("status") << StatusStopped << QByteArray("stop")
                                     << QByteArray() << QByteArray();
     QTest::newRow("status-refused") << QByteArray("status")
@@ -282,9 +253,6 @@ void TestMpdProtocol::answers_data()
     QTest::newRow("currentsong-colon-in-name")
         << QByteArray("currentsong") << QByteArray("file: Live: Zandor - Daylight.mp3\nOK\n") << QByteArray()
         << QByteArray("Live: Zandor - Daylight.mp3") << QByteArray();
-    QTest::newRow("currentsong-raw-bytes")
-        << QByteArray("currentsong") << QByteArray("file: Caf\xe9.mp3\nOK\n") << QByteArray()
-        << QByteArray("Caf\xe9.mp3") << QByteArray();
     QTest::newRow("currentsong-stream")
         << QByteArray("currentsong")
         << QByteArray("file: http://radio.invalid/stream\nName: Radio\nTitle: Zandor - Daylight\nPos: 0\nId: "
@@ -297,8 +265,6 @@ void TestMpdProtocol::answers_data()
     QTest::newRow("currentsong-lookalike-keys")
         << QByteArray("currentsong") << QByteArray("File: a.mp3\nfile:b.mp3\nfilename: c.mp3\nOK\n")
         << QByteArray() << QByteArray() << QByteArray();
-    QTest::newRow("currentsong-value-empty") << QByteArray("currentsong") << QByteArray("file: \nOK\n")
-                                             << QByteArray() << QByteArray() << QByteArray();
     // The command decides which key counts.
     QTest::newRow("state-in-currentsong")
         << QByteArray("currentsong") << QByteArray("state: stop\nfile: a.mp3\nOK\n") << QByteArray()
@@ -313,8 +279,6 @@ void TestMpdProtocol::answers_data()
     QTest::newRow("config-over-tcp") << QByteArray(
         "config") << QByteArray("ACK [4@0] {config} Command only permitted to local clients\n")
                                      << QByteArray() << QByteArray() << QByteArray();
-    QTest::newRow("idle") << QByteArray("idle") << QByteArray("changed: player\nOK\n") << QByteArray()
-                          << QByteArray() << QByteArray();
 }
 
 void TestMpdProtocol::answers()
@@ -350,7 +314,6 @@ void TestMpdProtocol::held_data()
 
     const QByteArray song = "Zandor-Daylight.mp3";
     QTest::newRow("playing-over-tcp") << QByteArray("play") << song << QByteArray() << song << true;
-    QTest::newRow("paused-over-tcp") << QByteArray("pause") << song << QByteArray() << song << true;
     QTest::newRow("stopped") << QByteArray("stop") << song << QByteArray("/m") << QByteArray() << false;
     QTest::newRow("status-refused") << QByteArray() << song << QByteArray("/m") << QByteArray() << false;
     QTest::newRow("playing-on-socket") << QByteArray("play") << song << QByteArray("/var/lib/mpd/music")
@@ -361,13 +324,8 @@ void TestMpdProtocol::held_data()
         << QByteArray("play") << song << QByteArray("~/Music") << song << true;
     QTest::newRow("file-by-own-path") << QByteArray("play") << QByteArray("/home/u/Zandor-Daylight.mp3")
                                       << QByteArray() << QByteArray("/home/u/Zandor-Daylight.mp3") << false;
-    QTest::newRow("own-path-beside-folder")
-        << QByteArray("pause") << QByteArray("/home/u/Zandor-Daylight.mp3")
-        << QByteArray("/var/lib/mpd/music") << QByteArray("/home/u/Zandor-Daylight.mp3") << false;
     QTest::newRow("a-stream") << QByteArray("play") << QByteArray("http://radio.invalid/Zandor-Daylight.mp3")
                               << QByteArray() << QByteArray() << false;
-    QTest::newRow("a-stream-on-socket") << QByteArray("play") << QByteArray("https://radio.invalid/stream")
-                                        << QByteArray("/m") << QByteArray() << false;
     QTest::newRow("no-file") << QByteArray("play") << QByteArray() << QByteArray("/m") << QByteArray()
                              << false;
     QTest::newRow("unknown-state") << QByteArray("Play") << song << QByteArray() << QByteArray() << false;
