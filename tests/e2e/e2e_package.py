@@ -171,7 +171,7 @@ def check_installed(deb):
     return [p for p in listed if p.startswith("/") and not os.path.isdir(p)] + ["/usr/share/doc/discora"]
 
 
-def user_part(work):
+def scripts_for_user(work):
     """This script and what it imports, copied to a folder of work that the
     ordinary user can read: the sources may be where only root may look
     (root's home is closed to others). Returns the copy of this script."""
@@ -217,7 +217,7 @@ def run_as_user(work, make_demo, env):
             os.chmod(xauth, 0o644)
             user_env["XAUTHORITY"] = xauth
         part = start(["setpriv", "--reuid=%d" % user.pw_uid, "--regid=%d" % user.pw_gid, "--init-groups", "--",
-                      "dbus-run-session", "--", "/usr/bin/python3", "-B", user_part(work), "--as-user", home],
+                      "dbus-run-session", "--", "/usr/bin/python3", "-B", scripts_for_user(work), "--as-user", home],
                      cwd=home, env=user_env)
         try:
             part.wait(240)
