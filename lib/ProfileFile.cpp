@@ -370,7 +370,10 @@ QByteArray ProfileFile::writeBytes(
 {
     const QStringView sectionName = trimmedView(section);
     const QStringView keyName = trimmedView(key);
-    const QByteArray valueBytes = value.trimmed();
+    // Only the blanks reading drops: a line break at either end is refused
+    // below like one inside, not dropped.
+    const Range kept = trimmed(value.constData(), { 0, value.size() });
+    const QByteArray valueBytes = value.sliced(kept.begin, kept.size());
     refuseUnstorable(sectionName, keyName, valueBytes);
     const KeyLocation where = locateKey(content, sectionName, keyName);
     if (where.keyFound)

@@ -20,6 +20,22 @@ bool isBlank(QChar c)
     return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f';
 }
 
+QString blanksDropped(const QString &name)
+{
+    qsizetype begin = 0;
+    qsizetype end = name.size();
+    while (begin < end && isBlank(name[begin]))
+        ++begin;
+    while (end > begin && isBlank(name[end - 1]))
+        --end;
+    return name.mid(begin, end - begin);
+}
+
+bool hasBreak(const QString &text)
+{
+    return text.contains(u'\r') || text.contains(u'\n');
+}
+
 // What reading gives back for a stored value: blanks around it dropped, one
 // pair of quotes dropped, cut at the limit, never half a surrogate pair.
 QString expectedRead(const QString &value)
@@ -113,13 +129,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray content = input.rest();
     const QString missing = QStringLiteral("\x01missing");
 
+    // Refused exactly when the names or the value cannot be stored as given.
+    const QString sectionName = blanksDropped(section);
+    const QString keyName = blanksDropped(key);
+    const bool storable = !sectionName.isEmpty() && !sectionName.contains(u']') && !hasBreak(sectionName)
+        && !keyName.isEmpty() && !keyName.contains(u'=') && !keyName.startsWith(u';')
+        && !keyName.startsWith(u'[') && !hasBreak(keyName) && !hasBreak(value);
     QByteArray written;
     try {
         written = ProfileFile::writeString(content, section, key, value);
     } catch (const EQLXError &) {
-        // Names the file cannot hold: refused, and nothing to check.
+        FUZZ_CHECK(!storable);
         return 0;
     }
+    FUZZ_CHECK(storable);
     FUZZ_CHECK(ProfileFile::readString(written, section, key, missing) == expectedRead(value));
     const bool sameKey = folded(section) == folded(probeSection) && folded(key) == folded(probeKey);
     if (!sameKey)

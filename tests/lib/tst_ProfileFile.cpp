@@ -535,6 +535,7 @@ void tst_ProfileFile::iniWriteStringRefused_data()
     QTest::newRow("read-only-file") << "ro.INI" << 0444 << "2";
     QTest::newRow("missing-folder") << "missing/x.INI" << -1 << "2";
     QTest::newRow("value-with-line-break") << "nl.INI" << 0644 << "2\r\n[Evil]";
+    QTest::newRow("value-ending-in-line-break") << "nl.INI" << 0644 << "2\r\n";
 }
 
 void tst_ProfileFile::iniWriteStringRefused()
