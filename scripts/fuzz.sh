@@ -35,17 +35,18 @@ run_one() {
     "$found" "fuzz/corpus/$t" >"build-fuzz/$t.log" 2>&1 || true
 }
 
-pids=()
+running=0
 for t in "${targets[@]}"; do
   [ -x "build-fuzz/fuzz_$t" ] || { echo "fuzz.sh: no target $t" >&2; exit 2; }
-  run_one "$t" &
-  pids+=($!)
-  if [ ${#pids[@]} -ge "$jobs" ]; then
-    wait "${pids[0]}"
-    pids=("${pids[@]:1}")
+  # The next target starts as soon as any running one is done.
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || true
+    running=$((running - 1))
   fi
+  run_one "$t" &
+  running=$((running + 1))
 done
-for p in "${pids[@]}"; do wait "$p"; done
+wait
 
 status=0
 printf '%-12s %14s %9s  %s\n' target inputs findings 'finding inputs'
