@@ -184,6 +184,7 @@ void TFolderWatch::readEvents()
     if (lost || gone) {
         qCDebug(lcWatch, lost ? "events lost: watching again" : "folder moved or removed: watching again");
         // Rather a scan too many than a play missed.
+        ++m_gaps;
         arm();
         if (isWatching())
             wanted = true;

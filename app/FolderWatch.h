@@ -70,6 +70,10 @@ public:
     }
     // How many scans the watch has started.
     int scansStarted() const { return m_started; }
+    // How many times the watch lost events (the kernel's queue overflowed,
+    // the folder moved away) and was set up again: renames then may have
+    // gone unseen.
+    int gaps() const { return m_gaps; }
 
 private:
     // The watch of a folder of many files takes the kernel a while to set
@@ -111,4 +115,5 @@ private:
     bool m_paused = false;
     bool m_queued = false;
     int m_started = 0;
+    int m_gaps = 0;
 };

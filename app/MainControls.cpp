@@ -7,11 +7,13 @@
 #include "MusicGrid.h"
 #include "QLXApplication.h"
 #include "QLXWindow.h"
+#include "ScanControl.h"
 #include "StatusBar.h"
 #include "UQLXDlgs.h"
 #include "UQLXStd.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
@@ -75,7 +77,6 @@ void TfrmMain::createControls()
     sgrMusic->setObjectName(QStringLiteral("sgrMusic"));
     sgrMusic->setAccessibleName(QStringLiteral("Songs"));
     sgrMusic->setGeometry(8, 40, 664, 292);
-    connect(sgrMusic, &TMusicGrid::selectCell, this, &TfrmMain::MusicSelectCell);
     connect(sgrMusic, &TMusicGrid::mouseDown, this,
         [this](Qt::MouseButton button) { ShowingErrors([&] { MusicMouseDown(button); }); });
     connect(sgrMusic, &TMusicGrid::doubleClick, this, [this] { Clicked(sgrMusic); });
@@ -141,7 +142,8 @@ void TfrmMain::createControls()
     tmrRefresh = new QTimer(this);
     tmrRefresh->setObjectName(QStringLiteral("tmrRefresh"));
     tmrRefresh->setInterval(60000);
-    connect(tmrRefresh, &QTimer::timeout, this, &TfrmMain::RefreshTimer);
+    // Every minute a light scan.
+    connect(tmrRefresh, &QTimer::timeout, this, [this] { RefreshList(false); });
 
     // Named as the details dialog's viewer: both keep one position and size.
     iloViewer = new TQLXLogFile(this);
@@ -182,4 +184,23 @@ void TfrmMain::createAboutDialog()
     adlInfo->setFont(ArialFont(13));
     adlInfo->setAuthor(QStringLiteral("author: the Discora developers"));
     adlInfo->setCopyright(QStringLiteral("copyright: (c) 2001-2026 Discora"));
+}
+
+void TfrmMain::createScanControl()
+{
+    TScanControl::View view;
+    view.yield = [this] {
+        if (FirstActivation)
+            sgrMusic->setRow(1);
+        repaint();
+        QCoreApplication::processEvents();
+    };
+    view.playing = [this](const QString &artistTitle) {
+        const QString caption = AppTitle + QStringLiteral("  ") + artistTitle;
+        TQLXApplication::setTitle(caption);
+        setWindowTitle(caption);
+    };
+    view.locked = [this](int row) { m_songs.rowsChanged(row, row); };
+    view.ended = [this](bool full, const QStringList &errors) { scanEnded(full, errors); };
+    m_scan = new TScanControl(m_catalogue, tmrRefresh, std::move(view), this);
 }

@@ -13,27 +13,6 @@ namespace
 
 constexpr int FirstRetry = 250;
 
-// A value for a command line: MPD's quoting.
-QByteArray quoted(const QByteArray &value)
-{
-    QByteArray out = "\"";
-    for (const char c : value) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out + '"';
-}
-
-// The value of a "key: value" line for key, or a null array.
-QByteArray valueOf(const QByteArray &line, const char *key)
-{
-    const qsizetype length = qsizetype(qstrlen(key));
-    if (line.size() < length + 2 || !line.startsWith(key) || line[length] != ':' || line[length + 1] != ' ')
-        return QByteArray();
-    return line.mid(length + 2);
-}
-
 } // namespace
 
 TMpdSource::TMpdSource(QObject *parent)
@@ -52,56 +31,13 @@ TMpdSource::~TMpdSource()
         m_socket->disconnect(this);
 }
 
-std::vector<TMpdSource::Address> TMpdSource::addresses()
-{
-    std::vector<Address> result;
-    bool portOk = false;
-    const uint port = qEnvironmentVariable("MPD_PORT").toUInt(&portOk);
-    const quint16 tcpPort = portOk && port > 0 && port < 65536 ? quint16(port) : quint16(6600);
-    QString host = qEnvironmentVariable("MPD_HOST");
-    if (!host.isEmpty()) {
-        Address address;
-        // "password@host"; a leading "@" names an abstract socket.
-        const qsizetype at = host.indexOf(QLatin1Char('@'));
-        if (at > 0) {
-            address.password = host.left(at).toUtf8();
-            host = host.mid(at + 1);
-        }
-        if (host.startsWith(QLatin1Char('/'))) {
-            address.path = host;
-        } else if (host.startsWith(QLatin1Char('@')) && host.size() > 1) {
-            address.path = host.mid(1);
-            address.abstract = true;
-        } else {
-            address.host = host;
-            address.port = tcpPort;
-        }
-        if (!address.path.isEmpty() || !address.host.isEmpty())
-            result.push_back(address);
-        return result;
-    }
-    const auto socket = [&result](const QString &path) {
-        Address address;
-        address.path = path;
-        result.push_back(address);
-    };
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (runtime.startsWith(QLatin1Char('/')))
-        socket(runtime + QStringLiteral("/mpd/socket"));
-    socket(QStringLiteral("/run/mpd/socket"));
-    Address tcp;
-    tcp.host = QStringLiteral("localhost");
-    tcp.port = tcpPort;
-    result.push_back(tcp);
-    return result;
-}
-
 void TMpdSource::start()
 {
     if (m_started)
         return;
     m_started = true;
-    m_addresses = addresses();
+    m_addresses = MpdProtocol::addresses(qEnvironmentVariable("MPD_HOST"), qEnvironmentVariable("MPD_PORT"),
+        qEnvironmentVariable("XDG_RUNTIME_DIR"));
     m_next = 0;
     tryNext();
 }
@@ -129,13 +65,13 @@ void TMpdSource::tryNext()
         retryLater();
         return;
     }
-    const Address &address = m_addresses[m_next++];
+    const MpdProtocol::Address &address = m_addresses[m_next++];
     m_local = !address.path.isEmpty();
     m_password = address.password;
     m_greeted = false;
     m_pending.clear();
     m_buffer.clear();
-    m_musicFolder.clear();
+    m_answers.musicFolder.clear();
     if (m_local) {
         auto *socket = new QLocalSocket(this);
         if (address.abstract)
@@ -169,7 +105,7 @@ void TMpdSource::dropConnection(const char *why)
     m_buffer.clear();
     if (wasGreeted) {
         qCDebug(lcSources, "MPD: connection lost (%s)", why);
-        setHeld(QByteArray(), QByteArray());
+        setHeld(MpdProtocol::Held());
         // MPD restarting: soon, then less often.
         m_retryDelay = 0;
         retryLater();
@@ -180,15 +116,14 @@ void TMpdSource::dropConnection(const char *why)
 
 void TMpdSource::send(const QByteArray &command)
 {
-    const qsizetype blank = command.indexOf(' ');
-    m_pending.push_back(blank < 0 ? command : command.left(blank));
+    m_pending.push_back(MpdProtocol::commandName(command));
     m_socket->write(command + '\n');
 }
 
 void TMpdSource::query()
 {
-    m_answerState.clear();
-    m_answerFile.clear();
+    m_answers.state.clear();
+    m_answers.file.clear();
     send("status");
     send("currentsong");
     send("idle player");
@@ -201,17 +136,16 @@ void TMpdSource::readAnswers()
         return;
     m_buffer += socket->readAll();
     qsizetype from = 0;
+    QByteArray line;
     for (;;) {
-        const qsizetype end = m_buffer.indexOf('\n', from);
-        if (end < 0)
-            break;
-        if (end - from > MaxLine) {
+        const bool greeting = !m_greeted;
+        const MpdProtocol::LineCut cut = MpdProtocol::nextLine(m_buffer, from, line);
+        if (cut == MpdProtocol::LineCut::TooLong) {
             dropConnection("an answer line too long");
             return;
         }
-        const bool greeting = !m_greeted;
-        const QByteArray line = m_buffer.mid(from, end - from);
-        from = end + 1;
+        if (cut == MpdProtocol::LineCut::Partial)
+            break;
         if (!takeLine(line) || m_socket != socket)
             return; // the connection was dropped
         // Whatever came with the greeting came before we asked anything.
@@ -221,14 +155,12 @@ void TMpdSource::readAnswers()
         }
     }
     m_buffer.remove(0, from);
-    if (m_buffer.size() > MaxLine)
-        dropConnection("an answer line too long");
 }
 
 bool TMpdSource::takeLine(const QByteArray &line)
 {
     if (!m_greeted) {
-        if (!line.startsWith("OK MPD ")) {
+        if (!MpdProtocol::isGreeting(line)) {
             dropConnection("not MPD");
             return false;
         }
@@ -237,7 +169,7 @@ bool TMpdSource::takeLine(const QByteArray &line)
         m_retryDelay = 0;
         qCDebug(lcSources, "MPD: connected (%s)", line.constData());
         if (!m_password.isEmpty())
-            send("password " + quoted(m_password));
+            send("password " + MpdProtocol::quoted(m_password));
         // Only a client on the local socket may ask where MPD's music is.
         if (m_local)
             send("config");
@@ -249,75 +181,53 @@ bool TMpdSource::takeLine(const QByteArray &line)
         return false;
     }
     const QByteArray &command = m_pending.front();
-    const bool ok = line == "OK";
-    if (ok || line.startsWith("ACK ")) {
+    const MpdProtocol::LineKind kind = MpdProtocol::lineKind(line);
+    if (kind != MpdProtocol::LineKind::Data) {
         const QByteArray done = command;
         m_pending.pop_front();
-        answered(done, ok);
+        answered(done, kind == MpdProtocol::LineKind::Ok);
         return m_socket != nullptr;
     }
-    if (command == "status") {
-        if (const QByteArray state = valueOf(line, "state"); !state.isNull())
-            m_answerState = state;
-    } else if (command == "currentsong") {
-        if (const QByteArray file = valueOf(line, "file"); !file.isNull())
-            m_answerFile = file;
-    } else if (command == "config") {
-        if (const QByteArray folder = valueOf(line, "music_directory"); !folder.isNull())
-            m_musicFolder = folder;
-    }
+    MpdProtocol::takeAnswerLine(command, line, m_answers);
     return true;
 }
 
 void TMpdSource::answered(const QByteArray &command, bool ok)
 {
     if (command == "config" && !ok) {
-        m_musicFolder.clear();
+        m_answers.musicFolder.clear();
     } else if (command == "currentsong") {
         // "status" came just before: the two answers say what is held.
-        setHeld(ok ? m_answerFile : QByteArray(), m_answerState);
+        setHeld(MpdProtocol::heldFile(
+            m_answers.state, ok ? m_answers.file : QByteArray(), m_answers.musicFolder));
     } else if (command == "idle") {
         // Whatever changed, "status" and "currentsong" tell what is held now.
         query();
     }
     if (command == "status" && !ok)
-        m_answerState.clear();
+        m_answers.state.clear();
 }
 
-void TMpdSource::setHeld(QByteArray file, QByteArray state)
+void TMpdSource::setHeld(const MpdProtocol::Held &held)
 {
-    QByteArray path;
-    bool tail = false;
-    // Streams ("http://...") are no files; nor is anything stopped.
-    if ((state == "play" || state == "pause") && !file.isEmpty() && !file.contains("://")) {
-        if (file.startsWith('/')) {
-            path = file;
-        } else if (m_musicFolder.startsWith('/')) {
-            path = m_musicFolder + (m_musicFolder.endsWith('/') ? "" : "/") + file;
-        } else {
-            path = file;
-            tail = true;
-        }
-    }
-    if (path == m_heldPath && tail == m_heldIsTail)
+    if (held == m_held)
         return;
-    m_heldPath = path;
-    m_heldIsTail = tail;
-    qCDebug(lcSources, "MPD: holds %s%s", path.isEmpty() ? "nothing" : path.constData(),
-        tail ? " (below its music folder)" : "");
+    m_held = held;
+    qCDebug(lcSources, "MPD: holds %s%s", held.path.isEmpty() ? "nothing" : held.path.constData(),
+        held.tail ? " (below its music folder)" : "");
     Q_EMIT changed();
 }
 
 std::vector<QByteArray> TMpdSource::heldPaths() const
 {
-    if (m_heldPath.isEmpty() || m_heldIsTail)
+    if (m_held.path.isEmpty() || m_held.tail)
         return {};
-    return { m_heldPath };
+    return { m_held.path };
 }
 
 std::vector<QByteArray> TMpdSource::heldTails() const
 {
-    if (m_heldPath.isEmpty() || !m_heldIsTail)
+    if (m_held.path.isEmpty() || !m_held.tail)
         return {};
-    return { m_heldPath };
+    return { m_held.path };
 }

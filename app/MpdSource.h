@@ -11,6 +11,8 @@
 // an MPD the source is quiet: only the debug log category discora.sources
 // says so.
 
+#include "MpdProtocol.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -28,7 +30,7 @@ public:
     // The longest wait between two attempts to reach MPD, and the longest
     // line of an answer taken (a longer one drops the connection).
     static constexpr int MaxRetry = 2000;
-    static constexpr qsizetype MaxLine = 64 * 1024;
+    static constexpr qsizetype MaxLine = MpdProtocol::MaxLine;
     // How long a connection may take to be made and greeted.
     static constexpr int GreetingTimeout = 5000;
 
@@ -53,14 +55,6 @@ Q_SIGNALS:
     void changed();
 
 private:
-    struct Address {
-        QString path; // a local socket, or empty for TCP
-        bool abstract = false;
-        QString host;
-        quint16 port = 6600;
-        QByteArray password;
-    };
-    static std::vector<Address> addresses();
     void tryNext();
     void retryLater();
     void dropConnection(const char *why);
@@ -71,9 +65,9 @@ private:
     void send(const QByteArray &command);
     void answered(const QByteArray &command, bool ok);
     void query();
-    void setHeld(QByteArray file, QByteArray state);
+    void setHeld(const MpdProtocol::Held &held);
 
-    std::vector<Address> m_addresses;
+    std::vector<MpdProtocol::Address> m_addresses;
     size_t m_next = 0; // the address to try next
     bool m_local = false;
     QIODevice *m_socket = nullptr;
@@ -88,10 +82,8 @@ private:
     // them has answered so far.
     std::deque<QByteArray> m_pending;
     QByteArray m_buffer;
-    QByteArray m_musicFolder;
-    QByteArray m_answerState, m_answerFile;
+    MpdProtocol::Answers m_answers;
 
     // What is held: a path (tail = false) or a path below MPD's music folder.
-    QByteArray m_heldPath;
-    bool m_heldIsTail = false;
+    MpdProtocol::Held m_held;
 };

@@ -1,15 +1,12 @@
 #include "MprisSource.h"
 
-#include "FIL_Func.h"
+#include "PortalPath.h"
 #include "SourcesLog.h"
 
-#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QFile>
-#include <QUrl>
 
 Q_LOGGING_CATEGORY(lcSources, "discora.sources", QtInfoMsg)
 
@@ -22,35 +19,6 @@ const QString PlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString BusService = QStringLiteral("org.freedesktop.DBus");
 const QString DocumentsService = QStringLiteral("org.freedesktop.portal.Documents");
-constexpr qsizetype MaxUrl = 8192;
-
-// A map from a D-Bus answer: given as a map, or still marshalled.
-bool toMap(const QVariant &value, QVariantMap &map)
-{
-    if (value.metaType() == QMetaType::fromType<QVariantMap>()) {
-        map = value.toMap();
-        return true;
-    }
-    if (value.metaType() != QMetaType::fromType<QDBusArgument>())
-        return false;
-    const QDBusArgument argument = value.value<QDBusArgument>();
-    if (argument.currentType() != QDBusArgument::MapType)
-        return false;
-    argument >> map;
-    return true;
-}
-
-// The local file a file:// URL names, as raw bytes; empty for anything else.
-QByteArray localFile(const QVariant &value)
-{
-    if (value.metaType() != QMetaType::fromType<QString>())
-        return QByteArray();
-    const QString text = value.toString();
-    if (text.size() > MaxUrl || !text.startsWith(QLatin1String("file://")))
-        return QByteArray();
-    const QUrl url(text);
-    return url.isValid() && url.isLocalFile() ? QFile::encodeName(url.toLocalFile()) : QByteArray();
-}
 
 } // namespace
 
@@ -118,7 +86,7 @@ void TMprisSource::fetch(const QString &owner)
         const QDBusMessage reply = call->reply();
         QVariantMap values;
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1
-            || !toMap(reply.arguments().first(), values))
+            || !MprisMetadata::toMap(reply.arguments().first(), values))
             return;
         take(owner, values);
     });
@@ -128,17 +96,8 @@ void TMprisSource::take(const QString &owner, const QVariantMap &values)
 {
     Player &player = m_players[owner];
     const Player before = player;
-    const auto status = values.constFind(QStringLiteral("PlaybackStatus"));
-    if (status != values.constEnd())
-        player.status = status->metaType() == QMetaType::fromType<QString>() ? status->toString() : QString();
-    const auto metadata = values.constFind(QStringLiteral("Metadata"));
-    if (metadata != values.constEnd()) {
-        QVariantMap map;
-        player.path
-            = toMap(*metadata, map) ? localFile(map.value(QStringLiteral("xesam:url"))) : QByteArray();
-    }
-    QByteArray id, rest;
-    if (PortalDocument(player.path, id, rest))
+    MprisMetadata::takeProperties(values, player);
+    if (const QByteArray id = PortalDocumentId(player.path); !id.isEmpty())
         resolveDocument(id);
     if (player.status != before.status || player.path != before.path)
         Q_EMIT changed();
@@ -173,13 +132,10 @@ void TMprisSource::resolveDocument(const QByteArray &id)
         }
         // The document's own path on this machine, NUL-ended; a file lent
         // by the portal shows as ID/its name, a folder as ID/its name/...
-        QByteArray host = path.toByteArray();
-        if (host.endsWith('\0'))
-            host.chop(1);
-        const qsizetype slash = host.lastIndexOf('/');
-        if (slash < 0 || host.contains('\0'))
+        const QByteArray folder = PortalDocumentFolder(path.toByteArray());
+        if (folder.isNull())
             return;
-        m_documents.insert(id, host.left(slash));
+        m_documents.insert(id, folder);
         Q_EMIT changed();
     });
 }
@@ -210,8 +166,7 @@ std::vector<QByteArray> TMprisSource::heldPaths() const
 {
     std::vector<QByteArray> paths;
     for (const Player &player : m_players)
-        if (!player.path.isEmpty()
-            && (player.status == QLatin1String("Playing") || player.status == QLatin1String("Paused")))
+        if (MprisMetadata::holdsFile(player))
             paths.push_back(player.path);
     return paths;
 }

@@ -10,6 +10,8 @@
 // sandboxed player names a file the Documents portal lends it by the
 // portal's path; the portal, when it runs, tells whose file that is.
 
+#include "MprisMetadata.h"
+
 #include <QByteArray>
 #include <QDBusMessage>
 #include <QElapsedTimer>
@@ -53,10 +55,7 @@ private Q_SLOTS:
         const QStringList &invalidated, const QDBusMessage &message);
 
 private:
-    struct Player {
-        QString status;
-        QByteArray path; // empty: no local file
-    };
+    using Player = MprisMetadata::Player;
     void askOwner(const QString &name);
     void fetch(const QString &owner);
     // Takes the Player properties in values into the player of owner.

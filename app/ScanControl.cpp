@@ -132,8 +132,18 @@ void TScanControl::runFull()
         // files.
         TCatalogue::Hooks hooks { m_view.yield, m_view.playing, m_view.locked,
             [] { QCoreApplication::processEvents(); } };
+        // Renames made while the watch watched the folder all the time since
+        // the last full scan are its to follow; the index then only tries
+        // again what failed. (Left to both, the index would race the watch
+        // through a burst of renames.)
+        const bool watched = m_watchedSince && m_watch->isWatching() && m_watch->gaps() == m_gapsSince
+            && m_watch->folder() == m_catalogue.musicFolder();
+        m_catalogue.setRenamesFollowed(watched);
         errors = m_catalogue.RefreshList(TCatalogue::ScanMode::Full, hooks);
+        m_watchedSince = m_watch->isWatching() && m_watch->folder() == m_catalogue.musicFolder();
+        m_gapsSince = m_watch->gaps();
         m_indexing = !m_catalogue.indexPath().isEmpty();
+        ++m_fullScans;
     }
     scanEnded(true, errors);
 }
@@ -191,10 +201,25 @@ void TScanControl::indexDone(bool rescan)
         return;
     if (m_indexing)
         qCDebug(lcIndex, "index of the songs matched");
-    m_indexing = false;
-    m_fullScanPending = m_fullScanPending || rescan;
-    if (m_fullScanPending && !isScanning()) {
-        m_fullScanPending = false;
-        RefreshList(true);
+    if (!rescan) {
+        m_indexing = false;
+        if (m_fullScanPending && !isScanning()) {
+            m_fullScanPending = false;
+            RefreshList(true);
+        }
+        return;
     }
+    // While the watch follows a burst of renames, its own full scans report
+    // these moves too: the one that shows them waits a moment, and is not
+    // made when another full scan has run meanwhile.
+    const int fullScans = m_fullScans;
+    QTimer::singleShot(RescanDelay, this, [this, fullScans] {
+        if (m_catalogue.indexBusy())
+            return; // a newer index decides
+        m_indexing = false;
+        if (m_fullScans == fullScans || m_fullScanPending) {
+            m_fullScanPending = false;
+            RefreshList(true);
+        }
+    });
 }

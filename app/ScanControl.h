@@ -100,6 +100,14 @@ private:
     bool m_scanning = false; // a full scan runs
     bool m_fullScanPending = false;
     bool m_indexing = false; // the index of the last full scan is being matched
+    int m_fullScans = 0;
+    // The watch has watched the music folder since the last full scan
+    // listed it, without losing events.
+    bool m_watchedSince = false;
+    int m_gapsSince = 0;
+    // How long the full scan that shows what the index moved waits for one
+    // the watch asks for anyway.
+    static constexpr int RescanDelay = 300;
     bool m_lostToOtherProgram = false;
     int m_scans = 0;
 };

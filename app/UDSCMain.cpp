@@ -2,46 +2,35 @@
 
 #include "FIL_Func.h"
 #include "FQLXLogF.h"
+#include "FolderChoice.h"
 #include "FolderWatch.h"
 #include "MainCommands.h"
 #include "MainSearch.h"
+#include "MainStatus.h"
 #include "MovesLog.h"
 #include "MusicGrid.h"
 #include "ProgramFiles.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
-#include "QLXWindow.h"
 #include "ScanControl.h"
+#include "ScanResults.h"
 #include "StatisticsReport.h"
 #include "StatusBar.h"
 #include "UDSCSett.h"
 #include "UQLXDlgs.h"
-#include "UQLXStd.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QFrame>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QPushButton>
 #include <QStatusTipEvent>
-#include <QStringListModel>
-#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
-
-#include <cerrno>
-#include <cstring>
-#include <dirent.h>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 const QString TfrmMain::ProgName = QStringLiteral("Discora");
 
@@ -59,37 +48,23 @@ TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     createControls();
+    m_status = new TMainStatus({ stbStatus, sgrMusic, &m_songs }, this);
     createAboutDialog();
     createScanControl();
     m_search = new TMainSearch({ edtFind, bbtFind, cbxArtist, sgrMusic, &m_songs,
                                    [this](QObject *Sender) { Clicked(Sender); }, spbPlay },
         this);
-    m_commands = new TMainCommands({ edtFind, sgrMusic, &m_catalogue, m_scan, [this] { ShowHint(); } }, this);
+    m_commands = new TMainCommands(
+        { edtFind, sgrMusic, &m_catalogue, m_scan, [this] { m_status->ShowHint(); } }, this);
+    m_folderChoice = new TFolderChoice({ this, &m_settingsPath, &m_settings, &m_catalogue, m_scan }, this);
     m_movesLog = new TMovesLog(this);
+    m_scanResults
+        = new TScanResults({ cbxArtist, bxlTime, bxlSize, &m_catalogue, m_status, m_movesLog }, this);
     connect(stbStatus, &TStatusBar::panelDoubleClicked, this, [this](int panel) {
         if (panel == 0)
             ShowingErrors([this] { m_movesLog->show(); });
     });
     FormCreate();
-}
-
-void TfrmMain::createScanControl()
-{
-    TScanControl::View view;
-    view.yield = [this] {
-        if (FirstActivation)
-            sgrMusic->setRow(1);
-        repaint();
-        QCoreApplication::processEvents();
-    };
-    view.playing = [this](const QString &artistTitle) {
-        const QString caption = AppTitle + QStringLiteral("  ") + artistTitle;
-        TQLXApplication::setTitle(caption);
-        setWindowTitle(caption);
-    };
-    view.locked = [this](int row) { m_songs.rowsChanged(row, row); };
-    view.ended = [this](bool full, const QStringList &errors) { scanEnded(full, errors); };
-    m_scan = new TScanControl(m_catalogue, tmrRefresh, std::move(view), this);
 }
 
 TfrmMain::~TfrmMain()
@@ -131,12 +106,7 @@ void TfrmMain::FormCreate()
     FirstActivation = true;
     tmrRefresh->start();
     m_scan->folderWatch()->setFolder(m_catalogue.musicFolder());
-    showErrors(errors);
-}
-
-void TfrmMain::ShowAbout()
-{
-    adlInfo->Execute();
+    TScanResults::showErrors(errors);
 }
 
 void TfrmMain::ResetFind()
@@ -180,11 +150,6 @@ void TfrmMain::FormDeactivate()
     m_scan->deactivated();
 }
 
-void TfrmMain::RefreshTimer()
-{
-    RefreshList(false);
-}
-
 void TfrmMain::FormClose()
 {
     m_settings.Top = y();
@@ -205,8 +170,7 @@ bool TfrmMain::event(QEvent *event)
             FormDeactivate();
         break;
     case QEvent::StatusTip:
-        m_applicationHint = static_cast<QStatusTipEvent *>(event)->tip();
-        ShowHint();
+        m_status->setApplicationHint(static_cast<QStatusTipEvent *>(event)->tip());
         return true;
     default:
         break;
@@ -256,51 +220,11 @@ TFolderWatch *TfrmMain::folderWatch() const
     return m_scan->folderWatch();
 }
 
-void TfrmMain::scanEnded(bool full, const QStringList &scanErrors)
+void TfrmMain::scanEnded(bool full, const QStringList &errors)
 {
-    QStringList errors = scanErrors;
-    // Still showing what the scan before moved (a burst of renames takes a
-    // few scans): the text goes on counting.
-    const bool movesShown = !m_movesText.isEmpty() && stbStatus->Panels[0]->text() == m_movesText;
-    if (full) {
-        static_cast<QStringListModel *>(cbxArtist->model())->setStringList(m_catalogue.artistList());
-        bxlTime->setCaption(m_catalogue.timeCaption());
-        bxlSize->setCaption(m_catalogue.sizeCaption());
-        ShowHint(); // the number of songs in the status bar
-        // A log that cannot be written says so once, until it can again.
-        const QString moved = m_movesLog->record(m_catalogue.takeMoves(), movesShown, errors);
-        // Once the activation that ran the scan has selected its row
-        // (which shows the selected song); the next hint replaces it.
-        if (!moved.isEmpty()) {
-            m_movesText = QLatin1Char(' ') + moved;
-            QTimer::singleShot(0, this, [this] { stbStatus->Panels[0]->setText(m_movesText); });
-        } else if (!movesShown) {
-            m_movesText.clear();
-        }
-#ifdef __GLIBC__
-        // A full scan of a large folder frees as much as it keeps (sort
-        // keys, what its reader threads read); hand it back now rather
-        // than hold it for the rest of the run.
-        ::malloc_trim(0);
-#endif
-    }
-    showErrors(errors);
+    m_scanResults->scanEnded(full, errors);
     if (m_closeRequested)
         QTimer::singleShot(0, this, &QWidget::close);
-}
-
-void TfrmMain::showErrors(const QStringList &errors)
-{
-    // One box for all failures of a scan, so a folder of broken files does
-    // not bury the user in boxes.
-    constexpr int MaxShown = 10;
-    QStringList lines;
-    for (int i = 0; i < errors.size() && i < MaxShown; ++i)
-        lines.append(TQLXApplication::ErrorText(errors[i]));
-    if (errors.size() > MaxShown)
-        lines.append(QStringLiteral("(%1 more)").arg(errors.size() - MaxShown));
-    if (!lines.isEmpty())
-        TQLXApplication::ShowException(lines.join(QLatin1Char('\n')));
 }
 
 void TfrmMain::Clicked(QObject *Sender)
@@ -322,7 +246,7 @@ void TfrmMain::ButtonsClick(QObject *Sender)
     if (Sender == spbRefresh)
         RefreshList(true);
     if (Sender == spbAbout)
-        ShowAbout();
+        adlInfo->Execute(); // filled in with the window
     if (Sender == spbPlay || Sender == sgrMusic)
         m_commands->Play();
     if (Sender == spbDetails)
@@ -330,7 +254,7 @@ void TfrmMain::ButtonsClick(QObject *Sender)
     if (Sender == spbStats)
         ShowStatistics();
     if (Sender == spbFolder)
-        ChooseFolder();
+        m_folderChoice->Choose();
 }
 
 void TfrmMain::ShowDetails()
@@ -348,79 +272,24 @@ void TfrmMain::ShowDetails()
 void TfrmMain::ShowStatistics()
 {
     // Beside the settings file, which lies beside the program or in the
-    // user's configuration folder (ProgramFilePath): its name with ".TXT". A report that cannot be written
-    // reaches the error box and nothing is shown.
+    // user's configuration folder (ProgramFilePath): its name with ".TXT".
+    // A report that cannot be written reaches the error box and nothing is
+    // shown.
     const QString report = StatisticsReport::PathFor(m_settingsPath);
     StatisticsReport::Write(report, m_songs);
     iloViewer->setViewFile(report);
     iloViewer->Execute();
 }
 
-void TfrmMain::ChooseFolder()
-{
-    const QString start = QFile::decodeName(m_catalogue.musicFolder());
-    const QString chosen
-        = QFileDialog::getExistingDirectory(this, QStringLiteral("Choose the music folder"), start);
-    if (chosen.isEmpty())
-        return;
-    QByteArray folder = QFile::encodeName(chosen);
-    while (folder.size() > 1 && folder.endsWith('/'))
-        folder.chop(1);
-    setMusicFolder(folder);
-}
-
 void TfrmMain::setMusicFolder(const QByteArray &folder)
 {
-    DIR *listing = ::opendir(folder.constData());
-    if (!listing)
-        throw EQLXError(QStringLiteral("Unable to read %1: %2")
-                            .arg(QFile::decodeName(folder), QString::fromLocal8Bit(std::strerror(errno))));
-    ::closedir(listing);
-    TProgramSettings changed = m_settings;
-    if (changed.INI_Directory == changed.Directory)
-        changed.INI_Directory = folder;
-    changed.Directory = folder;
-    changed.writeFolders(m_settingsPath);
-    m_settings = changed;
-    m_catalogue.setFolders(m_settings.Directory, m_settings.INI_Directory);
-    m_catalogue.playedList() = TPlayedList();
-    m_scan->folderWatch()->setFolder(m_catalogue.musicFolder());
-    RefreshList(true);
-}
-
-void TfrmMain::MusicSelectCell(int /*col*/, int row)
-{
-    if (row != LastSelectedRow) {
-        LastSelectedRow = row;
-        const QString artist = m_songs.artistOf(row);
-        sgrMusic->Hint
-            = QStringLiteral("|") + artist + QStringLiteral(" - ") + m_songs.Cells(TSongList::ColTitle, row);
-        sgrMusic->setStatusTip(sgrMusic->Hint.mid(1));
-        // With the mouse resting on the grid, its hint is the application's
-        // hint: keep that one current too, or the status bar shows the old song.
-        if (sgrMusic->underMouse())
-            m_applicationHint = sgrMusic->statusTip();
-    }
-    ShowHint();
-    stbStatus->Panels[1]->setText(QStringLiteral("%1 / %2").arg(row).arg(m_songs.RowCount() - 1));
+    m_folderChoice->setMusicFolder(folder);
 }
 
 void TfrmMain::MusicMouseDown(Qt::MouseButton button)
 {
     if (button == Qt::LeftButton)
-        MusicSelectCell(0, sgrMusic->Row());
+        m_status->SelectCell(sgrMusic->Row());
     else if (button == Qt::RightButton)
         ButtonsClick(spbDetails);
-}
-
-void TfrmMain::ShowHint()
-{
-    const qsizetype bar = m_applicationHint.indexOf(QLatin1Char('|'));
-    const QString hint = bar < 0 ? m_applicationHint : m_applicationHint.mid(bar + 1);
-    if (!hint.isEmpty())
-        stbStatus->Panels[0]->setText(QLatin1Char(' ') + hint);
-    else
-        stbStatus->Panels[0]->setText(
-            QLatin1Char(' ') + sgrMusic->Hint.mid(sgrMusic->Hint.indexOf(QLatin1Char('|')) + 1));
-    stbStatus->Panels[1]->setText(QStringLiteral("%1 / %2").arg(sgrMusic->Row()).arg(m_songs.RowCount() - 1));
 }

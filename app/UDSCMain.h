@@ -28,6 +28,9 @@ class TStatusBar;
 class TMainCommands;
 class TMainSearch;
 class TMovesLog;
+class TMainStatus;
+class TFolderChoice;
+class TScanResults;
 
 class TfrmMain final : public QWidget
 {
@@ -43,14 +46,13 @@ public:
 
     QString AppTitle;
     bool FirstActivation = true;
-    int LastSelectedRow = 0;
 
-    // Makes folder (raw bytes, no trailing "/") the music folder: the song
-    // information folder follows it when it was the old music folder, the
-    // settings file is written at once, and a full scan of it runs with the
-    // played list started anew. A folder that cannot be listed throws
-    // EQLXError and nothing changes; so does a settings file that cannot be
-    // written.
+    // Makes folder (raw bytes, no trailing "/") the music folder (see
+    // TFolderChoice): the song information folder follows it when it was the
+    // old music folder, the settings file is written at once, and a full scan
+    // of it runs with the played list started anew. A folder that cannot be
+    // listed throws EQLXError and nothing changes; so does a settings file
+    // that cannot be written.
     void setMusicFolder(const QByteArray &folder);
 
     // Runs a full or light scan of the music folder (see TScanControl): a
@@ -118,24 +120,15 @@ private:
     void FormActivate();
     void FormDeactivate();
     void FormClose();
-    void RefreshTimer();
-    void MusicSelectCell(int col, int row);
     void MusicMouseDown(Qt::MouseButton button);
-    void ShowHint();
-    // The about dialog is a command of its own, filled in with its window.
-    void ShowAbout();
     void ShowDetails();
     void ShowStatistics();
-    // Asks for another music folder; on a choice the settings follow at once
-    // and the list is the new folder's.
-    void ChooseFolder();
 
     void createControls(); // in MainControls.cpp, with the next two
     void createAboutDialog();
     void createScanControl();
     QToolButton *createToolButton(
         const QString &name, const QString &caption, const QString &hint, int left, int iconKind);
-    void showErrors(const QStringList &errors);
     void scanEnded(bool full, const QStringList &errors);
 
     QString m_settingsPath;
@@ -143,11 +136,12 @@ private:
     TSongList m_songs;
     TCatalogue m_catalogue;
     TScanControl *m_scan = nullptr;
-    QString m_applicationHint; // the hint of the control under the mouse
     TMainSearch *m_search = nullptr;
     TMainCommands *m_commands = nullptr;
     TMovesLog *m_movesLog = nullptr;
-    QString m_movesText; // the status text of the moves shown last
+    TMainStatus *m_status = nullptr;
+    TFolderChoice *m_folderChoice = nullptr;
+    TScanResults *m_scanResults = nullptr;
     bool m_closeRequested = false;
     int m_activations = 0;
     int m_deactivations = 0;

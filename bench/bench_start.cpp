@@ -91,6 +91,13 @@ double mainThreadCpuMs(pid_t pid)
 
 double residentBytes(pid_t pid)
 {
+    // smaps_rollup counts the pages themselves; VmRSS in status sums
+    // counters that each thread updates now and then, and may lag behind
+    // by megabytes right after threads ended.
+    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    for (std::string line; std::getline(rollup, line);)
+        if (line.rfind("Rss:", 0) == 0)
+            return std::atof(line.c_str() + 4) * 1024;
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(status, line))

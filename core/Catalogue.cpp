@@ -253,8 +253,8 @@ bool TCatalogue::writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hook
     return changed;
 }
 
-OpenFileSet TCatalogue::sweepPlaying(
-    const TFileList &files, const QByteArray &musicFolder, const ReportedPlays &reported) const
+OpenFileSet TCatalogue::sweepPlaying(const TFileList &files, const QByteArray &musicFolder,
+    const ReportedPlays &reported, THeldSongs &heldSongs, std::vector<QByteArray> &documents)
 {
     // Only descriptors in the music folder (and the folders its links lead
     // to) are looked at: another program's stuck mount cannot stop the scan.
@@ -289,9 +289,9 @@ OpenFileSet TCatalogue::sweepPlaying(
     for (const QByteArray &tail : reported.tails)
         if (const QByteArray path = pathEndingIn(files, musicFolder, tail); !path.isEmpty())
             paths.push_back(path);
-    m_documentsToResolve = std::move(unknown);
+    documents = std::move(unknown);
     held.addReported(paths, sweptFolders, listedName);
-    return m_held.confirm(held, sweptAt);
+    return heldSongs.confirm(held, sweptAt);
 }
 
 QByteArray TCatalogue::pathEndingIn(
@@ -347,7 +347,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
 
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder);
-    const OpenFileSet held = sweepPlaying(*m_files, m_musicFolder, m_reported);
+    const OpenFileSet held = sweepPlaying(*m_files, m_musicFolder, m_reported, m_held, m_documentsToResolve);
     const Folders folders { dir.get(), infoDir.get(), held };
     // The first rows are read here, to be shown at once; the rest of a large
     // folder is read ahead on other threads from now on.
@@ -406,8 +406,11 @@ void TCatalogue::followRenames(const std::vector<SongMoves::Rename> &renames)
     };
     for (const SongMoves::Rename &rename : renames) {
         if (std::optional<SongMoves::Move> move
-            = SongMoves::Follow(infoDir.get(), locator, rename.first, rename.second, ownedByName))
+            = SongMoves::Follow(infoDir.get(), locator, rename.first, rename.second, ownedByName)) {
+            if (move->outcome == SongMoves::Outcome::Failed)
+                m_failedRenames.push_back(move->fromSong);
             m_moves.push_back(std::move(*move));
+        }
     }
 }
 
@@ -433,52 +436,61 @@ void TCatalogue::startIndex(std::vector<SongMoves::Stamp> stamps)
 {
     if (m_indexPath.isEmpty())
         return;
+    IndexJob job { m_files, std::move(stamps), m_indexPath, m_musicFolder, m_infoFolder,
+        m_locator.interruptedMoves(), std::nullopt };
+    // Renames followed as they happened: only what failed is tried again.
+    if (m_renamesFollowed) {
+        job.retrying.emplace(m_failedRenames.begin(), m_failedRenames.end());
+        for (const SongMoves::Entry &e : m_carry)
+            job.retrying->insert(e.name);
+    }
+    m_failedRenames.clear();
     // Behind the scan: the list is shown by then, and however large the
     // index of last time is, the window goes on answering.
     m_indexing = true;
-    m_indexer
-        = std::thread([this, files = std::shared_ptr<const TFileList>(m_files), stamps = std::move(stamps),
-                          path = m_indexPath, folder = m_musicFolder, infoFolder = m_infoFolder,
-                          leftovers = m_locator.interruptedMoves()]() mutable {
-              std::vector<SongMoves::Move> moves;
-              std::vector<SongMoves::Entry> carry;
-              bool news = false;
-              // As most scans find it: the same songs under the same names.
-              if (!leftovers.empty() || !SongMoves::Index::Holds(path, folder, *files, stamps))
-                  news = matchIndex(path, folder, infoFolder, *files, stamps, leftovers, moves, carry);
-              // All it read goes back before the window's next scan needs memory.
-              std::vector<SongMoves::Stamp>().swap(stamps);
-              finishIndex(std::move(moves), std::move(carry), news);
-          });
+    m_indexer = std::thread([this, job = std::move(job)]() mutable { runIndex(job); });
 }
 
-bool TCatalogue::matchIndex(const QByteArray &path, const QByteArray &folder, const QByteArray &infoFolder,
-    const TFileList &files, const std::vector<SongMoves::Stamp> &stamps,
-    const std::vector<QByteArray> &leftovers, std::vector<SongMoves::Move> &moves,
-    std::vector<SongMoves::Entry> &carry) const
+void TCatalogue::runIndex(IndexJob &job)
 {
-    const SongMoves::Index last = SongMoves::Index::Read(path, folder);
+    std::vector<SongMoves::Move> moves;
+    std::vector<SongMoves::Entry> carry;
+    bool news = false;
+    // As most scans find it: the same songs under the same names.
+    if (!job.leftovers.empty() || !SongMoves::Index::Holds(job.path, job.folder, *job.files, job.stamps))
+        news = matchIndex(job, moves, carry);
+    // All it read goes back before the window's next scan needs memory.
+    std::vector<SongMoves::Stamp>().swap(job.stamps);
+    finishIndex(std::move(moves), std::move(carry), news);
+}
+
+bool TCatalogue::matchIndex(
+    const IndexJob &job, std::vector<SongMoves::Move> &moves, std::vector<SongMoves::Entry> &carry) const
+{
+    const SongMoves::Index last = SongMoves::Index::Read(job.path, job.folder);
     {
         const std::lock_guard<std::mutex> renaming(m_renaming);
-        const DirFd dir(folder);
-        const DirFd infoDir(infoFolder);
-        if (infoDir.get() >= 0 && !leftovers.empty())
-            moves = SongMoves::FinishInterruptedMoves(infoDir.get(), leftovers);
-        SongInfo::Locator locator(infoFolder);
-        std::vector<SongMoves::Move> found
-            = SongMoves::FollowFromIndex(last, files, stamps, dir.get(), infoDir.get(), locator, carry);
+        const DirFd dir(job.folder);
+        const DirFd infoDir(job.infoFolder);
+        if (infoDir.get() >= 0 && !job.leftovers.empty())
+            moves = SongMoves::FinishInterruptedMoves(infoDir.get(), job.leftovers);
+        SongInfo::Locator locator(job.infoFolder);
+        std::vector<SongMoves::Move> found = SongMoves::FollowFromIndex(last, *job.files, job.stamps,
+            dir.get(), infoDir.get(), locator, carry,
+            job.retrying ? [&job](const SongMoves::Entry &was) { return job.retrying->count(was.name) > 0; }
+                         : std::function<bool(const SongMoves::Entry &)>());
         moves.insert(
             moves.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
     }
     // What was listed, and the old names of moves that failed, for the
     // next scan to try again; a failure that is not new is no news.
     std::vector<SongMoves::Entry> entries;
-    entries.reserve(stamps.size() + carry.size());
-    for (int i = 0; i < files.count(); ++i)
-        entries.push_back({ stamps[size_t(i)], files.rawName(i).toByteArray() });
+    entries.reserve(job.stamps.size() + carry.size());
+    for (int i = 0; i < job.files->count(); ++i)
+        entries.push_back({ job.stamps[size_t(i)], job.files->rawName(i).toByteArray() });
     entries.insert(entries.end(), carry.begin(), carry.end());
     try {
-        SongMoves::Index::Write(path, folder, entries, last.bytes());
+        SongMoves::Index::Write(job.path, job.folder, entries, last.bytes());
     } catch (const EQLXError &) {
         // Only what happens while the program is not running goes
         // unseen; the next full scan tries again.
@@ -521,6 +533,7 @@ std::unique_ptr<TCatalogue::LightScan> TCatalogue::prepareLight() const
 {
     std::unique_ptr<LightScan> scan(new LightScan(*this, m_files, m_musicFolder));
     scan->m_reported = m_reported;
+    scan->m_held = m_held;
     return scan;
 }
 
@@ -528,7 +541,7 @@ void TCatalogue::LightScan::probe()
 {
     const TFileList &files = *m_files;
     const int count = files.count();
-    const OpenFileSet held = m_catalogue.sweepPlaying(files, m_folder, m_reported);
+    const OpenFileSet held = sweepPlaying(files, m_folder, m_reported, m_held, m_documentsToResolve);
     const DirFd dir(m_folder);
     const Folders folders { dir.get(), -1, held };
     m_sizes.resize(size_t(count));
@@ -551,6 +564,8 @@ QStringList TCatalogue::applyLight(LightScan &scan, const Hooks &hooks)
     // or another music folder was chosen (its full scan follows).
     if (!scan.m_probed || scan.m_files != m_files || scan.m_folder != m_musicFolder)
         return errors;
+    m_held = std::move(scan.m_held);
+    m_documentsToResolve = std::move(scan.m_documentsToResolve);
     const int count = m_files->count();
     m_shownSizes.resize(size_t(count), Unknown);
     int firstChanged = count + 1;

@@ -19,7 +19,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 class TCatalogue
@@ -100,6 +102,10 @@ public:
         std::shared_ptr<const TFileList> m_files;
         const QByteArray m_folder; // the music folder as it was when the scan began
         ReportedPlays m_reported; // what players reported then
+        // The list's files held open as they were then, and after the probe's
+        // sweep; the documents that sweep found lent whose folder is unknown.
+        THeldSongs m_held;
+        std::vector<QByteArray> m_documentsToResolve;
         std::vector<qint64> m_sizes;
         bool m_probed = false;
     };
@@ -119,6 +125,10 @@ public:
     // what it did (files moved or kept; a move that failed again is no news).
     // The next full scan reports those moves.
     void setIndexDone(std::function<void(bool rescan)> done) { m_indexDone = std::move(done); }
+    // True: every rename since the last full scan was followed as it
+    // happened (the folder watch watched all the time), so the index of the
+    // next full scan only tries again the moves that failed.
+    void setRenamesFollowed(bool followed) { m_renamesFollowed = followed; }
     // Waits until that work is done (the destructor waits too).
     void waitForIndex();
     // True while it runs.
@@ -174,10 +184,13 @@ private:
     // without touching the cells; safe on worker threads.
     RowInfo collectRow(
         ScanMode mode, const TFileList &files, const Folders &folders, int i, Scratch &scratch) const;
-    // The sweep for files other programs hold open, as far as they count as
-    // playing.
-    OpenFileSet sweepPlaying(
-        const TFileList &files, const QByteArray &musicFolder, const ReportedPlays &reported) const;
+    // The sweep for files other programs hold open, as far as held tells
+    // they count as playing (held takes the sweep); documents gets those
+    // lent by the Documents portal whose folder is not known yet. Writes
+    // nothing of the catalogue's: a light scan's probe runs it on another
+    // thread.
+    static OpenFileSet sweepPlaying(const TFileList &files, const QByteArray &musicFolder,
+        const ReportedPlays &reported, THeldSongs &held, std::vector<QByteArray> &documents);
     // The path of the listed song whose path ends in "/" + tail, or empty.
     static QByteArray pathEndingIn(
         const TFileList &files, const QByteArray &musicFolder, const QByteArray &tail);
@@ -195,10 +208,19 @@ private:
     // The indexer's work when the index does not hold the songs as they are:
     // the moves it calls for made, the new index written; true when that is
     // news for a full scan to show.
-    bool matchIndex(const QByteArray &path, const QByteArray &folder, const QByteArray &infoFolder,
-        const TFileList &files, const std::vector<SongMoves::Stamp> &stamps,
-        const std::vector<QByteArray> &leftovers, std::vector<SongMoves::Move> &moves,
-        std::vector<SongMoves::Entry> &carry) const;
+    // What the indexer works on, taken when the full scan ends.
+    struct IndexJob {
+        std::shared_ptr<const TFileList> files;
+        std::vector<SongMoves::Stamp> stamps;
+        QByteArray path, folder, infoFolder;
+        std::vector<QByteArray> leftovers; // moves cut short, to finish
+        // When renames were followed as they happened: the old names whose
+        // moves failed, the only ones looked at.
+        std::optional<std::unordered_set<QByteArray>> retrying;
+    };
+    void runIndex(IndexJob &job);
+    bool matchIndex(
+        const IndexJob &job, std::vector<SongMoves::Move> &moves, std::vector<SongMoves::Entry> &carry) const;
     // The indexer's last step: what it found, for the next full scan.
     void finishIndex(std::vector<SongMoves::Move> moves, std::vector<SongMoves::Entry> carry, bool news);
 
@@ -206,9 +228,9 @@ private:
     // Shared with a light scan's probe running on another thread; a full
     // scan lists into a new one.
     std::shared_ptr<TFileList> m_files = std::make_shared<TFileList>();
-    mutable THeldSongs m_held;
+    THeldSongs m_held;
     ReportedPlays m_reported;
-    mutable std::vector<QByteArray> m_documentsToResolve; // by the last sweep
+    std::vector<QByteArray> m_documentsToResolve; // by the last sweep
     TPlayedList m_played;
     QStringList m_artists;
     QByteArray m_musicFolder;
@@ -220,6 +242,8 @@ private:
     std::vector<SongMoves::Move> m_report; // of the last full scan
     std::vector<SongMoves::Move> m_told; // the same, kept after it is taken
     std::vector<SongMoves::Entry> m_carry; // old names of moves that failed, kept for the next try
+    std::vector<QByteArray> m_failedRenames; // old names of the watch's renames that failed
+    bool m_renamesFollowed = false;
     std::thread m_indexer;
     std::atomic<bool> m_indexing { false };
     // By the indexer, read once it is joined.

@@ -4,19 +4,16 @@
 
 void THeldSongs::setDelay(std::chrono::milliseconds delay)
 {
-    const std::lock_guard<std::mutex> guard(m_lock);
     m_delay = delay;
 }
 
 std::chrono::milliseconds THeldSongs::delay() const
 {
-    const std::lock_guard<std::mutex> guard(m_lock);
     return m_delay;
 }
 
 OpenFileSet THeldSongs::confirm(const OpenFileSet &heldNow, Clock::time_point sweptAt)
 {
-    const std::lock_guard<std::mutex> guard(m_lock);
     OpenFileSet playing;
     decltype(m_firstSeen) seen;
     seen.reserve(heldNow.size());
@@ -38,7 +35,6 @@ OpenFileSet THeldSongs::confirm(const OpenFileSet &heldNow, Clock::time_point sw
 
 int THeldSongs::confirmDueMs(Clock::time_point now) const
 {
-    const std::lock_guard<std::mutex> guard(m_lock);
     if (m_due == Clock::time_point::max())
         return -1;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_due - now).count();

@@ -4,11 +4,13 @@
 // the folder and holds each for milliseconds. A file counts as playing only
 // once it was held open at two sweeps at least a confirmation delay apart,
 // and without a sweep in between that found it closed.
+//
+// A plain value: a light scan's probe, on another thread, works on a copy
+// of the list's, which the list takes back with the probe's results.
 
 #include "OpenFileSet.h"
 
 #include <chrono>
-#include <mutex>
 #include <unordered_map>
 
 class THeldSongs
@@ -22,7 +24,7 @@ public:
     std::chrono::milliseconds delay() const;
 
     // Takes the files held open at a sweep made at time sweptAt and gives
-    // those that count as playing. Safe to call from any thread.
+    // those that count as playing.
     OpenFileSet confirm(const OpenFileSet &heldNow, Clock::time_point sweptAt = Clock::now());
     // How long from now until a file held at the last sweep but not yet
     // confirmed could be: a sweep then decides. -1 when none waits.
@@ -32,7 +34,6 @@ private:
     using Key = OpenFileSet::Key;
     using KeyHash = OpenFileSet::KeyHash;
 
-    mutable std::mutex m_lock;
     std::chrono::milliseconds m_delay = DefaultDelay;
     // Every file held at the last sweep, with the sweep that first saw it.
     std::unordered_map<Key, Clock::time_point, KeyHash> m_firstSeen;

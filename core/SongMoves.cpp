@@ -287,7 +287,8 @@ bool SameFile(const Stamp &a, const Stamp &b)
 }
 
 std::vector<Move> FollowFromIndex(const Index &last, const TFileList &files, const std::vector<Stamp> &stamps,
-    int musicDirFd, int infoDirFd, SongInfo::Locator &locator, std::vector<Entry> &carry)
+    int musicDirFd, int infoDirFd, SongInfo::Locator &locator, std::vector<Entry> &carry,
+    const std::function<bool(const Entry &was)> &consider)
 {
     std::vector<Move> moves;
     const std::vector<Entry> &old = last.entries();
@@ -361,7 +362,7 @@ std::vector<Move> FollowFromIndex(const Index &last, const TFileList &files, con
             if (others != 1 || !listedBefore)
                 continue;
         }
-        if (was->name == name || !SameFile(stamps[size_t(i)], was->stamp))
+        if (was->name == name || !SameFile(stamps[size_t(i)], was->stamp) || (consider && !consider(*was)))
             continue;
         candidates.push_back({ i, was, listedBefore, {}, {}, {} });
         movedSongs.insert(name.toByteArray());

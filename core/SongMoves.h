@@ -127,9 +127,11 @@ private:
 // time, move nothing. locator lists the information folder, open as
 // infoDirFd; it is listed here when any song needs it. Old entries of moves
 // that failed are added to carry, so that the next index keeps them and the
-// next full scan tries again.
+// next full scan tries again. With consider, only the old entries it takes
+// are looked at.
 std::vector<Move> FollowFromIndex(const Index &last, const TFileList &files, const std::vector<Stamp> &stamps,
-    int musicDirFd, int infoDirFd, SongInfo::Locator &locator, std::vector<Entry> &carry);
+    int musicDirFd, int infoDirFd, SongInfo::Locator &locator, std::vector<Entry> &carry,
+    const std::function<bool(const Entry &was)> &consider = {});
 
 // Information files that a move through a temporary name left behind when
 // the program was stopped in the middle (the locator's listing names them):

@@ -1,0 +1,52 @@
+#include "FolderChoice.h"
+
+#include "Catalogue.h"
+#include "FolderWatch.h"
+#include "ProgramSettings.h"
+#include "QLXError.h"
+#include "ScanControl.h"
+
+#include <QFile>
+#include <QFileDialog>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+
+TFolderChoice::TFolderChoice(const Parts &parts, QObject *parent)
+    : QObject(parent)
+    , m_parts(parts)
+{
+}
+
+void TFolderChoice::Choose()
+{
+    const QString start = QFile::decodeName(m_parts.catalogue->musicFolder());
+    const QString chosen
+        = QFileDialog::getExistingDirectory(m_parts.window, QStringLiteral("Choose the music folder"), start);
+    if (chosen.isEmpty())
+        return;
+    QByteArray folder = QFile::encodeName(chosen);
+    while (folder.size() > 1 && folder.endsWith('/'))
+        folder.chop(1);
+    setMusicFolder(folder);
+}
+
+void TFolderChoice::setMusicFolder(const QByteArray &folder)
+{
+    DIR *listing = ::opendir(folder.constData());
+    if (!listing)
+        throw EQLXError(QStringLiteral("Unable to read %1: %2")
+                            .arg(QFile::decodeName(folder), QString::fromLocal8Bit(std::strerror(errno))));
+    ::closedir(listing);
+    TProgramSettings changed = *m_parts.settings;
+    if (changed.INI_Directory == changed.Directory)
+        changed.INI_Directory = folder;
+    changed.Directory = folder;
+    changed.writeFolders(*m_parts.settingsPath);
+    *m_parts.settings = changed;
+    m_parts.catalogue->setFolders(m_parts.settings->Directory, m_parts.settings->INI_Directory);
+    m_parts.catalogue->playedList() = TPlayedList();
+    m_parts.scans->folderWatch()->setFolder(m_parts.catalogue->musicFolder());
+    m_parts.scans->RefreshList(true);
+}
