@@ -110,6 +110,30 @@ QString nextCount(const QString &countText)
     return QString::number(next);
 }
 
+// The number of the first marker line of the lyrics, lines.size() for none.
+qsizetype markerLine(const QStringList &lines)
+{
+    qsizetype marker = 0;
+    while (marker < lines.size() && !isMarkerLine(lines[marker]))
+        ++marker;
+    return marker;
+}
+
+// content with a line of text added after its line number line (counted from
+// 0 as ProfileFile counts them), ending like that line.
+QByteArray withLineAfter(const QByteArray &content, qsizetype line, const QByteArray &text)
+{
+    qsizetype start = content.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    qsizetype next = 0;
+    qsizetype end = LineEnd(content, start, next);
+    for (qsizetype i = 0; i < line; ++i) {
+        start = next;
+        end = LineEnd(content, start, next);
+    }
+    const QByteArray lineBreak = next > end ? content.sliced(end, next - end) : QByteArrayLiteral("\r\n");
+    return content.left(end) + lineBreak + text + content.sliced(end, next - end) + content.sliced(next);
+}
+
 } // namespace
 
 QString SeparatorLine()
@@ -290,9 +314,7 @@ Details ReadDetails(const QByteArray &content)
 QStringList ReadLyrics(const QByteArray &content)
 {
     const QStringList lines = SplitTextLines(DecodeText(SkipByteOrderMark(content)));
-    qsizetype marker = 0;
-    while (marker < lines.size() && !isMarkerLine(lines[marker]))
-        ++marker;
+    const qsizetype marker = markerLine(lines);
     // In a file without an Info section ahead of its lyrics, counting a play
     // added the section at the end: the lyrics stop where it starts, so the
     // count's lines never become lyrics (nor does Save keep them as such).
@@ -347,19 +369,37 @@ void WriteSongInfo(const QByteArray &infoPath, const QString &usageCount, const 
     WriteFileAtomic(infoPath, ComposeFile(usageCount, fields, lyricsText, date));
 }
 
+QByteArray CountedPlay(const QByteArray &content, QString &count)
+{
+    QStringList values;
+    ProfileFile::readSection(content, InfoSection, { KeyUsageCount, KeyPlaytime }, values);
+    count = nextCount(usageCountText(values[0]));
+    // A missing key goes after the key lines right after the Info header;
+    // when the lyrics' marker line is one of them, that would make it the
+    // first lyric line, so it goes right after the header instead.
+    const qsizetype header = ProfileFile::sectionLine(content, InfoSection);
+    const qsizetype marker = markerLine(SplitTextLines(DecodeText(SkipByteOrderMark(content))));
+    const bool markerAmongKeys
+        = header >= 0 && header < marker && marker < ProfileFile::sectionKeysEnd(content, InfoSection);
+    QByteArray counted = content;
+    auto set = [&](const QString &key, const QString &value, bool missing) {
+        counted = missing && markerAmongKeys ? withLineAfter(counted, header, EncodeText(key + u'=' + value))
+                                             : ProfileFile::writeString(counted, InfoSection, key, value);
+    };
+    set(KeyUsageCount, count, values[0].isNull());
+    if (values[1].isEmpty())
+        set(KeyPlaytime, QStringLiteral("??:??"), values[1].isNull());
+    return counted;
+}
+
 QString CountPlay(const QByteArray &infoPath)
 {
     QByteArray content;
     if (!ReadFileForUpdate(infoPath, content))
         throw EQLXError(UnableToWriteText(DisplayPath(infoPath)));
-    QStringList values;
-    ProfileFile::readSection(content, InfoSection, { KeyUsageCount, KeyPlaytime }, values);
-    const QString count = nextCount(usageCountText(values[0]));
+    QString count;
     // Both changes go to disk in one replacement: a failure leaves neither.
-    content = ProfileFile::writeString(content, InfoSection, KeyUsageCount, count);
-    if (values[1].isEmpty())
-        content = ProfileFile::writeString(content, InfoSection, KeyPlaytime, QStringLiteral("??:??"));
-    WriteFileAtomic(infoPath, content);
+    WriteFileAtomic(infoPath, CountedPlay(content, count));
     return count;
 }
 

@@ -349,6 +349,25 @@ qsizetype ProfileFile::sectionLine(const QByteArray &content, QStringView sectio
     return -1;
 }
 
+qsizetype ProfileFile::sectionKeysEnd(const QByteArray &content, QStringView section)
+{
+    const NameMatcher sectionName(section);
+    LineReader reader(content);
+    Line line;
+    qsizetype end = -1;
+    for (qsizetype number = 0; reader.next(line); ++number) {
+        if (end < 0) {
+            if (line.kind == LineKind::Section && sectionName.matches(reader.data(), line.name))
+                end = number + 1;
+            continue;
+        }
+        if (line.kind != LineKind::Key)
+            break;
+        end = number + 1;
+    }
+    return end;
+}
+
 QByteArray ProfileFile::writeString(
     const QByteArray &content, QStringView section, QStringView key, const QString &value)
 {
@@ -370,7 +389,10 @@ QByteArray ProfileFile::writeBytes(
 {
     const QStringView sectionName = trimmedView(section);
     const QStringView keyName = trimmedView(key);
-    const QByteArray valueBytes = value.trimmed();
+    // Only the blanks reading drops: a line break at either end is refused
+    // below like one inside, not dropped.
+    const Range kept = trimmed(value.constData(), { 0, value.size() });
+    const QByteArray valueBytes = value.sliced(kept.begin, kept.size());
     refuseUnstorable(sectionName, keyName, valueBytes);
     const KeyLocation where = locateKey(content, sectionName, keyName);
     if (where.keyFound)

@@ -54,6 +54,10 @@ public:
     // CR, LF or CR LF) that starts the section a read looks into, or -1 when
     // the file has no such section.
     static qsizetype sectionLine(const QByteArray &content, QStringView section);
+    // The number of the line after the run of key lines right after that
+    // section's header (after the header itself when the run is empty): a
+    // key that writing adds goes before it. -1 when there is no such section.
+    static qsizetype sectionKeysEnd(const QByteArray &content, QStringView section);
     // Returns the content with one key set. A key line added to a section ends
     // like the line it follows; other new lines end in the file's first line
     // end, CR LF in a file without any.

@@ -3,7 +3,7 @@
 #   deps.sh run      what building and running the program needs
 #   deps.sh package  that plus what making the Debian package needs
 #   deps.sh test     all that plus what the tests need (X server, window
-#                    manager, tools)
+#                    manager, tools, clang and libFuzzer for scripts/fuzz.sh)
 set -euo pipefail
 
 # Play hands a song to xdg-open.
@@ -13,7 +13,8 @@ package_pkgs=(dpkg-dev file)
 test_pkgs=(xvfb xauth openbox xdotool x11-utils imagemagick poppler-utils
            python3 python3-pyatspi at-spi2-core dbus-x11 clang-format acl git
            desktop-file-utils appstream lintian bubblewrap dbus
-           mpv mpv-mpris mpd mpc)
+           mpv mpv-mpris mpd mpc
+           clang libclang-rt-14-dev)
 
 want=("${build_pkgs[@]}")
 case "${1:-run}" in

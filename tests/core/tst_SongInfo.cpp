@@ -614,6 +614,14 @@ void tst_SongInfo::countPlay_data()
     QTest::newRow("no-info-section") << QByteArrayLiteral(
         "; note") << QByteArrayLiteral("; note\r\n[Info]\r\nUsageCount=1\r\nPlaytime=??:??\r\n")
                                      << "1";
+    QTest::newRow("marker-among-keys")
+        << QByteArrayLiteral("[Info]\r\nWriter=x\r\nLyrics=Yes\r\n\r\nla la\r\n")
+        << QByteArrayLiteral(
+               "[Info]\r\nPlaytime=??:??\r\nUsageCount=1\r\nWriter=x\r\nLyrics=Yes\r\n\r\nla la\r\n")
+        << "1";
+    QTest::newRow("marker-among-keys-lf-count-present")
+        << QByteArrayLiteral("[Info]\nLyrics=Yes\nUsageCount=4\nla\n")
+        << QByteArrayLiteral("[Info]\nPlaytime=??:??\nLyrics=Yes\nUsageCount=5\nla\n") << "5";
     QTest::newRow("bom") << QByteArrayLiteral("\xEF\xBB\xBF[Info]\r\nUsageCount=1\r\nPlaytime=1\r\n")
                          << QByteArrayLiteral("\xEF\xBB\xBF[Info]\r\nUsageCount=2\r\nPlaytime=1\r\n") << "2";
 }

@@ -32,6 +32,8 @@ class tst_ProfileFile : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void sectionKeysEnd_data();
+    void sectionKeysEnd();
     void readString_data();
     void readString();
     void readSection_data();
@@ -535,6 +537,7 @@ void tst_ProfileFile::iniWriteStringRefused_data()
     QTest::newRow("read-only-file") << "ro.INI" << 0444 << "2";
     QTest::newRow("missing-folder") << "missing/x.INI" << -1 << "2";
     QTest::newRow("value-with-line-break") << "nl.INI" << 0644 << "2\r\n[Evil]";
+    QTest::newRow("value-ending-in-line-break") << "nl.INI" << 0644 << "2\r\n";
 }
 
 void tst_ProfileFile::iniWriteStringRefused()
@@ -558,6 +561,32 @@ void tst_ProfileFile::iniWriteStringRefused()
         QCOMPARE(readBytes(path), before);
     else
         QVERIFY(!TestSupport::exists(QFile::encodeName(path)));
+}
+
+void tst_ProfileFile::sectionKeysEnd_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<qsizetype>("end");
+    QTest::newRow("keys-then-blank") << QByteArrayLiteral("; c\r\n[Info]\r\nA=1\r\nB=2\r\n\r\nC=3\r\n")
+                                     << qsizetype(4);
+    QTest::newRow("header-only") << QByteArrayLiteral("[Info]") << qsizetype(1);
+    QTest::newRow("comment-ends-run") << QByteArrayLiteral("[Info]\n; c\nA=1\n") << qsizetype(1);
+    QTest::newRow("next-section-ends-run") << QByteArrayLiteral("[info]\rA=1\r[Info]\rB=2\r") << qsizetype(2);
+    QTest::newRow("bom-and-lines-to-the-end")
+        << QByteArrayLiteral("\xEF\xBB\xBF[Info]\nA=1\nla = la") << qsizetype(3);
+    QTest::newRow("no-section") << QByteArrayLiteral("[Other]\nA=1\n") << qsizetype(-1);
+}
+
+void tst_ProfileFile::sectionKeysEnd()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(qsizetype, end);
+    QCOMPARE(ProfileFile::sectionKeysEnd(content, u"Info"), end);
+    // A key added to the section goes right before that line.
+    if (end < 0)
+        return;
+    const QByteArray written = ProfileFile::writeString(content, u"Info", u"New", QStringLiteral("x"));
+    QCOMPARE(ProfileFile::sectionKeysEnd(written, u"Info"), end + 1);
 }
 
 QTEST_GUILESS_MAIN(tst_ProfileFile)
