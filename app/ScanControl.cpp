@@ -114,6 +114,7 @@ void TScanControl::afterScan(std::function<void()> then, bool startOne)
 
 void TScanControl::runFull()
 {
+    qCDebug(lcIndex, "full scan");
     QStringList errors;
     {
         // Cleared however the scan ends, or no scan would ever run again.
@@ -150,6 +151,7 @@ void TScanControl::runFull()
 
 void TScanControl::startLight()
 {
+    qCDebug(lcIndex, "light scan");
     m_light = m_catalogue.prepareLight();
     TCatalogue::LightScan *scan = m_light.get();
     m_prober = std::thread([this, scan] {
