@@ -47,6 +47,8 @@ class TestCatalogue : public QObject
 private Q_SLOTS:
     void init();
     void cleanup();
+    void indexHoldsTheSongs_data();
+    void indexHoldsTheSongs();
     void fullScanCells();
     void listsOnlyMp3Files();
     void emptyFolder();
@@ -682,6 +684,53 @@ void TestCatalogue::infoFileKinds()
     QCOMPARE((QStringList { m_songs->Cells(TSongList::ColTime, 2), m_songs->Cells(TSongList::ColYear, 2),
                  m_songs->Cells(TSongList::ColCount_, 2) }),
         expected);
+}
+
+// Whether the index on disk is exactly the one this scan would write: when it
+// is, nothing moved and the scan neither parses nor writes it.
+void TestCatalogue::indexHoldsTheSongs_data()
+{
+    QTest::addColumn<QString>("change"); // what differs between the index and the scan
+    QTest::addColumn<bool>("holds");
+    QTest::newRow("the same songs") << "" << true;
+    QTest::newRow("a song's file rewritten") << "modified" << false;
+    QTest::newRow("a song more on disk") << "more" << false;
+    QTest::newRow("a song fewer on disk") << "fewer" << false;
+    QTest::newRow("another folder's index") << "folder" << false;
+    QTest::newRow("no index yet") << "none" << false;
+}
+
+void TestCatalogue::indexHoldsTheSongs()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, holds);
+    // Enough songs that the index is read in more than one piece.
+    constexpr int Songs = 1500;
+    for (int i = 0; i < Songs; ++i)
+        writeBytes(m_dir->filePath(QStringLiteral("Band-A rather long song title number %1.mp3")
+                                       .arg(i, 4, 10, QLatin1Char('0'))),
+            "x");
+    TFileList files;
+    const QByteArray folder = m_dir->path().toUtf8();
+    files.reread(folder);
+    QCOMPARE(files.count(), Songs);
+    std::vector<SongMoves::Stamp> stamps;
+    std::vector<SongMoves::Entry> entries;
+    for (int i = 0; i < Songs; ++i) {
+        stamps.push_back({ 2049, quint64(1000 + i), 3000, 1700000000123456789LL + i, 0 });
+        entries.push_back({ stamps.back(), files.rawName(i).toByteArray() });
+    }
+    if (change == "modified")
+        entries[Songs - 1].stamp.modified += 1;
+    else if (change == "more")
+        entries.pop_back();
+    else if (change == "fewer")
+        entries.push_back({ stamps[0], "Gone-Song.mp3" });
+    const QByteArray index = m_dir->filePath(QStringLiteral("songs.IDX")).toUtf8();
+    if (change != "none")
+        writeBytes(QString::fromUtf8(index),
+            SongMoves::Index::Compose(change == "folder" ? folder + "/other" : folder, entries));
+    QCOMPARE(SongMoves::Index::Holds(index, folder, files, stamps), holds);
 }
 
 QTEST_GUILESS_MAIN(TestCatalogue)
