@@ -45,8 +45,7 @@ void TFolderChoice::setMusicFolder(const QByteArray &folder)
     changed.Directory = folder;
     changed.writeFolders(*m_parts.settingsPath);
     *m_parts.settings = changed;
-    m_parts.catalogue->setFolders(m_parts.settings->Directory, m_parts.settings->INI_Directory);
+    m_parts.scans->setFolders(m_parts.settings->Directory, m_parts.settings->INI_Directory);
     m_parts.catalogue->playedList() = TPlayedList();
-    m_parts.scans->folderWatch()->setFolder(m_parts.catalogue->musicFolder());
     m_parts.scans->RefreshList(true);
 }

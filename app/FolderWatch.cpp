@@ -27,15 +27,9 @@ constexpr uint32_t FolderGone = IN_MOVE_SELF | IN_DELETE_SELF | IN_IGNORED | IN_
 
 } // namespace
 
-TFolderWatch::TFolderWatch(std::function<void()> scan, std::function<bool()> busy, QObject *parent)
+TFolderWatch::TFolderWatch(QObject *parent)
     : QObject(parent)
-    , m_scan(std::move(scan))
-    , m_busy(std::move(busy))
 {
-    m_debounce.setSingleShot(true);
-    connect(&m_debounce, &QTimer::timeout, this, &TFolderWatch::fire);
-    m_confirm.setSingleShot(true);
-    connect(&m_confirm, &QTimer::timeout, this, &TFolderWatch::fire);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &TFolderWatch::rearm);
 }
@@ -53,40 +47,6 @@ void TFolderWatch::setFolder(const QByteArray &folder)
     m_folder = folder;
     m_hasFolder = true;
     arm();
-}
-
-void TFolderWatch::setRenameHandlers(Renamed renamed, std::function<void()> fullScan)
-{
-    m_renamed = std::move(renamed);
-    m_fullScan = std::move(fullScan);
-}
-
-void TFolderWatch::setPaused(bool paused)
-{
-    m_paused = paused;
-    if (paused) {
-        // Whoever un-pauses scans anyway; nothing waits for that.
-        m_debounce.stop();
-        m_confirm.stop();
-        m_queued = false;
-    } else if (m_fullWanted) {
-        // Songs were renamed meanwhile: a light scan cannot show that.
-        request();
-    }
-}
-
-void TFolderWatch::scanEnded()
-{
-    settle();
-    if (m_queued) {
-        m_queued = false;
-        request();
-    }
-}
-
-void TFolderWatch::confirmIn(int ms)
-{
-    m_confirm.start(ms);
 }
 
 void TFolderWatch::arm()
@@ -146,7 +106,7 @@ void TFolderWatch::rearm()
     // The folder is back (or was replaced): its files may be in another
     // state than the list shows.
     if (isWatching())
-        request();
+        Q_EMIT touched();
 }
 
 void TFolderWatch::readEvents()
@@ -156,7 +116,7 @@ void TFolderWatch::readEvents()
     bool wanted = false;
     bool lost = false;
     bool gone = false;
-    std::vector<std::pair<QByteArray, QByteArray>> renames;
+    Renames renames;
     ++m_reads;
     for (;;) {
         const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
@@ -194,18 +154,16 @@ void TFolderWatch::readEvents()
     for (auto it = m_movedFrom.begin(); it != m_movedFrom.end();)
         it = it->second.second < m_reads ? m_movedFrom.erase(it) : std::next(it);
     if (!renames.empty()) {
-        m_renamed(renames);
-        m_fullWanted = true;
+        Q_EMIT renamed(renames);
         wanted = true;
     }
     if (wanted)
-        request();
+        Q_EMIT touched();
 }
 
-void TFolderWatch::noteMove(
-    const inotify_event &event, std::vector<std::pair<QByteArray, QByteArray>> &renames)
+void TFolderWatch::noteMove(const inotify_event &event, Renames &renames)
 {
-    if (!m_renamed || event.len == 0 || !TFileList::matchesMask(event.name, std::strlen(event.name)))
+    if (event.len == 0 || !TFileList::matchesMask(event.name, std::strlen(event.name)))
         return;
     if (event.mask & IN_MOVED_FROM) {
         m_movedFrom[event.cookie] = { QByteArray(event.name), m_reads };
@@ -216,36 +174,4 @@ void TFolderWatch::noteMove(
         return; // moved in from elsewhere: the next full scan lists it
     renames.emplace_back(std::move(from->second.first), QByteArray(event.name));
     m_movedFrom.erase(from);
-}
-
-void TFolderWatch::request()
-{
-    if (m_paused || m_debounce.isActive())
-        return;
-    qint64 wait = Settle;
-    if (m_lastScan.isValid())
-        wait = std::max<qint64>(wait, MinInterval - m_lastScan.elapsed());
-    m_debounce.start(int(wait));
-}
-
-void TFolderWatch::fire()
-{
-    if (m_paused)
-        return;
-    if (m_busy && m_busy()) {
-        m_queued = true; // scanEnded() asks again
-        return;
-    }
-    // This scan does the work of any other request waiting.
-    m_debounce.stop();
-    m_confirm.stop();
-    m_lastScan.start();
-    ++m_started;
-    // A full scan also does what a light one does.
-    if (m_fullWanted && m_fullScan) {
-        m_fullWanted = false;
-        m_fullScan();
-        return;
-    }
-    m_scan();
 }

@@ -1,8 +1,10 @@
 #include "ScanControl.h"
 
+#include "DocumentPortal.h"
 #include "FolderWatch.h"
 #include "MpdSource.h"
 #include "MprisSource.h"
+#include "ProcSweep.h"
 #include "QLXApplication.h"
 
 #include <QCoreApplication>
@@ -19,36 +21,35 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
     , m_catalogue(catalogue)
     , m_timer(timer)
     , m_view(std::move(view))
-    , m_watch(new TFolderWatch([this] { RefreshList(false); }, [this] { return isScanning(); }, this))
-    , m_mpris(new TMprisSource(this))
-    , m_mpd(new TMpdSource(this))
+    , m_watch(new TFolderWatch(this))
+    , m_sources(new TPlaySources(this))
+    , m_debounce(new QTimer(this))
+    , m_confirm(new QTimer(this))
 {
-    // What the players report goes into one list; a change asks for a light
+    m_debounce->setSingleShot(true);
+    connect(m_debounce, &QTimer::timeout, this, &TScanControl::fire);
+    m_confirm->setSingleShot(true);
+    connect(m_confirm, &QTimer::timeout, this, &TScanControl::fire);
+    connect(m_watch, &TFolderWatch::touched, this, &TScanControl::request);
+    connect(m_watch, &TFolderWatch::renamed, this, &TScanControl::renamed);
+    // The sources of plays: a new kind of player is one more line here.
+    m_sources->add(new TProcSweep);
+    m_mpris = m_sources->add(new TMprisSource);
+    m_mpd = m_sources->add(new TMpdSource);
+    m_sources->add(new TDocumentPortal);
+    // Each scan takes what they hold as it starts; a change asks for a light
     // scan as a song opened in the folder does.
-    const auto reported = [this] {
-        TCatalogue::ReportedPlays plays { m_mpris->heldPaths(), m_mpd->heldTails(),
-            m_mpris->documentFolders() };
-        for (QByteArray &path : m_mpd->heldPaths())
-            plays.paths.push_back(std::move(path));
-        m_catalogue.setReportedPlaying(std::move(plays));
-        m_watch->sourceChanged();
-    };
-    connect(m_mpris, &TMprisSource::changed, this, reported);
-    connect(m_mpd, &TMpdSource::changed, this, reported);
-    // A song renamed takes its song information along at once; the full
-    // scan that shows the new name follows.
-    m_watch->setRenameHandlers(
-        [this](const std::vector<SongMoves::Rename> &renames) { m_catalogue.followRenames(renames); },
-        [this] { RefreshList(true); });
+    m_catalogue.setPlaySources([this] { return m_sources->input(); });
+    connect(m_sources, &TPlaySources::changed, this, &TScanControl::request);
     // Songs renamed while the program was not running are found behind the
     // full scan; when their information moved, another one shows it.
     m_catalogue.setIndexDone([this](bool rescan) {
         QMetaObject::invokeMethod(
             this, [this, rescan] { indexDone(rescan); }, Qt::QueuedConnection);
     });
-    // Until the first activation the watch rests; then it follows the timer:
-    // live while the main window holds the program's focus.
-    m_watch->setPaused(true);
+    // Until the first activation what the watch notices waits; then it
+    // follows the timer: live while the main window holds the program's
+    // focus.
 }
 
 TScanControl::~TScanControl()
@@ -57,6 +58,64 @@ TScanControl::~TScanControl()
         m_prober.join();
     m_catalogue.waitForIndex();
     m_catalogue.setIndexDone({});
+    m_catalogue.setPlaySources({});
+}
+
+void TScanControl::setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder)
+{
+    m_catalogue.setFolders(musicFolder, infoFolder);
+    m_watch->setFolder(m_catalogue.musicFolder());
+}
+
+void TScanControl::setPaused(bool paused)
+{
+    m_paused = paused;
+    if (paused) {
+        // Whoever un-pauses scans anyway; nothing waits for that.
+        m_debounce->stop();
+        m_confirm->stop();
+        m_queued = false;
+    } else if (m_fullWanted) {
+        // Songs were renamed meanwhile: a light scan cannot show that.
+        request();
+    }
+}
+
+void TScanControl::renamed(const std::vector<std::pair<QByteArray, QByteArray>> &renames)
+{
+    // A song renamed takes its song information along at once, paused or
+    // not; the full scan that shows the new name follows.
+    m_catalogue.followRenames(renames);
+    m_fullWanted = true;
+}
+
+void TScanControl::request()
+{
+    if (m_paused || m_debounce->isActive())
+        return;
+    qint64 wait = m_timing.settle;
+    if (m_lastRequested.isValid())
+        wait = std::max<qint64>(wait, m_timing.minInterval - m_lastRequested.elapsed());
+    m_debounce->start(int(wait));
+}
+
+void TScanControl::fire()
+{
+    if (m_paused)
+        return;
+    if (isScanning()) {
+        m_queued = true; // scanEnded() asks again
+        return;
+    }
+    // This scan does the work of any other request waiting.
+    m_debounce->stop();
+    m_confirm->stop();
+    m_lastRequested.start();
+    ++m_requested;
+    // A full scan also does what a light one does.
+    const bool full = m_fullWanted;
+    m_fullWanted = false;
+    RefreshList(full);
 }
 
 void TScanControl::RefreshList(bool full)
@@ -89,20 +148,18 @@ void TScanControl::activated(bool first)
 {
     // Live before the scan, so that a song opened while it runs is looked
     // at again right after it.
-    m_watch->setPaused(false);
+    setPaused(false);
     RefreshList(first);
     m_timer->start();
-    if (first) {
-        m_mpris->start();
-        m_mpd->start();
-    }
+    if (first)
+        m_sources->start();
 }
 
 void TScanControl::deactivated()
 {
     RefreshList(false);
     m_timer->stop();
-    m_watch->setPaused(true);
+    setPaused(true);
 }
 
 void TScanControl::afterScan(std::function<void()> then, bool startOne)
@@ -183,15 +240,18 @@ void TScanControl::scanEnded(bool full, const QStringList &errors)
         m_fullScanPending = false;
         RefreshList(true);
     }
-    m_watch->scanEnded();
+    if (m_queued) {
+        m_queued = false;
+        request();
+    }
     // Songs held through the Documents portal: the portal says whose files
     // they are, and the scan after its answer looks again.
-    for (const QByteArray &id : m_catalogue.documentsToResolve())
-        m_mpris->resolveDocument(id);
+    m_sources->unplaced(m_catalogue.unplacedDocuments());
     if (!isScanning()) {
         const int due = m_catalogue.heldSongs().confirmDueMs();
-        if (due >= 0)
-            m_watch->confirmIn(due);
+        // Replaces an earlier such request; paused, whoever un-pauses scans.
+        if (due >= 0 && !m_paused)
+            m_confirm->start(due);
     }
 }
 
@@ -215,7 +275,7 @@ void TScanControl::indexDone(bool rescan)
     // these moves too: the one that shows them waits a moment, and is not
     // made when another full scan has run meanwhile.
     const int fullScans = m_fullScans;
-    QTimer::singleShot(RescanDelay, this, [this, fullScans] {
+    QTimer::singleShot(m_timing.rescanDelay, this, [this, fullScans] {
         if (m_catalogue.indexBusy())
             return; // a newer index decides
         m_indexing = false;

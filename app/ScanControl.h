@@ -1,17 +1,24 @@
 #pragma once
 // Runs the scans of the music folder for the main window, one at a time, and
 // decides when: on the window's activation and deactivation, on the refresh
-// timer, and when the folder watch notices a song opened or closed. A
-// full scan runs on the window's thread (it shows its first rows early and
-// handles pending events once); a light scan probes the files on another
-// thread, so the window never waits for a busy disk, and then puts what it
-// found into the list. A full scan asked for while a scan runs follows it; a
-// light scan asked for then is dropped, the running one does its work. It
-// owns the folder watch, which also asks for the scan that confirms a song
-// seen held open for the first time.
+// timer, when the folder watch notices a song opened, closed or renamed, and
+// when a source of plays reports a change. A full scan runs on the window's
+// thread (it shows its first rows early and handles pending events once); a
+// light scan probes the files on another thread, so the window never waits
+// for a busy disk, and then puts what it found into the list. A full scan
+// asked for while a scan runs follows it; a light scan asked for then is
+// dropped, the running one does its work.
+//
+// Every timing rule is here: what the watch and the sources notice waits a
+// moment for the rest of its burst, scans they ask for start at most once a
+// minimum interval, one asked for while a scan runs is queued behind it, a
+// song seen held open for the first time gets the scan that confirms it,
+// and a rename is shown by a full scan. It owns the music folder, the folder
+// watch and the sources of plays.
 
 #include "Catalogue.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <functional>
@@ -23,6 +30,7 @@ class QTimer;
 class TFolderWatch;
 class TMpdSource;
 class TMprisSource;
+class TPlaySources;
 
 class TScanControl final : public QObject
 {
@@ -40,11 +48,28 @@ public:
         std::function<void(bool full, const QStringList &errors)> ended;
     };
 
+    // How long the scans the watch and the sources ask for wait.
+    struct Timing {
+        // For the rest of a burst of events.
+        int settle = 50;
+        // The shortest time between the starts of two such scans.
+        int minInterval = 1000;
+        // How long the full scan that shows what the index moved waits for
+        // one asked for anyway.
+        int rescanDelay = 300;
+    };
+
     // timer is the window's refresh timer: it runs while the window holds the
     // program's focus, and each tick asks for a light scan.
     TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObject *parent = nullptr);
     // Waits for a probe still running.
     ~TScanControl() override;
+
+    void setTiming(const Timing &timing) { m_timing = timing; }
+    const Timing &timing() const { return m_timing; }
+    // The music and information folders (raw file-name bytes): the catalogue
+    // lists them and the watch watches the music folder from now on.
+    void setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder);
 
     void RefreshList(bool full);
 
@@ -63,6 +88,12 @@ public:
     // Runs then once the scan running now, or else the next one, has ended
     // (a light scan is asked for when none runs, unless startOne is false).
     void afterScan(std::function<void()> then, bool startOne = true);
+    // While paused, what the watch and the sources notice asks for nothing
+    // (a rename is still followed at once, and shown once live again).
+    void setPaused(bool paused);
+    bool isPaused() const { return m_paused; }
+    // How many scans the watch and the sources have started.
+    int scansRequested() const { return m_requested; }
     // True when the last scan saw a song held open that is not confirmed as
     // playing yet: the scan that decides is on its way.
     bool confirmationDue() const { return m_catalogue.heldSongs().confirmDueMs() >= 0; }
@@ -76,12 +107,18 @@ public:
     // How many scans ran (a request dropped while one runs is not one).
     int scans() const { return m_scans; }
     TFolderWatch *folderWatch() const { return m_watch; }
-    // Players on the session bus, asked from the first activation on.
+    // Every source of plays, started at the first activation; among them
+    // the players on the session bus and the Music Player Daemon.
+    TPlaySources *sources() const { return m_sources; }
     TMprisSource *mpris() const { return m_mpris; }
-    // The Music Player Daemon, asked from the first activation on.
     TMpdSource *mpd() const { return m_mpd; }
 
 private:
+    // What the watch and the sources notice: a scan after the settle time,
+    // and the minimum interval since the last one they asked for.
+    void request();
+    void fire();
+    void renamed(const std::vector<std::pair<QByteArray, QByteArray>> &renames);
     void runFull();
     void startLight();
     void lightProbed();
@@ -92,11 +129,20 @@ private:
     QTimer *m_timer;
     View m_view;
     TFolderWatch *m_watch;
+    TPlaySources *m_sources;
     TMprisSource *m_mpris;
     TMpdSource *m_mpd;
     std::unique_ptr<TCatalogue::LightScan> m_light; // probing now
     std::thread m_prober;
     std::vector<std::function<void()>> m_afterScan;
+    Timing m_timing;
+    QTimer *m_debounce;
+    QTimer *m_confirm;
+    QElapsedTimer m_lastRequested;
+    bool m_paused = true;
+    bool m_queued = false; // a requested scan waits for the running one
+    bool m_fullWanted = false; // songs were renamed since the last full scan
+    int m_requested = 0;
     bool m_scanning = false; // a full scan runs
     bool m_fullScanPending = false;
     bool m_indexing = false; // the index of the last full scan is being matched
@@ -105,9 +151,6 @@ private:
     // listed it, without losing events.
     bool m_watchedSince = false;
     int m_gapsSince = 0;
-    // How long the full scan that shows what the index moved waits for one
-    // the watch asks for anyway.
-    static constexpr int RescanDelay = 300;
     bool m_lostToOtherProgram = false;
     int m_scans = 0;
 };

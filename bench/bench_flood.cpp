@@ -12,7 +12,7 @@
 // song information folder is copied first, so the library is left as it was.
 
 #include "BenchLibrary.h"
-#include "FolderWatch.h"
+#include "ScanControl.h"
 #include "QLXApplication.h"
 #include "UDSCMain.h"
 
@@ -168,6 +168,6 @@ int main(int argc, char **argv)
         static_cast<long long>(played), counted);
     std::printf("  the player's song \"Lock\" after %.0f ms\n", playShownMs);
     std::printf("  (window activated %d times, deactivated %d times; watch %s)\n", window.activations(),
-        window.deactivations(), window.folderWatch()->isPaused() ? "paused" : "live");
+        window.deactivations(), window.scanControl().isPaused() ? "paused" : "live");
     return 0;
 }

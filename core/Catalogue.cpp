@@ -253,45 +253,45 @@ bool TCatalogue::writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hook
     return changed;
 }
 
-OpenFileSet TCatalogue::sweepPlaying(const TFileList &files, const QByteArray &musicFolder,
-    const ReportedPlays &reported, THeldSongs &heldSongs, std::vector<QByteArray> &documents)
+TPlayInput TCatalogue::playInput() const
+{
+    return m_plays ? m_plays() : TPlayInput { {}, { SweepOpenFiles } };
+}
+
+OpenFileSet TCatalogue::heldPlaying(const TFileList &files, const QByteArray &musicFolder,
+    const TPlayInput &plays, THeldSongs &heldSongs, std::vector<QByteArray> &unplaced)
 {
     // Only descriptors in the music folder (and the folders its links lead
     // to) are looked at: another program's stuck mount cannot stop the scan.
-    std::vector<QByteArray> sweptFolders = files.linkedFolders();
-    sweptFolders.push_back(musicFolder);
-    const THeldSongs::Clock::time_point sweptAt = THeldSongs::Clock::now();
+    TPlayScope scope { files.linkedFolders(), {} };
+    scope.folders.push_back(musicFolder);
     // A song held elsewhere (a sandboxed player's own path to the folder)
     // keeps its file name.
-    const OpenFileSet::NameFilter listedName = [&files](const char *name, size_t length) {
+    scope.listedName = [&files](const char *name, size_t length) {
         return files.containsName(QByteArrayView(name, qsizetype(length)));
     };
-    OpenFileSet held = OpenFileSet::sweep(sweptFolders, listedName);
+    const THeldSongs::Clock::time_point sweptAt = THeldSongs::Clock::now();
+    TPlayReport report = plays.sweep(scope);
     // A song lent to a sandbox by the Documents portal, whether a player
     // names it or the sweep found it held, is the document's own file, once
     // the portal has said where that is.
     std::vector<QByteArray> paths;
     std::vector<QByteArray> unknown;
-    const auto take = [&](const QByteArray &path) {
+    for (const QByteArray &path : report.paths) {
         QByteArray id, rest;
         if (!PortalDocument(path, id, rest))
             paths.push_back(path);
-        else if (const auto folder = reported.documents.constFind(id);
-                 folder != reported.documents.constEnd())
+        else if (const auto folder = report.documents.constFind(id); folder != report.documents.constEnd())
             paths.push_back(*folder + '/' + rest);
         else if (std::find(unknown.begin(), unknown.end(), id) == unknown.end())
             unknown.push_back(id);
-    };
-    for (const QByteArray &path : reported.paths)
-        take(path);
-    for (const QByteArray &lent : held.lentPaths())
-        take(lent);
-    for (const QByteArray &tail : reported.tails)
+    }
+    for (const QByteArray &tail : report.tails)
         if (const QByteArray path = pathEndingIn(files, musicFolder, tail); !path.isEmpty())
             paths.push_back(path);
-    documents = std::move(unknown);
-    held.addReported(paths, sweptFolders, listedName);
-    return heldSongs.confirm(held, sweptAt);
+    unplaced = std::move(unknown);
+    report.files.addReported(paths, scope.folders, scope.listedName);
+    return heldSongs.confirm(report.files, sweptAt);
 }
 
 QByteArray TCatalogue::pathEndingIn(
@@ -347,7 +347,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
 
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder);
-    const OpenFileSet held = sweepPlaying(*m_files, m_musicFolder, m_reported, m_held, m_documentsToResolve);
+    const OpenFileSet held = heldPlaying(*m_files, m_musicFolder, playInput(), m_held, m_unplaced);
     const Folders folders { dir.get(), infoDir.get(), held };
     // The first rows are read here, to be shown at once; the rest of a large
     // folder is read ahead on other threads from now on.
@@ -532,7 +532,7 @@ void TCatalogue::waitForIndex()
 std::unique_ptr<TCatalogue::LightScan> TCatalogue::prepareLight() const
 {
     std::unique_ptr<LightScan> scan(new LightScan(*this, m_files, m_musicFolder));
-    scan->m_reported = m_reported;
+    scan->m_plays = playInput();
     scan->m_held = m_held;
     return scan;
 }
@@ -541,7 +541,7 @@ void TCatalogue::LightScan::probe()
 {
     const TFileList &files = *m_files;
     const int count = files.count();
-    const OpenFileSet held = sweepPlaying(files, m_folder, m_reported, m_held, m_documentsToResolve);
+    const OpenFileSet held = heldPlaying(files, m_folder, m_plays, m_held, m_unplaced);
     const DirFd dir(m_folder);
     const Folders folders { dir.get(), -1, held };
     m_sizes.resize(size_t(count));
@@ -565,7 +565,7 @@ QStringList TCatalogue::applyLight(LightScan &scan, const Hooks &hooks)
     if (!scan.m_probed || scan.m_files != m_files || scan.m_folder != m_musicFolder)
         return errors;
     m_held = std::move(scan.m_held);
-    m_documentsToResolve = std::move(scan.m_documentsToResolve);
+    m_unplaced = std::move(scan.m_unplaced);
     const int count = m_files->count();
     m_shownSizes.resize(size_t(count), Unknown);
     int firstChanged = count + 1;

@@ -7,6 +7,7 @@
 
 #include "FileList.h"
 #include "HeldSongs.h"
+#include "PlayReport.h"
 #include "PlayedList.h"
 #include "SongInfo.h"
 #include "SongList.h"
@@ -68,17 +69,6 @@ public:
         return RefreshList(full ? ScanMode::Full : ScanMode::Light, hooks);
     }
 
-    // Files that players report playing, besides the ones the sweep finds
-    // held open: raw paths, and paths below a player's own music folder
-    // whose place on this machine the player does not tell (MPD over TCP).
-    struct ReportedPlays {
-        std::vector<QByteArray> paths;
-        std::vector<QByteArray> tails;
-        // The folder on this machine of each document (by its ID) that the
-        // Documents portal lends a sandboxed player, as far as known.
-        QHash<QByteArray, QByteArray> documents;
-    };
-
     // A light scan in two halves, so that the window need not wait for the
     // file system: probe() sweeps for open files and probes every listed
     // file, and may run on any thread; applyLight() then puts what it found
@@ -101,11 +91,11 @@ public:
         const TCatalogue &m_catalogue;
         std::shared_ptr<const TFileList> m_files;
         const QByteArray m_folder; // the music folder as it was when the scan began
-        ReportedPlays m_reported; // what players reported then
+        TPlayInput m_plays; // what the sources of plays reported then
         // The list's files held open as they were then, and after the probe's
         // sweep; the documents that sweep found lent whose folder is unknown.
         THeldSongs m_held;
-        std::vector<QByteArray> m_documentsToResolve;
+        std::vector<QByteArray> m_unplaced;
         std::vector<qint64> m_sizes;
         bool m_probed = false;
     };
@@ -141,14 +131,14 @@ public:
     // ones followed since the scan before), then empty until the next one.
     std::vector<SongMoves::Move> takeMoves() { return std::move(m_report); }
 
-    // What players report playing now; each scan takes it as it is when it
-    // starts. A path counts when it is a listed song's file, also under
-    // another path (a linked or bind-mounted folder); a tail when a listed
-    // song's path ends in "/" + tail.
-    void setReportedPlaying(ReportedPlays reported) { m_reported = std::move(reported); }
+    // Where each scan, as it starts, takes what the sources of plays hold.
+    // A path counts when it is a listed song's file, also under another
+    // path (a linked or bind-mounted folder); a tail when a listed song's
+    // path ends in "/" + tail. Unset: the sweep of /proc alone.
+    void setPlaySources(std::function<TPlayInput()> input) { m_plays = std::move(input); }
     // The documents the last scan found held open through the Documents
     // portal whose folder is not known yet: the portal should be asked.
-    const std::vector<QByteArray> &documentsToResolve() const { return m_documentsToResolve; }
+    const std::vector<QByteArray> &unplacedDocuments() const { return m_unplaced; }
 
     // Tells players from programs that only read the songs (see THeldSongs).
     THeldSongs &heldSongs() { return m_held; }
@@ -184,13 +174,14 @@ private:
     // without touching the cells; safe on worker threads.
     RowInfo collectRow(
         ScanMode mode, const TFileList &files, const Folders &folders, int i, Scratch &scratch) const;
-    // The sweep for files other programs hold open, as far as held tells
-    // they count as playing (held takes the sweep); documents gets those
-    // lent by the Documents portal whose folder is not known yet. Writes
-    // nothing of the catalogue's: a light scan's probe runs it on another
-    // thread.
-    static OpenFileSet sweepPlaying(const TFileList &files, const QByteArray &musicFolder,
-        const ReportedPlays &reported, THeldSongs &held, std::vector<QByteArray> &documents);
+    // What the sources of plays hold of the listed songs, with the sweeps
+    // made now, as far as held tells they count as playing (held takes the
+    // sweep); unplaced gets the documents lent by the Documents portal whose
+    // folder is not known yet. Writes nothing of the catalogue's: a light
+    // scan's probe runs it on another thread.
+    static OpenFileSet heldPlaying(const TFileList &files, const QByteArray &musicFolder,
+        const TPlayInput &plays, THeldSongs &held, std::vector<QByteArray> &unplaced);
+    TPlayInput playInput() const;
     // The path of the listed song whose path ends in "/" + tail, or empty.
     static QByteArray pathEndingIn(
         const TFileList &files, const QByteArray &musicFolder, const QByteArray &tail);
@@ -229,8 +220,8 @@ private:
     // scan lists into a new one.
     std::shared_ptr<TFileList> m_files = std::make_shared<TFileList>();
     THeldSongs m_held;
-    ReportedPlays m_reported;
-    std::vector<QByteArray> m_documentsToResolve; // by the last sweep
+    std::function<TPlayInput()> m_plays;
+    std::vector<QByteArray> m_unplaced; // by the last scan
     TPlayedList m_played;
     QStringList m_artists;
     QByteArray m_musicFolder;

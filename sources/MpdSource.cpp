@@ -16,7 +16,7 @@ constexpr int FirstRetry = 250;
 } // namespace
 
 TMpdSource::TMpdSource(QObject *parent)
-    : QObject(parent)
+    : TPlaySource(parent)
 {
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &TMpdSource::tryNext);
@@ -230,4 +230,12 @@ std::vector<QByteArray> TMpdSource::heldTails() const
     if (m_held.path.isEmpty() || !m_held.tail)
         return {};
     return { m_held.path };
+}
+
+TPlayReport TMpdSource::report() const
+{
+    TPlayReport report;
+    report.paths = heldPaths();
+    report.tails = heldTails();
+    return report;
 }

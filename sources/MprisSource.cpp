@@ -1,6 +1,5 @@
 #include "MprisSource.h"
 
-#include "PortalPath.h"
 #include "SourcesLog.h"
 
 #include <QDBusConnection>
@@ -18,14 +17,12 @@ const QString ObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString PlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString BusService = QStringLiteral("org.freedesktop.DBus");
-const QString DocumentsService = QStringLiteral("org.freedesktop.portal.Documents");
 
 } // namespace
 
 TMprisSource::TMprisSource(QObject *parent)
-    : QObject(parent)
+    : TPlaySource(parent)
 {
-    m_clock.start();
 }
 
 void TMprisSource::start()
@@ -97,47 +94,8 @@ void TMprisSource::take(const QString &owner, const QVariantMap &values)
     Player &player = m_players[owner];
     const Player before = player;
     MprisMetadata::takeProperties(values, player);
-    if (const QByteArray id = PortalDocumentId(player.path); !id.isEmpty())
-        resolveDocument(id);
     if (player.status != before.status || player.path != before.path)
         Q_EMIT changed();
-}
-
-void TMprisSource::resolveDocument(const QByteArray &id)
-{
-    // A portal that did not know the document is not asked again at once:
-    // a sandboxed player holding it is seen at every scan.
-    constexpr qint64 AskAgainAfter = 30000;
-    if (!m_connected || m_documents.contains(id) || m_asked.contains(id)
-        || (m_unanswered.contains(id) && m_clock.elapsed() - m_unanswered.value(id) < AskAgainAfter))
-        return;
-    m_asked.insert(id);
-    QDBusMessage info = QDBusMessage::createMethodCall(DocumentsService,
-        QStringLiteral("/org/freedesktop/portal/documents"), DocumentsService, QStringLiteral("Info"));
-    info << QString::fromUtf8(id);
-    // Only a portal that runs answers: none is started for us.
-    info.setAutoStartService(false);
-    auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(info), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, id](QDBusPendingCallWatcher *call) {
-        call->deleteLater();
-        m_asked.remove(id);
-        const QDBusMessage reply = call->reply();
-        const QVariant path = reply.arguments().value(0);
-        if (reply.type() != QDBusMessage::ReplyMessage
-            || path.metaType() != QMetaType::fromType<QByteArray>()) {
-            qCDebug(lcSources, "Documents portal: no answer for %s: %s", id.constData(),
-                qPrintable(reply.errorMessage()));
-            m_unanswered.insert(id, m_clock.elapsed());
-            return;
-        }
-        // The document's own path on this machine, NUL-ended; a file lent
-        // by the portal shows as ID/its name, a folder as ID/its name/...
-        const QByteArray folder = PortalDocumentFolder(path.toByteArray());
-        if (folder.isNull())
-            return;
-        m_documents.insert(id, folder);
-        Q_EMIT changed();
-    });
 }
 
 void TMprisSource::nameOwnerChanged(const QString &name, const QString &oldOwner, const QString &newOwner)
@@ -169,4 +127,11 @@ std::vector<QByteArray> TMprisSource::heldPaths() const
         if (MprisMetadata::holdsFile(player))
             paths.push_back(player.path);
     return paths;
+}
+
+TPlayReport TMprisSource::report() const
+{
+    TPlayReport report;
+    report.paths = heldPaths();
+    return report;
 }

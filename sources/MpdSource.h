@@ -12,9 +12,9 @@
 // says so.
 
 #include "MpdProtocol.h"
+#include "PlaySource.h"
 
 #include <QByteArray>
-#include <QObject>
 #include <QString>
 #include <QTimer>
 
@@ -23,7 +23,7 @@
 
 class QIODevice;
 
-class TMpdSource final : public QObject
+class TMpdSource final : public TPlaySource
 {
     Q_OBJECT
 public:
@@ -38,7 +38,7 @@ public:
     ~TMpdSource() override;
 
     // Starts reaching MPD; it is looked for from then on.
-    void start();
+    void start() override;
     // True while connected to an MPD that greeted us.
     bool isConnected() const { return m_greeted; }
 
@@ -49,10 +49,7 @@ public:
     // The same when only the path relative to MPD's music folder is known
     // (over TCP MPD does not tell where that folder is).
     std::vector<QByteArray> heldTails() const;
-
-Q_SIGNALS:
-    // What MPD holds may have changed.
-    void changed();
+    TPlayReport report() const override;
 
 private:
     void tryNext();
