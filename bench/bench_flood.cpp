@@ -12,8 +12,8 @@
 // song information folder is copied first, so the library is left as it was.
 
 #include "BenchLibrary.h"
-#include "ScanControl.h"
 #include "QLXApplication.h"
+#include "ScanControl.h"
 #include "UDSCMain.h"
 
 #include <QApplication>
