@@ -89,6 +89,12 @@ void TScanControl::renamed(const std::vector<std::pair<QByteArray, QByteArray>> 
     m_fullWanted = true;
 }
 
+bool TScanControl::isQuiet() const
+{
+    return !isScanning() && !m_indexing && !m_queued && !m_fullScanPending && !m_debounce->isActive()
+        && !m_confirm->isActive();
+}
+
 void TScanControl::request()
 {
     if (m_paused || m_debounce->isActive())

@@ -98,6 +98,10 @@ public:
     // playing yet: the scan that decides is on its way.
     bool confirmationDue() const { return m_catalogue.heldSongs().confirmDueMs() >= 0; }
 
+    // True when no scan runs and none is asked for (nor the one that
+    // confirms a song seen held, nor the index's): what the list shows
+    // stands until something new happens.
+    bool isQuiet() const;
     // True from the start of a scan until its results are in the list.
     bool isScanning() const { return m_scanning || m_light != nullptr; }
     // True after a full scan until the index of the songs is matched and

@@ -32,8 +32,6 @@ namespace
 {
 
 constexpr int LiveTimeout = 10000;
-// Long enough for a scan the watch wrongly asked for to have run.
-constexpr int QuietWait = 2000;
 constexpr int BurstSize = 1000;
 
 // A song information file as the details dialog writes it: count, play
@@ -428,11 +426,11 @@ void TestSongMoves::songKeepsItsInformation()
         // scan of their own.
         // (An error box takes the focus and gives it back: two scans.)
         const int scansShown = window->scans();
-        QTest::qWait(QuietWait);
+        WaitQuiet(*window);
         if (m_unwritable.isEmpty())
             QCOMPARE(window->scans(), scansShown);
     } else {
-        QTest::qWait(QuietWait);
+        WaitQuiet(*window);
         window->RefreshList(true);
         QTRY_VERIFY(window->isSettled());
         QTest::qWait(50);
