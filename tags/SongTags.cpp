@@ -53,7 +53,7 @@ Format formatOf(QByteArrayView extension)
 // songs cannot afford.
 constexpr auto Accuracy = TagLib::AudioProperties::Average;
 
-std::unique_ptr<TagLib::File> open(Format format, TagLib::IOStream *stream)
+std::unique_ptr<TagLib::File> openAs(Format format, TagLib::IOStream *stream)
 {
     using namespace TagLib;
     switch (format) {
@@ -142,7 +142,7 @@ QString describedLyrics(const TagLib::PropertyMap &map)
 SongTags read(TagLib::IOStream *stream, QByteArrayView extension)
 {
     SongTags tags;
-    const std::unique_ptr<TagLib::File> file = open(formatOf(extension), stream);
+    const std::unique_ptr<TagLib::File> file = openAs(formatOf(extension), stream);
     if (!file || !file->isValid())
         return tags;
     // TagLib takes any bytes named .mp3 for an MP3 file; without a frame in
