@@ -11,7 +11,7 @@
 struct SongTags {
     QString artist, title, album;
     int year = 0; // of the recording: the first four digits of its date, 0 when none
-    int originalYear = 0; // of the first release, likewise
+    int originalYear = 0; // of the first release, likewise (none from MP4: TagLib 1.13 maps no item to it)
     int disc = 0, track = 0; // "3/12" -> 3; 0 when none
     int lengthMs = 0; // 0 when unknown
     QString composer, lyricist, label;
