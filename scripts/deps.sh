@@ -6,8 +6,10 @@
 #                    manager, tools, clang and libFuzzer for scripts/fuzz.sh)
 set -euo pipefail
 
-# Play hands a song to xdg-open.
-build_pkgs=(cmake ninja-build g++ qt6-base-dev libgl-dev fonts-liberation2 fonts-dejavu-core xdg-utils)
+# Play hands a song to xdg-open; TagLib (found through pkg-config) reads the
+# songs' tags.
+build_pkgs=(cmake ninja-build g++ qt6-base-dev libgl-dev fonts-liberation2 fonts-dejavu-core xdg-utils
+            libtag1-dev pkg-config)
 # cpack's library dependencies come from dpkg-shlibdeps.
 package_pkgs=(dpkg-dev file)
 test_pkgs=(xvfb xauth openbox xdotool x11-utils imagemagick poppler-utils
