@@ -74,6 +74,8 @@ public:
             } else {
                 break;
             }
+            // O_DIRECTORY: a name that is no longer a folder (a pipe, say)
+            // fails at once rather than waiting for a writer.
             const int fd = ::openat(m_root, path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             // A folder gone since its parent was listed was not unreadable.
             if (fd < 0 && errno != ENOENT)
