@@ -11,45 +11,22 @@
 // the scan looks at names, sizes and file attributes only, so the disk use
 // stays small while the size column shows real-looking megabytes.
 
-#include <cerrno>
+#include "Synthetic.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
+
+using Synthetic::fail;
+using Synthetic::makeFolder;
+using Synthetic::Rng;
+using Synthetic::writeFile;
 
 namespace
 {
-
-// splitmix64: small, fast and the same on every platform and library
-// (std::uniform_int_distribution is not).
-class Rng
-{
-public:
-    explicit Rng(uint64_t seed)
-        : m_state(seed)
-    {
-    }
-    uint64_t next()
-    {
-        uint64_t z = (m_state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    // A whole number in [lo, hi].
-    int range(int lo, int hi) { return lo + int(next() % uint64_t(hi - lo + 1)); }
-    bool chance(int percent) { return range(0, 99) < percent; }
-    template <size_t N> const char *pick(const char *const (&list)[N]) { return list[next() % N]; }
-
-private:
-    uint64_t m_state;
-};
 
 const char *const Words[] = { "love", "night", "blue", "river", "fire", "heart", "dream", "rain", "city",
     "summer", "road", "light", "shadow", "dance", "golden", "wild", "home", "silver", "moon", "ocean",
@@ -77,12 +54,6 @@ struct Options {
     uint64_t seed = 20240611;
     int infoShare = 80;
 };
-
-[[noreturn]] void fail(const std::string &what)
-{
-    std::fprintf(stderr, "generate_library: %s: %s\n", what.c_str(), std::strerror(errno));
-    std::exit(1);
-}
 
 std::string words(Rng &rng, int count, bool capitalise)
 {
@@ -190,28 +161,6 @@ std::string infoFile(Rng &rng)
     for (const std::string &lyric : lyrics)
         line(text, lyric);
     return text;
-}
-
-void writeFile(const std::string &path, const std::string &bytes, off_t size = -1)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        fail("cannot create " + path);
-    if (::write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size()))
-        fail("cannot write " + path);
-    if (size > off_t(bytes.size()) && ::ftruncate(fd, size) != 0)
-        fail("cannot size " + path);
-    ::close(fd);
-}
-
-void makeFolder(const std::string &path)
-{
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    if (error) {
-        errno = error.value();
-        fail("cannot create folder " + path);
-    }
 }
 
 Options parse(int argc, char **argv)
