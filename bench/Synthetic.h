@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <unistd.h>
 
@@ -71,6 +72,41 @@ inline void makeFolder(const std::string &path)
         errno = error.value();
         fail("cannot create folder " + path);
     }
+}
+
+// What every generator is told: how many songs, where, and the seed.
+struct Arguments {
+    long songs = 1000;
+    std::string out;
+    uint64_t seed = 20240611;
+};
+
+// Reads "--name value" pairs: --songs, --out and --seed, any other through
+// other (false for a name it does not take). Ends the program with usage
+// when a pair is incomplete or unknown, or --out or a positive --songs is
+// missing.
+inline Arguments parseArguments(int argc, char **argv, const char *usage,
+    const std::function<bool(const std::string &, const char *)> &other)
+{
+    Arguments arguments;
+    bool good = argc % 2 == 1;
+    for (int i = 1; good && i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        const char *value = argv[i + 1];
+        if (name == "--songs")
+            arguments.songs = std::atol(value);
+        else if (name == "--out")
+            arguments.out = value;
+        else if (name == "--seed")
+            arguments.seed = std::strtoull(value, nullptr, 10);
+        else
+            good = other(name, value);
+    }
+    if (!good || arguments.out.empty() || arguments.songs < 1) {
+        std::fprintf(stderr, "usage: %s\n", usage);
+        std::exit(2);
+    }
+    return arguments;
 }
 
 } // namespace Synthetic

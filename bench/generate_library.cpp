@@ -48,13 +48,6 @@ const char *const LastNames[] = { "Smith", "Jones", "Taylor", "Brown", "Wilson",
 const char *const Labels[] = { "Columbia", "Island Records", "EMI", "Warner Bros.", "Motown", "Atlantic",
     "Virgin", "Parlophone", "Decca", "Sub Pop", "4AD", "Rough Trade", "Chrysalis", "Polydor", "" };
 
-struct Options {
-    long songs = 1000;
-    std::string out;
-    uint64_t seed = 20240611;
-    int infoShare = 80;
-};
-
 std::string words(Rng &rng, int count, bool capitalise)
 {
     std::string text;
@@ -163,36 +156,19 @@ std::string infoFile(Rng &rng)
     return text;
 }
 
-Options parse(int argc, char **argv)
-{
-    Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        const char *value = argv[i + 1];
-        if (name == "--songs")
-            options.songs = std::atol(value);
-        else if (name == "--out")
-            options.out = value;
-        else if (name == "--seed")
-            options.seed = std::strtoull(value, nullptr, 10);
-        else if (name == "--info-share")
-            options.infoShare = std::atoi(value);
-        else
-            argc = 0;
-    }
-    if (argc < 3 || argc % 2 == 0 || options.out.empty() || options.songs < 1) {
-        std::fprintf(
-            stderr, "usage: generate_library --songs N --out DIR [--seed S] [--info-share PERCENT]\n");
-        std::exit(2);
-    }
-    return options;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const Options options = parse(argc, argv);
+    int infoShare = 80;
+    const Synthetic::Arguments options = Synthetic::parseArguments(argc, argv,
+        "generate_library --songs N --out DIR [--seed S] [--info-share PERCENT]",
+        [&infoShare](const std::string &name, const char *value) {
+            if (name != "--info-share")
+                return false;
+            infoShare = std::atoi(value);
+            return true;
+        });
     Rng rng(options.seed);
     const std::string music = options.out + "/music";
     const std::string info = options.out + "/info";
@@ -220,7 +196,7 @@ int main(int argc, char **argv)
             }
             std::memcpy(&header[0], "ID3\x03\x00", 5);
             writeFile(music + "/" + stem + extension, header, off_t(rng.range(1500, 9500)) * 1024);
-            if (rng.chance(options.infoShare)) {
+            if (rng.chance(infoShare)) {
                 writeFile(info + "/" + stem + ".INI", infoFile(rng));
                 ++infoFiles;
             }

@@ -30,13 +30,6 @@ using Synthetic::writeFile;
 namespace
 {
 
-struct Options {
-    long songs = 1000;
-    std::string out;
-    uint64_t seed = 20240611;
-    int frames = 8;
-};
-
 // One frame: 144 * 128000 / 44100 bytes, no padding.
 constexpr size_t FrameBytes = 417;
 constexpr int SamplesPerFrame = 1152;
@@ -117,42 +110,24 @@ std::string numbered(const char *format, long value)
     return buffer;
 }
 
-Options parse(int argc, char **argv)
-{
-    Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        const char *value = argv[i + 1];
-        if (name == "--songs")
-            options.songs = std::atol(value);
-        else if (name == "--out")
-            options.out = value;
-        else if (name == "--seed")
-            options.seed = std::strtoull(value, nullptr, 10);
-        else if (name == "--frames")
-            options.frames = std::atoi(value);
-        else
-            argc = 0;
-    }
-    if (argc < 3 || argc % 2 == 0 || options.out.empty() || options.songs < 1 || options.frames < 1) {
-        std::fprintf(stderr, "usage: generate_tree --songs N --out DIR [--seed S] [--frames F]\n");
-        std::exit(2);
-    }
-    return options;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const Options options = parse(argc, argv);
+    int framesPerSong = 8;
+    const Synthetic::Arguments options
+        = Synthetic::parseArguments(argc, argv, "generate_tree --songs N --out DIR [--seed S] [--frames F]",
+            [&framesPerSong](const std::string &name, const char *value) {
+                framesPerSong = std::atoi(value);
+                return name == "--frames" && framesPerSong > 0;
+            });
     Rng rng(options.seed);
     const std::string music = options.out + "/music";
     makeFolder(options.out);
     makeFolder(music);
 
     std::string silence;
-    for (int f = 0; f < options.frames; ++f)
+    for (int f = 0; f < framesPerSong; ++f)
         silence += silentFrame();
     long song = 0;
     long artistNumber = 0;
