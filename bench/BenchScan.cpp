@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -134,19 +133,10 @@ LightScan measureLight(const Library &library, int runs)
 
 bool dropCaches(QString &why)
 {
-    ::sync();
-    const int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
-    if (fd < 0) {
-        why = QStringLiteral("cannot open /proc/sys/vm/drop_caches: %1")
-                  .arg(QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    const bool written = ::write(fd, "3\n", 2) == 2;
-    if (!written)
-        why = QStringLiteral("writing /proc/sys/vm/drop_caches failed: %1")
-                  .arg(QString::fromLocal8Bit(std::strerror(errno)));
-    ::close(fd);
-    return written;
+    std::string reason;
+    const bool dropped = FloorScan::dropCaches(reason);
+    why = QString::fromLocal8Bit(reason);
+    return dropped;
 }
 
 ColdScan measureCold(const Library &library)

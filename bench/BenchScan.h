@@ -47,8 +47,7 @@ struct ColdScan {
 // Drops the page cache before each of one floor and one full scan.
 ColdScan measureCold(const Library &library);
 
-// Writes back dirty pages and drops the page, dentry and inode caches;
-// false with the reason when the system does not let us.
+// FloorScan::dropCaches().
 bool dropCaches(QString &why);
 
 } // namespace BenchScan

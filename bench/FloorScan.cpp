@@ -1,12 +1,15 @@
 #include "FloorScan.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -184,6 +187,121 @@ Result runCaseless(const std::string &musicFolder, const std::string &infoFolder
             const auto found = infoNames.find(lower(iniName(song, scratch)));
             return found == infoNames.end() ? nullptr : found->second.c_str();
         });
+}
+
+bool dropCaches(std::string &why)
+{
+    ::sync();
+    const int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        why = std::string("cannot open /proc/sys/vm/drop_caches: ") + std::strerror(errno);
+        return false;
+    }
+    const bool written = ::write(fd, "3\n", 2) == 2;
+    if (!written)
+        why = std::string("writing /proc/sys/vm/drop_caches failed: ") + std::strerror(errno);
+    ::close(fd);
+    return written;
+}
+
+namespace
+{
+
+bool isAudioName(const char *name, size_t length)
+{
+    if (name[0] == '.')
+        return false;
+    for (const char *ext : { ".mp3", ".flac", ".ogg", ".oga", ".opus", ".m4a" }) {
+        const size_t n = std::strlen(ext);
+        if (length >= n && strcasecmp(name + length - n, ext) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Adds the songs of the folder open as dirFd (closing it) and of the folders
+// below it, their paths starting with prefix.
+void walkTree(int dirFd, const std::string &prefix, std::vector<std::string> &songs)
+{
+    DIR *dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return;
+    }
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        unsigned char type = entry->d_type;
+        if (type == DT_LNK || type == DT_UNKNOWN) {
+            struct stat st;
+            if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) != 0)
+                continue;
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+        }
+        if (type == DT_DIR) {
+            const int fd = ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd >= 0)
+                walkTree(fd, prefix + entry->d_name + '/', songs);
+        } else if (type == DT_REG && isAudioName(entry->d_name, std::strlen(entry->d_name))) {
+            songs.push_back(prefix + entry->d_name);
+        }
+    }
+    ::closedir(dir);
+}
+
+} // namespace
+
+std::vector<std::string> listTree(const std::string &musicFolder)
+{
+    std::vector<std::string> songs;
+    const int fd = ::open(musicFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0)
+        walkTree(fd, std::string(), songs);
+    std::sort(songs.begin(), songs.end(),
+        [](const std::string &a, const std::string &b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
+    return songs;
+}
+
+TreeResult runTree(const std::string &musicFolder, int threads)
+{
+    TreeResult result;
+    const double start = nowMs();
+    const std::vector<std::string> songs = listTree(musicFolder);
+    result.listMs = nowMs() - start;
+    result.songs = songs.size();
+    const Folder music(musicFolder);
+    constexpr size_t Step = 16;
+    std::atomic<size_t> next { 0 };
+    std::atomic<size_t> bytes { 0 };
+    auto work = [&] {
+        std::vector<char> buffer(TreeReadBytes);
+        size_t read = 0;
+        for (size_t first; (first = next.fetch_add(Step)) < songs.size();) {
+            for (size_t i = first; i < std::min(first + Step, songs.size()); ++i) {
+                const int fd = ::openat(music.fd(), songs[i].c_str(), O_RDONLY | O_CLOEXEC);
+                if (fd < 0)
+                    continue;
+                for (size_t got = 0; got < TreeReadBytes;) {
+                    const ssize_t n = ::read(fd, buffer.data() + got, TreeReadBytes - got);
+                    if (n <= 0)
+                        break;
+                    got += size_t(n);
+                    read += size_t(n);
+                }
+                ::close(fd);
+            }
+        }
+        bytes += read;
+    };
+    std::vector<std::thread> workers;
+    for (int t = 1; t < threads; ++t)
+        workers.emplace_back(work);
+    work();
+    for (std::thread &w : workers)
+        w.join();
+    result.bytes = bytes;
+    result.ms = nowMs() - start;
+    return result;
 }
 
 } // namespace FloorScan

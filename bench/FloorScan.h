@@ -1,8 +1,11 @@
 #pragma once
-// The reference floor a folder scan is held against: the least work any scan
-// of the folder must do, written with plain POSIX calls on one thread.
-// List the folder, keep the "*.mp3" names, sort them ignoring letter case,
-// stat each song and read each song information file whole.
+// The reference floors scans are held against: the least work any scan must
+// do, written with plain POSIX calls. A folder library: list the folder, keep
+// the "*.mp3" names, sort them ignoring letter case, stat each song and read
+// each song information file whole, on one thread. The first start of a tree
+// library: list every song below the folder, sort the paths, and read the
+// start of every song (where its tags are) with as many threads as the
+// program uses.
 
 #include <string>
 #include <vector>
@@ -28,6 +31,30 @@ Result run(const std::string &musicFolder, const std::string &infoFolder);
 // as the program finds them: the information folder is listed too, and each
 // song's ".INI" name is looked up among those names, folded to lower case.
 Result runCaseless(const std::string &musicFolder, const std::string &infoFolder);
+
+struct TreeResult {
+    double ms = 0; // wall time of the whole floor
+    double listMs = 0; // of it, listing and sorting
+    size_t songs = 0; // songs listed
+    size_t bytes = 0; // bytes read from them
+};
+
+// The bytes of each song a tree floor reads: its tags, at the start.
+constexpr size_t TreeReadBytes = 64 * 1024;
+
+// Regular files and links to them, below musicFolder, with an audio
+// extension (mp3, flac, ogg, oga, opus, m4a; any case), dot-names and
+// dot-folders left out, folders behind links followed (the floor assumes no
+// loops); paths below the folder, sorted with strcasecmp.
+std::vector<std::string> listTree(const std::string &musicFolder);
+// The tree floor, timed: listTree(), then the first TreeReadBytes of every
+// song read by threads threads, each taking the next few songs in turn.
+TreeResult runTree(const std::string &musicFolder, int threads);
+
+// Writes back dirty pages and drops the page, dentry and inode caches (root
+// only), so the next run reads from the disk; false with the reason when the
+// system does not let us.
+bool dropCaches(std::string &why);
 
 // Milliseconds on the monotonic clock.
 double nowMs();

@@ -11,45 +11,22 @@
 // the scan looks at names, sizes and file attributes only, so the disk use
 // stays small while the size column shows real-looking megabytes.
 
-#include <cerrno>
+#include "Synthetic.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
+
+using Synthetic::fail;
+using Synthetic::makeFolder;
+using Synthetic::Rng;
+using Synthetic::writeFile;
 
 namespace
 {
-
-// splitmix64: small, fast and the same on every platform and library
-// (std::uniform_int_distribution is not).
-class Rng
-{
-public:
-    explicit Rng(uint64_t seed)
-        : m_state(seed)
-    {
-    }
-    uint64_t next()
-    {
-        uint64_t z = (m_state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    // A whole number in [lo, hi].
-    int range(int lo, int hi) { return lo + int(next() % uint64_t(hi - lo + 1)); }
-    bool chance(int percent) { return range(0, 99) < percent; }
-    template <size_t N> const char *pick(const char *const (&list)[N]) { return list[next() % N]; }
-
-private:
-    uint64_t m_state;
-};
 
 const char *const Words[] = { "love", "night", "blue", "river", "fire", "heart", "dream", "rain", "city",
     "summer", "road", "light", "shadow", "dance", "golden", "wild", "home", "silver", "moon", "ocean",
@@ -70,19 +47,6 @@ const char *const LastNames[] = { "Smith", "Jones", "Taylor", "Brown", "Wilson",
     "Wright", "Green", "Baker", "Hall", "Young", "Clarke" };
 const char *const Labels[] = { "Columbia", "Island Records", "EMI", "Warner Bros.", "Motown", "Atlantic",
     "Virgin", "Parlophone", "Decca", "Sub Pop", "4AD", "Rough Trade", "Chrysalis", "Polydor", "" };
-
-struct Options {
-    long songs = 1000;
-    std::string out;
-    uint64_t seed = 20240611;
-    int infoShare = 80;
-};
-
-[[noreturn]] void fail(const std::string &what)
-{
-    std::fprintf(stderr, "generate_library: %s: %s\n", what.c_str(), std::strerror(errno));
-    std::exit(1);
-}
 
 std::string words(Rng &rng, int count, bool capitalise)
 {
@@ -192,58 +156,19 @@ std::string infoFile(Rng &rng)
     return text;
 }
 
-void writeFile(const std::string &path, const std::string &bytes, off_t size = -1)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        fail("cannot create " + path);
-    if (::write(fd, bytes.data(), bytes.size()) != ssize_t(bytes.size()))
-        fail("cannot write " + path);
-    if (size > off_t(bytes.size()) && ::ftruncate(fd, size) != 0)
-        fail("cannot size " + path);
-    ::close(fd);
-}
-
-void makeFolder(const std::string &path)
-{
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    if (error) {
-        errno = error.value();
-        fail("cannot create folder " + path);
-    }
-}
-
-Options parse(int argc, char **argv)
-{
-    Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        const char *value = argv[i + 1];
-        if (name == "--songs")
-            options.songs = std::atol(value);
-        else if (name == "--out")
-            options.out = value;
-        else if (name == "--seed")
-            options.seed = std::strtoull(value, nullptr, 10);
-        else if (name == "--info-share")
-            options.infoShare = std::atoi(value);
-        else
-            argc = 0;
-    }
-    if (argc < 3 || argc % 2 == 0 || options.out.empty() || options.songs < 1) {
-        std::fprintf(
-            stderr, "usage: generate_library --songs N --out DIR [--seed S] [--info-share PERCENT]\n");
-        std::exit(2);
-    }
-    return options;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const Options options = parse(argc, argv);
+    int infoShare = 80;
+    const Synthetic::Arguments options = Synthetic::parseArguments(argc, argv,
+        "generate_library --songs N --out DIR [--seed S] [--info-share PERCENT]",
+        [&infoShare](const std::string &name, const char *value) {
+            if (name != "--info-share")
+                return false;
+            infoShare = std::atoi(value);
+            return true;
+        });
     Rng rng(options.seed);
     const std::string music = options.out + "/music";
     const std::string info = options.out + "/info";
@@ -271,7 +196,7 @@ int main(int argc, char **argv)
             }
             std::memcpy(&header[0], "ID3\x03\x00", 5);
             writeFile(music + "/" + stem + extension, header, off_t(rng.range(1500, 9500)) * 1024);
-            if (rng.chance(options.infoShare)) {
+            if (rng.chance(infoShare)) {
                 writeFile(info + "/" + stem + ".INI", infoFile(rng));
                 ++infoFiles;
             }

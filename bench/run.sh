@@ -4,7 +4,9 @@
 # libraries once (kept in build/bench-libs, made again when the generator
 # changes), runs the scan, memory and grid benchmarks and prints the table,
 # then times the search over the largest library, and the whole program's
-# start on it, as the machine is and with one more core kept busy.
+# start on it, as the machine is and with one more core kept busy. Last, a
+# tree library of the largest size (build/bench-libs/tree-N): its listing
+# against the floor, and the floor of a tree's first start.
 #
 #   bash bench/run.sh [--sizes 1000,10000,100000] [--runs K] [--pages P] [--no-cold]
 #
@@ -19,26 +21,35 @@ if [ "$build" = build ]; then
   bash scripts/build.sh >/dev/null
 else
   [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" --target generate_library floor bench_scan bench_find bench_stats bench_start discora >/dev/null
+  cmake --build "$build" --target generate_library generate_tree floor bench_scan bench_find bench_stats bench_start \
+    bench_list_tree discora >/dev/null
 fi
 
 sizes=1000,10000,100000
+cold=yes
 args=("$@")
 for ((i = 0; i < ${#args[@]}; i++)); do
   [ "${args[$i]}" = --sizes ] && sizes=${args[$((i + 1))]}
+  [ "${args[$i]}" = --no-cold ] && cold=no
 done
 
 libs=$PWD/$build/bench-libs
-stamp=$(md5sum bench/generate_library.cpp | cut -d' ' -f1)
+# make_library GENERATOR N DIR: the generator's library of N songs in DIR,
+# made once and again when the generator changes (DIR/.complete holds the
+# stamp of the generator that made it whole).
+make_library() {
+  local stamp
+  stamp=$(cat "bench/$1.cpp" bench/Synthetic.h | md5sum | cut -d' ' -f1)
+  if [ "$(cat "$3/.complete" 2>/dev/null)" != "$stamp" ]; then
+    echo "Making a library of $2 songs in $3 ..." >&2
+    rm -rf "$3"
+    "$build/bench/$1" --songs "$2" --out "$3" >&2
+    echo "$stamp" >"$3/.complete"
+  fi
+}
 IFS=, read -ra counts <<<"$sizes"
 for n in "${counts[@]}"; do
-  lib=$libs/songs-$n
-  if [ "$(cat "$lib/.complete" 2>/dev/null)" != "$stamp" ]; then
-    echo "Making a library of $n songs in $lib ..." >&2
-    rm -rf "$lib"
-    "$build/bench/generate_library" --songs "$n" --out "$lib" >&2
-    echo "$stamp" >"$lib/.complete"
-  fi
+  make_library generate_library "$n" "$libs/songs-$n"
 done
 
 "$build/bench/bench_scan" --libs "$libs" "$@"
@@ -46,3 +57,10 @@ done
 "$build/bench/bench_stats"
 echo
 "$build/bench/bench_start" --binary "$build/app/discora" --libs "$libs" --sizes "${counts[-1]}" --busy
+
+echo
+tree=$libs/tree-${counts[-1]}
+make_library generate_tree "${counts[-1]}" "$tree"
+"$build/bench/bench_list_tree" --lib "$tree"
+[ "$cold" = yes ] && [ "$(id -u)" = 0 ] && "$build/bench/bench_list_tree" --lib "$tree" --runs 3 --cold
+"$build/bench/floor" --tree "$tree/music" --runs 3

@@ -2,13 +2,12 @@
 
 #include "CaseFold.h"
 #include "FIL_Func.h"
+#include "TreeWalk.h"
 
 #include <QHashFunctions>
 #include <QString>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -35,13 +34,9 @@ void noteLinkedFolder(int dirFd, const char *name, std::vector<QByteArray> &fold
     struct stat st;
     if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode))
         return;
-    char self[64];
-    std::snprintf(self, sizeof self, "/proc/self/fd/%d", dirFd);
-    char *real = ::realpath((QByteArray(self) + '/' + name).constData(), nullptr);
-    if (!real)
+    const QByteArray path = RealPathAt(dirFd, name);
+    if (path.isEmpty())
         return;
-    const QByteArray path(real);
-    std::free(real);
     const QByteArray folder = path.left(std::max<qsizetype>(path.lastIndexOf('/'), 1));
     if (std::find(folders.begin(), folders.end(), folder) == folders.end())
         folders.push_back(folder);
@@ -52,6 +47,11 @@ void noteLinkedFolder(int dirFd, const char *name, std::vector<QByteArray> &fold
 bool TFileList::matchesMask(const char *name, size_t length)
 {
     return length > 0 && name[0] != '.' && EndsWithMp3(name, length);
+}
+
+bool TFileList::matchesAudio(const char *name, size_t length)
+{
+    return length > 0 && name[0] != '.' && EndsWithAudioExtension(name, length);
 }
 
 bool TFileList::containsName(QByteArrayView name) const
@@ -88,12 +88,15 @@ namespace
 {
 
 // Names are put in order by their case-folded form, then (for names that
-// differ only in letter case) by their bytes. The folded forms are compared
-// eight bytes at a time, as numbers: the entries are sorted on their first
-// eight, each run that ties on them on the next eight, and so on. A long
-// shared start ("The Beatles-") costs a few passes, not a byte-by-byte
-// comparison at every step of the sort. ASCII names (nearly all) are folded
-// on the fly; only the others keep a folded copy.
+// differ only in letter case) by their bytes. In a path, "/" sorts before
+// any other byte, which compares paths a folder name at a time: "A/x" comes
+// before "A B/x", and the songs below a folder stay together. The folded
+// forms are compared eight bytes at a time, as numbers: the entries are
+// sorted on their first eight, each run that ties on them on the next
+// eight, and so on. A long shared start ("The Beatles-") costs a few
+// passes, not a byte-by-byte comparison at every step of the sort. ASCII
+// names (nearly all) are folded on the fly; only the others keep a folded
+// copy.
 struct SortEntry {
     quint64 block; // eight bytes of the folded name, at the current depth
     quint32 offset; // of the name in the pool
@@ -140,7 +143,9 @@ private:
         quint64 block = 0;
         size_t k = 0;
         for (; k < 8 && p[k]; ++k) {
-            const char c = ascii ? AsciiLower(p[k]) : p[k];
+            char c = ascii ? AsciiLower(p[k]) : p[k];
+            if (c == '/')
+                c = '\1';
             block = (block << 8) | static_cast<unsigned char>(c);
         }
         return k == 8 ? block : block << (8 * (8 - k));
@@ -152,44 +157,104 @@ private:
 
 } // namespace
 
-void TFileList::reread(const QByteArray &folder)
+// The names of one listing, gathered for the sort.
+class TFileList::Names
 {
+public:
+    void reserve(size_t bytes)
     {
-        const std::lock_guard<std::mutex> guard(m_indexLock);
-        m_indexed = false;
-        m_slots.clear();
+        pool.reserve(bytes);
+        entries.reserve(bytes / 32);
     }
+
+    // Adds folder/name (name alone for an empty folder).
+    void add(QByteArrayView folder, QByteArrayView name)
+    {
+        SortEntry e { 0, quint32(pool.size()), -1 };
+        if (!IsAscii(folder) || !IsAscii(name)) {
+            // Each folder name folds on its own: one that is not UTF-8
+            // leaves the others folded fully.
+            e.folded = qint32(folded.size());
+            for (qsizetype at = 0; at < folder.size();) {
+                qsizetype end = folder.indexOf('/', at);
+                end = end < 0 ? folder.size() : end;
+                append(folded, FoldCase(folder.sliced(at, end - at)));
+                folded.push_back('/');
+                at = end + 1;
+            }
+            append(folded, FoldCase(name));
+            folded.push_back('\0');
+        }
+        entries.push_back(e);
+        if (!folder.isEmpty()) {
+            append(pool, folder);
+            pool.push_back('/');
+        }
+        append(pool, name);
+        pool.push_back('\0');
+    }
+
     std::vector<char> pool;
     std::vector<SortEntry> entries;
     std::vector<char> folded; // of the names that are not ASCII, each ended by a NUL
+
+private:
+    static void append(std::vector<char> &to, QByteArrayView bytes)
+    {
+        to.insert(to.end(), bytes.begin(), bytes.end());
+    }
+};
+
+void TFileList::reread(const QByteArray &folder)
+{
+    Names names;
     std::vector<QByteArray> linked;
     if (DIR *dir = ::opendir(folder.isEmpty() ? "." : folder.constData())) {
         const int dirFd = ::dirfd(dir);
         // Reserved at once, the pool is not copied over and over as it grows.
-        pool.reserve(ListingRoomHint(dirFd));
-        entries.reserve(pool.capacity() / 32);
+        names.reserve(ListingRoomHint(dirFd));
         while (const dirent *entry = ::readdir(dir)) {
             const size_t length = std::strlen(entry->d_name);
             if (!matchesMask(entry->d_name, length) || !isRegularEntry(dirFd, entry))
                 continue;
             if (entry->d_type != DT_REG)
                 noteLinkedFolder(dirFd, entry->d_name, linked);
-            SortEntry e { 0, quint32(pool.size()), -1 };
-            if (!IsAscii(QByteArrayView(entry->d_name, qsizetype(length)))) {
-                e.folded = qint32(folded.size());
-                const QByteArray key = FoldCase(QByteArrayView(entry->d_name, qsizetype(length)));
-                folded.insert(folded.end(), key.constData(), key.constData() + key.size() + 1);
-            }
-            entries.push_back(e);
-            pool.insert(pool.end(), entry->d_name, entry->d_name + length + 1);
+            names.add(QByteArrayView(), QByteArrayView(entry->d_name, qsizetype(length)));
         }
         ::closedir(dir);
     }
-    NameSorter(pool.data(), folded.data()).sort(entries.data(), entries.data() + entries.size(), 0);
+    take(folder, names, std::move(linked));
+    m_unreadableFolders = 0;
+}
+
+void TFileList::rereadTree(const QByteArray &folder)
+{
+    Names names;
+    TreeWalkResult walk = WalkTree(
+        folder,
+        [&names](const TreeSong &song) {
+            names.add(song.folder, song.name);
+            return true;
+        },
+        true);
+    take(folder, names, std::move(walk.linkedFolders));
+    m_unreadableFolders = walk.unreadableFolders;
+}
+
+void TFileList::take(const QByteArray &folder, Names &names, std::vector<QByteArray> linked)
+{
+    {
+        const std::lock_guard<std::mutex> guard(m_indexLock);
+        m_indexed = false;
+        m_slots.clear();
+    }
+    std::vector<SortEntry> &entries = names.entries;
+    NameSorter(names.pool.data(), names.folded.data())
+        .sort(entries.data(), entries.data() + entries.size(), 0);
 
     m_folder = folder;
     m_linkedFolders = std::move(linked);
-    m_pool = std::move(pool);
+    m_pool = std::move(names.pool);
     m_offsets.clear();
     m_offsets.shrink_to_fit();
     m_offsets.reserve(entries.size());

@@ -1,5 +1,6 @@
 #include "FIL_Func.h"
 
+#include "CaseFold.h"
 #include "OpenFileSet.h"
 #include "QLXError.h"
 
@@ -125,6 +126,34 @@ bool EndsWithMp3(const char *name, size_t length)
         return false;
     const char *ext = name + length - 4;
     return ext[0] == '.' && (ext[1] | 0x20) == 'm' && (ext[2] | 0x20) == 'p' && ext[3] == '3';
+}
+
+bool EndsWithAudioExtension(const char *name, size_t length)
+{
+    for (const QByteArrayView ext : { ".mp3", ".flac", ".ogg", ".oga", ".opus", ".m4a" }) {
+        if (length < size_t(ext.size()))
+            continue;
+        const char *tail = name + length - ext.size();
+        qsizetype k = 0;
+        while (k < ext.size() && AsciiLower(tail[k]) == ext[k])
+            ++k;
+        if (k == ext.size())
+            return true;
+    }
+    return false;
+}
+
+QByteArray RealPathAt(int dirFd, const char *name)
+{
+    QByteArray path = "/proc/self/fd/" + QByteArray::number(dirFd);
+    if (*name)
+        path += '/' + QByteArray(name);
+    char *real = ::realpath(path.constData(), nullptr);
+    if (!real)
+        return QByteArray();
+    path = real;
+    std::free(real);
+    return path;
 }
 
 size_t ListingRoomHint(int dirFd)

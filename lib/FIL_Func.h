@@ -53,6 +53,14 @@ size_t ListingRoomHint(int dirFd);
 // True when the name (raw bytes, length bytes) ends in ".mp3", in any letter
 // case: the songs of a music folder.
 bool EndsWithMp3(const char *name, size_t length);
+// True when the name ends in one of the audio extensions a tree library
+// lists, in any letter case: ".mp3", ".flac", ".ogg", ".oga", ".opus", ".m4a".
+bool EndsWithAudioExtension(const char *name, size_t length);
+
+// The real path (every link resolved) of name inside the folder open as
+// dirFd, or of that folder itself when name is empty; empty when it cannot
+// be resolved.
+QByteArray RealPathAt(int dirFd, const char *name);
 
 // A file the Documents portal lends a sandboxed program, by the portal's
 // path for it (/run/user/UID/doc/ID/... or /run/flatpak/doc/ID/...): true,

@@ -73,6 +73,20 @@ bool exists(const QByteArray &path)
     return ::lstat(path.constData(), &st) == 0;
 }
 
+void makeTree(const QByteArray &root, const QList<QByteArray> &entries)
+{
+    for (const QByteArray &entry : entries) {
+        const qsizetype arrow = entry.indexOf(" -> ");
+        const QByteArray path = root + '/' + (arrow < 0 ? entry : entry.left(arrow));
+        for (qsizetype slash = root.size() + 1; (slash = path.indexOf('/', slash)) > 0; ++slash)
+            ::mkdir(path.left(slash).constData(), 0755);
+        if (arrow >= 0)
+            QVERIFY2(::symlink(entry.mid(arrow + 4).constData(), path.constData()) == 0, path.constData());
+        else if (!entry.endsWith('/'))
+            writeBytes(path, "x");
+    }
+}
+
 FileHolder::FileHolder(const QString &path)
 {
     m_process.setStandardInputFile(path);

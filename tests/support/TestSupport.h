@@ -3,6 +3,7 @@
 // process that holds a file open like a player does.
 
 #include <QByteArray>
+#include <QList>
 #include <QProcess>
 #include <QString>
 
@@ -19,6 +20,9 @@ QByteArray readBytes(const QString &path);
 void removeTree(const QByteArray &path);
 // True when the path exists (lstat).
 bool exists(const QByteArray &path);
+// Makes each entry below root (raw bytes, folders made as needed): "A/B/"
+// a folder, "A/name -> target" a symbolic link, anything else a small file.
+void makeTree(const QByteArray &root, const QList<QByteArray> &entries);
 
 // A child process ("sleep" with the file on its standard input) that holds
 // path open until it is destroyed.
