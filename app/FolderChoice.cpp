@@ -1,7 +1,8 @@
 #include "FolderChoice.h"
 
 #include "Catalogue.h"
-#include "FolderWatch.h"
+#include "LibraryKind.h"
+#include "MSG_Func.h"
 #include "ProgramSettings.h"
 #include "QLXError.h"
 #include "ScanControl.h"
@@ -40,12 +41,32 @@ void TFolderChoice::setMusicFolder(const QByteArray &folder)
                             .arg(QFile::decodeName(folder), QString::fromLocal8Bit(std::strerror(errno))));
     ::closedir(listing);
     TProgramSettings changed = *m_parts.settings;
+    changed.Library = libraryFor(folder);
+    changed.LibraryNamed = changed.LibraryNamed || changed.Library == TLibraryKind::Tree;
     if (changed.INI_Directory == changed.Directory)
         changed.INI_Directory = folder;
     changed.Directory = folder;
     changed.writeFolders(*m_parts.settingsPath);
     *m_parts.settings = changed;
-    m_parts.scans->setFolders(m_parts.settings->Directory, m_parts.settings->INI_Directory);
+    m_parts.scans->setFolders(
+        m_parts.settings->Directory, m_parts.settings->INI_Directory, m_parts.settings->Library);
     m_parts.catalogue->playedList() = TPlayedList();
     m_parts.scans->RefreshList(true);
+}
+
+TLibraryKind TFolderChoice::libraryFor(const QByteArray &folder) const
+{
+    // A folder of MP3 files and nothing else is the folder library it always
+    // was; songs below it or of other formats are the user's to list or not.
+    const LibraryKindCount count = CountLibraryKind(folder);
+    if (count.beyondFolder == 0)
+        return TLibraryKind::Folder;
+    const QString songs = count.capped ? QStringLiteral("%1 or more").arg(count.beyondFolder)
+                                       : QString::number(count.beyondFolder);
+    const QString question = QStringLiteral("%1 holds %2 songs in its subfolders or in formats other "
+                                            "than MP3.\n\nList every song below it, with the artist, "
+                                            "title, length and year its tags give?")
+                                 .arg(MsgLiteral(QFile::decodeName(folder)), songs);
+    return MsgDialog(question, QString(), mkQuestion, { mbYes, mbNo }, mbYes) == 6 ? TLibraryKind::Tree
+                                                                                   : TLibraryKind::Folder;
 }

@@ -1,6 +1,9 @@
 #pragma once
 // The main window's choice of the music folder ("F&older..."): the folder
-// chosen is the music folder at once. The song information folder follows
+// chosen is the music folder at once. One that holds songs in subfolders or
+// of other formats than MP3 asks first whether to list every song below it
+// (a tree library) or its MP3 files alone; the answer is kept with the
+// folder. The song information folder follows
 // it when it was the old music folder, the settings file is written straight
 // away, the played list starts anew, the folder watch turns to the new folder
 // and a full scan shows its songs.
@@ -12,6 +15,7 @@ class QWidget;
 class TCatalogue;
 class TProgramSettings;
 class TScanControl;
+enum class TLibraryKind;
 
 class TFolderChoice final : public QObject
 {
@@ -39,5 +43,7 @@ public:
     void setMusicFolder(const QByteArray &folder);
 
 private:
+    TLibraryKind libraryFor(const QByteArray &folder) const;
+
     Parts m_parts;
 };

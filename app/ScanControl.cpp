@@ -61,9 +61,10 @@ TScanControl::~TScanControl()
     m_catalogue.setPlaySources({});
 }
 
-void TScanControl::setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder)
+void TScanControl::setFolders(
+    const QByteArray &musicFolder, const QByteArray &infoFolder, TLibraryKind library)
 {
-    m_catalogue.setFolders(musicFolder, infoFolder);
+    m_catalogue.setFolders(musicFolder, infoFolder, library);
     m_watch->setFolder(m_catalogue.musicFolder());
 }
 
@@ -206,7 +207,7 @@ void TScanControl::runFull()
         errors = m_catalogue.RefreshList(TCatalogue::ScanMode::Full, hooks);
         m_watchedSince = m_watch->isWatching() && m_watch->folder() == m_catalogue.musicFolder();
         m_gapsSince = m_watch->gaps();
-        m_indexing = !m_catalogue.indexPath().isEmpty();
+        m_indexing = m_catalogue.keepsIndex();
         ++m_fullScans;
     }
     scanEnded(true, errors);

@@ -69,7 +69,8 @@ public:
     const Timing &timing() const { return m_timing; }
     // The music and information folders (raw file-name bytes): the catalogue
     // lists them and the watch watches the music folder from now on.
-    void setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder);
+    void setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder,
+        TLibraryKind library = TLibraryKind::Folder);
 
     void RefreshList(bool full);
 

@@ -90,7 +90,7 @@ void TfrmMain::FormCreate()
         TProgramSettings::MusicDefault(programPath));
     move(m_settings.Left, m_settings.Top);
     iloViewer->INIFile = m_settingsPath;
-    m_scan->setFolders(m_settings.Directory, m_settings.INI_Directory);
+    m_scan->setFolders(m_settings.Directory, m_settings.INI_Directory, m_settings.Library);
     // Beside the settings: which song is which, for renames made while the
     // program is not running, and the log of song information moved.
     m_catalogue.setIndexPath(QFile::encodeName(WithExtension(m_settingsPath, QStringLiteral(".IDX"))));

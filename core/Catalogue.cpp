@@ -7,6 +7,9 @@
 #include "QLXError.h"
 #include "STR_Func.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -195,16 +198,36 @@ TCatalogue::~TCatalogue()
     waitForIndex();
 }
 
-void TCatalogue::setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder)
+void TCatalogue::setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder, TLibraryKind library)
 {
     m_musicFolder = musicFolder;
     m_infoFolder = infoFolder;
+    m_library = library;
     m_locator = SongInfo::Locator(m_infoFolder);
 }
 
+namespace
+{
+
+// The information file, below the information folder, of a song in a
+// subfolder of a tree library: its path with ".INI" for its extension. (A
+// song at the top has the folder library's name, found as it finds it.)
+void nestedInfoName(QByteArrayView rawName, QByteArray &name)
+{
+    name.resize(0);
+    name.append(rawName.first(ExtensionStart(rawName))).append(".INI");
+}
+
+} // namespace
+
 QByteArray TCatalogue::infoPathOf(int i) const
 {
-    return m_locator.locate(m_files->rawName(i));
+    const QByteArrayView raw = m_files->rawName(i);
+    if (!raw.contains('/'))
+        return m_locator.locate(raw);
+    QByteArray name;
+    nestedInfoName(raw, name);
+    return m_infoFolder + '/' + name;
 }
 
 TCatalogue::RowInfo TCatalogue::collectRow(
@@ -214,8 +237,14 @@ TCatalogue::RowInfo TCatalogue::collectRow(
     const QByteArrayView raw = files.rawName(i);
     if (mode == ScanMode::Full) {
         // Without a usable folder every song reads as having no file.
-        const SongInfo::Locator::Found file
-            = folders.info >= 0 ? m_locator.find(raw, scratch.name) : SongInfo::Locator::Found {};
+        SongInfo::Locator::Found file;
+        if (folders.info < 0) {
+        } else if (raw.contains('/')) {
+            nestedInfoName(raw, scratch.name);
+            file.name = scratch.name.constData();
+        } else {
+            file = m_locator.find(raw, scratch.name);
+        }
         row.values = SongInfo::ReadSongInfoAt(folders.info, file, scratch.content);
     }
     row.size = probe(folders.music, raw.data(), folders.heldOpen, row.stamp);
@@ -237,13 +266,14 @@ bool TCatalogue::writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hook
         changed = true;
     }
     if (full) {
-        m_grid.setCell(TSongList::ColTime, r, CellText::TimeCell(info.values.playTime));
+        const QString playTime = playTimeOf(i, info.values.playTime);
+        m_grid.setCell(TSongList::ColTime, r, CellText::TimeCell(playTime));
         double days = 0;
-        if (CellText::ParsePlayTime(StrTrim(info.values.playTime), days))
+        if (CellText::ParsePlayTime(StrTrim(playTime), days))
             m_totalTime += days;
         if (info.size >= 0)
             m_totalSize += double(info.size);
-        m_grid.setCell(TSongList::ColYear, r, QLatin1Char(' ') + info.values.songYear);
+        m_grid.setCell(TSongList::ColYear, r, QLatin1Char(' ') + songYearOf(i, info.values.songYear));
         m_grid.setCell(TSongList::ColLyrics, r, QString(info.values.lyricsMark));
     }
     // A light scan knows a count only when it just counted a play (the
@@ -251,6 +281,22 @@ bool TCatalogue::writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hook
     if (!info.values.usageCount.isEmpty())
         m_grid.setCell(TSongList::ColCount_, r, StrPadLeft(info.values.usageCount, QLatin1Char(' '), 5));
     return changed;
+}
+
+QString TCatalogue::playTimeOf(size_t i, const QString &playTime) const
+{
+    // Missing or empty, the file's Playtime reads as "00:00".
+    if (i >= m_treeSongs.size() || m_treeSongs[i].lengthMs <= 0
+        || StrTrim(playTime) != QLatin1String("00:00"))
+        return playTime;
+    return StrPadLeft(LengthText(m_treeSongs[i].lengthMs), QLatin1Char(' '), playTime.size());
+}
+
+QString TCatalogue::songYearOf(size_t i, const QString &songYear) const
+{
+    if (i >= m_treeSongs.size() || m_treeSongs[i].year <= 0 || !StrTrim(songYear).isEmpty())
+        return songYear;
+    return QString::number(m_treeSongs[i].year);
 }
 
 TPlayInput TCatalogue::playInput() const
@@ -340,7 +386,19 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     m_locator = SongInfo::Locator(m_infoFolder);
     std::thread infoLister([this] { m_locator.index(true); });
     auto files = std::make_shared<TFileList>();
-    files->reread(m_musicFolder);
+    m_treeSongs.clear();
+    if (m_library == TLibraryKind::Tree) {
+        // Rows in the order a library is read, which only the tags tell.
+        files->rereadTree(m_musicFolder);
+        std::vector<TTreeSong> songs = ReadTreeSongs(m_musicFolder, *files);
+        const std::vector<int> order = TreeOrder(songs);
+        files->reorder(order);
+        m_treeSongs.reserve(songs.size());
+        for (const int k : order)
+            m_treeSongs.push_back(std::move(songs[size_t(k)]));
+    } else {
+        files->reread(m_musicFolder);
+    }
     m_files = std::move(files);
     infoLister.join();
     const int count = m_files->count();
@@ -372,7 +430,10 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
             if (hooks.yield)
                 hooks.yield();
         }
-        putNameCells(r, m_files->rawName(i), previousArtist);
+        if (m_treeSongs.empty())
+            putNameCells(r, m_files->rawName(i), previousArtist);
+        else
+            putNameCells(r, m_treeSongs[size_t(i)].artist, m_treeSongs[size_t(i)].title, previousArtist);
         RowInfo now;
         RowInfo &info
             = i >= prefetchFrom ? prefetch->take(i) : (now = collectRow(mode, *m_files, folders, i, scratch));
@@ -381,7 +442,15 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
         firstChanged = std::min(firstChanged, r);
     }
     m_grid.rowsChanged(firstChanged, count);
-    startIndex(std::move(stamps));
+    m_lengths.clear();
+    for (const TTreeSong &song : m_treeSongs)
+        m_lengths.push_back(song.lengthMs);
+    m_treeSongs.clear();
+    m_treeSongs.shrink_to_fit();
+    // A tree library's songs move between folders the index does not know
+    // how to follow yet: it keeps none.
+    if (keepsIndex())
+        startIndex(std::move(stamps));
     return errors;
 }
 
@@ -591,10 +660,14 @@ QStringList TCatalogue::applyLight(LightScan &scan, const Hooks &hooks)
 
 void TCatalogue::putNameCells(int row, QByteArrayView rawName, QString &previousArtist)
 {
+    const QString name = QString::fromUtf8(rawName);
+    putNameCells(row, CellText::ArtistPart(name), CellText::TitlePart(name), previousArtist);
+}
+
+void TCatalogue::putNameCells(int row, const QString &artist, const QString &title, QString &previousArtist)
+{
     // A run of songs by one artist shows the name on its first row only;
     // the comparison is exact, so a change of letter case starts a new run.
-    const QString name = QString::fromUtf8(rawName);
-    const QString artist = CellText::ArtistPart(name);
     if (artist != previousArtist) {
         previousArtist = artist;
         m_grid.setCell(TSongList::ColArtist, row, artist);
@@ -602,7 +675,7 @@ void TCatalogue::putNameCells(int row, QByteArrayView rawName, QString &previous
     } else {
         m_grid.setCell(TSongList::ColArtist, row, QString());
     }
-    m_grid.setCell(TSongList::ColTitle, row, CellText::TitlePart(name));
+    m_grid.setCell(TSongList::ColTitle, row, title);
 }
 
 void TCatalogue::playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors)
@@ -625,7 +698,14 @@ void TCatalogue::playingSong(int row, RowInfo &info, const Hooks &hooks, QString
     if (!m_played.add(title))
         return;
     try {
-        info.values.usageCount = SongInfo::CountPlay(infoPath);
+        // A tree library's song knows its length; a song in a subfolder
+        // gets the folders of its information file when first counted.
+        QString playtime = QStringLiteral("??:??");
+        if (const size_t i = size_t(row - 1); i < m_lengths.size() && m_lengths[i] > 0)
+            playtime = LengthText(m_lengths[i]);
+        if (m_files->rawName(row - 1).contains('/'))
+            QDir().mkpath(QFile::decodeName(infoPath.left(infoPath.lastIndexOf('/'))));
+        info.values.usageCount = SongInfo::CountPlay(infoPath, playtime);
     } catch (const EQLXError &e) {
         errors.append(e.message());
     }

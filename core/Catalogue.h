@@ -9,9 +9,11 @@
 #include "HeldSongs.h"
 #include "PlayReport.h"
 #include "PlayedList.h"
+#include "ProgramSettings.h"
 #include "SongInfo.h"
 #include "SongList.h"
 #include "SongMoves.h"
+#include "TreeSongs.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -54,8 +56,17 @@ public:
     explicit TCatalogue(TSongList &grid);
     ~TCatalogue();
 
-    // Folders as raw file-name bytes, without a trailing "/".
-    void setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder);
+    // Folders as raw file-name bytes, without a trailing "/", and the kind of
+    // library the music folder is. A tree library lists every song below
+    // the folder with what its tags say, in the order a music library is
+    // read; a song's information file is the information folder, then the
+    // song's path below the music folder with ".INI" for its extension.
+    void setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder,
+        TLibraryKind library = TLibraryKind::Folder);
+    TLibraryKind library() const { return m_library; }
+    // True when full scans match and write the index of the listed songs
+    // (see setIndexPath): folder libraries with an index path.
+    bool keepsIndex() const { return !m_indexPath.isEmpty() && m_library == TLibraryKind::Folder; }
     const QByteArray &musicFolder() const { return m_musicFolder; }
     const QByteArray &infoFolder() const { return m_infoFolder; }
 
@@ -189,6 +200,11 @@ private:
     // row changed.
     bool writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hooks, QStringList &errors);
     void putNameCells(int row, QByteArrayView rawName, QString &previousArtist);
+    void putNameCells(int row, const QString &artist, const QString &title, QString &previousArtist);
+    // The grid's Time and Year of row i when its song information leaves
+    // them empty: in a tree library, the song's real length and tag year.
+    QString playTimeOf(size_t i, const QString &playTime) const;
+    QString songYearOf(size_t i, const QString &songYear) const;
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
     // Full scans: the moves followed since the last one and the ones the
@@ -226,6 +242,11 @@ private:
     QStringList m_artists;
     QByteArray m_musicFolder;
     QByteArray m_infoFolder;
+    TLibraryKind m_library = TLibraryKind::Folder;
+    // A tree library's songs, in row order: what the last full scan read of
+    // their tags (only its lengths are kept after it).
+    std::vector<TTreeSong> m_treeSongs;
+    std::vector<int> m_lengths;
     SongInfo::Locator m_locator;
     std::vector<qint64> m_shownSizes; // size shown per row, to skip unchanged cells
     QByteArray m_indexPath;

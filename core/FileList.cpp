@@ -261,3 +261,14 @@ void TFileList::take(const QByteArray &folder, Names &names, std::vector<QByteAr
     for (const SortEntry &e : entries)
         m_offsets.push_back(e.offset);
 }
+
+void TFileList::reorder(const std::vector<int> &order)
+{
+    std::vector<quint32> offsets(order.size());
+    for (size_t k = 0; k < order.size(); ++k)
+        offsets[k] = m_offsets[size_t(order[k])];
+    m_offsets = std::move(offsets);
+    const std::lock_guard<std::mutex> lock(m_indexLock);
+    m_indexed = false;
+    m_slots.clear();
+}

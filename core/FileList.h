@@ -25,6 +25,10 @@ public:
     // skipped (see unreadableFolders()); a missing folder lists nothing.
     void rereadTree(const QByteArray &folder);
 
+    // Puts the listed names in another order: order[k] is the place now of
+    // the name that comes k-th.
+    void reorder(const std::vector<int> &order);
+
     int count() const { return int(m_offsets.size()); }
     // The name's bytes, followed by a NUL in memory (ready for a system
     // call relative to the open folder); valid until the next listing.

@@ -1,6 +1,7 @@
 #include "ProgramSettings.h"
 
 #include "FIL_Func.h"
+#include "LibraryKind.h"
 #include "MIS_Func.h"
 #include "ProgramFiles.h"
 #include "QLXError.h"
@@ -16,6 +17,7 @@ namespace
 
 const QString Coordinates = QStringLiteral("Coordinates");
 const QString MP3 = QStringLiteral("MP3");
+const QString LibraryKey = QStringLiteral("Library");
 
 int readInt(const QString &key, int current, const QString &path, QStringList &errors)
 {
@@ -65,8 +67,15 @@ void TProgramSettings::read(const QString &settingsPath, const QString &programF
     Directory = withoutSlash(IniReadBytes(MP3, QStringLiteral("Directory"), QByteArray(), settingsPath));
     INI_Directory
         = withoutSlash(IniReadBytes(MP3, QStringLiteral("INI_Directory"), QByteArray(), settingsPath));
-    if (Directory.isEmpty() && isFolder(QFile::encodeName(musicDefault)))
+    const QString kind = IniReadString(MP3, LibraryKey, QString(), settingsPath).trimmed();
+    LibraryNamed = !kind.isEmpty();
+    Library = kind.compare(QLatin1String("Tree"), Qt::CaseInsensitive) == 0 ? TLibraryKind::Tree
+                                                                            : TLibraryKind::Folder;
+    if (Directory.isEmpty() && isFolder(QFile::encodeName(musicDefault))) {
         Directory = withoutSlash(QFile::encodeName(musicDefault));
+        if (!LibraryNamed && CountLibraryKind(Directory).beyondFolder > 0)
+            Library = TLibraryKind::Tree;
+    }
     if (!isFolder(Directory))
         Directory = withoutSlash(QFile::encodeName(programFolder));
     if (INI_Directory.isEmpty())
@@ -79,11 +88,20 @@ void TProgramSettings::write(const QString &settingsPath) const
     IniWriteString(Coordinates, QStringLiteral("Left"), QString::number(Left), settingsPath);
     IniWriteBytes(MP3, QStringLiteral("Directory"), Directory, settingsPath);
     IniWriteBytes(MP3, QStringLiteral("INI_Directory"), INI_Directory, settingsPath);
+    if (Library == TLibraryKind::Tree || LibraryNamed)
+        IniWriteString(MP3, LibraryKey, libraryValue(), settingsPath);
+}
+
+QString TProgramSettings::libraryValue() const
+{
+    return Library == TLibraryKind::Tree ? QStringLiteral("Tree") : QStringLiteral("Folder");
 }
 
 void TProgramSettings::writeFolders(const QString &settingsPath) const
 {
-    IniWriteBytes(MP3,
-        { { QStringLiteral("Directory"), Directory }, { QStringLiteral("INI_Directory"), INI_Directory } },
-        settingsPath);
+    QList<std::pair<QString, QByteArray>> keys { { QStringLiteral("Directory"), Directory },
+        { QStringLiteral("INI_Directory"), INI_Directory } };
+    if (Library == TLibraryKind::Tree || LibraryNamed)
+        keys.emplace_back(LibraryKey, libraryValue().toUtf8());
+    IniWriteBytes(MP3, keys, settingsPath);
 }

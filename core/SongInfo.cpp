@@ -369,7 +369,7 @@ void WriteSongInfo(const QByteArray &infoPath, const QString &usageCount, const 
     WriteFileAtomic(infoPath, ComposeFile(usageCount, fields, lyricsText, date));
 }
 
-QByteArray CountedPlay(const QByteArray &content, QString &count)
+QByteArray CountedPlay(const QByteArray &content, QString &count, const QString &playtime)
 {
     QStringList values;
     ProfileFile::readSection(content, InfoSection, { KeyUsageCount, KeyPlaytime }, values);
@@ -388,18 +388,18 @@ QByteArray CountedPlay(const QByteArray &content, QString &count)
     };
     set(KeyUsageCount, count, values[0].isNull());
     if (values[1].isEmpty())
-        set(KeyPlaytime, QStringLiteral("??:??"), values[1].isNull());
+        set(KeyPlaytime, playtime, values[1].isNull());
     return counted;
 }
 
-QString CountPlay(const QByteArray &infoPath)
+QString CountPlay(const QByteArray &infoPath, const QString &playtime)
 {
     QByteArray content;
     if (!ReadFileForUpdate(infoPath, content))
         throw EQLXError(UnableToWriteText(DisplayPath(infoPath)));
     QString count;
     // Both changes go to disk in one replacement: a failure leaves neither.
-    WriteFileAtomic(infoPath, CountedPlay(content, count));
+    WriteFileAtomic(infoPath, CountedPlay(content, count, playtime));
     return count;
 }
 

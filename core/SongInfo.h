@@ -141,12 +141,14 @@ void WriteSongInfo(const QByteArray &infoPath, const QString &usageCount, const 
 // created. Returns the new count as text. Throws EQLXError with "'x' is not a
 // valid integer value" (nothing written; also for a count of 2147483647,
 // whose successor would not fit) or "Unable to write to <path>".
-QString CountPlay(const QByteArray &infoPath);
+// playtime is what an empty Playtime becomes.
+QString CountPlay(const QByteArray &infoPath, const QString &playtime = QStringLiteral("??:??"));
 // The bytes of a song information file with one play counted as CountPlay
 // counts it, and the new count. A missing key goes where ProfileFile adds it,
 // except that it never follows the lyrics' marker line: in a file whose
 // marker is among the key lines right after the Info header, it goes right
 // after the header. Throws EQLXError as CountPlay does.
-QByteArray CountedPlay(const QByteArray &content, QString &count);
+QByteArray CountedPlay(
+    const QByteArray &content, QString &count, const QString &playtime = QStringLiteral("??:??"));
 
 } // namespace SongInfo

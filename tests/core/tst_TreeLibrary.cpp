@@ -1,0 +1,152 @@
+// A tree library as the grid shows it: real tagged songs of every format
+// read, nested and flat, their rows in the order a library is read, Time and
+// Year from the song information file where it has them and from the tags
+// where not, and a play of a nested song counted into its own file.
+
+#include "Catalogue.h"
+#include "SongList.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using TestSupport::readBytes;
+using TestSupport::writeBytes;
+
+class TestTreeLibrary : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void rows_data();
+    void rows();
+    void nestedPlayCounted();
+
+private:
+    // Copies the fixture to path below the music folder.
+    void place(const QString &fixture, const QString &path);
+    QString music() const { return m_dir->filePath(QStringLiteral("music")); }
+    QString info() const { return m_dir->filePath(QStringLiteral("info")); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TSongList> m_songs;
+    std::unique_ptr<TCatalogue> m_catalogue;
+};
+
+void TestTreeLibrary::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir().mkpath(music()) && QDir().mkpath(info()));
+    m_songs = std::make_unique<TSongList>();
+    m_catalogue = std::make_unique<TCatalogue>(*m_songs);
+    m_catalogue->setFolders(QFile::encodeName(music()), QFile::encodeName(info()), TLibraryKind::Tree);
+    m_catalogue->heldSongs().setDelay(std::chrono::milliseconds(0));
+}
+
+void TestTreeLibrary::cleanup()
+{
+    m_catalogue.reset();
+    m_songs.reset();
+    m_dir.reset();
+}
+
+void TestTreeLibrary::place(const QString &fixture, const QString &path)
+{
+    const QString target = music() + QLatin1Char('/') + path;
+    QVERIFY(QDir().mkpath(QFileInfo(target).absolutePath()));
+    QVERIFY(QFile::copy(QStringLiteral(AUDIO_FIXTURES "/") + fixture, target));
+}
+
+void TestTreeLibrary::rows_data()
+{
+    // "fixture=path below the music folder", and song information files
+    // "path below the information folder=content".
+    QTest::addColumn<QStringList>("songs");
+    QTest::addColumn<QStringList>("infoFiles");
+    // Each row: "Artist|Title|Time|Year|Count", the grid's cells trimmed.
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("totalTime");
+
+    // Artist, then album year (the original year where the tags give one),
+    // album, disc, track; each format read; a top-level song beside them.
+    QTest::newRow("tagged-nested-and-flat")
+        << QStringList { "mp3-v23-utf16.mp3=Björk/Homogenic (1997)/03 Jóga.mp3",
+               "opus-full.opus=Björk/Homogenic (1997)/06 Bachelorette.opus",
+               "aac-full.m4a=Björk/Post/03 Hyperballad.m4a", "flac-full.flac=坂本龍一/01 Merry.flac",
+               "vorbis-other-keys.ogg=Sigur Rós/Takk/02 Glósóli.ogg",
+               "mp3-v24-utf8.mp3=The B-52's - Love Shack.mp3" }
+        << QStringList {}
+        << QStringList { "Björk|Hyperballad|00:01|1995|0", "|Jóga|00:01|1997|0", "|Bachelorette|00:01|1997|0",
+               "Sigur Rós|Glósóli|00:01|2005|0", "|Hoppípolla|00:01|2005|0",
+               "坂本龍一|Merry Christmas Mr. Lawrence|00:01|1983|0" }
+        << "00:00 hr";
+    // Tags missing: the file name split as a folder library splits it, else
+    // the name itself as the title.
+    QTest::newRow("names-where-tags-are-missing")
+        << QStringList { "mp3-no-tags.mp3=Zandor-Daylight.mp3", "flac-no-tags.flac=Live/Untitled take.flac",
+               "mp3-partial.mp3=Merel-Lantern.mp3" }
+        << QStringList {}
+        << QStringList { "|Untitled take|00:01||0", "Merel|Untitled|00:01||0", "Zandor|Daylight|00:01||0" }
+        << "00:00 hr";
+    // The song information file's values win; a nested song's file is its
+    // path below the information folder, a top-level song's the folder
+    // library's name in any letter case.
+    QTest::newRow("song-information-wins")
+        << QStringList { "aac-full.m4a=Björk/Post/03 Hyperballad.m4a", "mp3-v24-utf8.mp3=Sigur Ros-Hoppipolla.mp3",
+               "flac-full.flac=Other/03 Hyperballad.flac" }
+        << QStringList { "Björk/Post/03 Hyperballad.INI=[Info]\r\nPlaytime=05:21\r\nSongYear=1996\r\n"
+                         "UsageCount=7\r\n",
+               "sigur ros-hoppipolla.ini=[Info]\r\nPlaytime=04:28\r\nUsageCount=2\r\n" }
+        << QStringList { "Björk|Hyperballad|05:21|1996|7", "Sigur Rós|Hoppípolla|04:28|2005|2",
+               "坂本龍一|Merry Christmas Mr. Lawrence|00:01|1983|0" }
+        << "00:09 hr";
+}
+
+void TestTreeLibrary::rows()
+{
+    QFETCH(QStringList, songs);
+    QFETCH(QStringList, infoFiles);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, totalTime);
+
+    for (const QString &song : songs)
+        place(song.section(QLatin1Char('='), 0, 0), song.section(QLatin1Char('='), 1));
+    for (const QString &file : infoFiles) {
+        const QString path = info() + QLatin1Char('/') + file.section(QLatin1Char('='), 0, 0);
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        writeBytes(path, file.section(QLatin1Char('='), 1).toUtf8());
+    }
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    QStringList shown;
+    for (int r = 1; r < m_songs->RowCount(); ++r) {
+        QStringList cells;
+        for (const int c : { TSongList::ColArtist, TSongList::ColTitle, TSongList::ColTime, TSongList::ColYear,
+                 TSongList::ColCount_ })
+            cells << m_songs->Cells(c, r).trimmed();
+        shown << cells.join(QLatin1Char('|'));
+    }
+    QCOMPARE(shown, expected);
+    QCOMPARE(m_catalogue->timeCaption(), totalTime);
+}
+
+void TestTreeLibrary::nestedPlayCounted()
+{
+    // Held open by a player: counted into the song's own information file,
+    // made with its folders, with the song's real length as its Playtime.
+    place(QStringLiteral("aac-full.m4a"), QStringLiteral("Björk/Post/03 Hyperballad.m4a"));
+    place(QStringLiteral("mp3-v23-utf16.mp3"), QStringLiteral("Björk/Homogenic/03 Hyperballad.mp3"));
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    TestSupport::FileHolder player(music() + QStringLiteral("/Björk/Post/03 Hyperballad.m4a"));
+    QVERIFY(player.isRunning());
+    QCOMPARE(m_catalogue->RefreshList(false), QStringList());
+    QCOMPARE(readBytes(info() + QStringLiteral("/Björk/Post/03 Hyperballad.INI")),
+        QByteArray("[Info]\r\nUsageCount=1\r\nPlaytime=00:01\r\n"));
+    QVERIFY(!QFile::exists(info() + QStringLiteral("/Björk/Homogenic/03 Hyperballad.INI")));
+    QVERIFY(!QFile::exists(info() + QStringLiteral("/03 Hyperballad.INI")));
+}
+
+QTEST_MAIN(TestTreeLibrary)
+#include "tst_TreeLibrary.moc"
