@@ -61,11 +61,11 @@ TLibraryKind TFolderChoice::libraryFor(const QByteArray &folder) const
     const LibraryKindCount count = CountLibraryKind(folder);
     if (count.beyondFolder == 0)
         return TLibraryKind::Folder;
-    const QString songs = count.capped ? QStringLiteral("%1 or more").arg(count.beyondFolder)
-                                       : QString::number(count.beyondFolder);
-    const QString question = QStringLiteral("%1 holds %2 songs in its subfolders or in formats other "
-                                            "than MP3.\n\nList every song below it, with the artist, "
-                                            "title, length and year its tags give?")
+    const QString songs = count.capped ? QStringLiteral("%1 or more songs").arg(count.beyondFolder)
+        : count.beyondFolder == 1      ? QStringLiteral("1 song")
+                                       : QStringLiteral("%1 songs").arg(count.beyondFolder);
+    const QString question = QStringLiteral("%1 holds %2 in its subfolders or in other formats than MP3.\r\n"
+                                            "List every song below it, with its tags?")
                                  .arg(MsgLiteral(QFile::decodeName(folder)), songs);
     return MsgDialog(question, QString(), mkQuestion, { mbYes, mbNo }, mbYes) == 6 ? TLibraryKind::Tree
                                                                                    : TLibraryKind::Folder;

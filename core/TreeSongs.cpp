@@ -86,6 +86,7 @@ QString LengthText(int lengthMs)
     if (lengthMs <= 0)
         return QString();
     const int seconds = (lengthMs + 500) / 1000;
-    return QStringLiteral("%1:%2").arg(seconds / 60, 2, 10, QLatin1Char('0')).arg(seconds % 60, 2, 10,
-        QLatin1Char('0'));
+    return QStringLiteral("%1:%2")
+        .arg(seconds / 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }

@@ -5,6 +5,7 @@
 
 #include "FolderWatch.h"
 #include "LiveWindow.h"
+#include "MSG_Func.h"
 #include "ModalDriver.h"
 #include "MovesLog.h"
 #include "MusicGrid.h"
@@ -529,29 +530,49 @@ void TestMainWindow::chooseFolder_data()
     QTest::addColumn<QString>("choice");
     QTest::addColumn<QByteArray>("after");
     QTest::addColumn<QString>("error");
+    // The chosen folder also holds a song in a subfolder: the answer to the
+    // question that asks whether to list it ("" for no question).
+    QTest::addColumn<QString>("nested");
 
     const QByteArray kept = "; my notes\r\n[Coordinates]\r\nTop=5\r\nLeft=6\r\n[Viewer]\r\nWidth=500\r\n";
     QTest::newRow("information-folder-follows")
         << kept + "[MP3]\r\nDirectory=%A\r\n"
         << "pick" << kept + "[MP3]\r\nDirectory=%B\r\nINI_Directory=%B\r\n"
+        << ""
         << "";
     QTest::newRow("information-folder-was-the-music-folder")
         << kept + "[MP3]\r\nDirectory=%A\r\nINI_Directory=%A\r\n"
         << "pick" << kept + "[MP3]\r\nDirectory=%B\r\nINI_Directory=%B\r\n"
+        << ""
         << "";
     QTest::newRow("information-folder-elsewhere-kept")
         << kept + "[MP3]\r\nDirectory=%A\r\nINI_Directory=%I\r\n"
         << "pick" << kept + "[MP3]\r\nDirectory=%B\r\nINI_Directory=%I\r\n"
+        << ""
         << "";
     QTest::newRow("root-folder") << kept + "[MP3]\r\nDirectory=%A\r\n"
                                  << "root" << kept + "[MP3]\r\nDirectory=/\r\nINI_Directory=/\r\n"
+                                 << ""
                                  << "";
     QTest::newRow("cancelled") << kept + "[MP3]\r\nDirectory=%A\r\n"
                                << "cancel" << kept + "[MP3]\r\nDirectory=%A\r\n"
+                               << ""
                                << "";
     QTest::newRow("folder-cannot-be-listed") << kept + "[MP3]\r\nDirectory=%A\r\n"
                                              << "gone" << kept + "[MP3]\r\nDirectory=%A\r\n"
-                                             << "Unable to read %B: No such file or directory";
+                                             << "Unable to read %B: No such file or directory"
+                                             << "";
+    // Every song below it, with the kind kept beside the folders; or its
+    // MP3 files alone, as before.
+    QTest::newRow("songs-below-listed")
+        << kept + "[MP3]\r\nDirectory=%A\r\n"
+        << "pick" << kept + "[MP3]\r\nDirectory=%B\r\nINI_Directory=%B\r\nLibrary=Tree\r\n"
+        << ""
+        << "&Yes";
+    QTest::newRow("songs-below-left-out") << kept + "[MP3]\r\nDirectory=%A\r\n"
+                                          << "pick" << kept + "[MP3]\r\nDirectory=%B\r\nINI_Directory=%B\r\n"
+                                          << ""
+                                          << "&No";
 }
 
 void TestMainWindow::chooseFolder()
@@ -560,6 +581,7 @@ void TestMainWindow::chooseFolder()
     QFETCH(QString, choice);
     QFETCH(QByteArray, after);
     QFETCH(QString, error);
+    QFETCH(QString, nested);
     const QString a = music();
     const QString b = m_dir->filePath(QStringLiteral("other music"));
     const QString info = m_dir->filePath(QStringLiteral("info"));
@@ -567,6 +589,10 @@ void TestMainWindow::chooseFolder()
     writeBytes(a + QStringLiteral("/Aa-Old.mp3"), "x");
     writeBytes(b + QStringLiteral("/Bb-New.mp3"), "x");
     writeBytes(b + QStringLiteral("/Cc-Other.mp3"), "x");
+    if (!nested.isEmpty()) {
+        QVERIFY(QDir().mkpath(b + QStringLiteral("/Dd/Deep")));
+        writeBytes(b + QStringLiteral("/Dd/Deep/Dd-Below.mp3"), "x");
+    }
     auto expand = [&](QByteArray text) {
         return text.replace("%A", a.toUtf8()).replace("%B", b.toUtf8()).replace("%I", info.toUtf8());
     };
@@ -575,8 +601,17 @@ void TestMainWindow::chooseFolder()
     QTRY_COMPARE(window->songs().Cells(1, 1), QStringLiteral("Old"));
     window->catalogue().playedList().add(QStringLiteral("Old"));
 
-    QString title, startedIn;
+    QString title, startedIn, asked;
     ModalDriver driver([&](QWidget *modal) {
+        if (!qobject_cast<QFileDialog *>(modal)) {
+            if (auto *box = qobject_cast<TMsgWindow *>(modal))
+                asked = box->message();
+            // (The root folder may hold songs below it too: left out.)
+            for (QPushButton *button : modal->findChildren<QPushButton *>())
+                if (button->text() == (nested.isEmpty() ? QStringLiteral("&No") : nested))
+                    button->click();
+            return;
+        }
         if (auto *chooser = qobject_cast<QFileDialog *>(modal)) {
             title = chooser->windowTitle();
             startedIn = chooser->directory().absolutePath();
@@ -620,9 +655,12 @@ void TestMainWindow::chooseFolder()
         QVERIFY(window->songs().RowCount() < 2 || window->songs().Cells(1, 1) != QStringLiteral("Old"));
         return;
     }
-    QCOMPARE(window->songs().RowCount(), moved ? 3 : 2);
+    QCOMPARE(!asked.isEmpty(), !nested.isEmpty());
+    QCOMPARE(asked.contains(QStringLiteral("holds 1 song in its subfolders")), !nested.isEmpty());
+    const bool tree = nested == QLatin1String("&Yes");
+    QCOMPARE(window->songs().RowCount(), moved ? (tree ? 4 : 3) : 2);
     QCOMPARE(window->songs().Cells(1, 1), moved ? QStringLiteral("New") : QStringLiteral("Old"));
-    QCOMPARE(window->cbxArtist->count(), moved ? 2 : 1);
+    QCOMPARE(window->cbxArtist->count(), moved ? (tree ? 3 : 2) : 1);
 }
 
 void TestMainWindow::movesLogUnwritable_data()

@@ -131,17 +131,43 @@ void TestProgramSettings::musicDefault_data()
     QTest::addColumn<QString>("musicDefault");
     QTest::addColumn<bool>("userMusic");
     QTest::addColumn<QString>("directory");
-    QTest::newRow("installed-no-settings-file") << QByteArray() << "%U" << true << "%U";
+    // Songs in the user's music folder, the kind of library read, and
+    // whether writing the folders writes the kind too.
+    QTest::addColumn<QStringList>("userSongs");
+    QTest::addColumn<QString>("library");
+    QTest::addColumn<bool>("writesKind");
+    const QStringList none;
+    QTest::newRow("installed-no-settings-file")
+        << QByteArray() << "%U" << true << "%U" << none << "Folder" << false;
     QTest::newRow("installed-no-directory-key")
-        << QByteArray("[Coordinates]\r\nTop=5\r\n") << "%U" << true << "%U";
+        << QByteArray("[Coordinates]\r\nTop=5\r\n") << "%U" << true << "%U" << none << "Folder" << false;
     QTest::newRow("installed-empty-directory")
-        << QByteArray("[MP3]\r\nDirectory=\r\n") << "%U" << true << "%U";
-    QTest::newRow("installed-user-music-absent") << QByteArray() << "%U" << false << "%P";
+        << QByteArray("[MP3]\r\nDirectory=\r\n") << "%U" << true << "%U" << none << "Folder" << false;
+    QTest::newRow("installed-user-music-absent")
+        << QByteArray() << "%U" << false << "%P" << none << "Folder" << false;
     QTest::newRow("installed-named-folder-kept")
-        << QByteArray("[MP3]\r\nDirectory=%M\r\n") << "%U" << true << "%M";
-    QTest::newRow("installed-named-folder-gone")
-        << QByteArray("[MP3]\r\nDirectory=/no/such/folder\r\n") << "%U" << true << "%P";
-    QTest::newRow("beside-program") << QByteArray() << "" << true << "%P";
+        << QByteArray("[MP3]\r\nDirectory=%M\r\n") << "%U" << true << "%M" << none << "Folder" << false;
+    QTest::newRow("installed-named-folder-gone") << QByteArray("[MP3]\r\nDirectory=/no/such/folder\r\n")
+                                                 << "%U" << true << "%P" << none << "Folder" << false;
+    QTest::newRow("beside-program") << QByteArray() << "" << true << "%P" << none << "Folder" << false;
+    // A first run on the user's music folder: a tree library when it holds
+    // songs in subfolders or of other formats than MP3.
+    QTest::newRow("first-run-flat-mp3s")
+        << QByteArray() << "%U" << true << "%U"
+        << QStringList { "A-One.mp3", "B-Two.MP3", ".hidden/C-Three.flac" } << "Folder" << false;
+    QTest::newRow("first-run-nested-mp3")
+        << QByteArray() << "%U" << true << "%U" << QStringList { "A-One.mp3", "Artist/Album/01 Two.mp3" }
+        << "Tree" << true;
+    QTest::newRow("first-run-flac-at-the-top")
+        << QByteArray() << "%U" << true << "%U" << QStringList { "A-One.flac" } << "Tree" << true;
+    // The file's own choice stands; a named folder is no first run.
+    QTest::newRow("named-folder-kind") << QByteArray("[MP3]\r\nLibrary=Folder\r\n") << "%U" << true << "%U"
+                                       << QStringList { "Artist/Album/01 Two.mp3" } << "Folder" << true;
+    QTest::newRow("named-folder-holding-a-tree")
+        << QByteArray("[MP3]\r\nDirectory=%U\r\n") << "%U" << true << "%U"
+        << QStringList { "Artist/Album/01 Two.mp3" } << "Folder" << false;
+    QTest::newRow("named-tree-any-case") << QByteArray("[MP3]\r\nDirectory=%M\r\nLibrary= tree\r\n") << "%U"
+                                         << true << "%M" << none << "Tree" << true;
 }
 
 void TestProgramSettings::musicDefault()
@@ -150,16 +176,23 @@ void TestProgramSettings::musicDefault()
     QFETCH(QString, musicDefault);
     QFETCH(bool, userMusic);
     QFETCH(QString, directory);
+    QFETCH(QStringList, userSongs);
+    QFETCH(QString, library);
+    QFETCH(bool, writesKind);
     QTemporaryDir dir;
     const QString music = dir.filePath(QStringLiteral("music"));
     const QString user = dir.filePath(QStringLiteral("home/Music"));
     QVERIFY(QDir().mkdir(music));
     if (userMusic)
         QVERIFY(QDir().mkpath(user));
+    for (const QString &song : userSongs) {
+        QVERIFY(QDir().mkpath(QFileInfo(user + QLatin1Char('/') + song).absolutePath()));
+        writeBytes(user + QLatin1Char('/') + song, "x");
+    }
     const QString program = QStringLiteral("/opt/discora-test");
     const QString settingsPath = dir.filePath(QStringLiteral("discora.INI"));
     if (!file.isNull())
-        writeBytes(settingsPath, file.replace("%M", music.toUtf8()));
+        writeBytes(settingsPath, file.replace("%M", music.toUtf8()).replace("%U", user.toUtf8()));
     auto expand = [&](QString s) {
         return s.replace(QStringLiteral("%M"), music)
             .replace(QStringLiteral("%U"), user)
@@ -171,6 +204,13 @@ void TestProgramSettings::musicDefault()
     QCOMPARE(errors, QStringList());
     QCOMPARE(settings.Directory, expand(directory).toUtf8());
     QCOMPARE(settings.INI_Directory, expand(directory).toUtf8());
+    QCOMPARE(
+        settings.Library == TLibraryKind::Tree ? QStringLiteral("Tree") : QStringLiteral("Folder"), library);
+    settings.writeFolders(settingsPath);
+    QCOMPARE(readBytes(settingsPath).contains("Library="), writesKind);
+    TProgramSettings again;
+    again.read(settingsPath, program, errors);
+    QCOMPARE(again.Library, settings.Library);
 }
 
 void TestProgramSettings::firstRunWritesFourKeys()

@@ -95,8 +95,8 @@ void TestTreeLibrary::rows_data()
     // path below the information folder, a top-level song's the folder
     // library's name in any letter case.
     QTest::newRow("song-information-wins")
-        << QStringList { "aac-full.m4a=Björk/Post/03 Hyperballad.m4a", "mp3-v24-utf8.mp3=Sigur Ros-Hoppipolla.mp3",
-               "flac-full.flac=Other/03 Hyperballad.flac" }
+        << QStringList { "aac-full.m4a=Björk/Post/03 Hyperballad.m4a",
+               "mp3-v24-utf8.mp3=Sigur Ros-Hoppipolla.mp3", "flac-full.flac=Other/03 Hyperballad.flac" }
         << QStringList { "Björk/Post/03 Hyperballad.INI=[Info]\r\nPlaytime=05:21\r\nSongYear=1996\r\n"
                          "UsageCount=7\r\n",
                "sigur ros-hoppipolla.ini=[Info]\r\nPlaytime=04:28\r\nUsageCount=2\r\n" }
@@ -123,8 +123,8 @@ void TestTreeLibrary::rows()
     QStringList shown;
     for (int r = 1; r < m_songs->RowCount(); ++r) {
         QStringList cells;
-        for (const int c : { TSongList::ColArtist, TSongList::ColTitle, TSongList::ColTime, TSongList::ColYear,
-                 TSongList::ColCount_ })
+        for (const int c : { TSongList::ColArtist, TSongList::ColTitle, TSongList::ColTime,
+                 TSongList::ColYear, TSongList::ColCount_ })
             cells << m_songs->Cells(c, r).trimmed();
         shown << cells.join(QLatin1Char('|'));
     }
