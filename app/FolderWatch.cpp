@@ -133,7 +133,7 @@ void TFolderWatch::readEvents()
                 gone = true;
             } else if (event->mask & Moved) {
                 noteMove(*event, renames);
-            } else if (event->len > 0 && TFileList::matchesMask(event->name, std::strlen(event->name))) {
+            } else if (event->len > 0 && isSong(event->name)) {
                 // Only songs: the program's own reads and writes of song
                 // information files (and the listing of the folder itself)
                 // must not feed the watch.
@@ -161,9 +161,15 @@ void TFolderWatch::readEvents()
         Q_EMIT touched();
 }
 
+bool TFolderWatch::isSong(const char *name) const
+{
+    const size_t length = std::strlen(name);
+    return m_allKinds ? TFileList::matchesAudio(name, length) : TFileList::matchesMask(name, length);
+}
+
 void TFolderWatch::noteMove(const inotify_event &event, Renames &renames)
 {
-    if (event.len == 0 || !TFileList::matchesMask(event.name, std::strlen(event.name)))
+    if (event.len == 0 || !isSong(event.name))
         return;
     if (event.mask & IN_MOVED_FROM) {
         m_movedFrom[event.cookie] = { QByteArray(event.name), m_reads };

@@ -40,6 +40,9 @@ public:
     // from now on, dropping the watch of any earlier folder.
     void setFolder(const QByteArray &folder);
     const QByteArray &folder() const { return m_folder; }
+    // Which opens count: of ".mp3" files (a folder library), or of every
+    // kind of song a tree library lists.
+    void setAllSongKinds(bool all) { m_allKinds = all; }
     // True while the kernel reports on the folder.
     bool isWatching()
     {
@@ -70,6 +73,7 @@ private:
     void disarm();
     void rearm();
     void readEvents();
+    bool isSong(const char *name) const;
     // Pairs a moved-away name with its new one (same cookie).
     void noteMove(const inotify_event &event, Renames &renames);
 
@@ -84,5 +88,6 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     QTimer m_retry;
     bool m_hasFolder = false;
+    bool m_allKinds = false;
     int m_gaps = 0;
 };

@@ -65,6 +65,7 @@ void TScanControl::setFolders(
     const QByteArray &musicFolder, const QByteArray &infoFolder, TLibraryKind library)
 {
     m_catalogue.setFolders(musicFolder, infoFolder, library);
+    m_watch->setAllSongKinds(library == TLibraryKind::Tree);
     m_watch->setFolder(m_catalogue.musicFolder());
 }
 

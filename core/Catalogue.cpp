@@ -343,6 +343,10 @@ OpenFileSet TCatalogue::heldPlaying(const TFileList &files, const QByteArray &mu
 QByteArray TCatalogue::pathEndingIn(
     const TFileList &files, const QByteArray &musicFolder, const QByteArray &tail)
 {
+    // A tree library's song may be listed by the tail itself (MPD's music
+    // folder is the music folder).
+    if (!tail.contains('\0') && tail.contains('/') && files.containsName(tail))
+        return (musicFolder.isEmpty() ? QByteArray(".") : musicFolder) + '/' + tail;
     // The music folder is one folder: the song has the tail's file name,
     // and its path, as listed or with the folder's links resolved, ends in
     // the rest of the tail.

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void cleanup();
     void rows_data();
     void rows();
+    void nestedPlayCounted_data();
     void nestedPlayCounted();
 
 private:
@@ -132,15 +133,34 @@ void TestTreeLibrary::rows()
     QCOMPARE(m_catalogue->timeCaption(), totalTime);
 }
 
+void TestTreeLibrary::nestedPlayCounted_data()
+{
+    // Held open by a player, or named by MPD below its music folder (the
+    // same folder): counted into the song's own information file, made with
+    // its folders, with the song's real length as its Playtime.
+    QTest::addColumn<bool>("mpd");
+    QTest::newRow("held-open") << false;
+    QTest::newRow("mpd-path-below-its-folder") << true;
+}
+
 void TestTreeLibrary::nestedPlayCounted()
 {
-    // Held open by a player: counted into the song's own information file,
-    // made with its folders, with the song's real length as its Playtime.
+    QFETCH(bool, mpd);
     place(QStringLiteral("aac-full.m4a"), QStringLiteral("Björk/Post/03 Hyperballad.m4a"));
     place(QStringLiteral("mp3-v23-utf16.mp3"), QStringLiteral("Björk/Homogenic/03 Hyperballad.mp3"));
     QCOMPARE(m_catalogue->RefreshList(true), QStringList());
-    TestSupport::FileHolder player(music() + QStringLiteral("/Björk/Post/03 Hyperballad.m4a"));
-    QVERIFY(player.isRunning());
+    std::unique_ptr<TestSupport::FileHolder> player;
+    if (mpd) {
+        m_catalogue->setPlaySources([] {
+            TPlayInput input;
+            input.reported.tails = { QByteArray("Björk/Post/03 Hyperballad.m4a") };
+            return input;
+        });
+    } else {
+        player = std::make_unique<TestSupport::FileHolder>(
+            music() + QStringLiteral("/Björk/Post/03 Hyperballad.m4a"));
+        QVERIFY(player->isRunning());
+    }
     QCOMPARE(m_catalogue->RefreshList(false), QStringList());
     QCOMPARE(readBytes(info() + QStringLiteral("/Björk/Post/03 Hyperballad.INI")),
         QByteArray("[Info]\r\nUsageCount=1\r\nPlaytime=00:01\r\n"));
