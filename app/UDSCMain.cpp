@@ -94,6 +94,7 @@ void TfrmMain::FormCreate()
     // Beside the settings: which song is which, for renames made while the
     // program is not running, and the log of song information moved.
     m_catalogue.setIndexPath(QFile::encodeName(WithExtension(m_settingsPath, QStringLiteral(".IDX"))));
+    m_catalogue.setTagCachePath(QFile::encodeName(WithExtension(m_settingsPath, QStringLiteral(".TAG"))));
     m_movesLog->setSettingsPath(m_settingsPath);
 
     ResetFind();

@@ -6,6 +6,7 @@
 #include "OpenFileSet.h"
 #include "QLXError.h"
 #include "STR_Func.h"
+#include "TagCache.h"
 
 #include <QDir>
 #include <QFile>
@@ -283,6 +284,34 @@ bool TCatalogue::writeRow(ScanMode mode, int r, RowInfo &info, const Hooks &hook
     return changed;
 }
 
+void TCatalogue::readTreeSongs(TFileList &files)
+{
+    // What the last scan read of songs whose files have not changed since
+    // is taken from the cache: no audio file of those is opened.
+    TagCache::Entries cached;
+    QByteArray bytes;
+    if (!m_tagCachePath.isEmpty() && ReadWholeFile(m_tagCachePath, bytes))
+        cached = TagCache::Parse(bytes);
+    bytes = QByteArray();
+    std::vector<TagCache::Entry> entries = ReadTreeSongs(m_musicFolder, files, cached, m_tagsOpened);
+    const std::vector<int> order = TreeOrder(entries);
+    if (!m_tagCachePath.isEmpty() && (m_tagsOpened > 0 || size_t(cached.size()) != entries.size())) {
+        std::vector<QByteArray> paths;
+        paths.reserve(entries.size());
+        for (int i = 0; i < files.count(); ++i)
+            paths.push_back(files.rawName(i).toByteArray());
+        try {
+            WriteFileAtomic(m_tagCachePath, TagCache::Compose(paths, entries));
+        } catch (const EQLXError &) {
+            // Only speed is lost: the next start reads the tags again.
+        }
+    }
+    files.reorder(order);
+    m_treeSongs.reserve(entries.size());
+    for (const int k : order)
+        m_treeSongs.push_back(std::move(entries[size_t(k)].song));
+}
+
 QString TCatalogue::playTimeOf(size_t i, const QString &playTime) const
 {
     // Missing or empty, the file's Playtime reads as "00:00".
@@ -394,12 +423,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     if (m_library == TLibraryKind::Tree) {
         // Rows in the order a library is read, which only the tags tell.
         files->rereadTree(m_musicFolder);
-        std::vector<TTreeSong> songs = ReadTreeSongs(m_musicFolder, *files);
-        const std::vector<int> order = TreeOrder(songs);
-        files->reorder(order);
-        m_treeSongs.reserve(songs.size());
-        for (const int k : order)
-            m_treeSongs.push_back(std::move(songs[size_t(k)]));
+        readTreeSongs(*files);
     } else {
         files->reread(m_musicFolder);
     }

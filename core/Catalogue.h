@@ -67,6 +67,12 @@ public:
     // True when full scans match and write the index of the listed songs
     // (see setIndexPath): folder libraries with an index path.
     bool keepsIndex() const { return !m_indexPath.isEmpty() && m_library == TLibraryKind::Folder; }
+    // Where a tree library keeps the tags it read between runs (raw path;
+    // empty: nowhere, every full scan reads them all).
+    void setTagCachePath(const QByteArray &path) { m_tagCachePath = path; }
+    // How many audio files the last full scan of a tree library opened for
+    // their tags.
+    int tagsOpened() const { return m_tagsOpened; }
     const QByteArray &musicFolder() const { return m_musicFolder; }
     const QByteArray &infoFolder() const { return m_infoFolder; }
 
@@ -204,6 +210,9 @@ private:
     // The grid's Time and Year of row i when its song information leaves
     // them empty: in a tree library, the song's real length and tag year.
     QString playTimeOf(size_t i, const QString &playTime) const;
+    // Reads a tree library's tags (through the cache) and puts files and
+    // m_treeSongs in the order a library is read.
+    void readTreeSongs(TFileList &files);
     QString songYearOf(size_t i, const QString &songYear) const;
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
@@ -247,6 +256,8 @@ private:
     // their tags (only its lengths are kept after it).
     std::vector<TTreeSong> m_treeSongs;
     std::vector<int> m_lengths;
+    QByteArray m_tagCachePath;
+    int m_tagsOpened = 0;
     SongInfo::Locator m_locator;
     std::vector<qint64> m_shownSizes; // size shown per row, to skip unchanged cells
     QByteArray m_indexPath;

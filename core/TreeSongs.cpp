@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <fcntl.h>
 #include <numeric>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace
 {
@@ -33,21 +36,36 @@ TTreeSong treeSong(const QByteArray &path, QByteArrayView rawName)
 
 } // namespace
 
-std::vector<TTreeSong> ReadTreeSongs(const QByteArray &folder, const TFileList &files)
+std::vector<TagCache::Entry> ReadTreeSongs(
+    const QByteArray &folder, const TFileList &files, const TagCache::Entries &cached, int &opened)
 {
     const int count = files.count();
-    std::vector<TTreeSong> songs(static_cast<size_t>(count));
+    std::vector<TagCache::Entry> songs(static_cast<size_t>(count));
     // Reading tags waits on the disk more than on the processor: more
     // threads than cores keep a cold disk busy.
     const int threads = std::clamp(int(std::thread::hardware_concurrency()) * 2, 2, 8);
     std::atomic<int> next { 0 };
-    const QByteArray prefix = (folder.isEmpty() ? QByteArray(".") : folder) + '/';
+    std::atomic<int> reads { 0 };
+    const QByteArray root = folder.isEmpty() ? QByteArray(".") : folder;
+    const int dirFd = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const auto work = [&] {
         QByteArray path;
         for (int i = next++; i < count; i = next++) {
-            path = prefix;
-            path.append(files.rawName(i));
-            songs[size_t(i)] = treeSong(path, files.rawName(i));
+            const QByteArrayView name = files.rawName(i);
+            TagCache::Entry &entry = songs[size_t(i)];
+            struct stat st;
+            if (dirFd >= 0 && ::fstatat(dirFd, name.data(), &st, 0) == 0)
+                entry.key = { quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                    qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
+            const auto hit = cached.constFind(name.toByteArray());
+            if (hit != cached.constEnd() && entry.key.size >= 0 && hit->key == entry.key) {
+                entry.song = hit->song;
+                continue;
+            }
+            path = root + '/';
+            path.append(name);
+            entry.song = treeSong(path, name);
+            ++reads;
         }
     };
     std::vector<std::thread> pool;
@@ -56,16 +74,19 @@ std::vector<TTreeSong> ReadTreeSongs(const QByteArray &folder, const TFileList &
     work();
     for (std::thread &thread : pool)
         thread.join();
+    if (dirFd >= 0)
+        ::close(dirFd);
+    opened = reads.load();
     return songs;
 }
 
-std::vector<int> TreeOrder(const std::vector<TTreeSong> &songs)
+std::vector<int> TreeOrder(const std::vector<TagCache::Entry> &entries)
 {
-    std::vector<int> order(songs.size());
+    std::vector<int> order(entries.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&songs](int a, int b) {
-        const TTreeSong &x = songs[size_t(a)];
-        const TTreeSong &y = songs[size_t(b)];
+    std::stable_sort(order.begin(), order.end(), [&entries](int a, int b) {
+        const TTreeSong &x = entries[size_t(a)].song;
+        const TTreeSong &y = entries[size_t(b)].song;
         if (const int c = x.artist.compare(y.artist, Qt::CaseInsensitive))
             return c < 0;
         if (x.albumYear != y.albumYear)

@@ -6,6 +6,7 @@
 
 #include "FileList.h"
 
+#include <QHash>
 #include <QString>
 
 #include <vector>
@@ -18,15 +19,34 @@ struct TTreeSong {
     int lengthMs = 0; // 0 when unknown
 };
 
-// Reads the tags of every song files lists below folder, on several threads.
-// Where a tag is missing, the file name is split as a folder library splits
-// it ("Artist-Title.mp3"); where that gives no title, the name without its
-// extension is the title.
-std::vector<TTreeSong> ReadTreeSongs(const QByteArray &folder, const TFileList &files);
+namespace TagCache
+{
+// Which file a song's tags were read from: its identity, size and
+// modification time (ns).
+struct Key {
+    quint64 dev = 0, ino = 0;
+    qint64 size = -1, modified = 0;
+    bool operator==(const Key &) const = default;
+};
+struct Entry {
+    Key key;
+    TTreeSong song;
+};
+using Entries = QHash<QByteArray, Entry>;
+} // namespace TagCache
+
+// The tags of every song files lists below folder, each with the file they
+// were read from; read on several threads, except where cached holds the
+// song's file as it is (then no audio file is opened). Where a tag is
+// missing, the file name is split as a folder library splits it
+// ("Artist-Title.mp3"); where that gives no title, the name without its
+// extension is the title. opened counts the files read.
+std::vector<TagCache::Entry> ReadTreeSongs(
+    const QByteArray &folder, const TFileList &files, const TagCache::Entries &cached, int &opened);
 // The order a music library is read in: artist (ignoring letter case), then
 // album year, album, disc, track and title; songs alike keep the listing's
 // order. order[k] is the place in songs of the song that comes k-th.
-std::vector<int> TreeOrder(const std::vector<TTreeSong> &songs);
+std::vector<int> TreeOrder(const std::vector<TagCache::Entry> &entries);
 // A length as a Playtime value: "mm:ss" (minutes may pass 59), or "" when
 // unknown.
 QString LengthText(int lengthMs);

@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using TestSupport::readBytes;
 using TestSupport::writeBytes;
 
@@ -23,10 +26,13 @@ private Q_SLOTS:
     void cleanup();
     void rows_data();
     void rows();
+    void tagsCached_data();
+    void tagsCached();
     void nestedPlayCounted_data();
     void nestedPlayCounted();
 
 private:
+    QStringList shownRows() const;
     // Copies the fixture to path below the music folder.
     void place(const QString &fixture, const QString &path);
     QString music() const { return m_dir->filePath(QStringLiteral("music")); }
@@ -121,6 +127,12 @@ void TestTreeLibrary::rows()
         writeBytes(path, file.section(QLatin1Char('='), 1).toUtf8());
     }
     QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    QCOMPARE(shownRows(), expected);
+    QCOMPARE(m_catalogue->timeCaption(), totalTime);
+}
+
+QStringList TestTreeLibrary::shownRows() const
+{
     QStringList shown;
     for (int r = 1; r < m_songs->RowCount(); ++r) {
         QStringList cells;
@@ -129,8 +141,75 @@ void TestTreeLibrary::rows()
             cells << m_songs->Cells(c, r).trimmed();
         shown << cells.join(QLatin1Char('|'));
     }
-    QCOMPARE(shown, expected);
-    QCOMPARE(m_catalogue->timeCaption(), totalTime);
+    return shown;
+}
+
+void TestTreeLibrary::tagsCached_data()
+{
+    // Between two runs: what changed, how many audio files the second run
+    // opens, and the first row it shows.
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("opened");
+    QTest::addColumn<QString>("first");
+
+    const QString joga = "Björk|Jóga|00:01|1997|0";
+    QTest::newRow("nothing") << "" << 0 << joga;
+    // Other bytes of the same size, the time set back: the cache is read,
+    // not the file.
+    QTest::newRow("bytes-changed-time-kept") << "garble" << 0 << joga;
+    QTest::newRow("rewritten-by-a-tag-editor") << "retag" << 1 << "Noise|Three seconds|00:03||0";
+    QTest::newRow("song-added") << "add" << 1 << joga;
+    QTest::newRow("song-removed") << "remove" << 0 << "Sigur Rós|Hoppípolla|00:01|2005|0";
+    QTest::newRow("cache-garbled") << "cache" << 2 << joga;
+    QTest::newRow("cache-of-another-version") << "version" << 2 << joga;
+}
+
+void TestTreeLibrary::tagsCached()
+{
+    QFETCH(QString, change);
+    QFETCH(int, opened);
+    QFETCH(QString, first);
+
+    const QByteArray cache = QFile::encodeName(m_dir->filePath(QStringLiteral("discora.TAG")));
+    const QString joga = music() + QStringLiteral("/Björk/Homogenic/03 Jóga.mp3");
+    place(QStringLiteral("mp3-v23-utf16.mp3"), QStringLiteral("Björk/Homogenic/03 Jóga.mp3"));
+    place(QStringLiteral("mp3-v24-utf8.mp3"), QStringLiteral("Sigur Rós - Hoppípolla.mp3"));
+    m_catalogue->setTagCachePath(cache);
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    QCOMPARE(m_catalogue->tagsOpened(), 2);
+
+    QFile song(joga);
+    if (change == QLatin1String("garble")) {
+        struct stat before;
+        QVERIFY(::stat(QFile::encodeName(joga).constData(), &before) == 0);
+        QVERIFY(song.open(QIODevice::ReadWrite));
+        QVERIFY(song.write(QByteArray(int(song.size()), 'x')) == song.size());
+        song.close();
+        const struct timespec times[2] = { before.st_atim, before.st_mtim };
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(joga).constData(), times, 0) == 0);
+    } else if (change == QLatin1String("retag")) {
+        QVERIFY(song.remove());
+        place(QStringLiteral("mp3-vbr.mp3"), QStringLiteral("Björk/Homogenic/03 Jóga.mp3"));
+    } else if (change == QLatin1String("add")) {
+        place(QStringLiteral("flac-full.flac"), QStringLiteral("坂本龍一/01 Merry.flac"));
+    } else if (change == QLatin1String("remove")) {
+        QVERIFY(song.remove());
+    } else if (change == QLatin1String("cache")) {
+        writeBytes(QFile::decodeName(cache), "Discora tag cache 1\n1\t2\n\\x\n");
+    } else if (change == QLatin1String("version")) {
+        QByteArray bytes = readBytes(QFile::decodeName(cache));
+        writeBytes(QFile::decodeName(cache), bytes.replace("cache 1", "cache 0"));
+    }
+    // As the next run of the program finds it.
+    m_catalogue = std::make_unique<TCatalogue>(*m_songs);
+    m_catalogue->setFolders(QFile::encodeName(music()), QFile::encodeName(info()), TLibraryKind::Tree);
+    m_catalogue->setTagCachePath(cache);
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    QCOMPARE(m_catalogue->tagsOpened(), opened);
+    QCOMPARE(shownRows().value(0), first);
+    // What the second run wrote serves a third as it is.
+    m_catalogue->RefreshList(true);
+    QCOMPARE(m_catalogue->tagsOpened(), 0);
 }
 
 void TestTreeLibrary::nestedPlayCounted_data()

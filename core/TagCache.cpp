@@ -1,0 +1,149 @@
+#include "TagCache.h"
+
+namespace TagCache
+{
+
+namespace
+{
+
+const QByteArray Header = QByteArrayLiteral("Discora tag cache 1");
+constexpr int Fields = 13;
+
+void escape(QByteArrayView text, QByteArray &out)
+{
+    for (const char c : text) {
+        switch (c) {
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
+bool unescape(QByteArrayView field, QByteArray &out)
+{
+    out.clear();
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\') {
+            out += field[i];
+            continue;
+        }
+        if (++i == field.size())
+            return false;
+        switch (field[i]) {
+        case 't':
+            out += '\t';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case '\\':
+            out += '\\';
+            break;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+template <typename Number> bool number(QByteArrayView field, Number &value)
+{
+    bool ok = false;
+    if constexpr (std::is_same_v<Number, quint64>)
+        value = field.toULongLong(&ok);
+    else if constexpr (std::is_same_v<Number, qint64>)
+        value = field.toLongLong(&ok);
+    else
+        value = field.toInt(&ok);
+    return ok;
+}
+
+bool parseLine(QByteArrayView line, QByteArray &path, Entry &entry)
+{
+    QByteArrayView field[Fields];
+    int n = 0;
+    for (qsizetype start = 0;; ++n) {
+        const qsizetype tab = line.indexOf('\t', start);
+        if (n == Fields - 1) {
+            if (tab >= 0)
+                return false;
+            field[n] = line.sliced(start);
+            break;
+        }
+        if (tab < 0)
+            return false;
+        field[n] = line.sliced(start, tab - start);
+        start = tab + 1;
+    }
+    Key &k = entry.key;
+    TTreeSong &s = entry.song;
+    QByteArray text;
+    if (!number(field[0], k.dev) || !number(field[1], k.ino) || !number(field[2], k.size)
+        || !number(field[3], k.modified) || !number(field[4], s.lengthMs) || !number(field[5], s.year)
+        || !number(field[6], s.albumYear) || !number(field[7], s.disc) || !number(field[8], s.track))
+        return false;
+    QString *texts[] = { &s.artist, &s.title, &s.album };
+    for (int t = 0; t < 3; ++t) {
+        if (!unescape(field[9 + t], text))
+            return false;
+        *texts[t] = QString::fromUtf8(text);
+    }
+    return unescape(field[12], path) && !path.isEmpty();
+}
+
+} // namespace
+
+Entries Parse(const QByteArray &bytes)
+{
+    Entries entries;
+    qsizetype end = bytes.indexOf('\n');
+    if (end < 0 || QByteArrayView(bytes).first(end) != Header)
+        return entries;
+    QByteArray path;
+    for (qsizetype start = end + 1; start < bytes.size(); start = end + 1) {
+        end = bytes.indexOf('\n', start);
+        if (end < 0)
+            break; // a line cut short
+        Entry entry;
+        if (parseLine(QByteArrayView(bytes).sliced(start, end - start), path, entry))
+            entries[path] = std::move(entry);
+    }
+    return entries;
+}
+
+QByteArray Compose(const std::vector<QByteArray> &paths, const std::vector<Entry> &entries)
+{
+    QByteArray out = Header + '\n';
+    for (size_t i = 0; i < paths.size() && i < entries.size(); ++i) {
+        const Key &k = entries[i].key;
+        const TTreeSong &s = entries[i].song;
+        out += QByteArray::number(k.dev) + '\t' + QByteArray::number(k.ino) + '\t' + QByteArray::number(k.size)
+            + '\t' + QByteArray::number(k.modified) + '\t' + QByteArray::number(s.lengthMs) + '\t'
+            + QByteArray::number(s.year) + '\t' + QByteArray::number(s.albumYear) + '\t'
+            + QByteArray::number(s.disc) + '\t' + QByteArray::number(s.track) + '\t';
+        for (const QString *text : { &s.artist, &s.title, &s.album }) {
+            escape(text->toUtf8(), out);
+            out += '\t';
+        }
+        escape(paths[i], out);
+        out += '\n';
+    }
+    return out;
+}
+
+} // namespace TagCache
