@@ -202,5 +202,6 @@ void TfrmMain::createScanControl()
     };
     view.locked = [this](int row) { m_songs.rowsChanged(row, row); };
     view.ended = [this](bool full, const QStringList &errors) { scanEnded(full, errors); };
+    view.progress = [this](int done, int total) { stbStatus->showProgress(done, total); };
     m_scan = new TScanControl(m_catalogue, tmrRefresh, std::move(view), this);
 }

@@ -25,11 +25,13 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
     , m_sources(new TPlaySources(this))
     , m_debounce(new QTimer(this))
     , m_confirm(new QTimer(this))
+    , m_tagProgress(new QTimer(this))
 {
     m_debounce->setSingleShot(true);
     connect(m_debounce, &QTimer::timeout, this, &TScanControl::fire);
     m_confirm->setSingleShot(true);
     connect(m_confirm, &QTimer::timeout, this, &TScanControl::fire);
+    connect(m_tagProgress, &QTimer::timeout, this, &TScanControl::showTagProgress);
     connect(m_watch, &TFolderWatch::touched, this, &TScanControl::request);
     connect(m_watch, &TFolderWatch::renamed, this, &TScanControl::renamed);
     // The sources of plays: a new kind of player is one more line here.
@@ -47,6 +49,12 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
         QMetaObject::invokeMethod(
             this, [this, rescan] { indexDone(rescan); }, Qt::QueuedConnection);
     });
+    // Tags a full scan left to a thread of their own: the full scan after
+    // them shows them.
+    m_catalogue.setTagsDone([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { RefreshList(true); }, Qt::QueuedConnection);
+    });
     // Until the first activation what the watch notices waits; then it
     // follows the timer: live while the main window holds the program's
     // focus.
@@ -59,6 +67,7 @@ TScanControl::~TScanControl()
     m_catalogue.waitForIndex();
     m_catalogue.setIndexDone({});
     m_catalogue.setPlaySources({});
+    m_catalogue.setTagsDone({});
 }
 
 void TScanControl::setFolders(
@@ -235,9 +244,31 @@ void TScanControl::lightProbed()
     scanEnded(false, errors);
 }
 
+void TScanControl::showTagProgress()
+{
+    int done = 0;
+    int total = 0;
+    const bool reading = m_catalogue.tagProgress(done, total);
+    if (!reading)
+        m_tagProgress->stop();
+    if (m_view.progress)
+        m_view.progress(reading ? done : 0, reading ? total : 0);
+}
+
 void TScanControl::scanEnded(bool full, const QStringList &errors)
 {
     ++m_scans;
+    // A full scan may have sent tags to be read behind it.
+    if (full && !m_tagProgress->isActive()) {
+        int done = 0;
+        int total = 0;
+        if (m_catalogue.tagProgress(done, total)) {
+            m_tagProgress->start(250);
+            showTagProgress();
+        } else if (m_view.progress) {
+            m_view.progress(0, 0);
+        }
+    }
     std::vector<std::function<void()>> waiting;
     waiting.swap(m_afterScan);
     if (m_view.ended)

@@ -46,6 +46,8 @@ public:
         std::function<void(int row)> locked;
         // A scan has ended, with the failures it met.
         std::function<void(bool full, const QStringList &errors)> ended;
+        // Tags are read behind the scans: done of total (total 0: no more).
+        std::function<void(int done, int total)> progress;
     };
 
     // How long the scans the watch and the sources ask for wait.
@@ -129,6 +131,7 @@ private:
     void lightProbed();
     void scanEnded(bool full, const QStringList &errors);
     void indexDone(bool rescan);
+    void showTagProgress();
 
     TCatalogue &m_catalogue;
     QTimer *m_timer;
@@ -143,6 +146,7 @@ private:
     Timing m_timing;
     QTimer *m_debounce;
     QTimer *m_confirm;
+    QTimer *m_tagProgress;
     QElapsedTimer m_lastRequested;
     bool m_paused = true;
     bool m_queued = false; // a requested scan waits for the running one

@@ -1,6 +1,7 @@
 #include "StatusBar.h"
 
 #include <QMouseEvent>
+#include <QProgressBar>
 
 TStatusBar::TStatusBar(QWidget *parent)
     : QWidget(parent)
@@ -13,6 +14,21 @@ TStatusBar::TStatusBar(QWidget *parent)
     }
     Panels[0]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Panels[1]->setAlignment(Qt::AlignCenter);
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("stbTagProgress"));
+    m_progress->setFormat(QStringLiteral("Reading tags: %v of %m"));
+    m_progress->hide();
+}
+
+void TStatusBar::showProgress(int done, int total)
+{
+    if (total <= 0) {
+        m_progress->hide();
+        return;
+    }
+    m_progress->setRange(0, total);
+    m_progress->setValue(done);
+    m_progress->show();
 }
 
 // StatusResize: panel 0 takes what panel 1 leaves.
@@ -22,6 +38,8 @@ void TStatusBar::resizeEvent(QResizeEvent *event)
     const int w0 = std::max(width() - Panel1Width, 0);
     Panels[0]->setGeometry(0, 2, w0 - 2, height() - 2);
     Panels[1]->setGeometry(w0, 2, Panel1Width, height() - 2);
+    m_progress->setGeometry(
+        std::max(w0 - 2 - ProgressWidth, 0), 3, std::min(ProgressWidth, w0 - 2), height() - 4);
 }
 
 // The panels take no clicks of their own: a double-click on one reaches the

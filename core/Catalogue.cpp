@@ -197,10 +197,31 @@ TCatalogue::TCatalogue(TSongList &grid)
 TCatalogue::~TCatalogue()
 {
     waitForIndex();
+    stopTagReader();
+}
+
+void TCatalogue::stopTagReader()
+{
+    m_stopTags = true;
+    if (m_tagReader.joinable())
+        m_tagReader.join();
+    m_stopTags = false;
+}
+
+bool TCatalogue::tagProgress(int &done, int &total) const
+{
+    if (!m_tagReading.load())
+        return false;
+    done = m_tagsRead.load();
+    total = m_tagsToRead;
+    return true;
 }
 
 void TCatalogue::setFolders(const QByteArray &musicFolder, const QByteArray &infoFolder, TLibraryKind library)
 {
+    // Tags read for another folder would only be thrown away.
+    if (musicFolder != m_musicFolder || library != m_library)
+        stopTagReader();
     m_musicFolder = musicFolder;
     m_infoFolder = infoFolder;
     m_library = library;
@@ -293,9 +314,29 @@ void TCatalogue::readTreeSongs(TFileList &files)
     if (!m_tagCachePath.isEmpty() && ReadWholeFile(m_tagCachePath, bytes))
         cached = TagCache::Parse(bytes);
     bytes = QByteArray();
-    std::vector<TagCache::Entry> entries = ReadTreeSongs(m_musicFolder, files, cached, m_tagsOpened);
+    // Tags being read behind an earlier scan: their names stand in here too.
+    const bool reading = m_tagReading.load();
+    // Behind the scan only when what is read there is kept: else the scan
+    // that shows it would send the reading off again.
+    const bool behind = m_tagsDone && !m_tagCachePath.isEmpty() && !m_tagCacheUnwritable.load();
+    const int readNow = reading ? 0 : behind ? TagsReadInScan : -1;
+    std::vector<int> unread;
+    std::vector<TagCache::Entry> entries
+        = ReadTreeSongs(m_musicFolder, files, cached, m_tagsOpened, readNow, &unread);
     const std::vector<int> order = TreeOrder(entries);
-    if (!m_tagCachePath.isEmpty() && (m_tagsOpened > 0 || size_t(cached.size()) != entries.size())) {
+    if (!unread.empty() && !reading) {
+        if (m_tagReader.joinable())
+            m_tagReader.join();
+        TagJob job { m_musicFolder, m_tagCachePath, {}, entries, std::move(unread) };
+        job.names.reserve(size_t(files.count()));
+        for (int i = 0; i < files.count(); ++i)
+            job.names.push_back(files.rawName(i).toByteArray());
+        m_tagsRead = 0;
+        m_tagsToRead = int(job.unread.size());
+        m_tagReading = true;
+        m_tagReader = std::thread([this, job = std::move(job)]() mutable { runTagJob(job); });
+    } else if (unread.empty() && !reading && !m_tagCachePath.isEmpty()
+        && (m_tagsOpened > 0 || size_t(cached.size()) != entries.size())) {
         std::vector<QByteArray> paths;
         paths.reserve(entries.size());
         for (int i = 0; i < files.count(); ++i)
@@ -310,6 +351,23 @@ void TCatalogue::readTreeSongs(TFileList &files)
     m_treeSongs.reserve(entries.size());
     for (const int k : order)
         m_treeSongs.push_back(std::move(entries[size_t(k)].song));
+}
+
+void TCatalogue::runTagJob(TagJob &job)
+{
+    ReadTags(job.folder, job.names, job.unread, job.entries, m_tagsRead, m_stopTags);
+    const bool stopped = m_stopTags.load();
+    if (!stopped && !job.cachePath.isEmpty()) {
+        try {
+            WriteFileAtomic(job.cachePath, TagCache::Compose(job.names, job.entries));
+        } catch (const EQLXError &) {
+            // The next full scan reads them again, while the window waits.
+            m_tagCacheUnwritable = true;
+        }
+    }
+    m_tagReading = false;
+    if (!stopped && m_tagsDone)
+        m_tagsDone();
 }
 
 QString TCatalogue::playTimeOf(size_t i, const QString &playTime) const

@@ -73,6 +73,15 @@ public:
     // How many audio files the last full scan of a tree library opened for
     // their tags.
     int tagsOpened() const { return m_tagsOpened; }
+    // A full scan reads at most this many songs' tags while the window waits
+    // (a tree library's first start, a folder of new songs); when more are to
+    // be read, their names stand in and they are read on a thread of their
+    // own, into the cache, and done is called on that thread once they are
+    // in: a full scan then shows them. Unset: a full scan reads them all.
+    static constexpr int TagsReadInScan = 500;
+    void setTagsDone(std::function<void()> done) { m_tagsDone = std::move(done); }
+    // True while tags are read so: how many of how many are read.
+    bool tagProgress(int &done, int &total) const;
     const QByteArray &musicFolder() const { return m_musicFolder; }
     const QByteArray &infoFolder() const { return m_infoFolder; }
 
@@ -213,6 +222,16 @@ private:
     // Reads a tree library's tags (through the cache) and puts files and
     // m_treeSongs in the order a library is read.
     void readTreeSongs(TFileList &files);
+    // The reading of tags behind the scan: the songs listed (names and what
+    // is known of them, in listing order) and the places of those to read.
+    struct TagJob {
+        QByteArray folder, cachePath;
+        std::vector<QByteArray> names;
+        std::vector<TagCache::Entry> entries;
+        std::vector<int> unread;
+    };
+    void runTagJob(TagJob &job);
+    void stopTagReader();
     QString songYearOf(size_t i, const QString &songYear) const;
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
@@ -258,6 +277,13 @@ private:
     std::vector<int> m_lengths;
     QByteArray m_tagCachePath;
     int m_tagsOpened = 0;
+    std::thread m_tagReader;
+    std::atomic<bool> m_tagReading { false };
+    std::atomic<bool> m_stopTags { false };
+    std::atomic<bool> m_tagCacheUnwritable { false };
+    std::atomic<int> m_tagsRead { 0 };
+    int m_tagsToRead = 0;
+    std::function<void()> m_tagsDone;
     SongInfo::Locator m_locator;
     std::vector<qint64> m_shownSizes; // size shown per row, to skip unchanged cells
     QByteArray m_indexPath;

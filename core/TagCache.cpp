@@ -132,10 +132,11 @@ QByteArray Compose(const std::vector<QByteArray> &paths, const std::vector<Entry
     for (size_t i = 0; i < paths.size() && i < entries.size(); ++i) {
         const Key &k = entries[i].key;
         const TTreeSong &s = entries[i].song;
-        out += QByteArray::number(k.dev) + '\t' + QByteArray::number(k.ino) + '\t' + QByteArray::number(k.size)
-            + '\t' + QByteArray::number(k.modified) + '\t' + QByteArray::number(s.lengthMs) + '\t'
-            + QByteArray::number(s.year) + '\t' + QByteArray::number(s.albumYear) + '\t'
-            + QByteArray::number(s.disc) + '\t' + QByteArray::number(s.track) + '\t';
+        out += QByteArray::number(k.dev) + '\t' + QByteArray::number(k.ino) + '\t'
+            + QByteArray::number(k.size) + '\t' + QByteArray::number(k.modified) + '\t'
+            + QByteArray::number(s.lengthMs) + '\t' + QByteArray::number(s.year) + '\t'
+            + QByteArray::number(s.albumYear) + '\t' + QByteArray::number(s.disc) + '\t'
+            + QByteArray::number(s.track) + '\t';
         for (const QString *text : { &s.artist, &s.title, &s.album }) {
             escape(text->toUtf8(), out);
             out += '\t';

@@ -14,9 +14,9 @@
 namespace
 {
 
-TTreeSong treeSong(const QByteArray &path, QByteArrayView rawName)
+// What the file's name says (tags, when given, take precedence).
+TTreeSong treeSong(QByteArrayView rawName, const SongTags &tags = SongTags())
 {
-    const SongTags tags = ReadSongTags(path);
     TTreeSong song;
     const QString fileName = QString::fromUtf8(rawName.sliced(rawName.lastIndexOf('/') + 1));
     song.artist = tags.artist.isEmpty() ? CellText::ArtistPart(fileName) : tags.artist;
@@ -36,47 +36,71 @@ TTreeSong treeSong(const QByteArray &path, QByteArrayView rawName)
 
 } // namespace
 
-std::vector<TagCache::Entry> ReadTreeSongs(
-    const QByteArray &folder, const TFileList &files, const TagCache::Entries &cached, int &opened)
+void ReadTags(const QByteArray &folder, const std::vector<QByteArray> &names, const std::vector<int> &which,
+    std::vector<TagCache::Entry> &songs, std::atomic<int> &done, const std::atomic<bool> &stop)
 {
-    const int count = files.count();
-    std::vector<TagCache::Entry> songs(static_cast<size_t>(count));
     // Reading tags waits on the disk more than on the processor: more
     // threads than cores keep a cold disk busy.
     const int threads = std::clamp(int(std::thread::hardware_concurrency()) * 2, 2, 8);
-    std::atomic<int> next { 0 };
-    std::atomic<int> reads { 0 };
-    const QByteArray root = folder.isEmpty() ? QByteArray(".") : folder;
-    const int dirFd = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::atomic<size_t> next { 0 };
+    const QByteArray root = (folder.isEmpty() ? QByteArray(".") : folder) + '/';
     const auto work = [&] {
         QByteArray path;
-        for (int i = next++; i < count; i = next++) {
-            const QByteArrayView name = files.rawName(i);
-            TagCache::Entry &entry = songs[size_t(i)];
-            struct stat st;
-            if (dirFd >= 0 && ::fstatat(dirFd, name.data(), &st, 0) == 0)
-                entry.key = { quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
-                    qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
-            const auto hit = cached.constFind(name.toByteArray());
-            if (hit != cached.constEnd() && entry.key.size >= 0 && hit->key == entry.key) {
-                entry.song = hit->song;
-                continue;
-            }
-            path = root + '/';
+        for (size_t k = next++; k < which.size() && !stop.load(); k = next++) {
+            const QByteArray &name = names[size_t(which[k])];
+            path = root;
             path.append(name);
-            entry.song = treeSong(path, name);
-            ++reads;
+            songs[size_t(which[k])].song = treeSong(name, ReadSongTags(path));
+            ++done;
         }
     };
     std::vector<std::thread> pool;
-    for (int t = 1; t < std::min(threads, count); ++t)
+    for (int t = 1; t < std::min<int>(threads, int(which.size())); ++t)
         pool.emplace_back(work);
     work();
     for (std::thread &thread : pool)
         thread.join();
+}
+
+std::vector<TagCache::Entry> ReadTreeSongs(const QByteArray &folder, const TFileList &files,
+    const TagCache::Entries &cached, int &opened, int readNow, std::vector<int> *unread)
+{
+    const int count = files.count();
+    std::vector<TagCache::Entry> songs(static_cast<size_t>(count));
+    std::vector<int> misses;
+    const QByteArray root = folder.isEmpty() ? QByteArray(".") : folder;
+    const int dirFd = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < count; ++i) {
+        const QByteArrayView name = files.rawName(i);
+        TagCache::Entry &entry = songs[size_t(i)];
+        struct stat st;
+        if (dirFd >= 0 && ::fstatat(dirFd, name.data(), &st, 0) == 0)
+            entry.key = { quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
+        const auto hit = cached.constFind(name.toByteArray());
+        if (hit != cached.constEnd() && entry.key.size >= 0 && hit->key == entry.key)
+            entry.song = hit->song;
+        else
+            misses.push_back(i);
+    }
     if (dirFd >= 0)
         ::close(dirFd);
-    opened = reads.load();
+    opened = 0;
+    if (readNow >= 0 && int(misses.size()) > readNow) {
+        // Too many to read now: the names stand in until they are read.
+        for (const int i : misses)
+            songs[size_t(i)].song = treeSong(files.rawName(i));
+        if (unread)
+            *unread = std::move(misses);
+        return songs;
+    }
+    std::vector<QByteArray> names(static_cast<size_t>(count));
+    for (const int i : misses)
+        names[size_t(i)] = files.rawName(i).toByteArray();
+    std::atomic<int> done { 0 };
+    const std::atomic<bool> stop { false };
+    ReadTags(folder, names, misses, songs, done, stop);
+    opened = done.load();
     return songs;
 }
 

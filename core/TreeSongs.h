@@ -9,6 +9,8 @@
 #include <QHash>
 #include <QString>
 
+#include <atomic>
+
 #include <vector>
 
 struct TTreeSong {
@@ -40,9 +42,16 @@ using Entries = QHash<QByteArray, Entry>;
 // song's file as it is (then no audio file is opened). Where a tag is
 // missing, the file name is split as a folder library splits it
 // ("Artist-Title.mp3"); where that gives no title, the name without its
-// extension is the title. opened counts the files read.
-std::vector<TagCache::Entry> ReadTreeSongs(
-    const QByteArray &folder, const TFileList &files, const TagCache::Entries &cached, int &opened);
+// extension is the title. opened counts the files read. With readNow at 0 or
+// more, when more songs than that are to be read none is: their names stand
+// in, and their places go to unread.
+std::vector<TagCache::Entry> ReadTreeSongs(const QByteArray &folder, const TFileList &files,
+    const TagCache::Entries &cached, int &opened, int readNow = -1, std::vector<int> *unread = nullptr);
+// Reads the tags of the songs at the places which (names below folder), on
+// several threads, into songs; done counts them as they come; stop ends the
+// reading early.
+void ReadTags(const QByteArray &folder, const std::vector<QByteArray> &names, const std::vector<int> &which,
+    std::vector<TagCache::Entry> &songs, std::atomic<int> &done, const std::atomic<bool> &stop);
 // The order a music library is read in: artist (ignoring letter case), then
 // album year, album, disc, track and title; songs alike keep the listing's
 // order. order[k] is the place in songs of the song that comes k-th.

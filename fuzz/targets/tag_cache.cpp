@@ -11,7 +11,8 @@
 namespace
 {
 
-void compose(const TagCache::Entries &entries, std::vector<QByteArray> &paths, std::vector<TagCache::Entry> &values)
+void compose(
+    const TagCache::Entries &entries, std::vector<QByteArray> &paths, std::vector<TagCache::Entry> &values)
 {
     const QList<QByteArray> keys = entries.keys();
     paths.assign(keys.begin(), keys.end());
@@ -44,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const auto other = again.constFind(it.key());
         FUZZ_CHECK(other != again.constEnd() && other->key == it->key);
         // Text that is not UTF-8 comes back as its replacement characters, once.
-        const TTreeSong once = TagCache::Parse(TagCache::Compose({ it.key() }, { *other })).value(it.key()).song;
+        const TTreeSong once
+            = TagCache::Parse(TagCache::Compose({ it.key() }, { *other })).value(it.key()).song;
         FUZZ_CHECK(same(once, other->song));
     }
     std::vector<QByteArray> paths2;

@@ -12,8 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using TestSupport::readBytes;
 using TestSupport::writeBytes;
@@ -28,6 +30,7 @@ private Q_SLOTS:
     void rows();
     void tagsCached_data();
     void tagsCached();
+    void manyTagsReadBehind();
     void nestedPlayCounted_data();
     void nestedPlayCounted();
 
@@ -210,6 +213,36 @@ void TestTreeLibrary::tagsCached()
     // What the second run wrote serves a third as it is.
     m_catalogue->RefreshList(true);
     QCOMPARE(m_catalogue->tagsOpened(), 0);
+}
+
+void TestTreeLibrary::manyTagsReadBehind()
+{
+    // More songs to read than a scan reads while the window waits: their
+    // names stand in, the tags are read on a thread of their own into the
+    // cache, and the full scan after that shows them without opening a song.
+    const int songs = TCatalogue::TagsReadInScan + 1;
+    place(QStringLiteral("mp3-v23-utf16.mp3"), QStringLiteral("Björk/Homogenic/Jóga 0000.mp3"));
+    const QByteArray first = QFile::encodeName(music() + QStringLiteral("/Björk/Homogenic/Jóga 0000.mp3"));
+    for (int i = 1; i < songs; ++i) {
+        const QByteArray copy = QFile::encodeName(
+            music() + QStringLiteral("/Björk/Homogenic/Jóga %1.mp3").arg(i, 4, 10, QLatin1Char('0')));
+        QVERIFY(::link(first.constData(), copy.constData()) == 0);
+    }
+    std::atomic<int> done { 0 };
+    m_catalogue->setTagCachePath(QFile::encodeName(m_dir->filePath(QStringLiteral("discora.TAG"))));
+    m_catalogue->setTagsDone([&done] { ++done; });
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    QCOMPARE(m_catalogue->tagsOpened(), 0);
+    QCOMPARE(shownRows().value(0), QStringLiteral("|Jóga 0000|No INI||0"));
+    QTRY_COMPARE_WITH_TIMEOUT(done.load(), 1, 60000);
+    int read = 0;
+    int total = 0;
+    QVERIFY(!m_catalogue->tagProgress(read, total));
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    QCOMPARE(m_catalogue->tagsOpened(), 0);
+    QCOMPARE(shownRows().value(0), QStringLiteral("Björk|Jóga|00:01|1997|0"));
+    QCOMPARE(shownRows().size(), songs);
+    QCOMPARE(done.load(), 1);
 }
 
 void TestTreeLibrary::nestedPlayCounted_data()
