@@ -265,7 +265,7 @@ void TfrmMain::ShowDetails()
     if (row < 1 || row >= m_songs.RowCount() || m_catalogue.BuildSelectedFile(row).isEmpty())
         return;
     if (TfrmSettings::ShowDetails(m_catalogue.SelectedPath(row), m_catalogue.infoFolder(), y() + 86, x() + 16,
-            m_settingsPath, this))
+            m_settingsPath, this, m_catalogue.nestedInfoPath(row)))
         RefreshList(false);
 }
 

@@ -813,6 +813,13 @@ QByteArray TCatalogue::SelectedPath(int row) const
     return m_musicFolder + '/' + BuildSelectedFile(row);
 }
 
+QByteArray TCatalogue::nestedInfoPath(int row) const
+{
+    if (row < 1 || row > m_files->count() || !m_files->rawName(row - 1).contains('/'))
+        return QByteArray();
+    return infoPathOf(row - 1);
+}
+
 QString TCatalogue::timeCaption() const
 {
     return CellText::TimeTotal(m_totalTime);

@@ -176,6 +176,10 @@ public:
     QByteArray BuildSelectedFile(int row) const;
     // The full path of that file.
     QByteArray SelectedPath(int row) const;
+    // The information file of the song in row when it is not found by its
+    // file name in the information folder (a song in a subfolder of a tree
+    // library), else empty.
+    QByteArray nestedInfoPath(int row) const;
 
     const TFileList &files() const { return *m_files; }
     const TPlayedList &playedList() const { return m_played; }

@@ -3,14 +3,18 @@
 #include "FIL_Func.h"
 #include "FQLXLogF.h"
 #include "FileWrite.h"
+#include "LrcLyrics.h"
 #include "ProgramSettings.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
 #include "QLXWindow.h"
 #include "SongInfo.h"
+#include "SongTags.h"
+#include "TreeSongs.h"
 #include "UQLXEdit.h"
 #include "UQLXStd.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -89,7 +93,7 @@ QString TfrmSettings::ClonePattern(const QString &infoPath)
 }
 
 bool TfrmSettings::ShowDetails(const QByteArray &FileName, const QByteArray &IniFolder, int Top, int Left,
-    const QString &settingsPath, QWidget *parent)
+    const QString &settingsPath, QWidget *parent, const QByteArray &infoFile)
 {
     TfrmSettings dialog(parent);
     // The window manager frames the dialog only once it is shown; the frame
@@ -101,16 +105,17 @@ bool TfrmSettings::ShowDetails(const QByteArray &FileName, const QByteArray &Ini
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     dialog.move(ClampedPosition(QPoint(Left, Top), outer, screen->geometry()));
-    dialog.open(FileName, IniFolder, settingsPath);
+    dialog.open(FileName, IniFolder, settingsPath, infoFile);
     return dialog.exec() == QDialog::Accepted;
 }
 
-void TfrmSettings::open(const QByteArray &FileName, const QByteArray &IniFolder, const QString &settingsPath)
+void TfrmSettings::open(const QByteArray &FileName, const QByteArray &IniFolder, const QString &settingsPath,
+    const QByteArray &infoFile)
 {
     m_baseName = baseNameOf(FileName);
     setWindowTitle(QStringLiteral("Details for:  ") + m_baseName);
     bxlFilename->setCaption(DisplayPath(FileName));
-    m_iniFile = SongInfo::LocateInfoFile(IniFolder, FileName);
+    m_iniFile = infoFile.isEmpty() ? SongInfo::LocateInfoFile(IniFolder, FileName) : infoFile;
     m_settingsPath = settingsPath.isEmpty()
         ? TProgramSettings::PathFor(QCoreApplication::applicationFilePath())
         : settingsPath;
@@ -130,6 +135,57 @@ void TfrmSettings::open(const QByteArray &FileName, const QByteArray &IniFolder,
     iloViewer->setCaption(m_baseName);
     memLyrics->setPlainText(SongInfo::ReadLyrics(content).join(QLatin1Char('\n')));
     memLyrics->setFocus();
+    offerFileValues(FileName);
+}
+
+TfrmSettings::FileValues TfrmSettings::FileValuesOf(const QByteArray &songPath)
+{
+    const SongTags tags = ReadSongTags(songPath);
+    FileValues values;
+    SongInfo::Details &f = values.fields;
+    const auto year = [](int y) { return y > 0 ? QString::number(y) : QString(); };
+    f.Playtime = LengthText(tags.lengthMs);
+    f.SongYear = year(tags.year);
+    f.AlbumYear = year(tags.originalYear > 0 ? tags.originalYear : tags.year);
+    f.AlbumName = tags.album;
+    f.Writer = tags.composer.isEmpty() ? tags.lyricist : tags.composer;
+    f.AlbumLabel = tags.label;
+    f.AlbumCDNum = tags.barcode;
+    values.lyrics = tags.lyrics;
+    if (values.lyrics.isEmpty()) {
+        const QByteArray lrc = LrcPathFor(songPath);
+        QByteArray bytes;
+        if (!lrc.isEmpty() && ReadWholeFile(lrc, bytes))
+            values.lyrics = LrcLyrics(bytes);
+    }
+    return values;
+}
+
+void TfrmSettings::offerFileValues(const QByteArray &FileName)
+{
+    const FileValues values = FileValuesOf(FileName);
+    const QString hint = QStringLiteral("From the song's file: Ctrl+T takes it");
+    const std::pair<TQLXEdit *, QString> fields[] = { { ediWriter, values.fields.Writer },
+        { ediPlaytime, values.fields.Playtime }, { ediAlbumName, values.fields.AlbumName },
+        { ediSongYear, values.fields.SongYear }, { ediAlbumYear, values.fields.AlbumYear },
+        { ediAlbumCDNum, values.fields.AlbumCDNum }, { ediAlbumLabel, values.fields.AlbumLabel } };
+    for (const auto &[edit, value] : fields) {
+        edit->setPlaceholderText(value);
+        edit->setToolTip(value.isEmpty() ? QString() : hint);
+    }
+    memLyrics->setPlaceholderText(values.lyrics);
+    memLyrics->setToolTip(values.lyrics.isEmpty() ? QString() : hint);
+}
+
+void TfrmSettings::takeFileValues()
+{
+    // Only into empty fields: what the user typed (or the file held) stays.
+    for (TQLXEdit *edit :
+        { ediWriter, ediPlaytime, ediAlbumName, ediSongYear, ediAlbumYear, ediAlbumCDNum, ediAlbumLabel })
+        if (edit->text().isEmpty())
+            edit->setText(edit->placeholderText());
+    if (memLyrics->toPlainText().isEmpty())
+        memLyrics->setPlainText(memLyrics->placeholderText());
 }
 
 void TfrmSettings::LoadInfo(const QByteArray &FileName)
@@ -305,6 +361,15 @@ void TfrmSettings::createControls()
     connect(bbtOk, &QPushButton::clicked, this, &TfrmSettings::accept);
     connect(bbtCancel, &QPushButton::clicked, this, &TfrmSettings::reject);
     connect(bbtClone, &QPushButton::clicked, this, &TfrmSettings::bbtCloneClick);
+    // No control of its own (the designed ones keep their places): a key,
+    // and the dialog's context menu for the mouse.
+    actTakeFileValues = new QAction(QStringLiteral("&Take the values of the song's file"), this);
+    actTakeFileValues->setObjectName(QStringLiteral("actTakeFileValues"));
+    actTakeFileValues->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    actTakeFileValues->setShortcutContext(Qt::WindowShortcut);
+    addAction(actTakeFileValues);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(actTakeFileValues, &QAction::triggered, this, &TfrmSettings::takeFileValues);
     connect(bbtINI, &QPushButton::clicked, this, &TfrmSettings::bbtINIClick);
     // Enter on a focused button presses it; in a field it moves on.
     EnterPressesFocusedButton(this);

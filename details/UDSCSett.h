@@ -12,6 +12,7 @@
 #include <QRect>
 #include <QSize>
 
+class QAction;
 class QFileDialog;
 class QLabel;
 class QPlainTextEdit;
@@ -35,8 +36,19 @@ public:
     // geometry (empty: the one beside the program). Returns true when the
     // user saved. Throws EQLXError when the information file can be neither
     // found nor created; the dialog is not shown then.
+    // infoFile, when given, is the song's information file itself (a song
+    // in a subfolder of a tree library), not looked up in IniFolder.
     static bool ShowDetails(const QByteArray &FileName, const QByteArray &IniFolder, int Top, int Left,
-        const QString &settingsPath = QString(), QWidget *parent = nullptr);
+        const QString &settingsPath = QString(), QWidget *parent = nullptr, const QByteArray &infoFile = {});
+
+    // What the song's file holds for the fields (its tags and length; the
+    // lyrics of its tags, else of the .lrc file beside it), "" where it
+    // holds nothing.
+    struct FileValues {
+        SongInfo::Details fields;
+        QString lyrics;
+    };
+    static FileValues FileValuesOf(const QByteArray &songPath);
 
     // Where a window of outer size outer wanted at wanted is put on screen:
     // its right edge kept 16 pixels and its bottom edge 80 pixels inside.
@@ -67,6 +79,10 @@ public:
     TBoxLabel *bxlCount;
     QLabel *lblCount;
     QPushButton *bbtINI;
+    // Takes what the song's file holds into the fields that are empty
+    // (Ctrl+T, and the dialog's context menu); each such field shows the
+    // value as its placeholder until then.
+    QAction *actTakeFileValues;
 
 public Q_SLOTS:
     // Save: writes the file and closes with OK. A file that cannot be
@@ -76,7 +92,10 @@ public Q_SLOTS:
 private:
     explicit TfrmSettings(QWidget *parent);
     void createControls();
-    void open(const QByteArray &FileName, const QByteArray &IniFolder, const QString &settingsPath);
+    void open(const QByteArray &FileName, const QByteArray &IniFolder, const QString &settingsPath,
+        const QByteArray &infoFile);
+    void offerFileValues(const QByteArray &FileName);
+    void takeFileValues();
     void bbtCloneClick();
     void bbtINIClick();
     void showInfo(const SongInfo::Details &info);

@@ -11,6 +11,7 @@
 #include "UQLXStd.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -100,6 +101,8 @@ private Q_SLOTS:
     void enterAndTabStayInDialog();
     void enterOnFocusedButton_data();
     void enterOnFocusedButton();
+    void fileValuesOffered_data();
+    void fileValuesOffered();
     void fieldNavigation_data();
     void fieldNavigation();
 
@@ -112,6 +115,99 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QByteArray m_music, m_info;
 };
+
+void tst_UDSCSett::fileValuesOffered_data()
+{
+    // A real song file copied into the music folder, its information file
+    // (null: none), a songwriter typed before the values are taken, a .lrc
+    // file beside the song (null: none); the fields then, each "name=value"
+    // for those not empty, and the lyrics.
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("lrc");
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QString>("lyrics");
+
+    // ID3v2.3: composer, original year for the album, TXXX barcode, USLT.
+    QTest::newRow("mp3-tags") << "mp3-v23-utf16.mp3" << QByteArray() << "" << QByteArray()
+                              << QStringList { "Writer=Björk Guðmundsdóttir", "Playtime=00:01",
+                                     "AlbumName=Homogenic", "SongYear=1997", "AlbumYear=1996",
+                                     "AlbumCDNum=5016958029829", "AlbumLabel=One Little Indian" }
+                              << "Emotional landscapes\nThey puzzle me";
+    // What the file says goes into empty fields only: a value of the
+    // information file and one typed stay.
+    QTest::newRow("flac-typed-and-saved-values-kept")
+        << "flac-full.flac" << QByteArray("[Info]\r\nAlbumName=Mine\r\n") << "Me" << QByteArray()
+        << QStringList { "Writer=Me", "Playtime=00:01", "AlbumName=Mine", "SongYear=1983", "AlbumYear=1983",
+               "AlbumCDNum=4988006543210", "AlbumLabel=Virgin" }
+        << "First line\n\nThird line";
+    // MP4: no original year, so the album's year is the song's.
+    QTest::newRow("m4a-tags") << "aac-full.m4a" << QByteArray() << "" << QByteArray()
+                              << QStringList { "Writer=Björk", "Playtime=00:01", "AlbumName=Post",
+                                     "SongYear=1995", "AlbumYear=1995", "AlbumCDNum=5016958022820",
+                                     "AlbumLabel=One Little Indian" }
+                              << "We live on a mountain\nRight at the top";
+    // No lyrics in the tags: the .lrc file beside the song, without its
+    // header and time stamps.
+    QTest::newRow("lrc-beside-the-song") << "mp3-partial.mp3" << QByteArray() << ""
+                                         << QByteArray("[ar:Someone]\n[00:01.00]Hello\n[00:05.20]World\n")
+                                         << QStringList { "Playtime=00:01" } << "Hello\nWorld";
+    QTest::newRow("no-tags") << "mp3-no-tags.mp3" << QByteArray() << "" << QByteArray()
+                             << QStringList { "Playtime=00:01" } << "";
+}
+
+void tst_UDSCSett::fileValuesOffered()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QByteArray, before);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, lrc);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, lyrics);
+
+    const QString song
+        = QFile::decodeName(m_music) + QStringLiteral("/Zand-Daylight.") + QFileInfo(fixture).suffix();
+    QFile::remove(song);
+    QVERIFY(QFile::copy(QStringLiteral(AUDIO_FIXTURES "/") + fixture, song));
+    if (!before.isNull())
+        writeBytes(info(), before);
+    if (!lrc.isNull())
+        writeBytes(QFile::decodeName(m_music) + QStringLiteral("/Zand-Daylight.lrc"), lrc);
+    QStringList shown;
+    QString taken;
+    QString offered;
+    ModalDriver driver([&](QWidget *modal) {
+        auto *d = qobject_cast<TfrmSettings *>(modal);
+        if (!d)
+            return;
+        offered = d->ediPlaytime->placeholderText();
+        d->ediWriter->setText(typed);
+        d->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        QTest::keyClick(d->memLyrics, Qt::Key_T, Qt::ControlModifier);
+        const std::pair<const char *, TQLXEdit *> edits[]
+            = { { "Writer", d->ediWriter }, { "Playtime", d->ediPlaytime }, { "AlbumName", d->ediAlbumName },
+                  { "SongYear", d->ediSongYear }, { "AlbumYear", d->ediAlbumYear },
+                  { "AlbumCDNum", d->ediAlbumCDNum }, { "AlbumLabel", d->ediAlbumLabel } };
+        for (const auto &[name, edit] : edits)
+            if (!edit->text().isEmpty())
+                shown << QString::fromLatin1(name) + QLatin1Char('=') + edit->text();
+        taken = d->memLyrics->toPlainText();
+        d->accept();
+    });
+    QVERIFY(TfrmSettings::ShowDetails(
+        QFile::encodeName(song), m_info, 100, 50, m_dir->filePath(QStringLiteral("discora.INI"))));
+    // Offered before it was taken, as a placeholder that is no text.
+    QCOMPARE(offered, QStringLiteral("00:01"));
+    QCOMPARE(shown, fields);
+    QCOMPARE(taken, lyrics);
+    // Save writes what was taken, as the design writes any typed value.
+    const QByteArray saved = readBytes(QFile::decodeName(info()));
+    QVERIFY(saved.contains("Playtime   = 00:01\r\n"));
+    if (!lyrics.isEmpty())
+        QVERIFY(saved.contains("\r\n" + lyrics.section(QLatin1Char('\n'), 0, 0).toUtf8() + "\r\n"));
+}
 
 void tst_UDSCSett::initTestCase()
 {
