@@ -904,6 +904,7 @@ void TestFolderWatch::burstsGiveBoundedScans()
     }
     auto window = openWindow();
     const int before = window->scans();
+    const int requestedBefore = window->scanControl().scansRequested();
 
     QElapsedTimer clock;
     clock.start();
@@ -917,11 +918,14 @@ void TestFolderWatch::burstsGiveBoundedScans()
         qPrintable(QStringLiteral("%1 scans in %2 ms of opens").arg(ranWhileRunning).arg(clock.elapsed())));
     WaitQuiet(*window);
     const int ran = window->scans() - before;
-    // Scans the watch starts are a second apart at least.
+    // Scans the watch asks for start a second apart at least (others, such
+    // as the one that shows what the index of songs moved, are not its).
+    const int requested = window->scanControl().scansRequested() - requestedBefore;
     const int bound = int(clock.elapsed() / window->scanControl().timing().minInterval) + 1;
     if (scans) {
         QVERIFY2(ran >= 1, "no scan after the burst");
-        QVERIFY2(ran <= bound, qPrintable(QStringLiteral("%1 scans in %2 ms").arg(ran).arg(clock.elapsed())));
+        QVERIFY2(requested <= bound,
+            qPrintable(QStringLiteral("%1 scans asked for in %2 ms").arg(requested).arg(clock.elapsed())));
     } else {
         QCOMPARE(ran, 0);
     }

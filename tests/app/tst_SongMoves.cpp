@@ -416,8 +416,9 @@ void TestSongMoves::songKeepsItsInformation()
         window = openWindow();
     } else if (watchShows) {
         // Shown by the scan the watch asks for: no Refresh, no timer.
-        const bool shown = QTest::qWaitFor(
-            [&] { return rowsShow(*window, rows) && window->isSettled(); }, burst ? 120000 : LiveTimeout);
+        const bool shown
+            = QTest::qWaitFor([&] { return rowsShow(*window, rows) && window->scanControl().isQuiet(); },
+                burst ? 120000 : LiveTimeout);
         if (burst)
             qInfo("%d renames followed and shown in %lld ms, with %d scans", BurstSize,
                 qint64(clock.elapsed()), window->scans() - scansBefore);
