@@ -74,6 +74,7 @@ void TfrmMain::createControls()
         QStringLiteral("Choose the music folder."), 537, QStyle::SP_DirOpenIcon);
 
     sgrMusic = new TMusicGrid(&m_songs, &m_catalogue.playedList(), this);
+    sgrMusic->setPlayedRow([this](int row) { return m_catalogue.isPlayed(row); });
     sgrMusic->setObjectName(QStringLiteral("sgrMusic"));
     sgrMusic->setAccessibleName(QStringLiteral("Songs"));
     sgrMusic->setGeometry(8, 40, 664, 292);

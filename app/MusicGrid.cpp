@@ -112,6 +112,11 @@ TMusicCellDelegate::TMusicCellDelegate(const TMusicGrid *grid)
 {
 }
 
+bool TMusicGrid::isPlayedRow(int row) const
+{
+    return m_playedRow ? m_playedRow(row) : m_played->contains(songs()->Cells(TSongList::ColTitle, row));
+}
+
 void TMusicCellDelegate::paint(
     QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
@@ -120,7 +125,7 @@ void TMusicCellDelegate::paint(
     const bool selected = option.state & QStyle::State_Selected;
     const QPalette &palette = option.palette;
     QColor text = palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
-    if (m_grid->played()->contains(songs->Cells(TSongList::ColTitle, row)))
+    if (m_grid->isPlayedRow(row))
         text = Silver;
     if (songs->Cells(TSongList::ColSize, row) == QLatin1String("Lock"))
         text = Red;

@@ -7,6 +7,8 @@
 #include <QTableView>
 
 class TSongList;
+#include <functional>
+
 class TPlayedList;
 
 class TMusicGrid final : public QTableView
@@ -24,6 +26,10 @@ public:
     void setRow(int row);
     TSongList *songs() const { return m_songs; }
     const TPlayedList *played() const { return m_played; }
+    // Whether the song in row was seen playing; unset: its title is in the
+    // played list.
+    void setPlayedRow(std::function<bool(int row)> playedRow) { m_playedRow = std::move(playedRow); }
+    bool isPlayedRow(int row) const;
 
     // The grid's hint: "|" + artist + " - " + title of the selected song.
     QString Hint;
@@ -43,6 +49,7 @@ protected:
 private:
     TSongList *m_songs;
     const TPlayedList *m_played;
+    std::function<bool(int)> m_playedRow;
     bool m_selectCellSent = false;
 };
 

@@ -781,7 +781,7 @@ void TCatalogue::playingSong(int row, RowInfo &info, const Hooks &hooks, QString
             break;
         }
     }
-    if (!m_played.add(title))
+    if (!m_played.add(playedKey(row)))
         return;
     try {
         // A tree library's song knows its length; a song in a subfolder
@@ -811,6 +811,15 @@ QByteArray TCatalogue::BuildSelectedFile(int row) const
 QByteArray TCatalogue::SelectedPath(int row) const
 {
     return m_musicFolder + '/' + BuildSelectedFile(row);
+}
+
+QString TCatalogue::playedKey(int row) const
+{
+    // A path below the music folder never reads as a title: it starts
+    // with the folder's "/".
+    if (m_library == TLibraryKind::Tree && row >= 1 && row <= m_files->count())
+        return QLatin1Char('/') + QString::fromUtf8(m_files->rawName(row - 1));
+    return m_grid.Cells(TSongList::ColTitle, row);
 }
 
 QByteArray TCatalogue::nestedInfoPath(int row) const

@@ -183,6 +183,10 @@ public:
 
     const TFileList &files() const { return *m_files; }
     const TPlayedList &playedList() const { return m_played; }
+    // Whether the song in row was seen playing during this run: in a folder
+    // library any song of its title, in a tree library the song itself (two
+    // songs called "Intro" are two songs).
+    bool isPlayed(int row) const { return m_played.contains(playedKey(row)); }
     TPlayedList &playedList() { return m_played; }
     const QStringList &artistList() const { return m_artists; }
     double totalTime() const { return m_totalTime; }
@@ -239,6 +243,7 @@ private:
     QString songYearOf(size_t i, const QString &songYear) const;
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
+    QString playedKey(int row) const;
     // Full scans: the moves followed since the last one and the ones the
     // index called for after it, their failures added to errors.
     void reportMoves(QStringList &errors);

@@ -31,6 +31,7 @@ private Q_SLOTS:
     void tagsCached_data();
     void tagsCached();
     void manyTagsReadBehind();
+    void sameTitleCountedPerSong();
     void nestedPlayCounted_data();
     void nestedPlayCounted();
 
@@ -243,6 +244,23 @@ void TestTreeLibrary::manyTagsReadBehind()
     QCOMPARE(shownRows().value(0), QStringLiteral("Björk|Jóga|00:01|1997|0"));
     QCOMPARE(shownRows().size(), songs);
     QCOMPARE(done.load(), 1);
+}
+
+void TestTreeLibrary::sameTitleCountedPerSong()
+{
+    // Two songs of one title in two albums: each play of each counts once.
+    place(QStringLiteral("aac-full.m4a"), QStringLiteral("Björk/Post/03 Hyperballad.m4a"));
+    place(QStringLiteral("aac-full.m4a"), QStringLiteral("Björk/Live/03 Hyperballad.m4a"));
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    for (const QString album : { QStringLiteral("Post"), QStringLiteral("Live"), QStringLiteral("Post") }) {
+        TestSupport::FileHolder player(music() + QStringLiteral("/Björk/%1/03 Hyperballad.m4a").arg(album));
+        QVERIFY(player.isRunning());
+        QCOMPARE(m_catalogue->RefreshList(false), QStringList());
+    }
+    for (const QString album : { QStringLiteral("Post"), QStringLiteral("Live") })
+        QVERIFY(readBytes(info() + QStringLiteral("/Björk/%1/03 Hyperballad.INI").arg(album))
+                    .startsWith("[Info]\r\nUsageCount=1\r\n"));
+    QVERIFY(m_catalogue->isPlayed(1) && m_catalogue->isPlayed(2));
 }
 
 void TestTreeLibrary::nestedPlayCounted_data()
