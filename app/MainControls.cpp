@@ -4,6 +4,7 @@
 #include "UDSCMain.h"
 
 #include "FQLXLogF.h"
+#include "FillCommand.h"
 #include "MusicGrid.h"
 #include "QLXApplication.h"
 #include "QLXWindow.h"
@@ -205,4 +206,13 @@ void TfrmMain::createScanControl()
     view.ended = [this](bool full, const QStringList &errors) { scanEnded(full, errors); };
     view.progress = [this](int done, int total) { stbStatus->showProgress(done, total); };
     m_scan = new TScanControl(m_catalogue, tmrRefresh, std::move(view), this);
+}
+
+void TfrmMain::createFillCommand()
+{
+    // No control of its own: a key, and the status bar's context menu.
+    m_fill = new TFillCommand({ this, &m_catalogue, m_scan, m_movesLog }, this);
+    addAction(m_fill->action());
+    stbStatus->addAction(m_fill->action());
+    stbStatus->setContextMenuPolicy(Qt::ActionsContextMenu);
 }

@@ -32,18 +32,35 @@ QString TMovesLog::record(const std::vector<SongMoves::Move> &moves, bool adding
         // the moves it sums up.
         QStringList entries = SongMoves::LogLines(moves);
         entries.append(SongMoves::StatusText(moves));
-        const QDateTime now = QDateTime::currentDateTime();
-        for (const QString &entry : entries)
-            m_unwritten.append(TQLXLogFile::EntryLine(entry, now));
-        if (m_unwritten.size() > MaxRecords)
-            m_unwritten.remove(0, m_unwritten.size() - MaxRecords);
+        keep(entries);
         if (!adding)
             m_shown.clear();
         m_shown.insert(m_shown.end(), moves.begin(), moves.end());
         status = SongMoves::StatusText(m_shown);
     }
+    writeKept(errors);
+    return status;
+}
+
+void TMovesLog::recordLines(const QStringList &entries, QStringList &errors)
+{
+    keep(entries);
+    writeKept(errors);
+}
+
+void TMovesLog::keep(const QStringList &entries)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const QString &entry : entries)
+        m_unwritten.append(TQLXLogFile::EntryLine(entry, now));
+    if (m_unwritten.size() > MaxRecords)
+        m_unwritten.remove(0, m_unwritten.size() - MaxRecords);
+}
+
+void TMovesLog::writeKept(QStringList &errors)
+{
     if (m_unwritten.isEmpty())
-        return status;
+        return;
     try {
         const QString failure = write();
         if (failure.isEmpty())
@@ -55,7 +72,6 @@ QString TMovesLog::record(const std::vector<SongMoves::Move> &moves, bool adding
         m_failing = false;
         errors.append(e.message());
     }
-    return status;
 }
 
 QString TMovesLog::write()

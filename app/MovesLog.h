@@ -36,6 +36,9 @@ public:
     // that went well adds "Unable to write to <log>" to errors, the ones
     // after it add nothing.
     QString record(const std::vector<SongMoves::Move> &moves, bool adding, QStringList &errors);
+    // Records other entries (songs whose information was filled), each on a
+    // line, written as record() writes.
+    void recordLines(const QStringList &entries, QStringList &errors);
     // Shows the log, newest entry first; nothing when no move was ever logged.
     void show();
 
@@ -44,6 +47,8 @@ public:
 private:
     // Writes the lines kept back; the failure's message, or "".
     QString write();
+    void keep(const QStringList &entries);
+    void writeKept(QStringList &errors);
 
     QString m_logPath;
     std::vector<SongMoves::Move> m_shown; // what the status text counts

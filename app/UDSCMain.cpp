@@ -58,6 +58,7 @@ TfrmMain::TfrmMain(const QString &settingsPath, QWidget *parent)
         { edtFind, sgrMusic, &m_catalogue, m_scan, [this] { m_status->ShowHint(); } }, this);
     m_folderChoice = new TFolderChoice({ this, &m_settingsPath, &m_settings, &m_catalogue, m_scan }, this);
     m_movesLog = new TMovesLog(this);
+    createFillCommand();
     m_scanResults
         = new TScanResults({ cbxArtist, bxlTime, bxlSize, &m_catalogue, m_status, m_movesLog }, this);
     connect(stbStatus, &TStatusBar::panelDoubleClicked, this, [this](int panel) {

@@ -27,6 +27,7 @@ class TQLXLogFile;
 class TStatusBar;
 class TMainCommands;
 class TMainSearch;
+class TFillCommand;
 class TMovesLog;
 class TMainStatus;
 class TFolderChoice;
@@ -109,6 +110,7 @@ public:
     TQLXLogFile *iloViewer; // shows the statistics report
     // The log of song information that followed renamed songs.
     TMovesLog *movesLog() const { return m_movesLog; }
+    TFillCommand *fillCommand() const { return m_fill; }
     TAboutDialog *adlInfo;
 
 protected:
@@ -127,6 +129,7 @@ private:
     void createControls(); // in MainControls.cpp, with the next two
     void createAboutDialog();
     void createScanControl();
+    void createFillCommand();
     QToolButton *createToolButton(
         const QString &name, const QString &caption, const QString &hint, int left, int iconKind);
     void scanEnded(bool full, const QStringList &errors);
@@ -139,6 +142,7 @@ private:
     TMainSearch *m_search = nullptr;
     TMainCommands *m_commands = nullptr;
     TMovesLog *m_movesLog = nullptr;
+    TFillCommand *m_fill = nullptr;
     TMainStatus *m_status = nullptr;
     TFolderChoice *m_folderChoice = nullptr;
     TScanResults *m_scanResults = nullptr;

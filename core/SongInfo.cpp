@@ -369,11 +369,13 @@ void WriteSongInfo(const QByteArray &infoPath, const QString &usageCount, const 
     WriteFileAtomic(infoPath, ComposeFile(usageCount, fields, lyricsText, date));
 }
 
-QByteArray CountedPlay(const QByteArray &content, QString &count, const QString &playtime)
+QByteArray WithInfoKeys(const QByteArray &content, const QList<std::pair<QString, QString>> &keys)
 {
+    QStringList names;
+    for (const auto &key : keys)
+        names << key.first;
     QStringList values;
-    ProfileFile::readSection(content, InfoSection, { KeyUsageCount, KeyPlaytime }, values);
-    count = nextCount(usageCountText(values[0]));
+    ProfileFile::readSection(content, InfoSection, names, values);
     // A missing key goes after the key lines right after the Info header;
     // when the lyrics' marker line is one of them, that would make it the
     // first lyric line, so it goes right after the header instead.
@@ -381,15 +383,25 @@ QByteArray CountedPlay(const QByteArray &content, QString &count, const QString 
     const qsizetype marker = markerLine(SplitTextLines(DecodeText(SkipByteOrderMark(content))));
     const bool markerAmongKeys
         = header >= 0 && header < marker && marker < ProfileFile::sectionKeysEnd(content, InfoSection);
-    QByteArray counted = content;
-    auto set = [&](const QString &key, const QString &value, bool missing) {
-        counted = missing && markerAmongKeys ? withLineAfter(counted, header, EncodeText(key + u'=' + value))
-                                             : ProfileFile::writeString(counted, InfoSection, key, value);
-    };
-    set(KeyUsageCount, count, values[0].isNull());
+    QByteArray changed = content;
+    for (qsizetype k = 0; k < keys.size(); ++k) {
+        const auto &[key, value] = keys[k];
+        changed = values[k].isNull() && markerAmongKeys
+            ? withLineAfter(changed, header, EncodeText(key + u'=' + value))
+            : ProfileFile::writeString(changed, InfoSection, key, value);
+    }
+    return changed;
+}
+
+QByteArray CountedPlay(const QByteArray &content, QString &count, const QString &playtime)
+{
+    QStringList values;
+    ProfileFile::readSection(content, InfoSection, { KeyUsageCount, KeyPlaytime }, values);
+    count = nextCount(usageCountText(values[0]));
+    QList<std::pair<QString, QString>> keys { { KeyUsageCount, count } };
     if (values[1].isEmpty())
-        set(KeyPlaytime, playtime, values[1].isNull());
-    return counted;
+        keys.append({ KeyPlaytime, playtime });
+    return WithInfoKeys(content, keys);
 }
 
 QString CountPlay(const QByteArray &infoPath, const QString &playtime)

@@ -148,6 +148,10 @@ QString CountPlay(const QByteArray &infoPath, const QString &playtime = QStringL
 // except that it never follows the lyrics' marker line: in a file whose
 // marker is among the key lines right after the Info header, it goes right
 // after the header. Throws EQLXError as CountPlay does.
+// The bytes of a song information file with these keys of its Info section
+// set, each as a single-key change (every other line kept byte for byte); a
+// missing key goes where CountedPlay puts one.
+QByteArray WithInfoKeys(const QByteArray &content, const QList<std::pair<QString, QString>> &keys);
 QByteArray CountedPlay(
     const QByteArray &content, QString &count, const QString &playtime = QStringLiteral("??:??"));
 

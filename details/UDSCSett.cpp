@@ -2,15 +2,13 @@
 
 #include "FIL_Func.h"
 #include "FQLXLogF.h"
+#include "FileValues.h"
 #include "FileWrite.h"
-#include "LrcLyrics.h"
 #include "ProgramSettings.h"
 #include "QLXApplication.h"
 #include "QLXError.h"
 #include "QLXWindow.h"
 #include "SongInfo.h"
-#include "SongTags.h"
-#include "TreeSongs.h"
 #include "UQLXEdit.h"
 #include "UQLXStd.h"
 
@@ -138,32 +136,9 @@ void TfrmSettings::open(const QByteArray &FileName, const QByteArray &IniFolder,
     offerFileValues(FileName);
 }
 
-TfrmSettings::FileValues TfrmSettings::FileValuesOf(const QByteArray &songPath)
-{
-    const SongTags tags = ReadSongTags(songPath);
-    FileValues values;
-    SongInfo::Details &f = values.fields;
-    const auto year = [](int y) { return y > 0 ? QString::number(y) : QString(); };
-    f.Playtime = LengthText(tags.lengthMs);
-    f.SongYear = year(tags.year);
-    f.AlbumYear = year(tags.originalYear > 0 ? tags.originalYear : tags.year);
-    f.AlbumName = tags.album;
-    f.Writer = tags.composer.isEmpty() ? tags.lyricist : tags.composer;
-    f.AlbumLabel = tags.label;
-    f.AlbumCDNum = tags.barcode;
-    values.lyrics = tags.lyrics;
-    if (values.lyrics.isEmpty()) {
-        const QByteArray lrc = LrcPathFor(songPath);
-        QByteArray bytes;
-        if (!lrc.isEmpty() && ReadWholeFile(lrc, bytes))
-            values.lyrics = LrcLyrics(bytes);
-    }
-    return values;
-}
-
 void TfrmSettings::offerFileValues(const QByteArray &FileName)
 {
-    const FileValues values = FileValuesOf(FileName);
+    const TFileValues values = FileValuesOf(FileName);
     const QString hint = QStringLiteral("From the song's file: Ctrl+T takes it");
     const std::pair<TQLXEdit *, QString> fields[] = { { ediWriter, values.fields.Writer },
         { ediPlaytime, values.fields.Playtime }, { ediAlbumName, values.fields.AlbumName },

@@ -41,15 +41,6 @@ public:
     static bool ShowDetails(const QByteArray &FileName, const QByteArray &IniFolder, int Top, int Left,
         const QString &settingsPath = QString(), QWidget *parent = nullptr, const QByteArray &infoFile = {});
 
-    // What the song's file holds for the fields (its tags and length; the
-    // lyrics of its tags, else of the .lrc file beside it), "" where it
-    // holds nothing.
-    struct FileValues {
-        SongInfo::Details fields;
-        QString lyrics;
-    };
-    static FileValues FileValuesOf(const QByteArray &songPath);
-
     // Where a window of outer size outer wanted at wanted is put on screen:
     // its right edge kept 16 pixels and its bottom edge 80 pixels inside.
     // Nothing keeps the result from going negative on a very small screen.

@@ -4,6 +4,7 @@
 // where not, and a play of a nested song counted into its own file.
 
 #include "Catalogue.h"
+#include "FileValues.h"
 #include "SongList.h"
 #include "TestSupport.h"
 
@@ -31,6 +32,8 @@ private Q_SLOTS:
     void tagsCached_data();
     void tagsCached();
     void manyTagsReadBehind();
+    void fillSongInfo_data();
+    void fillSongInfo();
     void sameTitleCountedPerSong();
     void nestedPlayCounted_data();
     void nestedPlayCounted();
@@ -244,6 +247,57 @@ void TestTreeLibrary::manyTagsReadBehind()
     QCOMPARE(shownRows().value(0), QStringLiteral("Björk|Jóga|00:01|1997|0"));
     QCOMPARE(shownRows().size(), songs);
     QCOMPARE(done.load(), 1);
+}
+
+void TestTreeLibrary::fillSongInfo_data()
+{
+    // What the song's file holds goes into the empty keys of its song
+    // information file (null: none yet); the keys written, and lines the
+    // file must then hold ("=" lines of the layout the details dialog saves).
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QStringList>("written");
+    QTest::addColumn<QByteArrayList>("lines");
+
+    QTest::newRow("no-file-made-in-the-dialog's-layout")
+        << "mp3-v23-utf16.mp3" << QByteArray() << QStringList { "" }
+        << QByteArrayList { "UsageCount = ", "Writer     = Björk Guðmundsdóttir", "Playtime   = 00:01",
+               "AlbumName  = Homogenic", "SongYear   = 1997", "AlbumYear  = 1996",
+               "AlbumCDNum = 5016958029829", "AlbumLabel = One Little Indian", "Emotional landscapes",
+               "They puzzle me" };
+    // Typed values, the count, a comment and the lyrics stay byte for byte.
+    QTest::newRow("empty-keys-filled-the-rest-kept")
+        << "mp3-v23-utf16.mp3"
+        << QByteArray("[Info]\r\nUsageCount = 3\r\nWriter = Me\r\nAlbumName=\r\nSongYear=  \r\n; mine\r\n")
+        << QStringList { "Playtime", "AlbumName", "SongYear", "AlbumYear", "AlbumCDNum", "AlbumLabel" }
+        << QByteArrayList { "UsageCount = 3", "Writer = Me", "AlbumName=Homogenic", "SongYear=  1997", "; mine",
+               "Playtime=00:01", "AlbumLabel=One Little Indian" };
+    QTest::newRow("nothing-empty-nothing-written")
+        << "mp3-no-tags.mp3" << QByteArray("[Info]\r\nPlaytime=03:00\r\n") << QStringList {}
+        << QByteArrayList { "Playtime=03:00" };
+}
+
+void TestTreeLibrary::fillSongInfo()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QByteArray, before);
+    QFETCH(QStringList, written);
+    QFETCH(QByteArrayList, lines);
+
+    place(fixture, QStringLiteral("Björk/Homogenic/03 Jóga.mp3"));
+    const QString infoFile = info() + QStringLiteral("/Björk/Homogenic/03 Jóga.INI");
+    if (!before.isNull()) {
+        QVERIFY(QDir().mkpath(QFileInfo(infoFile).absolutePath()));
+        writeBytes(infoFile, before);
+    }
+    const TFileValues values
+        = FileValuesOf(QFile::encodeName(music() + QStringLiteral("/Björk/Homogenic/03 Jóga.mp3")));
+    QCOMPARE(FillSongInfo(QFile::encodeName(infoFile), values, QDate(2026, 12, 9)), written);
+    const QByteArray after = readBytes(infoFile);
+    for (const QByteArray &line : lines)
+        QVERIFY2(after.contains(line + "\r\n"), line.constData());
+    if (written.isEmpty())
+        QCOMPARE(after, before);
 }
 
 void TestTreeLibrary::sameTitleCountedPerSong()

@@ -1,0 +1,63 @@
+#include "FillCommand.h"
+
+#include "Catalogue.h"
+#include "FileValues.h"
+#include "FileWrite.h"
+#include "MovesLog.h"
+#include "QLXError.h"
+#include "ScanControl.h"
+#include "ScanResults.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QProgressDialog>
+#include <QWidget>
+
+TFillCommand::TFillCommand(const Parts &parts, QObject *parent)
+    : QObject(parent)
+    , m_parts(parts)
+    , m_action(new QAction(QStringLiteral("&Fill from the song files..."), this))
+{
+    m_action->setObjectName(QStringLiteral("actFillFromFiles"));
+    m_action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
+    m_action->setShortcutContext(Qt::WindowShortcut);
+    connect(m_action, &QAction::triggered, this, [this] { run(); });
+}
+
+int TFillCommand::run()
+{
+    TCatalogue &catalogue = *m_parts.catalogue;
+    const int count = catalogue.files().count();
+    QProgressDialog progress(QStringLiteral("Filling song information from the song files..."),
+        QStringLiteral("Cancel"), 0, count, m_parts.window);
+    progress.setObjectName(QStringLiteral("dlgFillProgress"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    QStringList written;
+    QStringList errors;
+    const QDate today = QDate::currentDate();
+    for (int row = 1; row <= count; ++row) {
+        // The window answers between songs; a cancel ends it there.
+        progress.setValue(row - 1);
+        QCoreApplication::processEvents();
+        if (progress.wasCanceled())
+            break;
+        QByteArray info = catalogue.nestedInfoPath(row);
+        if (info.isEmpty())
+            info = SongInfo::LocateInfoFile(catalogue.infoFolder(), catalogue.BuildSelectedFile(row));
+        try {
+            const QStringList keys = FillSongInfo(info, FileValuesOf(catalogue.SelectedPath(row)), today);
+            if (!keys.isEmpty())
+                written << QStringLiteral("Filled %1: %2")
+                               .arg(DisplayPath(info),
+                                   keys.first().isEmpty() ? QStringLiteral("made") : keys.join(QStringLiteral(", ")));
+        } catch (const EQLXError &e) {
+            errors << e.message();
+        }
+    }
+    progress.setValue(count);
+    m_parts.log->recordLines(written, errors);
+    m_parts.scans->RefreshList(true);
+    TScanResults::showErrors(errors);
+    return int(written.size());
+}
