@@ -50,7 +50,8 @@ int TFillCommand::run()
             if (!keys.isEmpty())
                 written << QStringLiteral("Filled %1: %2")
                                .arg(DisplayPath(info),
-                                   keys.first().isEmpty() ? QStringLiteral("made") : keys.join(QStringLiteral(", ")));
+                                   keys.first().isEmpty() ? QStringLiteral("made")
+                                                          : keys.join(QStringLiteral(", ")));
         } catch (const EQLXError &e) {
             errors << e.message();
         }

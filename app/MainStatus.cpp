@@ -68,3 +68,22 @@ void TMainStatus::showMoves(const QString &moved, bool shown)
         m_movesText.clear();
     }
 }
+
+void TMainStatus::rowsChanged()
+{
+    // Its hint is made anew from the cells as they are now.
+    const int row = m_parts.sgrMusic->Row();
+    if (row < 1 || row >= m_parts.songs->RowCount()) {
+        ShowHint();
+        return;
+    }
+    m_lastSelectedRow = -1;
+    SelectCell(row);
+}
+
+void TMainStatus::showNote(const QString &note)
+{
+    if (!note.isEmpty())
+        QTimer::singleShot(
+            0, this, [this, note] { m_parts.stbStatus->Panels[0]->setText(QLatin1Char(' ') + note); });
+}

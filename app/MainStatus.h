@@ -39,6 +39,11 @@ public:
     // The moves text of a full scan (see TMovesLog::record; "" for no
     // moves), with movesShown() as it was before the scan.
     void showMoves(const QString &moved, bool shown);
+    // After a full scan: the selected row may show another song now.
+    void rowsChanged();
+    // A note on the last full scan (folders it could not read), shown as the
+    // moves are; "" shows nothing.
+    void showNote(const QString &note);
 
 private:
     Parts m_parts;

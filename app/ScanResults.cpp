@@ -30,10 +30,15 @@ void TScanResults::scanEnded(bool full, const QStringList &scanErrors)
         static_cast<QStringListModel *>(m_parts.cbxArtist->model())->setStringList(catalogue.artistList());
         m_parts.bxlTime->setCaption(catalogue.timeCaption());
         m_parts.bxlSize->setCaption(catalogue.sizeCaption());
-        m_parts.status->ShowHint(); // the number of songs in the status bar
+        m_parts.status->rowsChanged(); // the number of songs in the status bar
         // A log that cannot be written says so once, until it can again.
-        m_parts.status->showMoves(
-            m_parts.movesLog->record(catalogue.takeMoves(), movesShown, errors), movesShown);
+        const QString moved = m_parts.movesLog->record(catalogue.takeMoves(), movesShown, errors);
+        m_parts.status->showMoves(moved, movesShown);
+        // A tree library skips the folders it cannot read: it says how many.
+        if (const int unreadable = catalogue.files().unreadableFolders(); unreadable > 0 && moved.isEmpty())
+            m_parts.status->showNote(unreadable == 1
+                    ? QStringLiteral("1 folder below the music folder could not be read")
+                    : QStringLiteral("%1 folders below the music folder could not be read").arg(unreadable));
 #ifdef __GLIBC__
         // A full scan of a large folder frees as much as it keeps (sort
         // keys, what its reader threads read); hand it back now rather

@@ -42,7 +42,8 @@ QStringList FillSongInfo(const QByteArray &infoPath, const TFileValues &values, 
         if (!QDir().mkpath(folder))
             throw EQLXError(QStringLiteral("Unable to write to ") + DisplayPath(infoPath));
         QString lyrics = values.lyrics;
-        SongInfo::WriteSongInfo(infoPath, QString(), values.fields, lyrics.replace(QLatin1Char('\n'), QStringLiteral("\r\n")), today);
+        SongInfo::WriteSongInfo(infoPath, QString(), values.fields,
+            lyrics.replace(QLatin1Char('\n'), QStringLiteral("\r\n")), today);
         return { QString() };
     }
     QByteArray content;
@@ -50,11 +51,12 @@ QStringList FillSongInfo(const QByteArray &infoPath, const TFileValues &values, 
         throw EQLXError(QStringLiteral("Unable to write to ") + DisplayPath(infoPath));
     const SongInfo::Details now = SongInfo::ReadDetails(content);
     const SongInfo::Details &file = values.fields;
-    const std::tuple<const char *, const QString &, const QString &> keys[] = {
-        { "Writer", now.Writer, file.Writer }, { "Playtime", now.Playtime, file.Playtime },
-        { "AlbumName", now.AlbumName, file.AlbumName }, { "SongYear", now.SongYear, file.SongYear },
-        { "AlbumYear", now.AlbumYear, file.AlbumYear }, { "AlbumCDNum", now.AlbumCDNum, file.AlbumCDNum },
-        { "AlbumLabel", now.AlbumLabel, file.AlbumLabel } };
+    const std::tuple<const char *, const QString &, const QString &> keys[]
+        = { { "Writer", now.Writer, file.Writer }, { "Playtime", now.Playtime, file.Playtime },
+              { "AlbumName", now.AlbumName, file.AlbumName }, { "SongYear", now.SongYear, file.SongYear },
+              { "AlbumYear", now.AlbumYear, file.AlbumYear },
+              { "AlbumCDNum", now.AlbumCDNum, file.AlbumCDNum },
+              { "AlbumLabel", now.AlbumLabel, file.AlbumLabel } };
     QList<std::pair<QString, QString>> changes;
     QStringList written;
     for (const auto &[key, there, value] : keys) {

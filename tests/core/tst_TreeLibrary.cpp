@@ -270,8 +270,8 @@ void TestTreeLibrary::fillSongInfo_data()
         << "mp3-v23-utf16.mp3"
         << QByteArray("[Info]\r\nUsageCount = 3\r\nWriter = Me\r\nAlbumName=\r\nSongYear=  \r\n; mine\r\n")
         << QStringList { "Playtime", "AlbumName", "SongYear", "AlbumYear", "AlbumCDNum", "AlbumLabel" }
-        << QByteArrayList { "UsageCount = 3", "Writer = Me", "AlbumName=Homogenic", "SongYear=  1997", "; mine",
-               "Playtime=00:01", "AlbumLabel=One Little Indian" };
+        << QByteArrayList { "UsageCount = 3", "Writer = Me", "AlbumName=Homogenic", "SongYear=  1997",
+               "; mine", "Playtime=00:01", "AlbumLabel=One Little Indian" };
     QTest::newRow("nothing-empty-nothing-written")
         << "mp3-no-tags.mp3" << QByteArray("[Info]\r\nPlaytime=03:00\r\n") << QStringList {}
         << QByteArrayList { "Playtime=03:00" };
