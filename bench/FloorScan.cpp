@@ -204,9 +204,6 @@ bool dropCaches(std::string &why)
     return written;
 }
 
-namespace
-{
-
 bool isAudioName(const char *name, size_t length)
 {
     if (name[0] == '.')
@@ -218,6 +215,9 @@ bool isAudioName(const char *name, size_t length)
     }
     return false;
 }
+
+namespace
+{
 
 // Adds the songs of the folder open as dirFd (closing it) and of the folders
 // below it, their paths starting with prefix.

@@ -42,6 +42,10 @@ struct TreeResult {
 // The bytes of each song a tree floor reads: its tags, at the start.
 constexpr size_t TreeReadBytes = 64 * 1024;
 
+// A song's name in a tree: an audio extension (mp3, flac, ogg, oga, opus,
+// m4a; any case), not a dot-name.
+bool isAudioName(const char *name, size_t length);
+
 // Regular files and links to them, below musicFolder, with an audio
 // extension (mp3, flac, ogg, oga, opus, m4a; any case), dot-names and
 // dot-folders left out, folders behind links followed (the floor assumes no

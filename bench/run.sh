@@ -4,9 +4,10 @@
 # libraries once (kept in build/bench-libs, made again when the generator
 # changes), runs the scan, memory and grid benchmarks and prints the table,
 # then times the search over the largest library, and the whole program's
-# start on it, as the machine is and with one more core kept busy. Last, a
-# tree library of the largest size (build/bench-libs/tree-N): its listing
-# against the floor, and the floor of a tree's first start.
+# start on it, as the machine is and with one more core kept busy. Last,
+# tree libraries of the same sizes (build/bench-libs/tree-N): the listing of
+# the largest against the floor, the floor of a tree's first start, and the
+# whole program's first start and start with its tag cache on each.
 #
 #   bash bench/run.sh [--sizes 1000,10000,100000] [--runs K] [--pages P] [--no-cold]
 #
@@ -22,7 +23,7 @@ if [ "$build" = build ]; then
 else
   [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$build" --target generate_library generate_tree floor bench_scan bench_find bench_stats bench_start \
-    bench_list_tree discora >/dev/null
+    bench_list_tree bench_tree_start discora >/dev/null
 fi
 
 sizes=1000,10000,100000
@@ -59,8 +60,12 @@ echo
 "$build/bench/bench_start" --binary "$build/app/discora" --libs "$libs" --sizes "${counts[-1]}" --busy
 
 echo
+for n in "${counts[@]}"; do
+  make_library generate_tree "$n" "$libs/tree-$n"
+done
 tree=$libs/tree-${counts[-1]}
-make_library generate_tree "${counts[-1]}" "$tree"
 "$build/bench/bench_list_tree" --lib "$tree"
 [ "$cold" = yes ] && [ "$(id -u)" = 0 ] && "$build/bench/bench_list_tree" --lib "$tree" --runs 3 --cold
 "$build/bench/floor" --tree "$tree/music" --runs 3
+echo
+"$build/bench/bench_tree_start" --binary "$build/app/discora" --libs "$libs" --sizes "$sizes"
