@@ -80,17 +80,22 @@ private:
     // Every ".ini" name of the folder, one after another, and for each its
     // place there under the hash of its case-folded form, sorted by hash:
     // a folder of 100,000 files is indexed without an allocation per name.
+    // The index is kept from one full scan to the next, an entry for most
+    // songs, so an entry is packed into 16 bytes: a file name is at most
+    // 255 bytes long, and the flag takes the length's top bit.
     struct Entry {
         quint64 foldedHash;
         quint32 offset; // of the name in m_pool, followed by a NUL
-        quint32 length;
-        bool plainFile;
+        quint32 length : 31;
+        quint32 plainFile : 1;
     };
+    static_assert(sizeof(Entry) == 16);
     QByteArrayView nameOf(const Entry &e) const { return QByteArrayView(m_pool.data() + e.offset, e.length); }
     std::vector<char> m_pool;
     std::vector<Entry> m_entries;
     // Where the entries whose hash starts with each m_bucketBits-bit value
-    // begin: a lookup goes straight to the one or two entries it may be.
+    // begin: a lookup goes straight to the two to four entries it may be
+    // (a bucket for each would add 4 bytes to each 16-byte entry).
     std::vector<quint32> m_buckets;
     int m_bucketBits = 0;
     bool m_indexed = false;
