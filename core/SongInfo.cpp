@@ -43,11 +43,6 @@ void setInfoFileName(QByteArrayView mp3Name, QByteArray &name)
     name.append(mp3Name.first(ExtensionStart(mp3Name))).append(".INI");
 }
 
-QByteArray withSlash(const QByteArray &folder)
-{
-    return (folder.isEmpty() || folder.endsWith('/')) ? folder : folder + '/';
-}
-
 bool hasIniExtension(QByteArrayView name)
 {
     return name.size() > 4 && qstrnicmp(name.data() + name.size() - 4, ".ini", 4) == 0;
@@ -148,9 +143,14 @@ QByteArray InfoFileName(const QByteArray &mp3Name)
     return name;
 }
 
+QByteArray PathInInfoFolder(const QByteArray &infoFolder, const QByteArray &name)
+{
+    return (infoFolder.isEmpty() || infoFolder.endsWith('/')) ? infoFolder + name : infoFolder + '/' + name;
+}
+
 QByteArray InfoFilePath(const QByteArray &infoFolder, const QByteArray &mp3Path)
 {
-    return withSlash(infoFolder) + InfoFileName(mp3Path);
+    return PathInInfoFolder(infoFolder, InfoFileName(mp3Path));
 }
 
 Locator::Locator(const QByteArray &infoFolder)
@@ -220,7 +220,7 @@ Locator::Found Locator::find(QByteArrayView mp3Name, QByteArray &scratch) const
     for (; it != end && it->foldedHash == hash; ++it) {
         const QByteArrayView candidate = nameOf(*it);
         if (candidate == name)
-            return { m_pool.data() + it->offset, it->plainFile != 0 };
+            return { m_pool.data() + it->offset, it->plainFile != 0, true };
         if (SameIgnoringCase(candidate, name) && (!best || candidate < nameOf(*best)))
             best = &*it;
     }
@@ -236,7 +236,7 @@ QByteArray Locator::locateName(QByteArrayView mp3Name) const
 
 QByteArray Locator::locate(QByteArrayView mp3Name) const
 {
-    return withSlash(m_folder) + locateName(mp3Name);
+    return PathInInfoFolder(m_folder, locateName(mp3Name));
 }
 
 QByteArray LocateInfoFile(const QByteArray &infoFolder, const QByteArray &mp3Name)

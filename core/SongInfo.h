@@ -37,7 +37,9 @@ struct Details {
 
 // "Artist-Title.mp3" -> "Artist-Title.INI"; a name without "." gets ".INI".
 QByteArray InfoFileName(const QByteArray &mp3Name);
-// folder + "/" (unless empty or already there) + InfoFileName(last component).
+// folder + "/" (unless empty or already there) + name.
+QByteArray PathInInfoFolder(const QByteArray &infoFolder, const QByteArray &name);
+// PathInInfoFolder(folder, InfoFileName(last component)).
 QByteArray InfoFilePath(const QByteArray &infoFolder, const QByteArray &mp3Path);
 
 // Finds song information files by name without a directory listing per
@@ -69,6 +71,7 @@ public:
     struct Found {
         const char *name = nullptr; // NUL-terminated, valid while the index is
         bool plainFile = false; // the listing said: a regular file
+        bool ownName = false; // the song's own ".INI" name, not another letter case
     };
     Found find(QByteArrayView mp3Name, QByteArray &scratch) const;
     // The files set aside by moves that were cut short (MoveTemporaryPrefix),
