@@ -83,9 +83,9 @@ private:
     // Every ".ini" name of the folder, one after another, and for each its
     // place there under the hash of its case-folded form, sorted by hash:
     // a folder of 100,000 files is indexed without an allocation per name.
-    // The index is kept from one full scan to the next, an entry for most
-    // songs, so an entry is packed into 16 bytes: a file name is at most
-    // 255 bytes long, and the flag takes the length's top bit.
+    // A large folder has an entry for nearly every song, held while a scan
+    // reads them, so an entry is packed into 16 bytes: a file name is at
+    // most 255 bytes long, and the flag takes the length's top bit.
     struct Entry {
         quint64 foldedHash;
         quint32 offset; // of the name in m_pool, followed by a NUL
