@@ -86,8 +86,10 @@ private:
 // What a scan learns of one file before it is put into the cells.
 struct TCatalogue::RowInfo {
     // Full scans only: the song information file's values (its defaults when
-    // the file or its whole folder is missing or unreadable).
+    // the file or its whole folder is missing or unreadable), and the file's
+    // name, in the scan's listing, when it is not the song's own.
     SongInfo::GridValues values;
+    const char *infoName = nullptr;
     // The file's size, or -1 (held open or unreadable), or Missing.
     qint64 size = Unknown;
     // What the index keeps of it.
@@ -96,11 +98,13 @@ struct TCatalogue::RowInfo {
 
 // The folders a scan reads, open for the scan's length. info is -1 for a
 // light scan, and for a full scan whose song information folder is missing
-// or cannot be opened: every song then reads as having no file.
+// or cannot be opened: every song then reads as having no file. A full
+// scan finds the song information files in the listing of that folder.
 struct TCatalogue::Folders {
     int music;
     int info;
     const OpenFileSet &heldOpen;
+    const SongInfo::Locator *infoFiles;
 };
 
 // Collects rows ahead of the scan on worker threads, in chunks; the scan
@@ -190,7 +194,6 @@ private:
 
 TCatalogue::TCatalogue(TSongList &grid)
     : m_grid(grid)
-    , m_locator(QByteArray())
 {
 }
 
@@ -225,7 +228,7 @@ void TCatalogue::setFolders(const QByteArray &musicFolder, const QByteArray &inf
     m_musicFolder = musicFolder;
     m_infoFolder = infoFolder;
     m_library = library;
-    m_locator = SongInfo::Locator(m_infoFolder);
+    m_infoNames.clear();
 }
 
 namespace
@@ -245,11 +248,18 @@ void nestedInfoName(QByteArrayView rawName, QByteArray &name)
 QByteArray TCatalogue::infoPathOf(int i) const
 {
     const QByteArrayView raw = m_files->rawName(i);
-    if (!raw.contains('/'))
-        return m_locator.locate(raw);
-    QByteArray name;
-    nestedInfoName(raw, name);
-    return m_infoFolder + '/' + name;
+    if (raw.contains('/')) {
+        QByteArray name;
+        nestedInfoName(raw, name);
+        return m_infoFolder + '/' + name;
+    }
+    // As the last full scan found it: the file of another letter case, or
+    // the song's own name, whether that file exists or is yet to be made.
+    const auto found = std::lower_bound(m_infoNames.begin(), m_infoNames.end(), i,
+        [](const std::pair<int, QByteArray> &e, int song) { return e.first < song; });
+    if (found != m_infoNames.end() && found->first == i)
+        return SongInfo::PathInInfoFolder(m_infoFolder, found->second);
+    return SongInfo::InfoFilePath(m_infoFolder, raw.toByteArray());
 }
 
 TCatalogue::RowInfo TCatalogue::collectRow(
@@ -258,16 +268,18 @@ TCatalogue::RowInfo TCatalogue::collectRow(
     RowInfo row;
     const QByteArrayView raw = files.rawName(i);
     if (mode == ScanMode::Full) {
-        // Without a usable folder every song reads as having no file.
         SongInfo::Locator::Found file;
-        if (folders.info < 0) {
-        } else if (raw.contains('/')) {
+        if (raw.contains('/')) {
             nestedInfoName(raw, scratch.name);
             file.name = scratch.name.constData();
         } else {
-            file = m_locator.find(raw, scratch.name);
+            file = folders.infoFiles->find(raw, scratch.name);
+            if (!file.ownName)
+                row.infoName = file.name;
         }
-        row.values = SongInfo::ReadSongInfoAt(folders.info, file, scratch.content);
+        // Without a usable folder every song reads as having no file.
+        row.values = SongInfo::ReadSongInfoAt(
+            folders.info, folders.info >= 0 ? file : SongInfo::Locator::Found {}, scratch.content);
     }
     row.size = probe(folders.music, raw.data(), folders.heldOpen, row.stamp);
     return row;
@@ -474,8 +486,8 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     reportMoves(errors);
     // The two folders are listed side by side, into a new list: a light
     // scan's probe may still hold the old one.
-    m_locator = SongInfo::Locator(m_infoFolder);
-    std::thread infoLister([this] { m_locator.index(true); });
+    SongInfo::Locator infoFiles(m_infoFolder);
+    std::thread infoLister([&infoFiles] { infoFiles.index(true); });
     auto files = std::make_shared<TFileList>();
     m_treeSongs.clear();
     if (m_library == TLibraryKind::Tree) {
@@ -486,13 +498,14 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
         files->reread(m_musicFolder);
     }
     m_files = std::move(files);
+    m_infoNames.clear();
     infoLister.join();
     const int count = m_files->count();
 
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder);
     const OpenFileSet held = heldPlaying(*m_files, m_musicFolder, playInput(), m_held, m_unplaced);
-    const Folders folders { dir.get(), infoDir.get(), held };
+    const Folders folders { dir.get(), infoDir.get(), held, &infoFiles };
     // The first rows are read here, to be shown at once; the rest of a large
     // folder is read ahead on other threads from now on.
     std::unique_ptr<Prefetch> prefetch;
@@ -524,6 +537,8 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
         RowInfo &info
             = i >= prefetchFrom ? prefetch->take(i) : (now = collectRow(mode, *m_files, folders, i, scratch));
         stamps[size_t(i)] = info.stamp;
+        if (info.infoName)
+            m_infoNames.emplace_back(i, QByteArray(info.infoName));
         writeRow(mode, r, info, hooks, errors);
         firstChanged = std::min(firstChanged, r);
     }
@@ -536,7 +551,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     // A tree library's songs move between folders the index does not know
     // how to follow yet: it keeps none.
     if (keepsIndex())
-        startIndex(std::move(stamps));
+        startIndex(std::move(stamps), infoFiles.interruptedMoves());
     return errors;
 }
 
@@ -587,12 +602,12 @@ void TCatalogue::reportMoves(QStringList &errors)
     }
 }
 
-void TCatalogue::startIndex(std::vector<SongMoves::Stamp> stamps)
+void TCatalogue::startIndex(std::vector<SongMoves::Stamp> stamps, const std::vector<QByteArray> &leftovers)
 {
     if (m_indexPath.isEmpty())
         return;
-    IndexJob job { m_files, std::move(stamps), m_indexPath, m_musicFolder, m_infoFolder,
-        m_locator.interruptedMoves(), std::nullopt };
+    IndexJob job { m_files, std::move(stamps), m_indexPath, m_musicFolder, m_infoFolder, leftovers,
+        std::nullopt };
     // Renames followed as they happened: only what failed is tried again.
     if (m_renamesFollowed) {
         job.retrying.emplace(m_failedRenames.begin(), m_failedRenames.end());
@@ -698,7 +713,7 @@ void TCatalogue::LightScan::probe()
     const int count = files.count();
     const OpenFileSet held = heldPlaying(files, m_folder, m_plays, m_held, m_unplaced);
     const DirFd dir(m_folder);
-    const Folders folders { dir.get(), -1, held };
+    const Folders folders { dir.get(), -1, held, nullptr };
     m_sizes.resize(size_t(count));
     // A large folder is probed on several threads.
     std::unique_ptr<Prefetch> prefetch;

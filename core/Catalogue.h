@@ -247,8 +247,9 @@ private:
     // Full scans: the moves followed since the last one and the ones the
     // index called for after it, their failures added to errors.
     void reportMoves(QStringList &errors);
-    // Matches and writes the index of the listed songs on a thread of its own.
-    void startIndex(std::vector<SongMoves::Stamp> stamps);
+    // Matches and writes the index of the listed songs on a thread of its
+    // own, after finishing the moves that were cut short (leftovers).
+    void startIndex(std::vector<SongMoves::Stamp> stamps, const std::vector<QByteArray> &leftovers);
     // The indexer's work when the index does not hold the songs as they are:
     // the moves it calls for made, the new index written; true when that is
     // news for a full scan to show.
@@ -293,7 +294,11 @@ private:
     std::atomic<int> m_tagsRead { 0 };
     int m_tagsToRead = 0;
     std::function<void()> m_tagsDone;
-    SongInfo::Locator m_locator;
+    // The song information files the last full scan found under a name
+    // other than the song's own (another letter case), by song, in song
+    // order. Only these are kept of the folder's listing, which a large
+    // folder would hold in megabytes until the next full scan.
+    std::vector<std::pair<int, QByteArray>> m_infoNames;
     std::vector<qint64> m_shownSizes; // size shown per row, to skip unchanged cells
     QByteArray m_indexPath;
     std::vector<SongMoves::Move> m_moves; // followed since the last full scan

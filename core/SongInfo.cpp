@@ -43,11 +43,6 @@ void setInfoFileName(QByteArrayView mp3Name, QByteArray &name)
     name.append(mp3Name.first(ExtensionStart(mp3Name))).append(".INI");
 }
 
-QByteArray withSlash(const QByteArray &folder)
-{
-    return (folder.isEmpty() || folder.endsWith('/')) ? folder : folder + '/';
-}
-
 bool hasIniExtension(QByteArrayView name)
 {
     return name.size() > 4 && qstrnicmp(name.data() + name.size() - 4, ".ini", 4) == 0;
@@ -148,9 +143,14 @@ QByteArray InfoFileName(const QByteArray &mp3Name)
     return name;
 }
 
+QByteArray PathInInfoFolder(const QByteArray &infoFolder, const QByteArray &name)
+{
+    return (infoFolder.isEmpty() || infoFolder.endsWith('/')) ? infoFolder + name : infoFolder + '/' + name;
+}
+
 QByteArray InfoFilePath(const QByteArray &infoFolder, const QByteArray &mp3Path)
 {
-    return withSlash(infoFolder) + InfoFileName(mp3Path);
+    return PathInInfoFolder(infoFolder, InfoFileName(mp3Path));
 }
 
 Locator::Locator(const QByteArray &infoFolder)
@@ -183,8 +183,8 @@ void Locator::index(bool removeStaleTemporaries)
         }
         if (entry->d_type == DT_DIR || !hasIniExtension(name))
             continue;
-        m_entries.push_back(
-            { FoldedHash(name), quint32(m_pool.size()), quint32(name.size()), entry->d_type == DT_REG });
+        m_entries.push_back({ FoldedHash(name), quint32(m_pool.size()), quint32(name.size()),
+            entry->d_type == DT_REG ? 1u : 0u });
         m_pool.insert(m_pool.end(), name.begin(), name.end());
         m_pool.push_back('\0');
     }
@@ -192,7 +192,7 @@ void Locator::index(bool removeStaleTemporaries)
     std::sort(m_entries.begin(), m_entries.end(),
         [](const Entry &a, const Entry &b) { return a.foldedHash < b.foldedHash; });
     m_bucketBits = 4;
-    while (m_bucketBits < 24 && (size_t(1) << m_bucketBits) < m_entries.size())
+    while (m_bucketBits < 24 && (size_t(4) << m_bucketBits) < m_entries.size())
         ++m_bucketBits;
     m_buckets.assign((size_t(1) << m_bucketBits) + 1, 0);
     size_t e = 0;
@@ -220,11 +220,11 @@ Locator::Found Locator::find(QByteArrayView mp3Name, QByteArray &scratch) const
     for (; it != end && it->foldedHash == hash; ++it) {
         const QByteArrayView candidate = nameOf(*it);
         if (candidate == name)
-            return { m_pool.data() + it->offset, it->plainFile };
+            return { m_pool.data() + it->offset, it->plainFile != 0, true };
         if (SameIgnoringCase(candidate, name) && (!best || candidate < nameOf(*best)))
             best = &*it;
     }
-    return best ? Found { m_pool.data() + best->offset, best->plainFile } : Found {};
+    return best ? Found { m_pool.data() + best->offset, best->plainFile != 0 } : Found {};
 }
 
 QByteArray Locator::locateName(QByteArrayView mp3Name) const
@@ -236,7 +236,7 @@ QByteArray Locator::locateName(QByteArrayView mp3Name) const
 
 QByteArray Locator::locate(QByteArrayView mp3Name) const
 {
-    return withSlash(m_folder) + locateName(mp3Name);
+    return PathInInfoFolder(m_folder, locateName(mp3Name));
 }
 
 QByteArray LocateInfoFile(const QByteArray &infoFolder, const QByteArray &mp3Name)

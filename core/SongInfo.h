@@ -37,7 +37,9 @@ struct Details {
 
 // "Artist-Title.mp3" -> "Artist-Title.INI"; a name without "." gets ".INI".
 QByteArray InfoFileName(const QByteArray &mp3Name);
-// folder + "/" (unless empty or already there) + InfoFileName(last component).
+// folder + "/" (unless empty or already there) + name.
+QByteArray PathInInfoFolder(const QByteArray &infoFolder, const QByteArray &name);
+// PathInInfoFolder(folder, InfoFileName(last component)).
 QByteArray InfoFilePath(const QByteArray &infoFolder, const QByteArray &mp3Path);
 
 // Finds song information files by name without a directory listing per
@@ -69,6 +71,7 @@ public:
     struct Found {
         const char *name = nullptr; // NUL-terminated, valid while the index is
         bool plainFile = false; // the listing said: a regular file
+        bool ownName = false; // the song's own ".INI" name, not another letter case
     };
     Found find(QByteArrayView mp3Name, QByteArray &scratch) const;
     // The files set aside by moves that were cut short (MoveTemporaryPrefix),
@@ -80,17 +83,22 @@ private:
     // Every ".ini" name of the folder, one after another, and for each its
     // place there under the hash of its case-folded form, sorted by hash:
     // a folder of 100,000 files is indexed without an allocation per name.
+    // A large folder has an entry for nearly every song, held while a scan
+    // reads them, so an entry is packed into 16 bytes: a file name is at
+    // most 255 bytes long, and the flag takes the length's top bit.
     struct Entry {
         quint64 foldedHash;
         quint32 offset; // of the name in m_pool, followed by a NUL
-        quint32 length;
-        bool plainFile;
+        quint32 length : 31;
+        quint32 plainFile : 1;
     };
+    static_assert(sizeof(Entry) == 16);
     QByteArrayView nameOf(const Entry &e) const { return QByteArrayView(m_pool.data() + e.offset, e.length); }
     std::vector<char> m_pool;
     std::vector<Entry> m_entries;
     // Where the entries whose hash starts with each m_bucketBits-bit value
-    // begin: a lookup goes straight to the one or two entries it may be.
+    // begin: a lookup goes straight to the two to four entries it may be
+    // (a bucket for each would add 4 bytes to each 16-byte entry).
     std::vector<quint32> m_buckets;
     int m_bucketBits = 0;
     bool m_indexed = false;

@@ -16,6 +16,8 @@ void TSongList::setRowCount(int count)
         endInsertRows();
     } else if (songs < old) {
         beginRemoveRows({}, songs, old - 1);
+        for (size_t r = size_t(songs); r < m_rows.size(); ++r)
+            setArtist(m_rows[r], QString());
         m_rows.resize(size_t(songs));
         m_rows.shrink_to_fit();
         endRemoveRows();
@@ -36,10 +38,32 @@ quint32 TSongList::pooled(const QString &text)
     return number;
 }
 
+void TSongList::setArtist(Row &row, const QString &text)
+{
+    if (text.isEmpty()) {
+        if (row.artist != 0) {
+            m_artistSlots[row.artist] = QString();
+            m_freeArtistSlots.push_back(row.artist);
+            row.artist = 0;
+        }
+        return;
+    }
+    if (row.artist == 0) {
+        if (m_freeArtistSlots.empty()) {
+            row.artist = quint32(m_artistSlots.size());
+            m_artistSlots.emplace_back();
+        } else {
+            row.artist = m_freeArtistSlots.back();
+            m_freeArtistSlots.pop_back();
+        }
+    }
+    m_artistSlots[row.artist] = text;
+}
+
 const QString &TSongList::cellOf(const Row &row, int col) const
 {
     if (col == ColArtist)
-        return row.artist;
+        return m_artistSlots[row.artist];
     if (col == ColTitle)
         return row.title;
     return m_pool[row.pooled[size_t(col - FirstPooled)]];
@@ -63,7 +87,7 @@ void TSongList::setCell(int col, int row, const QString &text)
     }
     Row &r = m_rows[size_t(row - 1)];
     if (col == ColArtist)
-        r.artist = text;
+        setArtist(r, text);
     else if (col == ColTitle)
         r.title = text;
     else
@@ -90,9 +114,8 @@ void TSongList::rowsChanged(int firstRow, int lastRow)
 QString TSongList::artistOf(int row) const
 {
     for (int r = std::min(row, RowCount() - 1); r >= 1; --r) {
-        const QString &artist = m_rows[size_t(r - 1)].artist;
-        if (!artist.isEmpty())
-            return artist;
+        if (const quint32 slot = m_rows[size_t(r - 1)].artist)
+            return m_artistSlots[slot];
     }
     return QString();
 }

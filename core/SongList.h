@@ -47,22 +47,32 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
-    // Artist and title differ from row to row. The other five columns
-    // repeat a few hundred texts ("  3.4", " 1998", "    0") over thousands
-    // of rows: each such text is kept once, in a pool, and a row holds its
-    // number there (0: the empty text).
+    // The rows are most of what the program keeps for a large folder, so a
+    // row holds one string, its title, which differs from row to row. The
+    // artist shows on the first row of a run of songs by one artist and is
+    // empty on the others: a row holds the number of its artist cell's slot
+    // (0: empty), and only the cells that are not empty take one. The other
+    // five columns repeat a few hundred texts ("  3.4", " 1998", "    0")
+    // over thousands of rows: each such text is kept once, in a pool, and a
+    // row holds its number there (0: the empty text).
     static constexpr int FirstPooled = ColTime;
     struct Row {
-        QString artist;
         QString title;
+        quint32 artist = 0;
         std::array<quint32, ColCount - FirstPooled> pooled {};
     };
     quint32 pooled(const QString &text);
+    void setArtist(Row &row, const QString &text);
     const QString &cellOf(const Row &row, int col) const;
 
     std::array<QString, ColCount> m_header;
     std::vector<Row> m_rows;
-    std::deque<QString> m_pool { QString() }; // a deque: references stay valid as it grows
+    // Deques: references stay valid as they grow.
+    std::deque<QString> m_pool { QString() };
     QHash<QString, quint32> m_poolIndex;
+    // A slot belongs to one row; an artist cell emptied, or its row removed,
+    // gives it back for the next artist cell that needs one.
+    std::deque<QString> m_artistSlots { QString() };
+    std::vector<quint32> m_freeArtistSlots;
     bool m_resizing = false;
 };

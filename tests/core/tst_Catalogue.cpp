@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <ctime>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,6 +67,7 @@ private Q_SLOTS:
     void badUsageCountDoesNotHideLaterRows();
     void unwritableInfoFolder();
     void fileDeletedBetweenScans();
+    void caseVariantInfoFile_data();
     void caseVariantInfoFile();
     void nonUtf8Name();
     void selectedFile_data();
@@ -515,18 +517,56 @@ void TestCatalogue::fileDeletedBetweenScans()
     QVERIFY(!TestSupport::exists(path("A-Gone.INI")));
 }
 
+void TestCatalogue::caseVariantInfoFile_data()
+{
+    // A song whose information file has another letter case, found by a
+    // full scan; what happened until the scan that finds it playing; the
+    // file the play is counted in, and what it then holds; a file that must
+    // not be there.
+    QTest::addColumn<QString>("until");
+    QTest::addColumn<QByteArray>("counted");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("absent");
+    const QByteArray variant = "[info]\r\nusagecount=8\r\nplaytime=02:00\r\n";
+    QTest::newRow("nothing") << "" << QByteArray("merel-lantern.ini") << variant
+                             << QByteArray("Merel-Lantern.INI");
+    QTest::newRow("playing-during-the-full-scan")
+        << "held" << QByteArray("merel-lantern.ini") << variant << QByteArray("Merel-Lantern.INI");
+    QTest::newRow("renamed-to-the-song's-name-and-scanned")
+        << "renamed" << QByteArray("Merel-Lantern.INI") << variant << QByteArray("merel-lantern.ini");
+    QTest::newRow("another-info-folder-chosen") << "folder" << QByteArray("other/Merel-Lantern.INI")
+                                                << QByteArray("[Info]\r\nUsageCount=1\r\nPlaytime=??:??\r\n")
+                                                << QByteArray("other/merel-lantern.ini");
+}
+
 void TestCatalogue::caseVariantInfoFile()
 {
+    QFETCH(QString, until);
+    QFETCH(QByteArray, counted);
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, absent);
     writeBytes(path("Merel-Lantern.mp3"), mp3());
     writeBytes(path("merel-lantern.ini"), "[info]\r\nusagecount=7\r\nplaytime=02:00\r\n");
+    std::optional<TestSupport::FileHolder> player;
+    if (until == QLatin1String("held"))
+        player.emplace(m_dir->filePath(QStringLiteral("Merel-Lantern.mp3")));
     scan(true);
     QCOMPARE(m_songs->Cells(TSongList::ColTime, 1), QStringLiteral(" 02:00"));
-    QCOMPARE(m_songs->Cells(TSongList::ColCount_, 1), QStringLiteral("    7"));
-    TestSupport::FileHolder player(m_dir->filePath(QStringLiteral("Merel-Lantern.mp3")));
-    scan(false);
     QCOMPARE(
-        readBytes(path("merel-lantern.ini")), QByteArray("[info]\r\nusagecount=8\r\nplaytime=02:00\r\n"));
-    QVERIFY(!TestSupport::exists(path("Merel-Lantern.INI")));
+        m_songs->Cells(TSongList::ColCount_, 1), player ? QStringLiteral("    8") : QStringLiteral("    7"));
+    if (until == QLatin1String("renamed")) {
+        QVERIFY(::rename(path("merel-lantern.ini").constData(), path("Merel-Lantern.INI").constData()) == 0);
+        scan(true);
+    } else if (until == QLatin1String("folder")) {
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("other")));
+        m_catalogue->setFolders(m_dir->path().toUtf8(), path("other"));
+    }
+    if (!player)
+        player.emplace(m_dir->filePath(QStringLiteral("Merel-Lantern.mp3")));
+    scan(false);
+    QVERIFY(m_errors.isEmpty());
+    QCOMPARE(readBytes(path(counted.constData())), content);
+    QVERIFY(!TestSupport::exists(path(absent.constData())));
 }
 
 void TestCatalogue::nonUtf8Name()

@@ -97,8 +97,9 @@ void TestSongList::outOfRangeIsHarmless()
 
 void TestSongList::cellsKeepTheirOwnText_data()
 {
-    // Writes as "col,row=text" in order; then every cell of rows 0 to 3
-    // as "col,row=text" for each cell that is not empty.
+    // Writes as "col,row=text" in order ("rows=n": setRowCount(n)); then
+    // every cell of rows 0 to 3 as "col,row=text" for each cell that is not
+    // empty.
     QTest::addColumn<QStringList>("writes");
     QTest::addColumn<QStringList>("cells");
 
@@ -117,6 +118,12 @@ void TestSongList::cellsKeepTheirOwnText_data()
     QTest::newRow("artist-and-title-per-row")
         << QStringList { "0,1=Zandor", "1,1=Daylight", "0,2=Zandor", "1,2=Daylight", "1,1=Harbour" }
         << QStringList { "0,1=Zandor", "1,1=Harbour", "0,2=Zandor", "1,2=Daylight" };
+    // An artist cell that is emptied, or whose row goes, leaves nothing
+    // behind for the rows that take artists after it.
+    QTest::newRow("artist-emptied-then-others-set") << QStringList { "0,1=Zandor", "0,1=", "0,2=Harbour",
+        "0,3=Mirela", "0,2=Oslo" } << QStringList { "0,2=Oslo", "0,3=Mirela" };
+    QTest::newRow("artist-rows-removed-and-added-again") << QStringList { "0,1=Zandor", "0,2=Harbour",
+        "0,3=Mirela", "rows=2", "rows=4", "0,3=Oslo" } << QStringList { "0,1=Zandor", "0,3=Oslo" };
 }
 
 void TestSongList::cellsKeepTheirOwnText()
@@ -127,6 +134,10 @@ void TestSongList::cellsKeepTheirOwnText()
     QAbstractItemModelTester tester(&songs, QAbstractItemModelTester::FailureReportingMode::QtTest);
     songs.setRowCount(4);
     for (const QString &write : writes) {
+        if (write.startsWith(QStringLiteral("rows="))) {
+            songs.setRowCount(write.mid(5).toInt());
+            continue;
+        }
         const qsizetype eq = write.indexOf(QLatin1Char('='));
         const QStringList at = write.left(eq).split(QLatin1Char(','));
         songs.setCellNow(at[0].toInt(), at[1].toInt(), write.mid(eq + 1));
