@@ -42,9 +42,8 @@ int TFillCommand::run()
         QCoreApplication::processEvents();
         if (progress.wasCanceled())
             break;
-        QByteArray info = catalogue.nestedInfoPath(row);
-        if (info.isEmpty())
-            info = SongInfo::LocateInfoFile(catalogue.infoFolder(), catalogue.BuildSelectedFile(row));
+        // As the last full scan found it: no listing of the folder a song.
+        const QByteArray info = catalogue.infoPath(row);
         try {
             const QStringList keys = FillSongInfo(info, FileValuesOf(catalogue.SelectedPath(row)), today);
             if (!keys.isEmpty())

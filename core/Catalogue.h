@@ -180,6 +180,9 @@ public:
     // file name in the information folder (a song in a subfolder of a tree
     // library), else empty.
     QByteArray nestedInfoPath(int row) const;
+    // The information file of the song in row as the last full scan found it
+    // (or the name to make), without listing the information folder.
+    QByteArray infoPath(int row) const { return infoPathOf(row - 1); }
 
     const TFileList &files() const { return *m_files; }
     const TPlayedList &playedList() const { return m_played; }
