@@ -384,9 +384,12 @@ void TCatalogue::runTagJob(TagJob &job)
 
 QString TCatalogue::playTimeOf(size_t i, const QString &playTime) const
 {
-    // Missing or empty, the file's Playtime reads as "00:00".
-    if (i >= m_treeSongs.size() || m_treeSongs[i].lengthMs <= 0
-        || StrTrim(playTime) != QLatin1String("00:00"))
+    // A missing Playtime reads as "00:00", one the details dialog saved
+    // empty as blanks: neither is a time of the file's own.
+    if (i >= m_treeSongs.size() || m_treeSongs[i].lengthMs <= 0)
+        return playTime;
+    const QString own = StrTrim(playTime);
+    if (!own.isEmpty() && own != QLatin1String("00:00"))
         return playTime;
     return StrPadLeft(LengthText(m_treeSongs[i].lengthMs), QLatin1Char(' '), playTime.size());
 }

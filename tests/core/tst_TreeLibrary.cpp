@@ -117,6 +117,12 @@ void TestTreeLibrary::rows_data()
         << QStringList { "Björk|Hyperballad|05:21|1996|7", "Sigur Rós|Hoppípolla|04:28|2005|2",
                "坂本龍一|Merry Christmas Mr. Lawrence|00:01|1983|0" }
         << "00:09 hr";
+    // Keys the details dialog saved empty are no values of their own.
+    QTest::newRow("empty-keys-show-the-file's")
+        << QStringList { "aac-full.m4a=Björk/Post/03 Hyperballad.m4a" }
+        << QStringList { "Björk/Post/03 Hyperballad.INI=[Info]\r\nUsageCount = 4\r\nPlaytime   = \r\n"
+                         "SongYear   = \r\n" }
+        << QStringList { "Björk|Hyperballad|00:01|1995|4" } << "00:00 hr";
 }
 
 void TestTreeLibrary::rows()
