@@ -1,6 +1,7 @@
 #include "FolderWatch.h"
 
 #include "FileList.h"
+#include "TreeWalk.h"
 
 #include <QLoggingCategory>
 #include <QSocketNotifier>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <sys/inotify.h>
 #include <unistd.h>
+#include <unordered_set>
 
 // Off unless asked for: QT_LOGGING_RULES="discora.watch.debug=true".
 Q_LOGGING_CATEGORY(lcWatch, "discora.watch", QtInfoMsg)
@@ -24,6 +26,20 @@ constexpr uint32_t WatchMask = IN_OPEN | IN_CLOSE_NOWRITE | IN_CLOSE_WRITE | IN_
     | IN_MOVE_SELF | IN_DELETE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
 constexpr uint32_t Moved = IN_MOVED_FROM | IN_MOVED_TO;
 constexpr uint32_t FolderGone = IN_MOVE_SELF | IN_DELETE_SELF | IN_IGNORED | IN_UNMOUNT;
+// A tree library lists what comes and goes in any folder: songs and folders
+// made and removed too.
+constexpr uint32_t TreeMask = WatchMask | IN_CREATE | IN_DELETE;
+
+// name's path below the watched folder, in the folder at path below it.
+QByteArray Below(const QByteArray &path, const char *name)
+{
+    return path.isEmpty() ? QByteArray(name) : path + '/' + name;
+}
+
+bool IsUnder(const QByteArray &path, const QByteArray &folder)
+{
+    return path.startsWith(folder) && (path.size() == folder.size() || path[folder.size()] == '/');
+}
 
 } // namespace
 
@@ -38,6 +54,10 @@ TFolderWatch::~TFolderWatch()
 {
     if (m_adding.valid())
         m_adding.wait();
+    if (m_walking.valid()) {
+        *m_stopWalk = true;
+        m_walking.wait();
+    }
     if (m_fd >= 0)
         ::close(m_fd);
 }
@@ -67,8 +87,8 @@ void TFolderWatch::arm()
         connect(m_notifier, &QSocketNotifier::activated, this, &TFolderWatch::readEvents);
     }
     const QByteArray path = m_folder.isEmpty() ? QByteArrayLiteral(".") : m_folder;
-    m_adding = std::async(std::launch::async, [this, fd = m_fd, path] {
-        const int wd = ::inotify_add_watch(fd, path.constData(), WatchMask);
+    m_adding = std::async(std::launch::async, [this, fd = m_fd, path, mask = m_tree ? TreeMask : WatchMask] {
+        const int wd = ::inotify_add_watch(fd, path.constData(), mask);
         const Added added { wd, wd < 0 ? errno : 0 };
         QMetaObject::invokeMethod(this, &TFolderWatch::settle, Qt::QueuedConnection);
         return added;
@@ -90,14 +110,114 @@ void TFolderWatch::settle()
         return;
     }
     qCDebug(lcWatch, "watching %s", path);
+    m_folders.emplace(m_wd, QByteArray());
+    if (m_tree)
+        walkLater(QByteArray());
 }
 
 void TFolderWatch::disarm()
 {
     settle();
-    if (m_wd >= 0)
-        ::inotify_rm_watch(m_fd, m_wd); // fails harmlessly when the kernel already dropped it
+    m_toWalk.clear();
+    if (m_walking.valid()) {
+        // Whatever it watched is dropped with the rest.
+        *m_stopWalk = true;
+        for (const auto &[wd, path] : m_walking.get().folders)
+            ::inotify_rm_watch(m_fd, wd);
+        m_notifier->setEnabled(true);
+    }
+    for (const auto &[wd, path] : m_folders)
+        ::inotify_rm_watch(m_fd, wd); // fails harmlessly when the kernel already dropped it
+    m_folders.clear();
+    m_foldersMovedFrom.clear();
+    m_fullLogged = false;
     m_wd = -1;
+}
+
+void TFolderWatch::walkLater(QByteArray path)
+{
+    m_toWalk.push_back(std::move(path));
+    startWalk();
+}
+
+void TFolderWatch::startWalk()
+{
+    if (m_walking.valid() || m_toWalk.empty())
+        return;
+    m_notifier->setEnabled(false);
+    std::unordered_set<int> known;
+    for (const auto &[wd, path] : m_folders)
+        known.insert(wd);
+    m_stopWalk = std::make_shared<std::atomic_bool>(false);
+    const QByteArray top = m_folder.isEmpty() ? QByteArrayLiteral(".") : m_folder;
+    m_walking = std::async(std::launch::async,
+        [this, fd = m_fd, top, paths = std::move(m_toWalk), known = std::move(known),
+            stop = m_stopWalk]() mutable {
+            Walked walked;
+            for (const QByteArray &path : paths) {
+                walked.found = walked.found || !path.isEmpty();
+                const auto song = [&](const TreeSong &) {
+                    walked.songs = true;
+                    return !*stop;
+                };
+                // Each folder is watched as it is entered, before its entries
+                // are read: what comes in it from then on is seen.
+                const auto enter = [&](QByteArrayView below, int folderFd) {
+                    if (*stop)
+                        return false;
+                    // The top folder has its watch already; once the system
+                    // has no more to give, the walk goes on for songs only.
+                    if ((path.isEmpty() && below.isEmpty()) || walked.full)
+                        return true;
+                    const QByteArray at = "/proc/self/fd/" + QByteArray::number(folderFd);
+                    const int wd = ::inotify_add_watch(fd, at.constData(), TreeMask);
+                    if (wd < 0) {
+                        walked.full = errno == ENOSPC;
+                        return true;
+                    }
+                    // Watched already, reached by another path (a link).
+                    if (!known.insert(wd).second)
+                        return false;
+                    QByteArray full = path;
+                    if (!below.isEmpty())
+                        full = Below(path, below.toByteArray().constData());
+                    walked.folders.emplace_back(wd, std::move(full));
+                    return true;
+                };
+                WalkTree(path.isEmpty() ? top : top + '/' + path, song, false, enter);
+            }
+            QMetaObject::invokeMethod(this, &TFolderWatch::walked, Qt::QueuedConnection);
+            return walked;
+        });
+}
+
+void TFolderWatch::walked()
+{
+    // The outcome of an earlier walk that was taken meanwhile says nothing
+    // about this one.
+    if (m_walking.valid() && m_walking.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        takeWalk();
+}
+
+void TFolderWatch::takeWalk()
+{
+    Walked walked = m_walking.get();
+    for (auto &[wd, path] : walked.folders)
+        m_folders.emplace(wd, std::move(path));
+    if (walked.full && !m_fullLogged) {
+        m_fullLogged = true;
+        qCDebug(lcWatch,
+            "no more watches (fs.inotify.max_user_watches): %d folders watched, songs opened in the "
+            "others are noticed by the refresh timer only",
+            int(m_folders.size()));
+    }
+    m_notifier->setEnabled(true);
+    // Songs that came with a folder, or while it was being watched.
+    if (walked.found && walked.songs) {
+        QMetaObject::invokeMethod(this, &TFolderWatch::treeChanged, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &TFolderWatch::touched, Qt::QueuedConnection);
+    }
+    startWalk();
 }
 
 void TFolderWatch::rearm()
@@ -105,18 +225,23 @@ void TFolderWatch::rearm()
     arm();
     // The folder is back (or was replaced): its files may be in another
     // state than the list shows.
-    if (isWatching())
+    if (isWatching()) {
+        if (m_tree)
+            Q_EMIT treeChanged();
         Q_EMIT touched();
+    }
 }
 
 void TFolderWatch::readEvents()
 {
     settle();
+    // Events of folders still being added wait for the walk to end.
+    if (m_walking.valid())
+        return;
     alignas(inotify_event) char buffer[16384];
-    bool wanted = false;
+    Read read;
     bool lost = false;
     bool gone = false;
-    Renames renames;
     ++m_reads;
     for (;;) {
         const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
@@ -125,59 +250,134 @@ void TFolderWatch::readEvents()
         for (const char *p = buffer; p < buffer + n;) {
             const auto *event = reinterpret_cast<const inotify_event *>(p);
             p += sizeof(inotify_event) + event->len;
+            const auto folder = m_folders.find(event->wd);
             if (event->mask & IN_Q_OVERFLOW) {
                 lost = true;
-            } else if (event->wd != m_wd || m_wd < 0) {
+            } else if (folder == m_folders.end()) {
                 continue; // left over from a watch we dropped
-            } else if (event->mask & FolderGone) {
+            } else if (event->wd == m_wd && (event->mask & FolderGone)) {
                 gone = true;
+            } else if (event->mask & IN_IGNORED) {
+                m_folders.erase(folder); // a folder below was removed
+            } else if (m_tree && (event->mask & IN_ISDIR)) {
+                folderEvent(*event, folder->second, read);
             } else if (event->mask & Moved) {
-                noteMove(*event, renames);
+                noteMove(*event, folder->second, read);
             } else if (event->len > 0 && isSong(event->name)) {
                 // Only songs: the program's own reads and writes of song
                 // information files (and the listing of the folder itself)
                 // must not feed the watch.
-                wanted = true;
+                read.wanted = true;
+                read.changed = read.changed || (event->mask & (IN_CREATE | IN_DELETE));
             }
         }
     }
+    // A folder moved away whose new name did not come with it went out of
+    // the tree: what is below it is no longer listed.
+    for (const auto &[cookie, path] : m_foldersMovedFrom) {
+        forget(path);
+        read.changed = true;
+    }
+    m_foldersMovedFrom.clear();
     if (lost || gone) {
         qCDebug(lcWatch, lost ? "events lost: watching again" : "folder moved or removed: watching again");
         // Rather a scan too many than a play missed.
         ++m_gaps;
         arm();
-        if (isWatching())
-            wanted = true;
+        if (isWatching()) {
+            read.wanted = true;
+            // A tree that moved away and back may hold other songs. Lost
+            // events ask for no new listing: the full scan reads every
+            // song, and in a large tree its own opens would overflow the
+            // queue again, scan after scan.
+            read.changed = m_tree && gone;
+        }
     }
     // A name moved away whose new name did not come with this read nor the
-    // one before went out of the folder (or to a name that is no song).
-    for (auto it = m_movedFrom.begin(); it != m_movedFrom.end();)
+    // one before went out of the folder (or to a name that is no song). A
+    // tree library lists it no longer: a new listing shows that, and shows
+    // a late new name as well.
+    for (auto it = m_movedFrom.begin(); it != m_movedFrom.end();) {
+        read.changed = read.changed || (m_tree && it->second.second == m_reads);
         it = it->second.second < m_reads ? m_movedFrom.erase(it) : std::next(it);
-    if (!renames.empty()) {
-        Q_EMIT renamed(renames);
-        wanted = true;
     }
-    if (wanted)
+    if (!read.renames.empty()) {
+        Q_EMIT renamed(read.renames);
+        read.wanted = true;
+    }
+    if (read.changed) {
+        Q_EMIT treeChanged();
+        read.wanted = true;
+    }
+    if (read.wanted)
         Q_EMIT touched();
 }
 
 bool TFolderWatch::isSong(const char *name) const
 {
     const size_t length = std::strlen(name);
-    return m_allKinds ? TFileList::matchesAudio(name, length) : TFileList::matchesMask(name, length);
+    return m_tree ? TFileList::matchesAudio(name, length) : TFileList::matchesMask(name, length);
 }
 
-void TFolderWatch::noteMove(const inotify_event &event, Renames &renames)
+void TFolderWatch::folderEvent(const inotify_event &event, const QByteArray &parent, Read &read)
+{
+    // Hidden folders are not listed; a folder removed ends its own watch
+    // (IN_IGNORED), its songs went one by one before.
+    if (event.len == 0 || event.name[0] == '.' || !(event.mask & (IN_CREATE | Moved)))
+        return;
+    const QByteArray path = Below(parent, event.name);
+    if (event.mask & IN_MOVED_FROM) {
+        m_foldersMovedFrom[event.cookie] = path;
+        return;
+    }
+    const auto from = m_foldersMovedFrom.find(event.cookie);
+    if (from == m_foldersMovedFrom.end()) {
+        // Made, or moved in from outside: watched from now on, and its songs
+        // (that came before its watch) listed.
+        walkLater(path);
+        return;
+    }
+    // Moved within the tree: the same folders under another path.
+    for (auto &[wd, below] : m_folders)
+        if (IsUnder(below, from->second))
+            below = path + below.mid(from->second.size());
+    m_foldersMovedFrom.erase(from);
+    read.changed = true;
+}
+
+void TFolderWatch::forget(const QByteArray &path)
+{
+    for (auto it = m_folders.begin(); it != m_folders.end();) {
+        if (it->first != m_wd && IsUnder(it->second, path)) {
+            ::inotify_rm_watch(m_fd, it->first);
+            it = m_folders.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void TFolderWatch::noteMove(const inotify_event &event, const QByteArray &folder, Read &read)
 {
     if (event.len == 0 || !isSong(event.name))
         return;
+    const QByteArray path = Below(folder, event.name);
     if (event.mask & IN_MOVED_FROM) {
-        m_movedFrom[event.cookie] = { QByteArray(event.name), m_reads };
+        m_movedFrom[event.cookie] = { path, m_reads };
         return;
     }
     const auto from = m_movedFrom.find(event.cookie);
-    if (from == m_movedFrom.end())
-        return; // moved in from elsewhere: the next full scan lists it
-    renames.emplace_back(std::move(from->second.first), QByteArray(event.name));
+    if (from == m_movedFrom.end()) {
+        // Moved in from elsewhere: the next full scan lists it; in a tree
+        // library, this one asks for it.
+        read.changed = read.changed || m_tree;
+        return;
+    }
+    // The song information of a song at the top follows it; below the top
+    // a new listing of the tree shows the new name.
+    if (!from->second.first.contains('/') && !path.contains('/'))
+        read.renames.emplace_back(std::move(from->second.first), path);
+    else
+        read.changed = true;
     m_movedFrom.erase(from);
 }

@@ -1,19 +1,25 @@
 #pragma once
 // Notices the moment any program opens or closes a song of the music folder
 // (inotify) and says so (touched()), and hears of songs renamed within it
-// (renamed()). When it had to watch anew (the kernel's queue overflowed, the
-// folder moved away and came back) it says touched() too: the files may be
-// in another state than the list shows. Deciding what to scan, and when, is
-// the scan control's. Where the folder cannot be watched the watch stays
-// quiet and the refresh timer alone keeps the list current; only the debug
-// log says so.
+// (renamed()). In a tree library it watches every folder below the music
+// folder too, as the tree listing finds them and as they come and go, and
+// says when songs came, went or moved where only a new listing of the tree
+// shows it (treeChanged()). When it had to watch anew (the kernel's queue
+// overflowed, the folder moved away and came back) it says touched() too:
+// the files may be in another state than the list shows. Deciding what to
+// scan, and when, is the scan control's. Where a folder cannot be watched
+// the watch stays quiet about it and the refresh timer alone keeps the list
+// current; only the debug log says so.
 
 #include <QByteArray>
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <future>
 #include <map>
+#include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -30,7 +36,8 @@ public:
     static constexpr int RefusedRetry = 60000;
 
     // Songs renamed within the folder (a song's name to a song's name), old
-    // and new raw name, in the order they happened.
+    // and new raw name, in the order they happened. In a tree library only
+    // the renames at the top of the tree: the others ask for treeChanged().
     using Renames = std::vector<std::pair<QByteArray, QByteArray>>;
 
     explicit TFolderWatch(QObject *parent = nullptr);
@@ -40,10 +47,12 @@ public:
     // from now on, dropping the watch of any earlier folder.
     void setFolder(const QByteArray &folder);
     const QByteArray &folder() const { return m_folder; }
-    // Which opens count: of ".mp3" files (a folder library), or of every
-    // kind of song a tree library lists.
-    void setAllSongKinds(bool all) { m_allKinds = all; }
-    // True while the kernel reports on the folder.
+    // false: a folder library, the ".mp3" files of the folder itself. true:
+    // a tree library, every kind of song it lists, in the folder and every
+    // folder below it. Takes effect at the next setFolder().
+    void setTree(bool tree) { m_tree = tree; }
+    // True while the kernel reports on the folder (the folders below it are
+    // added after it, on another thread).
     bool isWatching()
     {
         settle();
@@ -59,6 +68,10 @@ Q_SIGNALS:
     void touched();
     // Songs were renamed (touched() follows).
     void renamed(const TFolderWatch::Renames &renames);
+    // A tree library's songs came, went or were renamed in a way only a new
+    // listing shows: in a folder below the top, from one folder to another,
+    // with a folder made, moved or removed (touched() follows).
+    void treeChanged();
 
 private:
     // The watch of a folder of many files takes the kernel a while to set
@@ -68,26 +81,59 @@ private:
         int wd;
         int error;
     };
+    // The folders below it, in a tree library: added by walking them on
+    // another thread, one walk at a time. Events wait in the kernel's queue
+    // until a walk is done, so that every folder they name is known.
+    struct Walked {
+        std::vector<std::pair<int, QByteArray>> folders; // watch, path below the folder
+        bool songs = false; // songs lie in the folders walked
+        bool full = false; // the system had no more watches to give
+        bool found = false; // folders that came later: their songs are new
+    };
+    // What one read of events saw.
+    struct Read {
+        bool wanted = false;
+        bool changed = false; // a tree's listing is out of date
+        Renames renames;
+    };
     void arm();
     void settle();
     void disarm();
     void rearm();
+    void walkLater(QByteArray path);
+    void startWalk();
+    void walked();
+    void takeWalk();
     void readEvents();
     bool isSong(const char *name) const;
+    // A folder below the top made, moved or removed (tree library).
+    void folderEvent(const inotify_event &event, const QByteArray &parent, Read &read);
     // Pairs a moved-away name with its new one (same cookie).
-    void noteMove(const inotify_event &event, Renames &renames);
+    void noteMove(const inotify_event &event, const QByteArray &folder, Read &read);
+    // Stops watching the folders at path and below it.
+    void forget(const QByteArray &path);
 
-    // Songs moved away from a name, by cookie, until their new name comes
-    // (within the next read at the latest), and the read that saw each.
+    // Songs moved away from a name (their path below the folder), by
+    // cookie, until their new name comes (within the next read at the
+    // latest), and the read that saw each.
     std::map<uint32_t, std::pair<QByteArray, int>> m_movedFrom;
+    // The same for folders, within one read.
+    std::map<uint32_t, QByteArray> m_foldersMovedFrom;
     int m_reads = 0;
     QByteArray m_folder;
     int m_fd = -1;
     int m_wd = -1;
+    // Every folder watched, the folder itself ("") included, by watch.
+    std::unordered_map<int, QByteArray> m_folders;
     std::future<Added> m_adding;
+    std::future<Walked> m_walking;
+    std::shared_ptr<std::atomic_bool> m_stopWalk;
+    // Folders that came while a walk ran, to walk next.
+    std::vector<QByteArray> m_toWalk;
     QSocketNotifier *m_notifier = nullptr;
     QTimer m_retry;
     bool m_hasFolder = false;
-    bool m_allKinds = false;
+    bool m_tree = false;
+    bool m_fullLogged = false;
     int m_gaps = 0;
 };

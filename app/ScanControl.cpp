@@ -37,6 +37,9 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
     connect(m_tagProgress, &QTimer::timeout, this, &TScanControl::showTagProgress);
     connect(m_watch, &TFolderWatch::touched, this, &TScanControl::request);
     connect(m_watch, &TFolderWatch::renamed, this, &TScanControl::renamed);
+    // Songs of a tree library came, went or moved below the top: only a new
+    // listing shows them, as it shows renames.
+    connect(m_watch, &TFolderWatch::treeChanged, this, [this] { m_fullWanted = true; });
     // The sources of plays: a new kind of player is one more line here.
     m_sources->add(new TProcSweep);
     m_mpris = m_sources->add(new TMprisSource);
@@ -79,7 +82,7 @@ void TScanControl::setFolders(
     const QByteArray &musicFolder, const QByteArray &infoFolder, TLibraryKind library)
 {
     m_catalogue.setFolders(musicFolder, infoFolder, library);
-    m_watch->setAllSongKinds(library == TLibraryKind::Tree);
+    m_watch->setTree(library == TLibraryKind::Tree);
     m_watch->setFolder(m_catalogue.musicFolder());
 }
 

@@ -13,8 +13,9 @@
 // moment for the rest of its burst, scans they ask for start at most once a
 // minimum interval, one asked for while a scan runs is queued behind it, a
 // song seen held open for the first time gets the scan that confirms it,
-// and a rename is shown by a full scan. It owns the music folder, the folder
-// watch and the sources of plays.
+// and a rename (or a tree library's songs coming and going) is shown by a
+// full scan. It owns the music folder, the folder watch and the sources of
+// plays.
 
 #include "Catalogue.h"
 
@@ -150,7 +151,9 @@ private:
     QElapsedTimer m_lastRequested;
     bool m_paused = true;
     bool m_queued = false; // a requested scan waits for the running one
-    bool m_fullWanted = false; // songs were renamed since the last full scan
+    // Songs were renamed (or a tree's songs came and went) since the last
+    // full scan.
+    bool m_fullWanted = false;
     int m_requested = 0;
     bool m_scanning = false; // a full scan runs
     bool m_fullScanPending = false;

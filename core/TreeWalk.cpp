@@ -41,9 +41,11 @@ struct RawEntry {
 class Walker
 {
 public:
-    Walker(const std::function<bool(const TreeSong &)> &song, bool noteLinks)
+    Walker(const std::function<bool(const TreeSong &)> &song, bool noteLinks,
+        const std::function<bool(QByteArrayView, int)> &enter)
         : m_song(song)
         , m_noteLinks(noteLinks)
+        , m_enter(enter)
         , m_buffer(128 * 1024)
     {
     }
@@ -95,6 +97,10 @@ private:
         if (fd < 0 || ::fstat(fd, &st) != 0 || !m_seen.insert(FolderKey { st.st_dev, st.st_ino }).second) {
             if (fd >= 0)
                 ::close(fd);
+            return;
+        }
+        if (m_enter && !m_enter(path, fd)) {
+            ::close(fd);
             return;
         }
         if (linked && m_noteLinks)
@@ -165,6 +171,7 @@ private:
 
     const std::function<bool(const TreeSong &)> &m_song;
     const bool m_noteLinks;
+    const std::function<bool(QByteArrayView, int)> &m_enter;
     std::vector<char> m_buffer;
     int m_root = -1;
     QByteArray m_rootReal;
@@ -179,5 +186,11 @@ private:
 TreeWalkResult WalkTree(
     const QByteArray &folder, const std::function<bool(const TreeSong &)> &song, bool noteLinkedFolders)
 {
-    return Walker(song, noteLinkedFolders).run(folder);
+    return WalkTree(folder, song, noteLinkedFolders, {});
+}
+
+TreeWalkResult WalkTree(const QByteArray &folder, const std::function<bool(const TreeSong &)> &song,
+    bool noteLinkedFolders, const std::function<bool(QByteArrayView path, int fd)> &enter)
+{
+    return Walker(song, noteLinkedFolders, enter).run(folder);
 }

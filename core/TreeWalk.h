@@ -40,3 +40,10 @@ struct TreeWalkResult {
 // does not tell its type or it is a link.
 TreeWalkResult WalkTree(
     const QByteArray &folder, const std::function<bool(const TreeSong &)> &song, bool noteLinkedFolders);
+// The same walk, calling enter for each folder as it is entered (once, by
+// the rule above), before its entries are read: its path below folder (""
+// for folder itself) and the folder open as fd, valid during the call. When
+// enter returns false the folder is not listed, nor anything below it that
+// is reached through it.
+TreeWalkResult WalkTree(const QByteArray &folder, const std::function<bool(const TreeSong &)> &song,
+    bool noteLinkedFolders, const std::function<bool(QByteArrayView path, int fd)> &enter);

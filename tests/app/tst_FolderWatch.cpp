@@ -275,6 +275,8 @@ private Q_SLOTS:
     void watchSurvivesFolderChanges_data();
     void watchSurvivesFolderChanges();
     void lostEventsScanAndKeepWatching();
+    void treeWatchFollowsFolders_data();
+    void treeWatchFollowsFolders();
     void quietWhileOwnDialogOpen();
     void folderChangeMovesWatch();
 
@@ -282,9 +284,14 @@ private:
     QString music() const { return m_dir->filePath(QStringLiteral("music")); }
     QString song(const QString &name) const { return music() + QLatin1Char('/') + name; }
     void addSongs(const QStringList &names, const QString &infoFolder = QString());
+    // One change on disk, paths below the music folder: "song|path",
+    // "mkdir|path", "mv|from|to", "rm|path", "link|path|target", "play|path"
+    // (a player holds it from now on).
+    void change(const QString &step);
     std::unique_ptr<TfrmMain> openWindow();
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::vector<std::unique_ptr<Player>> m_players;
     QProcess m_bus; // a session bus of the test's own
 };
 
@@ -314,17 +321,45 @@ void TestFolderWatch::cleanup()
 {
     qunsetenv("MPD_HOST");
     qunsetenv("MPD_PORT");
+    m_players.clear();
     m_dir.reset();
 }
 
 void TestFolderWatch::addSongs(const QStringList &names, const QString &infoFolder)
 {
-    for (const QString &name : names)
+    // Songs in folders below the music folder call for a tree library.
+    bool tree = false;
+    for (const QString &name : names) {
+        tree = tree || name.contains(QLatin1Char('/'));
+        QVERIFY(QDir().mkpath(QFileInfo(song(name)).absolutePath()));
         writeBytes(song(name), QByteArray(1000, '\0'));
+    }
     QByteArray settings = "[MP3]\r\nDirectory=" + music().toUtf8() + "\r\n";
     if (!infoFolder.isEmpty())
         settings += "INI_Directory=" + infoFolder.toUtf8() + "\r\n";
+    if (tree)
+        settings += "Library=Tree\r\n";
     writeBytes(m_dir->filePath(QStringLiteral("discora.INI")), settings);
+}
+
+void TestFolderWatch::change(const QString &step)
+{
+    const QStringList p = step.split(QLatin1Char('|'));
+    const QByteArray path = QFile::encodeName(song(p[1]));
+    if (p[0] == QLatin1String("song"))
+        writeBytes(path, QByteArray(1000, '\0'));
+    else if (p[0] == QLatin1String("mkdir"))
+        QVERIFY(QDir().mkpath(song(p[1])));
+    else if (p[0] == QLatin1String("mv"))
+        QVERIFY(::rename(path.constData(), QFile::encodeName(song(p[2])).constData()) == 0);
+    else if (p[0] == QLatin1String("rm"))
+        QVERIFY(QFile::remove(song(p[1])));
+    else if (p[0] == QLatin1String("link"))
+        QVERIFY(::symlink(QFile::encodeName(p[2]).constData(), path.constData()) == 0);
+    else if (p[0] == QLatin1String("play"))
+        m_players.push_back(std::make_unique<Player>(song(p[1])));
+    else
+        QFAIL(qPrintable(step));
 }
 
 std::unique_ptr<TfrmMain> TestFolderWatch::openWindow()
@@ -358,6 +393,10 @@ void TestFolderWatch::playNoticedWithoutTimer_data()
     // mount and inode tell it is the song.
     QTest::newRow("sandboxed-player-at-another-path")
         << two << false << "Zandor-Daylight.mp3" << 2 << "Discora 1.5  Zandor - Daylight" << true;
+    // A tree library: a song two folders down, of another format than MP3.
+    QTest::newRow("tree-song-in-a-subfolder")
+        << QStringList { "Merel/Lantern/Merel-Lantern.flac", "Zandor/Daylight/Zandor-Daylight.ogg" } << false
+        << "Zandor/Daylight/Zandor-Daylight.ogg" << 2 << "Discora 1.5  Zandor - Daylight" << false;
 }
 
 void TestFolderWatch::playNoticedWithoutTimer()
@@ -389,7 +428,7 @@ void TestFolderWatch::playNoticedWithoutTimer()
     QCOMPARE(window->windowTitle(), caption);
     QCOMPARE(readBytes(infoFile), InfoCounted);
     QCOMPARE(window->songs().Cells(5, row), QStringLiteral("    4"));
-    QVERIFY(window->catalogue().playedList().contains(window->songs().Cells(1, row)));
+    QVERIFY(window->catalogue().isPlayed(row));
     window->sgrMusic->setRow(row == 1 ? 2 : 1);
     QVERIFY(rowHasRed(*window, row));
     // Neither an activation nor the timer did it.
@@ -1067,6 +1106,85 @@ void TestFolderWatch::lostEventsScanAndKeepWatching()
     WaitQuiet(*window);
     Player player(song(QStringLiteral("B-Two.mp3")));
     QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 2), QStringLiteral("Lock"), LiveTimeout);
+}
+
+void TestFolderWatch::treeWatchFollowsFolders_data()
+{
+    // A tree library (Merel/Lantern/Merel-Lantern.flac and
+    // Zandor/Zandor-Daylight.mp3), changed while the window runs with its
+    // refresh timer at an hour: only the watch can make the list follow.
+    QTest::addColumn<QStringList>("before"); // changes before the start
+    QTest::addColumn<QStringList>("steps"); // changes while it runs
+    QTest::addColumn<QStringList>("rows"); // "Artist|Title|Size|Count", trimmed
+
+    const QString merel = "Merel|Lantern|0.0|0";
+    const QStringList outside = { "mkdir|../Nightjar", "song|../Nightjar/Nightjar-Embers.ogg" };
+    const QStringList nightjarPlayed = { merel, "Nightjar|Embers|Lock|1", "Zandor|Daylight|0.0|0" };
+    QTest::newRow("song-added-to-a-subfolder")
+        << QStringList {} << QStringList { "song|Merel/Lantern/Merel-Dusk.opus" }
+        << QStringList { "Merel|Dusk|0.0|0", "|Lantern|0.0|0", "Zandor|Daylight|0.0|0" };
+    QTest::newRow("song-removed-from-a-subfolder")
+        << QStringList {} << QStringList { "rm|Zandor/Zandor-Daylight.mp3" } << QStringList { merel };
+    QTest::newRow("song-moved-out-of-the-tree")
+        << QStringList {} << QStringList { "mv|Zandor/Zandor-Daylight.mp3|../Zandor-Daylight.mp3" }
+        << QStringList { merel };
+    QTest::newRow("song-renamed-in-a-subfolder")
+        << QStringList {} << QStringList { "mv|Zandor/Zandor-Daylight.mp3|Zandor/Zandor-Dawn.mp3" }
+        << QStringList { merel, "Zandor|Dawn|0.0|0" };
+    // Played under its new path: the list must have the folder's new name.
+    QTest::newRow("folder-renamed-then-song-played")
+        << QStringList {}
+        << QStringList { "mv|Zandor|Zandor (1999)", "play|Zandor (1999)/Zandor-Daylight.mp3" }
+        << QStringList { merel, "Zandor|Daylight|Lock|1" };
+    // The song written as soon as its folder is: listed, its play noticed.
+    QTest::newRow("song-in-a-folder-made-after-the-start")
+        << QStringList {}
+        << QStringList { "mkdir|Nightjar/Embers", "song|Nightjar/Embers/Nightjar-Embers.ogg",
+               "play|Nightjar/Embers/Nightjar-Embers.ogg" }
+        << nightjarPlayed;
+    QTest::newRow("folder-of-songs-moved-in")
+        << outside << QStringList { "mv|../Nightjar|Nightjar", "play|Nightjar/Nightjar-Embers.ogg" }
+        << nightjarPlayed;
+    QTest::newRow("song-in-a-linked-folder")
+        << outside + QStringList { "link|Nightjar|../Nightjar" }
+        << QStringList { "play|../Nightjar/Nightjar-Embers.ogg" } << nightjarPlayed;
+    // At the top a rename is followed as in a folder library: the song
+    // information goes along.
+    QTest::newRow("song-at-the-top-renamed-keeps-its-information")
+        << QStringList { "mv|Zandor/Zandor-Daylight.mp3|Zandor-Daylight.mp3" }
+        << QStringList { "mv|Zandor-Daylight.mp3|Zandor-Dawn.mp3" }
+        << QStringList { merel, "Zandor|Dawn|0.0|3" };
+}
+
+void TestFolderWatch::treeWatchFollowsFolders()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, rows);
+
+    addSongs({ "Merel/Lantern/Merel-Lantern.flac", "Zandor/Zandor-Daylight.mp3" });
+    writeBytes(song(QStringLiteral("Zandor-Daylight.INI")), InfoBefore);
+    for (const QString &step : before)
+        change(step);
+    auto window = openWindow();
+    WaitQuiet(*window);
+    const int activations = window->activations();
+    for (const QString &step : steps)
+        change(step);
+    const auto shown = [&] {
+        QStringList shown;
+        for (int r = 1; r < window->songs().RowCount(); ++r) {
+            QStringList cells;
+            for (const int c :
+                { TSongList::ColArtist, TSongList::ColTitle, TSongList::ColSize, TSongList::ColCount_ })
+                cells << window->songs().Cells(c, r).trimmed();
+            shown << cells.join(QLatin1Char('|'));
+        }
+        return shown;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), rows, LiveTimeout);
+    QCOMPARE(window->activations(), activations);
+    QVERIFY(window->tmrRefresh->remainingTime() > 3000 * 1000);
 }
 
 void TestFolderWatch::quietWhileOwnDialogOpen()
