@@ -17,7 +17,7 @@ namespace
 // begun and done, a light scan begun, the index matched, the tags read
 // behind the window).
 Q_LOGGING_CATEGORY(lcIndex, "discora.start", QtInfoMsg)
-}
+} // namespace
 
 TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObject *parent)
     : QObject(parent)
