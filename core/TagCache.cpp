@@ -97,13 +97,22 @@ bool parseLine(QByteArrayView line, QByteArray &path, Entry &entry)
         || !number(field[3], k.modified) || !number(field[4], s.lengthMs) || !number(field[5], s.year)
         || !number(field[6], s.albumYear) || !number(field[7], s.disc) || !number(field[8], s.track))
         return false;
+    // Most fields hold nothing escaped: taken as they are.
     QString *texts[] = { &s.artist, &s.title, &s.album };
     for (int t = 0; t < 3; ++t) {
-        if (!unescape(field[9 + t], text))
-            return false;
-        *texts[t] = QString::fromUtf8(text);
+        if (!field[9 + t].contains('\\')) {
+            *texts[t] = QString::fromUtf8(field[9 + t]);
+        } else {
+            if (!unescape(field[9 + t], text))
+                return false;
+            *texts[t] = QString::fromUtf8(text);
+        }
     }
-    return unescape(field[12], path) && !path.isEmpty();
+    if (!field[12].contains('\\'))
+        path = field[12].toByteArray();
+    else if (!unescape(field[12], path))
+        return false;
+    return !path.isEmpty();
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <fcntl.h>
 #include <numeric>
 #include <sys/stat.h>
@@ -130,8 +131,9 @@ QString LengthText(int lengthMs)
 {
     if (lengthMs <= 0)
         return QString();
+    // Made for every song of a tree at every full scan: no format string.
     const int seconds = (lengthMs + 500) / 1000;
-    return QStringLiteral("%1:%2")
-        .arg(seconds / 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    char text[16];
+    const int length = std::snprintf(text, sizeof text, "%02d:%02d", seconds / 60, seconds % 60);
+    return QString::fromLatin1(text, length);
 }
