@@ -9,7 +9,6 @@
 #include "ScanResults.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QProgressDialog>
 #include <QWidget>
 
@@ -37,9 +36,9 @@ int TFillCommand::run()
     QStringList errors;
     const QDate today = QDate::currentDate();
     for (int row = 1; row <= count; ++row) {
-        // The window answers between songs; a cancel ends it there.
+        // The window answers between songs (a modal progress window handles
+        // events as it is set); a cancel ends it there.
         progress.setValue(row - 1);
-        QCoreApplication::processEvents();
         if (progress.wasCanceled())
             break;
         // As the last full scan found it: no listing of the folder a song.

@@ -268,15 +268,10 @@ void TScanControl::scanEnded(bool full, const QStringList &errors)
 {
     ++m_scans;
     // A full scan may have sent tags to be read behind it.
+    // (Not reading, the bar is hidden and the timer stops at once.)
     if (full && !m_tagProgress->isActive()) {
-        int done = 0;
-        int total = 0;
-        if (m_catalogue.tagProgress(done, total)) {
-            m_tagProgress->start(250);
-            showTagProgress();
-        } else if (m_view.progress) {
-            m_view.progress(0, 0);
-        }
+        m_tagProgress->start(250);
+        showTagProgress();
     }
     std::vector<std::function<void()>> waiting;
     waiting.swap(m_afterScan);

@@ -336,25 +336,28 @@ void TCatalogue::readTreeSongs(TFileList &files)
     std::vector<TagCache::Entry> entries
         = ReadTreeSongs(m_musicFolder, files, cached, m_tagsOpened, readNow, &unread);
     const std::vector<int> order = TreeOrder(entries);
-    if (!unread.empty() && !reading) {
+    // The cache is written in listing order: by the reading behind the scan
+    // once it is done, else here when anything changed.
+    const bool sendBehind = !unread.empty() && !reading;
+    const bool writeNow = unread.empty() && !reading && !m_tagCachePath.isEmpty()
+        && (m_tagsOpened > 0 || size_t(cached.size()) != entries.size());
+    std::vector<QByteArray> names;
+    if (sendBehind || writeNow) {
+        names.reserve(size_t(files.count()));
+        for (int i = 0; i < files.count(); ++i)
+            names.push_back(files.rawName(i).toByteArray());
+    }
+    if (sendBehind) {
         if (m_tagReader.joinable())
             m_tagReader.join();
-        TagJob job { m_musicFolder, m_tagCachePath, {}, entries, std::move(unread) };
-        job.names.reserve(size_t(files.count()));
-        for (int i = 0; i < files.count(); ++i)
-            job.names.push_back(files.rawName(i).toByteArray());
         m_tagsRead = 0;
-        m_tagsToRead = int(job.unread.size());
+        m_tagsToRead = int(unread.size());
         m_tagReading = true;
+        TagJob job { m_musicFolder, m_tagCachePath, std::move(names), entries, std::move(unread) };
         m_tagReader = std::thread([this, job = std::move(job)]() mutable { runTagJob(job); });
-    } else if (unread.empty() && !reading && !m_tagCachePath.isEmpty()
-        && (m_tagsOpened > 0 || size_t(cached.size()) != entries.size())) {
-        std::vector<QByteArray> paths;
-        paths.reserve(entries.size());
-        for (int i = 0; i < files.count(); ++i)
-            paths.push_back(files.rawName(i).toByteArray());
+    } else if (writeNow) {
         try {
-            WriteFileAtomic(m_tagCachePath, TagCache::Compose(paths, entries));
+            WriteFileAtomic(m_tagCachePath, TagCache::Compose(names, entries));
         } catch (const EQLXError &) {
             // Only speed is lost: the next start reads the tags again.
         }

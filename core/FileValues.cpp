@@ -19,7 +19,7 @@ TFileValues FileValuesOf(const QByteArray &songPath)
     const auto year = [](int y) { return y > 0 ? QString::number(y) : QString(); };
     f.Playtime = LengthText(tags.lengthMs);
     f.SongYear = year(tags.year);
-    f.AlbumYear = year(tags.originalYear > 0 ? tags.originalYear : tags.year);
+    f.AlbumYear = year(tags.albumYear());
     f.AlbumName = tags.album;
     f.Writer = tags.composer.isEmpty() ? tags.lyricist : tags.composer;
     f.AlbumLabel = tags.label;

@@ -28,7 +28,7 @@ TTreeSong treeSong(QByteArrayView rawName, const SongTags &tags = SongTags())
     }
     song.album = tags.album;
     song.year = tags.year;
-    song.albumYear = tags.originalYear > 0 ? tags.originalYear : tags.year;
+    song.albumYear = tags.albumYear();
     song.disc = tags.disc;
     song.track = tags.track;
     song.lengthMs = tags.lengthMs;

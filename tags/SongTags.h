@@ -21,6 +21,10 @@ struct SongTags {
     // The file was read as audio: its format was recognised and holds an
     // audio stream. The tags above are filled in whenever TagLib read them.
     bool ok = false;
+
+    // The album's year: of its first release where the tags give one, else
+    // of the recording.
+    int albumYear() const { return originalYear > 0 ? originalYear : year; }
 };
 
 // Whether ReadSongTags reads files with this extension (without the dot,
