@@ -278,6 +278,7 @@ private Q_SLOTS:
     void treeWatchFollowsFolders_data();
     void treeWatchFollowsFolders();
     void quietWhileOwnDialogOpen();
+    void renameWhilePausedShownWhenLive();
     void folderChangeMovesWatch();
 
 private:
@@ -1207,6 +1208,25 @@ void TestFolderWatch::quietWhileOwnDialogOpen()
     QCOMPARE(sizeWhileOpen, QStringLiteral("  0.0"));
     window->activateWindow();
     QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(3, 1), QStringLiteral("Lock"), LiveTimeout);
+}
+
+void TestFolderWatch::renameWhilePausedShownWhenLive()
+{
+    // While the program's focus is elsewhere a rename moves the song's
+    // information at once, but nothing is scanned; going live again shows
+    // the new name, which only a full scan can.
+    addSongs({ "A-One.mp3", "B-Two.mp3" });
+    writeBytes(song(QStringLiteral("B-Two.INI")), InfoBefore);
+    auto window = openWindow();
+    window->scanControl().setPaused(true);
+    WaitQuiet(*window);
+    QVERIFY(QFile::rename(song(QStringLiteral("B-Two.mp3")), song(QStringLiteral("C-Three.mp3"))));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(song(QStringLiteral("C-Three.INI"))), LiveTimeout);
+    WaitQuiet(*window);
+    QCOMPARE(window->songs().Cells(1, 2), QStringLiteral("Two"));
+    window->scanControl().setPaused(false);
+    QTRY_COMPARE_WITH_TIMEOUT(window->songs().Cells(1, 2), QStringLiteral("Three"), LiveTimeout);
+    QCOMPARE(window->songs().Cells(5, 2), QStringLiteral("    3"));
 }
 
 void TestFolderWatch::folderChangeMovesWatch()

@@ -5,6 +5,7 @@
 #include "FileList.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -132,11 +133,19 @@ void TestFileList::treeListing()
     if (!locked.isEmpty())
         QVERIFY(::chmod((root + '/' + locked).constData(), 0) == 0);
 
+    // Every folder it opened is closed again, whatever it met.
+    const auto openDescriptors = [] {
+        return QDir(QStringLiteral("/proc/self/fd"))
+            .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+            .size();
+    };
+    const qsizetype openBefore = openDescriptors();
     TFileList files;
     {
         const ReadAsNobody reader;
         files.rereadTree(root + "/music");
     }
+    QCOMPARE(openDescriptors(), openBefore);
     QList<QByteArray> names;
     for (int i = 0; i < files.count(); ++i)
         names << files.rawName(i).toByteArray();

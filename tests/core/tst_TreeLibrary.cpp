@@ -35,6 +35,7 @@ private Q_SLOTS:
     void fillSongInfo_data();
     void fillSongInfo();
     void sameTitleCountedPerSong();
+    void treeKeepsNoIndex();
     void nestedPlayCounted_data();
     void nestedPlayCounted();
 
@@ -304,6 +305,32 @@ void TestTreeLibrary::fillSongInfo()
         QVERIFY2(after.contains(line + "\r\n"), line.constData());
     if (written.isEmpty())
         QCOMPARE(after, before);
+}
+
+void TestTreeLibrary::treeKeepsNoIndex()
+{
+    // The index of listed songs follows renames made while the program was
+    // closed by names of the information folder's top: a tree's nested
+    // songs would move another song's file. A tree keeps none, and a song
+    // renamed below the top while closed moves no file.
+    const QByteArray index = QFile::encodeName(m_dir->filePath(QStringLiteral("discora.IDX")));
+    place(QStringLiteral("mp3-v23-utf16.mp3"), QStringLiteral("Björk/Homogenic/Jóga.mp3"));
+    writeBytes(info() + QStringLiteral("/Jóga.INI"), "[Info]\r\nUsageCount=9\r\n");
+    for (int run = 0; run < 2; ++run) {
+        m_catalogue = std::make_unique<TCatalogue>(*m_songs);
+        m_catalogue->setFolders(QFile::encodeName(music()), QFile::encodeName(info()), TLibraryKind::Tree);
+        m_catalogue->setIndexPath(index);
+        QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+        m_catalogue->waitForIndex();
+        if (run == 0)
+            QVERIFY(QFile::rename(music() + QStringLiteral("/Björk/Homogenic/Jóga.mp3"),
+                music() + QStringLiteral("/Björk/Homogenic/Joga.mp3")));
+    }
+    m_catalogue->RefreshList(true);
+    m_catalogue->waitForIndex();
+    QVERIFY(!QFile::exists(QFile::decodeName(index)));
+    QVERIFY(QFile::exists(info() + QStringLiteral("/Jóga.INI")));
+    QVERIFY(!QFile::exists(info() + QStringLiteral("/Joga.INI")));
 }
 
 void TestTreeLibrary::sameTitleCountedPerSong()
