@@ -337,10 +337,12 @@ void TFolderWatch::folderEvent(const inotify_event &event, const QByteArray &par
         walkLater(path);
         return;
     }
-    // Moved within the tree: the same folders under another path.
+    // Moved within the tree: the same folders under another path, and the
+    // songs in them renamed.
     for (auto &[wd, below] : m_folders)
         if (IsUnder(below, from->second))
             below = path + below.mid(from->second.size());
+    read.renames.emplace_back(from->second + '/', path + '/');
     m_foldersMovedFrom.erase(from);
     read.changed = true;
 }
@@ -373,11 +375,9 @@ void TFolderWatch::noteMove(const inotify_event &event, const QByteArray &folder
         read.changed = read.changed || m_tree;
         return;
     }
-    // The song information of a song at the top follows it; below the top
-    // a new listing of the tree shows the new name.
-    if (!from->second.first.contains('/') && !path.contains('/'))
-        read.renames.emplace_back(std::move(from->second.first), path);
-    else
-        read.changed = true;
+    // The song's information follows it; a song below the top of a tree
+    // has its place in the rows again only in a new listing.
+    read.changed = read.changed || from->second.first.contains('/') || path.contains('/');
+    read.renames.emplace_back(std::move(from->second.first), path);
     m_movedFrom.erase(from);
 }

@@ -36,8 +36,9 @@ public:
     static constexpr int RefusedRetry = 60000;
 
     // Songs renamed within the folder (a song's name to a song's name), old
-    // and new raw name, in the order they happened. In a tree library only
-    // the renames at the top of the tree: the others ask for treeChanged().
+    // and new raw name (in a tree library, the path below the folder), in
+    // the order they happened. A tree's folder moved within the tree comes
+    // as its old and new path, each ending in "/".
     using Renames = std::vector<std::pair<QByteArray, QByteArray>>;
 
     explicit TFolderWatch(QObject *parent = nullptr);

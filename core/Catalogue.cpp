@@ -231,26 +231,12 @@ void TCatalogue::setFolders(const QByteArray &musicFolder, const QByteArray &inf
     m_infoNames.clear();
 }
 
-namespace
-{
-
-// The information file, below the information folder, of a song in a
-// subfolder of a tree library: its path with ".INI" for its extension. (A
-// song at the top has the folder library's name, found as it finds it.)
-void nestedInfoName(QByteArrayView rawName, QByteArray &name)
-{
-    name.resize(0);
-    name.append(rawName.first(ExtensionStart(rawName))).append(".INI");
-}
-
-} // namespace
-
 QByteArray TCatalogue::infoPathOf(int i) const
 {
     const QByteArrayView raw = m_files->rawName(i);
     if (raw.contains('/')) {
         QByteArray name;
-        nestedInfoName(raw, name);
+        SongInfo::InfoNameBelow(raw, name);
         return m_infoFolder + '/' + name;
     }
     // As the last full scan found it: the file of another letter case, or
@@ -270,7 +256,7 @@ TCatalogue::RowInfo TCatalogue::collectRow(
     if (mode == ScanMode::Full) {
         SongInfo::Locator::Found file;
         if (raw.contains('/')) {
-            nestedInfoName(raw, scratch.name);
+            SongInfo::InfoNameBelow(raw, scratch.name);
             file.name = scratch.name.constData();
         } else {
             file = folders.infoFiles->find(raw, scratch.name);
@@ -417,9 +403,9 @@ OpenFileSet TCatalogue::heldPlaying(const TFileList &files, const QByteArray &mu
     TPlayScope scope { files.linkedFolders(), {} };
     scope.folders.push_back(musicFolder);
     // A song held elsewhere (a sandboxed player's own path to the folder)
-    // keeps its file name.
+    // keeps its file name, whatever folders of the tree it lies in.
     scope.listedName = [&files](const char *name, size_t length) {
-        return files.containsName(QByteArrayView(name, qsizetype(length)));
+        return files.containsFileName(QByteArrayView(name, qsizetype(length)));
     };
     const THeldSongs::Clock::time_point sweptAt = THeldSongs::Clock::now();
     TPlayReport report = plays.sweep(scope);
@@ -554,8 +540,6 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
         m_lengths.push_back(song.lengthMs);
     m_treeSongs.clear();
     m_treeSongs.shrink_to_fit();
-    // A tree library's songs move between folders the index does not know
-    // how to follow yet: it keeps none.
     if (keepsIndex())
         startIndex(std::move(stamps), infoFiles.interruptedMoves());
     return errors;
@@ -577,10 +561,10 @@ void TCatalogue::followRenames(const std::vector<SongMoves::Rename> &renames)
     const auto ownedByName = [this, &owned](const QByteArray &info) {
         if (owned.empty())
             for (int i = 0; i < m_files->count(); ++i)
-                owned.insert(SongInfo::InfoFileName(m_files->rawName(i).toByteArray()));
+                owned.insert(SongInfo::InfoNameBelow(m_files->rawName(i)));
         return owned.count(info) > 0;
     };
-    for (const SongMoves::Rename &rename : renames) {
+    for (const SongMoves::Rename &rename : songRenames(renames)) {
         if (std::optional<SongMoves::Move> move
             = SongMoves::Follow(infoDir.get(), locator, rename.first, rename.second, ownedByName)) {
             if (move->outcome == SongMoves::Outcome::Failed)
@@ -588,6 +572,27 @@ void TCatalogue::followRenames(const std::vector<SongMoves::Rename> &renames)
             m_moves.push_back(std::move(*move));
         }
     }
+}
+
+std::vector<SongMoves::Rename> TCatalogue::songRenames(const std::vector<SongMoves::Rename> &renames) const
+{
+    std::vector<SongMoves::Rename> songs;
+    songs.reserve(renames.size());
+    for (const SongMoves::Rename &rename : renames) {
+        if (!rename.first.endsWith('/') || !rename.second.endsWith('/')) {
+            songs.push_back(rename);
+            continue;
+        }
+        // A folder of a tree library moved: each listed song in it (and in
+        // the folders below it) was renamed.
+        for (int i = 0; i < m_files->count(); ++i) {
+            const QByteArrayView name = m_files->rawName(i);
+            if (name.startsWith(rename.first))
+                songs.emplace_back(
+                    name.toByteArray(), rename.second + name.sliced(rename.first.size()).toByteArray());
+        }
+    }
+    return songs;
 }
 
 void TCatalogue::reportMoves(QStringList &errors)

@@ -65,8 +65,8 @@ public:
         TLibraryKind library = TLibraryKind::Folder);
     TLibraryKind library() const { return m_library; }
     // True when full scans match and write the index of the listed songs
-    // (see setIndexPath): folder libraries with an index path.
-    bool keepsIndex() const { return !m_indexPath.isEmpty() && m_library == TLibraryKind::Folder; }
+    // (see setIndexPath).
+    bool keepsIndex() const { return !m_indexPath.isEmpty(); }
     // Where a tree library keeps the tags it read between runs (raw path;
     // empty: nowhere, every full scan reads them all).
     void setTagCachePath(const QByteArray &path) { m_tagCachePath = path; }
@@ -151,7 +151,9 @@ public:
     bool indexBusy() const { return m_indexing.load(); }
     // Songs renamed within the music folder, as the folder watch saw them,
     // in order: each one's song information file is renamed after it at
-    // once. The next full scan reports these moves.
+    // once. A pair of names ending in "/" is a folder of a tree library
+    // that moved, with the listed songs in it. The next full scan reports
+    // these moves.
     void followRenames(const std::vector<SongMoves::Rename> &renames);
     // What the last full scan moved (its own moves from the index and the
     // ones followed since the scan before), then empty until the next one.
@@ -247,6 +249,8 @@ private:
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
     QString playedKey(int row) const;
+    // The renames of songs that renames (of songs and tree folders) make.
+    std::vector<SongMoves::Rename> songRenames(const std::vector<SongMoves::Rename> &renames) const;
     // Full scans: the moves followed since the last one and the ones the
     // index called for after it, their failures added to errors.
     void reportMoves(QStringList &errors);

@@ -54,29 +54,58 @@ bool TFileList::matchesAudio(const char *name, size_t length)
     return length > 0 && name[0] != '.' && EndsWithAudioExtension(name, length);
 }
 
-bool TFileList::containsName(QByteArrayView name) const
+QByteArrayView TFileList::fileNameOf(QByteArrayView path)
+{
+    return path.sliced(path.lastIndexOf('/') + 1);
+}
+
+template <typename Key> bool TFileList::findIn(Slots &slots, QByteArrayView name, Key key) const
 {
     const std::lock_guard<std::mutex> guard(m_indexLock);
-    if (!m_indexed) {
+    if (!slots.made) {
         size_t room = 16;
         while (room < m_offsets.size() * 2)
             room *= 2;
-        m_slots.assign(room, 0);
+        slots.places.assign(room, 0);
         for (int i = 0; i < count(); ++i) {
-            size_t at = qHashBits(rawName(i).data(), size_t(rawName(i).size())) & (room - 1);
-            while (m_slots[at] != 0)
+            const QByteArrayView k = key(rawName(i));
+            size_t at = qHashBits(k.data(), size_t(k.size())) & (room - 1);
+            // A key once: many songs may share a file name ("01.flac").
+            while (slots.places[at] != 0 && key(rawName(int(slots.places[at] - 1))) != k)
                 at = (at + 1) & (room - 1);
-            m_slots[at] = quint32(i + 1);
+            if (slots.places[at] == 0)
+                slots.places[at] = quint32(i + 1);
         }
-        m_indexed = true;
+        slots.made = true;
     }
-    const size_t mask = m_slots.size() - 1;
-    for (size_t at = qHashBits(name.data(), size_t(name.size())) & mask; m_slots[at] != 0;
+    const size_t mask = slots.places.size() - 1;
+    for (size_t at = qHashBits(name.data(), size_t(name.size())) & mask; slots.places[at] != 0;
          at = (at + 1) & mask) {
-        if (rawName(int(m_slots[at] - 1)) == name)
+        if (key(rawName(int(slots.places[at] - 1))) == name)
             return true;
     }
     return false;
+}
+
+bool TFileList::containsName(QByteArrayView name) const
+{
+    return findIn(m_names, name, [](QByteArrayView path) { return path; });
+}
+
+bool TFileList::containsFileName(QByteArrayView name) const
+{
+    if (!m_nested)
+        return containsName(name);
+    return findIn(m_fileNames, name, &TFileList::fileNameOf);
+}
+
+void TFileList::forgetIndexes()
+{
+    const std::lock_guard<std::mutex> guard(m_indexLock);
+    for (Slots *slots : { &m_names, &m_fileNames }) {
+        slots->made = false;
+        slots->places.clear();
+    }
 }
 
 QString TFileList::name(int i) const
@@ -225,6 +254,7 @@ void TFileList::reread(const QByteArray &folder)
     }
     take(folder, names, std::move(linked));
     m_unreadableFolders = 0;
+    m_nested = false;
 }
 
 void TFileList::rereadTree(const QByteArray &folder)
@@ -239,15 +269,12 @@ void TFileList::rereadTree(const QByteArray &folder)
         true);
     take(folder, names, std::move(walk.linkedFolders));
     m_unreadableFolders = walk.unreadableFolders;
+    m_nested = true;
 }
 
 void TFileList::take(const QByteArray &folder, Names &names, std::vector<QByteArray> linked)
 {
-    {
-        const std::lock_guard<std::mutex> guard(m_indexLock);
-        m_indexed = false;
-        m_slots.clear();
-    }
+    forgetIndexes();
     std::vector<SortEntry> &entries = names.entries;
     NameSorter(names.pool.data(), names.folded.data())
         .sort(entries.data(), entries.data() + entries.size(), 0);
@@ -268,7 +295,5 @@ void TFileList::reorder(const std::vector<int> &order)
     for (size_t k = 0; k < order.size(); ++k)
         offsets[k] = m_offsets[size_t(order[k])];
     m_offsets = std::move(offsets);
-    const std::lock_guard<std::mutex> lock(m_indexLock);
-    m_indexed = false;
-    m_slots.clear();
+    forgetIndexes();
 }

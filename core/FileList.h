@@ -46,6 +46,9 @@ public:
     // True when a listed file has exactly this name (raw bytes). Safe to
     // call from several threads; the first call builds its index.
     bool containsName(QByteArrayView name) const;
+    // True when a listed song's file name (its name without folders) is
+    // name: a tree's song held under a path of another program's own.
+    bool containsFileName(QByteArrayView name) const;
 
     // True when name (raw bytes) matches the "*.mp3" mask.
     static bool matchesMask(const char *name, size_t length);
@@ -65,10 +68,18 @@ private:
     std::vector<quint32> m_offsets;
     std::vector<QByteArray> m_linkedFolders;
     int m_unreadableFolders = 0;
-    // Where each name is, by its hash (open addressing: the name's place in
-    // the list plus one, 0 for a free slot), made by the first
-    // containsName() after a listing: a few bytes a song.
+    bool m_nested = false; // listed by rereadTree()
+    // Where each name (or file name) is, by its hash (open addressing: the
+    // name's place in the list plus one, 0 for a free slot), made by the
+    // first look-up after a listing: a few bytes a song.
+    struct Slots {
+        bool made = false;
+        std::vector<quint32> places;
+    };
+    template <typename Key> bool findIn(Slots &slots, QByteArrayView name, Key key) const;
+    void forgetIndexes();
+    static QByteArrayView fileNameOf(QByteArrayView path);
     mutable std::mutex m_indexLock;
-    mutable bool m_indexed = false;
-    mutable std::vector<quint32> m_slots;
+    mutable Slots m_names;
+    mutable Slots m_fileNames;
 };

@@ -143,6 +143,19 @@ QByteArray InfoFileName(const QByteArray &mp3Name)
     return name;
 }
 
+QByteArray InfoNameBelow(QByteArrayView songPath)
+{
+    QByteArray name;
+    InfoNameBelow(songPath, name);
+    return name;
+}
+
+void InfoNameBelow(QByteArrayView songPath, QByteArray &name)
+{
+    name.resize(0);
+    name.append(songPath.first(ExtensionStart(songPath))).append(".INI");
+}
+
 QByteArray PathInInfoFolder(const QByteArray &infoFolder, const QByteArray &name)
 {
     return (infoFolder.isEmpty() || infoFolder.endsWith('/')) ? infoFolder + name : infoFolder + '/' + name;

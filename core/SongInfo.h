@@ -37,6 +37,13 @@ struct Details {
 
 // "Artist-Title.mp3" -> "Artist-Title.INI"; a name without "." gets ".INI".
 QByteArray InfoFileName(const QByteArray &mp3Name);
+// The information file of a song, below the information folder, for the
+// song's path below the music folder: that path with ".INI" for its last
+// extension ("Artist/Album/01 Intro.flac" -> "Artist/Album/01 Intro.INI").
+// A song at the top has InfoFileName()'s name; two songs of one name in
+// different folders never share a file.
+QByteArray InfoNameBelow(QByteArrayView songPath);
+void InfoNameBelow(QByteArrayView songPath, QByteArray &name);
 // folder + "/" (unless empty or already there) + name.
 QByteArray PathInInfoFolder(const QByteArray &infoFolder, const QByteArray &name);
 // PathInInfoFolder(folder, InfoFileName(last component)).

@@ -32,12 +32,16 @@ bool existsAt(int dirFd, const char *name)
 }
 
 // The song's information file as the scan finds it, checked to be there
-// now: the exact name, else the listing's name in another letter case.
+// now: the exact name, else the listing's name in another letter case. Only
+// the top of the information folder is listed: a song in a folder of a tree
+// library has its path's name alone.
 QByteArray existingInfoName(int infoDirFd, const SongInfo::Locator &locator, QByteArrayView song)
 {
-    const QByteArray exact = SongInfo::InfoFileName(song.toByteArray());
+    const QByteArray exact = SongInfo::InfoNameBelow(song);
     if (existsAt(infoDirFd, exact.constData()))
         return exact;
+    if (song.contains('/'))
+        return QByteArray();
     QByteArray scratch;
     const SongInfo::Locator::Found found = locator.find(song, scratch);
     if (found.name && existsAt(infoDirFd, found.name))
@@ -125,10 +129,38 @@ struct StampHash {
     size_t operator()(const StampKey &k) const { return std::hash<quint64>()(k.ino * 1000003u ^ k.dev); }
 };
 
+// A path below a folder that stays below it: no component empty, hidden,
+// "." or "..". What the index and the temporary names give is checked so
+// before a file is moved by it.
+bool isPathBelow(QByteArrayView path)
+{
+    if (path.isEmpty())
+        return false;
+    for (qsizetype at = 0; at <= path.size();) {
+        qsizetype end = path.indexOf('/', at);
+        if (end < 0)
+            end = path.size();
+        if (end == at || path[at] == '.')
+            return false;
+        at = end + 1;
+    }
+    return true;
+}
+
+// Makes the folders of path (below the folder open as dirFd) that are not
+// there yet, as writing a song information file there would.
+void makeFolders(int dirFd, QByteArrayView path)
+{
+    for (qsizetype slash = path.indexOf('/'); slash > 0; slash = path.indexOf('/', slash + 1))
+        ::mkdirat(dirFd, path.first(slash).toByteArray().constData(), 0777);
+}
+
 Move moveInfo(int infoDirFd, const QByteArray &fromSong, const QByteArray &toSong, const QByteArray &fromInfo,
     const QByteArray &toInfo)
 {
     Move move { fromSong, toSong, fromInfo, toInfo, Outcome::Moved, 0 };
+    if (toInfo.contains('/'))
+        makeFolders(infoDirFd, toInfo);
     const int error = RenameNoReplace(infoDirFd, fromInfo.constData(), toInfo.constData());
     if (error == EEXIST)
         move.outcome = Outcome::Kept;
@@ -137,6 +169,31 @@ Move moveInfo(int infoDirFd, const QByteArray &fromSong, const QByteArray &toSon
         move.error = error;
     }
     return move;
+}
+
+// The name under which an information file on its way to the name to waits
+// at the top of the information folder. A name below the top is written
+// with its folders, "/" as "%2F" (and "%" as "%25"), after a "." that no
+// name at the top has: a song's name never starts with one.
+QByteArray temporaryName(const QByteArray &to)
+{
+    if (!to.contains('/'))
+        return SongInfo::MoveTemporaryPrefix + to;
+    QByteArray name = SongInfo::MoveTemporaryPrefix + '.';
+    for (const char c : to)
+        name += c == '/' ? QByteArrayView("%2F") : c == '%' ? QByteArrayView("%25") : QByteArrayView(&c, 1);
+    return name;
+}
+
+// The name a temporary name was on its way to; empty when it names no file
+// below the information folder.
+QByteArray temporaryTarget(const QByteArray &temporary)
+{
+    const QByteArrayView rest = QByteArrayView(temporary).sliced(SongInfo::MoveTemporaryPrefix.size());
+    if (!rest.startsWith('.'))
+        return rest.contains('/') ? QByteArray() : rest.toByteArray();
+    const QByteArray to = QByteArray::fromPercentEncoding(rest.sliced(1).toByteArray());
+    return isPathBelow(to) ? to : QByteArray();
 }
 
 QString text(const QByteArray &name)
@@ -175,9 +232,9 @@ std::optional<Move> Follow(int infoDirFd, const SongInfo::Locator &locator, QByt
     const QByteArray fromInfo = existingInfoName(infoDirFd, locator, fromSong);
     if (fromInfo.isEmpty())
         return std::nullopt;
-    if (ownedByName && fromInfo != SongInfo::InfoFileName(fromSong.toByteArray()) && ownedByName(fromInfo))
+    if (ownedByName && fromInfo != SongInfo::InfoNameBelow(fromSong) && ownedByName(fromInfo))
         return std::nullopt;
-    const QByteArray toInfo = SongInfo::InfoFileName(toSong.toByteArray());
+    const QByteArray toInfo = SongInfo::InfoNameBelow(toSong);
     if (fromInfo == toInfo)
         return std::nullopt;
     // The new name may have a file of its own in another letter case, which
@@ -251,7 +308,8 @@ Index Index::Parse(const QByteArray &bytes, const QByteArray &musicFolder)
             || !takeNumber(line, i, entry.stamp.birth))
             continue;
         entry.name = unescaped(line.sliced(i));
-        if (entry.stamp.ino != 0 && !entry.name.isEmpty() && !entry.name.contains('/'))
+        // A tree library's songs have their path below the music folder.
+        if (entry.stamp.ino != 0 && isPathBelow(entry.name))
             index.m_entries.push_back(std::move(entry));
     }
     return index;
@@ -391,7 +449,8 @@ std::vector<Move> FollowFromIndex(const Index &last, const TFileList &files, con
     QByteArray scratch;
     std::unordered_set<QByteArray> claimed;
     for (int i = 0; i < count; ++i) {
-        if (movedSongs.count(files.rawName(i).toByteArray()))
+        // (A song below the top shows its own path's file alone.)
+        if (files.rawName(i).contains('/') || movedSongs.count(files.rawName(i).toByteArray()))
             continue;
         if (const SongInfo::Locator::Found own = locator.find(files.rawName(i), scratch); own.name)
             claimed.insert(QByteArray(own.name));
@@ -402,7 +461,7 @@ std::vector<Move> FollowFromIndex(const Index &last, const TFileList &files, con
         if (!c.accepted)
             continue;
         const QByteArray name = files.rawName(c.song).toByteArray();
-        c.toInfo = SongInfo::InfoFileName(name);
+        c.toInfo = SongInfo::InfoNameBelow(name);
         // Followed already, while the program ran.
         c.accepted = c.fromInfo != c.toInfo;
         if (!c.accepted)
@@ -438,7 +497,7 @@ std::vector<Move> FollowFromIndex(const Index &last, const TFileList &files, con
         for (const Candidate &d : candidates)
             if (d.accepted && d.fromInfo == c.occupant)
                 making = &d;
-        const QByteArray temporary = SongInfo::MoveTemporaryPrefix + making->toInfo;
+        const QByteArray temporary = temporaryName(making->toInfo);
         if (RenameNoReplace(infoDirFd, c.occupant.constData(), temporary.constData()) == 0)
             aside.emplace(c.occupant, temporary);
     }
@@ -462,8 +521,8 @@ std::vector<Move> FinishInterruptedMoves(int infoDirFd, const std::vector<QByteA
 {
     std::vector<Move> moves;
     for (const QByteArray &temporary : leftovers) {
-        const QByteArray to = temporary.mid(SongInfo::MoveTemporaryPrefix.size());
-        if (to.isEmpty() || to.contains('/'))
+        const QByteArray to = temporaryTarget(temporary);
+        if (to.isEmpty())
             continue;
         // One that cannot go yet stays set aside, and is tried again at
         // the next full scan.

@@ -59,11 +59,11 @@ bool inFolders(const char *path, size_t length, const std::vector<QByteArray> &p
     return false;
 }
 
-// True when path (of length bytes), outside the folders, names an ".mp3"
-// whose file name wantedElsewhere wants.
+// True when path (of length bytes), outside the folders, names a song (an
+// audio extension) whose file name wantedElsewhere wants.
 bool wantedByName(const char *path, size_t length, const OpenFileSet::NameFilter &wantedElsewhere)
 {
-    if (!wantedElsewhere || !EndsWithMp3(path, length))
+    if (!wantedElsewhere || !EndsWithAudioExtension(path, length))
         return false;
     const char *slash = static_cast<const char *>(::memrchr(path, '/', length));
     const char *base = slash ? slash + 1 : path;
@@ -124,7 +124,7 @@ dev_t mountDevice(const QByteArray &mountinfo, long long mountId)
 }
 
 // Calls take(device, inode) for each descriptor of process pid whose path
-// lies in one of the folders, or names a wanted ".mp3" elsewhere, and adds
+// lies in one of the folders, or names a wanted song elsewhere, and adds
 // the Documents portal's paths among the latter to lent; a process that is
 // gone or not ours to look at has none.
 template <typename Take>
@@ -157,7 +157,7 @@ void sweepProcess(int procFd, pid_t pid, const std::vector<QByteArray> &prefixes
                 take(st.st_dev, st.st_ino);
             continue;
         }
-        // An MP3 elsewhere: a sandboxed player sees the music folder at a
+        // A song elsewhere: a sandboxed player sees the music folder at a
         // path of its own. The file is named by procfs alone (its mount and
         // inode), so a stuck mount cannot hold the sweep either.
         if (!wantedByName(target, size_t(length), wantedElsewhere))

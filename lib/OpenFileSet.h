@@ -9,7 +9,7 @@
 // hard-mounted NFS share that went away, a hung FUSE server) would block a
 // stat for good; it is never touched. The price: a file held open under a
 // path outside those folders (a hard link elsewhere, another mount of the
-// same disk) is not seen, unless its name ends in ".mp3": such a descriptor
+// same disk) is not seen, unless its name is a song's: such a descriptor
 // (a sandboxed player that sees the music folder at a path of its own) is
 // named by its mount and inode as procfs reports them (fdinfo, mountinfo),
 // without touching the file's own file system either.
@@ -41,9 +41,10 @@ public:
     // Sweeps /proc now for files in folders (or below them; symbolic links
     // in the folder names are resolved); our own process is left out. A
     // folder that does not exist holds nothing.
-    // wantedElsewhere(name, length) chooses the ".mp3" files outside the
-    // folders that are looked up through procfs (by their file name, the
-    // part after the last "/"); without it none are.
+    // wantedElsewhere(name, length) chooses the songs (files with an audio
+    // extension, see EndsWithAudioExtension) outside the folders that are
+    // looked up through procfs (by their file name, the part after the last
+    // "/"); without it none are.
     using NameFilter = std::function<bool(const char *name, size_t length)>;
     static OpenFileSet sweep(const std::vector<QByteArray> &folders, const NameFilter &wantedElsewhere = {});
     static OpenFileSet sweep(const QByteArray &folder) { return sweep(std::vector<QByteArray> { folder }); }

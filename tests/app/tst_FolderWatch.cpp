@@ -60,7 +60,7 @@ public:
         if (sandboxFolder.isEmpty()) {
             m_process.start(holder[0], holder.mid(1) + QStringList { path });
         } else {
-            const QString file = inside + QLatin1Char('/') + QFileInfo(path).fileName();
+            const QString file = inside + QLatin1Char('/') + QDir(sandboxFolder).relativeFilePath(path);
             m_process.start(QStringLiteral("bwrap"),
                 QStringList { "--ro-bind", "/usr", "/usr", "--ro-bind", "/etc", "/etc", "--symlink",
                     "usr/lib", "/lib", "--symlink", "usr/lib64", "/lib64", "--symlink", "usr/bin", "/bin",
@@ -398,6 +398,9 @@ void TestFolderWatch::playNoticedWithoutTimer_data()
     QTest::newRow("tree-song-in-a-subfolder")
         << QStringList { "Merel/Lantern/Merel-Lantern.flac", "Zandor/Daylight/Zandor-Daylight.ogg" } << false
         << "Zandor/Daylight/Zandor-Daylight.ogg" << 2 << "Discora 1.5  Zandor - Daylight" << false;
+    QTest::newRow("tree-song-in-a-subfolder-sandboxed")
+        << QStringList { "Merel/Lantern/Merel-Lantern.flac", "Zandor/Daylight/Zandor-Daylight.ogg" } << true
+        << "Zandor/Daylight/Zandor-Daylight.ogg" << 2 << "Discora 1.5  Zandor - Daylight" << true;
 }
 
 void TestFolderWatch::playNoticedWithoutTimer()
@@ -415,6 +418,7 @@ void TestFolderWatch::playNoticedWithoutTimer()
     QVERIFY(QDir().mkpath(info));
     addSongs(songs, infoApart ? info : QString());
     const QString infoFile = info + QLatin1Char('/') + played.section(QLatin1Char('.'), 0, -2) + ".INI";
+    QVERIFY(QDir().mkpath(QFileInfo(infoFile).absolutePath()));
     writeBytes(infoFile, InfoBefore);
     auto window = openWindow();
     const int activations = window->activations();

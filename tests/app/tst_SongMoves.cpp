@@ -112,7 +112,7 @@ std::unique_ptr<TfrmMain> TestSongMoves::openWindow()
 // "rewrite|name" (other bytes of the same size written into the same file, as
 // when a new file is given a deleted song's inode), "grow|name" (bytes added,
 // its modification time set back), "aside|from|to" (an information file
-// renamed).
+// renamed), "mkdir|folder" (a folder below the music folder).
 void TestSongMoves::run(const QString &step)
 {
     const QStringList p = step.split(QLatin1Char('|'));
@@ -134,6 +134,10 @@ void TestSongMoves::run(const QString &step)
     }
     if (p[0] == "aside") {
         QVERIFY(QFile::rename(m_info + QLatin1Char('/') + p[1], m_info + QLatin1Char('/') + p[2]));
+        return;
+    }
+    if (p[0] == "mkdir") {
+        QVERIFY(QDir(music()).mkpath(p[1]));
         return;
     }
     if (p[0] == "mv" || p[0] == "cp") {
@@ -341,6 +345,60 @@ void TestSongMoves::songKeepsItsInformation_data()
         << QStringList { "Lantern| 03:15|    3| " }
         << QStringList { "Merel-Lantern.INI<Merel-Lantern.INI", "-.discora-move.Merel-Lantern.INI" } << one
         << QStringList { ".discora-move.Merel-Lantern.INI -> Merel-Lantern.INI", one };
+    // A tree library: songs in folders, each with its information file at
+    // its own path below the information folder. The rows look the same
+    // before and after: the files tell (while running, the renames were
+    // followed as they came: the full scan's index only tries again what
+    // failed). The status said so before the Refresh that shows the rows.
+    const QStringList album = { "Zandor/Day/Zandor-Daylight.mp3", "Zandor/Day/Zandor-Dawn.mp3" };
+    const QStringList albumInfo = { "Zandor/Day/Zandor-Daylight.INI|7|Yes", "Zandor/Day/Zandor-Dawn.INI|2|" };
+    QTest::newRow("tree-song-moved-to-another-folder-while-running")
+        << true << true << album << albumInfo
+        << QStringList { "mkdir|Zandor/Live", "mv|Zandor/Day/Zandor-Daylight.mp3|Zandor/Live/" } << false
+        << QStringList { "Daylight| 03:15|    7|V", "Dawn| 03:15|    2| " }
+        << QStringList { "Zandor/Live/Zandor-Daylight.INI<Zandor/Day/Zandor-Daylight.INI",
+               "-Zandor/Day/Zandor-Daylight.INI", "Zandor/Day/Zandor-Dawn.INI<Zandor/Day/Zandor-Dawn.INI" }
+        << "" << QStringList { "Zandor/Day/Zandor-Daylight.INI -> Zandor/Live/Zandor-Daylight.INI", one };
+    // The album's folder renamed: every song in it moved at once.
+    const QString both = "Song information moved for 2 songs.";
+    QTest::newRow("tree-folder-renamed-while-running")
+        << true << true << album << albumInfo << QStringList { "mv|Zandor/Day|Zandor/Day (2001)" } << false
+        << QStringList { "Daylight| 03:15|    7|V", "Dawn| 03:15|    2| " }
+        << QStringList { "Zandor/Day (2001)/Zandor-Daylight.INI<Zandor/Day/Zandor-Daylight.INI",
+               "Zandor/Day (2001)/Zandor-Dawn.INI<Zandor/Day/Zandor-Dawn.INI",
+               "-Zandor/Day/Zandor-Daylight.INI" }
+        << ""
+        << QStringList { "Zandor/Day/Zandor-Dawn.INI -> Zandor/Day (2001)/Zandor-Dawn.INI",
+               "Zandor/Day/Zandor-Daylight.INI -> Zandor/Day (2001)/Zandor-Daylight.INI", both };
+    // From a folder to the top, and a folder renamed, while closed: the
+    // index knows each song again by its file.
+    QTest::newRow("tree-songs-moved-while-closed")
+        << false << true << album << albumInfo
+        << QStringList { "mv|Zandor/Day/Zandor-Daylight.mp3|.", "mv|Zandor/Day|Zandor/Dawn" } << false
+        << QStringList { "Daylight| 03:15|    7|V", "Dawn| 03:15|    2| " }
+        << QStringList { "Zandor-Daylight.INI<Zandor/Day/Zandor-Daylight.INI",
+               "Zandor/Dawn/Zandor-Dawn.INI<Zandor/Day/Zandor-Dawn.INI", "-Zandor/Day/Zandor-Dawn.INI" }
+        << both
+        << QStringList { "Zandor/Day/Zandor-Dawn.INI -> Zandor/Dawn/Zandor-Dawn.INI",
+               "Zandor/Day/Zandor-Daylight.INI -> Zandor-Daylight.INI", both };
+    // Two songs of two folders that exchanged their places; and a file set
+    // aside on its way below the top when the program was stopped.
+    QTest::newRow("tree-songs-swapped-while-closed")
+        << false << true << QStringList { "A/One/A-One.mp3", "B/Two/B-Two.mp3" }
+        << QStringList { "A/One/A-One.INI|1|", "B/Two/B-Two.INI|2|" }
+        << QStringList { "mv|A/One/A-One.mp3|swap.mp3", "mv|B/Two/B-Two.mp3|A/One/A-One.mp3",
+               "mv|swap.mp3|B/Two/B-Two.mp3" }
+        << false << QStringList { "One| 03:15|    2| ", "Two| 03:15|    1| " }
+        << QStringList { "A/One/A-One.INI<B/Two/B-Two.INI", "B/Two/B-Two.INI<A/One/A-One.INI",
+               "-.discora-move..A%2FOne%2FA-One.INI", "-.discora-move..B%2FTwo%2FB-Two.INI" }
+        << both
+        << QStringList { "B/Two/B-Two.INI -> A/One/A-One.INI", "A/One/A-One.INI -> B/Two/B-Two.INI", both };
+    QTest::newRow("tree-exchange-cut-short")
+        << false << false << QStringList { "B/Two/B-Two.mp3" } << QStringList { "B/Two/B-Two.INI|3|" }
+        << QStringList { "aside|B/Two/B-Two.INI|.discora-move..B%2FTwo%2FB-Two.INI" } << false
+        << QStringList { "Two| 03:15|    3| " }
+        << QStringList { "B/Two/B-Two.INI<B/Two/B-Two.INI", "-.discora-move..B%2FTwo%2FB-Two.INI" } << one
+        << QStringList { ".discora-move..B%2FTwo%2FB-Two.INI -> B/Two/B-Two.INI", one };
     const QString failed = "Song information not moved for 1 song (double-click for the log).";
     QTest::newRow("information-folder-unwritable")
         << true << true << two << daylight << QStringList { "lock", live } << true
@@ -376,8 +434,11 @@ void TestSongMoves::songKeepsItsInformation()
         rows << "Song 0000|absent"
              << "Song 0999|absent";
     }
+    // Songs in folders below the music folder: a tree library.
+    const bool tree = !songs.filter(QStringLiteral("/")).isEmpty();
     for (const QString &name : songs) {
         const QString path = music() + QLatin1Char('/') + name.section(u'=', 0, 0);
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         if (name.contains(u'='))
             QVERIFY(::link(QFile::encodeName(music() + QLatin1Char('/') + name.section(u'=', 1)).constData(),
                         QFile::encodeName(path).constData())
@@ -389,11 +450,14 @@ void TestSongMoves::songKeepsItsInformation()
     for (const QString &info : infos) {
         const QStringList p = info.split(QLatin1Char('|'));
         before[p[0]] = infoFile(p[1].toInt(), p[2]);
+        QVERIFY(QDir().mkpath(QFileInfo(m_info + QLatin1Char('/') + p[0]).absolutePath()));
         writeBytes(m_info + QLatin1Char('/') + p[0], before[p[0]]);
     }
     QByteArray settingsBytes = "[MP3]\r\nDirectory=" + music().toUtf8() + "\r\n";
     if (infoApart)
         settingsBytes += "INI_Directory=" + m_info.toUtf8() + "\r\n";
+    if (tree)
+        settingsBytes += "Library=Tree\r\n";
     writeBytes(settings(), settingsBytes);
 
     BoxWatcher boxes;

@@ -35,7 +35,8 @@ private Q_SLOTS:
     void fillSongInfo_data();
     void fillSongInfo();
     void sameTitleCountedPerSong();
-    void treeKeepsNoIndex();
+    void indexFollowsNestedSongs_data();
+    void indexFollowsNestedSongs();
     void nestedPlayCounted_data();
     void nestedPlayCounted();
 
@@ -307,15 +308,26 @@ void TestTreeLibrary::fillSongInfo()
         QCOMPARE(after, before);
 }
 
-void TestTreeLibrary::treeKeepsNoIndex()
+void TestTreeLibrary::indexFollowsNestedSongs_data()
 {
-    // The index of listed songs follows renames made while the program was
-    // closed by names of the information folder's top: a tree's nested
-    // songs would move another song's file. A tree keeps none, and a song
-    // renamed below the top while closed moves no file.
+    QTest::addColumn<bool>("ownFile"); // the nested song has an information file
+    QTest::newRow("with-its-own-file") << true;
+    QTest::newRow("without-a-file") << false;
+}
+
+void TestTreeLibrary::indexFollowsNestedSongs()
+{
+    QFETCH(bool, ownFile);
+    // The index of listed songs follows a song renamed below the top while
+    // the program was closed by its own path's information file: the file
+    // of the same name at the top of the information folder is another
+    // song's and stays where it is.
     const QByteArray index = QFile::encodeName(m_dir->filePath(QStringLiteral("discora.IDX")));
     place(QStringLiteral("mp3-v23-utf16.mp3"), QStringLiteral("Björk/Homogenic/Jóga.mp3"));
     writeBytes(info() + QStringLiteral("/Jóga.INI"), "[Info]\r\nUsageCount=9\r\n");
+    QVERIFY(QDir().mkpath(info() + QStringLiteral("/Björk/Homogenic")));
+    if (ownFile)
+        writeBytes(info() + QStringLiteral("/Björk/Homogenic/Jóga.INI"), "[Info]\r\nUsageCount=4\r\n");
     for (int run = 0; run < 2; ++run) {
         m_catalogue = std::make_unique<TCatalogue>(*m_songs);
         m_catalogue->setFolders(QFile::encodeName(music()), QFile::encodeName(info()), TLibraryKind::Tree);
@@ -328,9 +340,11 @@ void TestTreeLibrary::treeKeepsNoIndex()
     }
     m_catalogue->RefreshList(true);
     m_catalogue->waitForIndex();
-    QVERIFY(!QFile::exists(QFile::decodeName(index)));
-    QVERIFY(QFile::exists(info() + QStringLiteral("/Jóga.INI")));
+    QCOMPARE(readBytes(info() + QStringLiteral("/Jóga.INI")), QByteArray("[Info]\r\nUsageCount=9\r\n"));
     QVERIFY(!QFile::exists(info() + QStringLiteral("/Joga.INI")));
+    QVERIFY(!QFile::exists(info() + QStringLiteral("/Björk/Homogenic/Jóga.INI")));
+    QCOMPARE(readBytes(info() + QStringLiteral("/Björk/Homogenic/Joga.INI")),
+        ownFile ? QByteArray("[Info]\r\nUsageCount=4\r\n") : QByteArray());
 }
 
 void TestTreeLibrary::sameTitleCountedPerSong()
