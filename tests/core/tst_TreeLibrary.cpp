@@ -13,7 +13,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
 #include <atomic>
 #include <csignal>
@@ -414,13 +413,14 @@ void TestTreeLibrary::fillKilled()
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, after);
 
-    // A process filling the files one after another is killed three times
-    // half-way, then run to the end: after each kill every file is as it
+    // A process filling the files one after another is killed seven times
+    // on its way, then run to the end: after each kill every file is as it
     // was or complete, and the last run completes them all.
-    constexpr int Songs = 240;
+    constexpr int Songs = 120;
+    constexpr int Kills = 7;
     place(QStringLiteral("mp3-no-tags.mp3"), QStringLiteral("Loose End.mp3"));
     QByteArray lrc;
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < 5000; ++i) {
         const QByteArray line = "Line " + QByteArray::number(i) + " of the words that go on for a while";
         lrc += QStringLiteral("[00:%1.%2]")
                    .arg(i / 100, 2, 10, QLatin1Char('0'))
@@ -442,19 +442,30 @@ void TestTreeLibrary::fillKilled()
     }
     const QStringList args { music() + QStringLiteral("/Loose End.mp3"), info(), QString::number(Songs),
         QStringLiteral("2026-12-09") };
-    for (int round = 1; round <= 4; ++round) {
+    for (int round = 1; round <= Kills + 1; ++round) {
+        // The file it is killed at, as it was before the start.
+        const QByteArray past = QFile::encodeName(file(round * Songs / (Kills + 1)));
+        struct stat first;
+        const bool existed = ::stat(past.constData(), &first) == 0;
+        const auto changed = [&] {
+            struct stat st;
+            const bool exists = ::stat(past.constData(), &st) == 0;
+            return exists != existed
+                || (exists && (st.st_ino != first.st_ino || st.st_size != first.st_size));
+        };
         QProcess filler;
         filler.start(QStringLiteral(FILL_SONGS), args);
         QVERIFY(filler.waitForStarted());
-        if (round == 4) {
+        if (round > Kills) {
             QVERIFY(filler.waitForFinished(300000));
             QCOMPARE(filler.exitCode(), 0);
         } else {
-            // Killed once it is past a quarter, a half, three quarters.
-            const int past = round * Songs / 4;
-            while (filler.state() == QProcess::Running && bytesOf(past) == was)
-                QThread::usleep(500);
-            QVERIFY2(filler.state() == QProcess::Running, "the filling ended before the kill");
+            // Watched without a pause, so that the kill follows the first
+            // sign of a change to that file.
+            bool ended = false;
+            for (int spins = 1; !changed() && !ended; ++spins)
+                ended = spins % 4096 == 0 && filler.waitForFinished(0);
+            QVERIFY2(!ended, "the filling ended before the kill");
             ::kill(pid_t(filler.processId()), SIGKILL);
             QVERIFY(filler.waitForFinished());
         }
@@ -465,7 +476,7 @@ void TestTreeLibrary::fillKilled()
                 qPrintable(QStringLiteral("round %1, %2.INI: %3 bytes").arg(round).arg(n).arg(now.size())));
             complete += now == after ? 1 : 0;
         }
-        QVERIFY(complete > (round < 4 ? round * Songs / 4 : Songs - 1));
+        QVERIFY(complete > (round <= Kills ? round * Songs / (Kills + 1) : Songs - 1));
     }
 }
 
