@@ -26,27 +26,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
-
-namespace
-{
-
-// The median milliseconds of runs of work, each after prepare (not timed).
-double timed(int runs, const std::function<void()> &prepare, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        prepare();
-        const double start = FloorScan::nowMs();
-        work();
-        times.push_back(FloorScan::nowMs() - start);
-    }
-    return FloorScan::median(times);
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -78,9 +59,9 @@ int main(int argc, char **argv)
         const QByteArray relative = QByteArray::fromStdString(song);
         songs.push_back({ music + relative, info + relative.first(relative.lastIndexOf('.')) + ".INI" });
     }
-    const auto clear = [&] { QDir(QFile::decodeName(info)).removeRecursively(); };
+    const auto clear = [&] { return QDir(QFile::decodeName(info)).removeRecursively(); };
     const QDate today = QDate::currentDate();
-    const double fillMs = timed(runs, clear, [&] {
+    const double fillMs = FloorScan::timedRuns(runs, clear, [&] {
         for (const auto &[song, infoFile] : songs)
             FillSongInfo(infoFile, FileValuesOf(song), today);
     });
@@ -88,7 +69,7 @@ int main(int argc, char **argv)
     std::vector<QByteArray> written(songs.size());
     for (size_t i = 0; i < songs.size(); ++i)
         ReadWholeFile(songs[i].second, written[i]);
-    const double floorMs = timed(runs, clear, [&] {
+    const double floorMs = FloorScan::timedRuns(runs, clear, [&] {
         for (size_t i = 0; i < songs.size(); ++i) {
             QDir().mkpath(QFileInfo(QFile::decodeName(songs[i].second)).absolutePath());
             WriteFileAtomic(songs[i].second, written[i]);
