@@ -31,13 +31,15 @@ int TFillCommand::run()
         QStringLiteral("Cancel"), 0, count, m_parts.window);
     progress.setObjectName(QStringLiteral("dlgFillProgress"));
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
+    // Shown from the first song on: a modal progress window handles events
+    // each time it is set once it shows, so keys (Esc cancels) and repaints
+    // are answered between songs from the start rather than after a wait.
+    progress.setMinimumDuration(0);
     QStringList written;
     QStringList errors;
     const QDate today = QDate::currentDate();
     for (int row = 1; row <= count; ++row) {
-        // The window answers between songs (a modal progress window handles
-        // events as it is set); a cancel ends it there.
+        // A cancel ends it between songs: every file written is whole.
         progress.setValue(row - 1);
         if (progress.wasCanceled())
             break;

@@ -92,6 +92,19 @@ double median(std::vector<double> values)
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
+double timedRuns(int runs, const std::function<bool()> &prepare, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        if (!prepare())
+            return -1;
+        const double start = nowMs();
+        work();
+        times.push_back(nowMs() - start);
+    }
+    return median(times);
+}
+
 std::vector<std::string> listSongs(const std::string &musicFolder)
 {
     std::vector<std::string> songs;

@@ -7,6 +7,7 @@
 // start of every song (where its tags are) with as many threads as the
 // program uses.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,5 +65,8 @@ bool dropCaches(std::string &why);
 double nowMs();
 // The median of a benchmark's runs (0 for none).
 double median(std::vector<double> values);
+// The median milliseconds of runs of work, each after prepare (not timed);
+// -1 when prepare fails.
+double timedRuns(int runs, const std::function<bool()> &prepare, const std::function<void()> &work);
 
 } // namespace FloorScan

@@ -29,18 +29,16 @@ namespace
 // each when cold; -1 when it cannot be dropped.
 double timed(int runs, bool cold, const std::function<void()> &work)
 {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        std::string why;
-        if (cold && !FloorScan::dropCaches(why)) {
+    return FloorScan::timedRuns(
+        runs,
+        [&] {
+            std::string why;
+            if (!cold || FloorScan::dropCaches(why))
+                return true;
             std::fprintf(stderr, "bench_list_tree: %s\n", why.c_str());
-            return -1;
-        }
-        const double start = FloorScan::nowMs();
-        work();
-        times.push_back(FloorScan::nowMs() - start);
-    }
-    return FloorScan::median(times);
+            return false;
+        },
+        work);
 }
 
 } // namespace

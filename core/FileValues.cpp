@@ -36,14 +36,16 @@ TFileValues FileValuesOf(const QByteArray &songPath)
 
 QStringList FillSongInfo(const QByteArray &infoPath, const TFileValues &values, const QDate &today)
 {
+    QString lyrics = values.lyrics;
+    lyrics.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    // A missing file, or the empty one the details dialog leaves when it
+    // opens and is cancelled, is made whole in the dialog's layout.
     struct stat st;
-    if (::stat(infoPath.constData(), &st) != 0) {
+    if (::stat(infoPath.constData(), &st) != 0 || (S_ISREG(st.st_mode) && st.st_size == 0)) {
         const QString folder = QFileInfo(QFile::decodeName(infoPath)).absolutePath();
         if (!QDir().mkpath(folder))
             throw EQLXError(QStringLiteral("Unable to write to ") + DisplayPath(infoPath));
-        QString lyrics = values.lyrics;
-        SongInfo::WriteSongInfo(infoPath, QString(), values.fields,
-            lyrics.replace(QLatin1Char('\n'), QStringLiteral("\r\n")), today);
+        SongInfo::WriteSongInfo(infoPath, QString(), values.fields, lyrics, today);
         return { QString() };
     }
     QByteArray content;
@@ -65,7 +67,14 @@ QStringList FillSongInfo(const QByteArray &infoPath, const TFileValues &values, 
         changes.append({ QString::fromLatin1(key), value });
         written << QString::fromLatin1(key);
     }
-    if (!changes.isEmpty())
-        WriteFileAtomic(infoPath, SongInfo::WithInfoKeys(content, changes));
+    // The keys first: the lyrics' marker then follows every key line, as
+    // in the dialog's layout. Both go to disk in one replacement.
+    QByteArray changed = changes.isEmpty() ? content : SongInfo::WithInfoKeys(content, changes);
+    const qsizetype keysOnly = changed.size();
+    changed = SongInfo::WithLyrics(changed, lyrics);
+    if (changed.size() != keysOnly)
+        written << QStringLiteral("Lyrics");
+    if (!written.isEmpty())
+        WriteFileAtomic(infoPath, changed);
     return written;
 }

@@ -21,8 +21,11 @@ TFileValues FileValuesOf(const QByteArray &songPath);
 
 // Writes values into the song information file at infoPath where its keys
 // are empty or missing, each as a single-key change; a value there is never
-// replaced, and the lyrics are left as they are. A missing file is made in
-// the layout the details dialog saves (its folders too, dated today), with
-// the lyrics. Returns the keys written ("" first when the file was made);
-// empty when nothing was. Throws EQLXError("Unable to write to <path>").
+// replaced. The lyrics go into a file without any, with their marker line
+// (SongInfo::WithLyrics); lyrics there are never replaced. A missing or
+// empty file is made in the layout the details dialog saves (its folders
+// too, dated today), with the lyrics. All of it is one atomic replacement.
+// Returns the keys written, "Lyrics" for the lyrics ("" alone when the file
+// was made); empty when nothing was. Throws EQLXError("Unable to write to
+// <path>").
 QStringList FillSongInfo(const QByteArray &infoPath, const TFileValues &values, const QDate &today);

@@ -129,6 +129,15 @@ QByteArray withLineAfter(const QByteArray &content, qsizetype line, const QByteA
     return content.left(end) + lineBreak + text + content.sliced(end, next - end) + content.sliced(next);
 }
 
+// The lyric lines as the file holds them: without trailing characters 0 to 32.
+QStringList lyricLines(const QString &lyricsText)
+{
+    QStringList lines = SplitTextLines(lyricsText);
+    for (QString &line : lines)
+        line = StrTrimRight(line);
+    return lines;
+}
+
 } // namespace
 
 QString SeparatorLine()
@@ -369,9 +378,7 @@ QByteArray ComposeFile(
     const QString marker = LyricMarkerLine(lyricsText);
     if (!marker.isEmpty())
         lines.append(marker);
-    lines << QString() << separator << QString();
-    for (const QString &line : SplitTextLines(lyricsText))
-        lines.append(StrTrimRight(line));
+    lines << QString() << separator << QString() << lyricLines(lyricsText);
     // Every line, the last one included, ends in CR LF.
     return EncodeText(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 }
@@ -403,6 +410,42 @@ QByteArray WithInfoKeys(const QByteArray &content, const QList<std::pair<QString
             ? withLineAfter(changed, header, EncodeText(key + u'=' + value))
             : ProfileFile::writeString(changed, InfoSection, key, value);
     }
+    return changed;
+}
+
+QByteArray WithLyrics(const QByteArray &content, const QString &lyricsText)
+{
+    const QString marker = LyricMarkerLine(lyricsText);
+    const qsizetype keysEnd = ProfileFile::sectionKeysEnd(content, InfoSection);
+    if (marker.isEmpty() || keysEnd < 0)
+        return content;
+    const QString separator = SeparatorLine();
+    const QStringList lines = SplitTextLines(DecodeText(SkipByteOrderMark(content)));
+    if (markerLine(lines) < lines.size())
+        return content;
+    // Below the key lines the dialog's layout has nothing but the lyrics
+    // block; any other text there (words without their marker line, another
+    // section) is the user's, and nothing is added after it.
+    for (qsizetype i = keysEnd; i < lines.size(); ++i) {
+        if (!lines[i].isEmpty() && lines[i] != separator)
+            return content;
+    }
+    qsizetype next = 0;
+    const qsizetype end = LineEnd(content, 0, next);
+    const QByteArray lineBreak = next > end ? content.sliced(end, next - end) : QByteArrayLiteral("\r\n");
+    // A last line without its line break gets one first, so the marker
+    // after it ends like the file's other lines.
+    QByteArray changed = content;
+    if (!changed.endsWith('\n') && !changed.endsWith('\r'))
+        changed += lineBreak;
+    changed = withLineAfter(changed, keysEnd - 1, EncodeText(marker));
+    // The dialog's empty line, separator and empty line, unless the file
+    // ends with them already (a file it saved without lyrics).
+    QStringList added = lyricLines(lyricsText);
+    if (lines.size() - keysEnd < 2 || lines.last() != QString() || lines[lines.size() - 2] != separator)
+        added = QStringList { QString(), separator, QString() } + added;
+    for (const QString &line : std::as_const(added))
+        changed += EncodeText(line) + lineBreak;
     return changed;
 }
 

@@ -158,15 +158,24 @@ void WriteSongInfo(const QByteArray &infoPath, const QString &usageCount, const 
 // whose successor would not fit) or "Unable to write to <path>".
 // playtime is what an empty Playtime becomes.
 QString CountPlay(const QByteArray &infoPath, const QString &playtime = QStringLiteral("??:??"));
+// The bytes of a song information file with these keys of its Info section
+// set, each as a single-key change (every other line kept byte for byte); a
+// missing key goes where CountedPlay puts one.
+QByteArray WithInfoKeys(const QByteArray &content, const QList<std::pair<QString, QString>> &keys);
+// The bytes of a song information file with the lyrics added in the layout
+// ComposeFile writes: the marker line after the key lines of its Info
+// section, the lyric lines at the end (after an empty line, the separator
+// and an empty line, unless the file ends with them), every other line kept
+// byte for byte; the marker ends like the line before it, the other new
+// lines like the file's first one. A file that
+// holds lyrics (a marker line, or text below its key lines) or has no Info
+// section, and an empty lyricsText, give content unchanged.
+QByteArray WithLyrics(const QByteArray &content, const QString &lyricsText);
 // The bytes of a song information file with one play counted as CountPlay
 // counts it, and the new count. A missing key goes where ProfileFile adds it,
 // except that it never follows the lyrics' marker line: in a file whose
 // marker is among the key lines right after the Info header, it goes right
 // after the header. Throws EQLXError as CountPlay does.
-// The bytes of a song information file with these keys of its Info section
-// set, each as a single-key change (every other line kept byte for byte); a
-// missing key goes where CountedPlay puts one.
-QByteArray WithInfoKeys(const QByteArray &content, const QList<std::pair<QString, QString>> &keys);
 QByteArray CountedPlay(
     const QByteArray &content, QString &count, const QString &playtime = QStringLiteral("??:??"));
 

@@ -1,6 +1,7 @@
-// The main window's Details and Statistics commands: the right mouse button
-// opens the details of the selected row where the window asks for it, and
-// the statistics report is written from the grid beside the settings file.
+// The main window's Details, Statistics and Fill commands: the right mouse
+// button opens the details of the selected row where the window asks for
+// it, the statistics report is written from the grid beside the settings
+// file, and filling from the song files can be cancelled between songs.
 
 #include "FQLXLogF.h"
 #include "ModalDriver.h"
@@ -10,8 +11,10 @@
 #include "UDSCMain.h"
 #include "UDSCSett.h"
 
+#include <QAction>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,6 +37,8 @@ private Q_SLOTS:
     void statisticsFromGrid();
     void statisticsUnwritable();
     void viewIniSharesGeometryWithStatistics();
+    void fillCancelled_data();
+    void fillCancelled();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -203,6 +208,112 @@ void tst_UDSCMainCommands::statisticsUnwritable()
     ::chmod(QFile::encodeName(path("prog")).constData(), 0755);
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(readBytes(path("prog/discora.TXT")), QByteArray("old report\r\n"));
+}
+
+void tst_UDSCMainCommands::fillCancelled_data()
+{
+    // Six tagged songs, A1 to A6 in the grid's order; Cancel pressed in the
+    // progress window once that many were done (-1: never). A3's file is
+    // complete already, so nothing is written to it.
+    QTest::addColumn<int>("cancelAfter");
+    QTest::addColumn<int>("filled");
+    QTest::newRow("cancel-after-two") << 2 << 2;
+    QTest::newRow("cancel-after-the-complete-one") << 3 << 3;
+    QTest::newRow("cancel-after-five") << 5 << 5;
+    QTest::newRow("not-cancelled") << -1 << 6;
+}
+
+void tst_UDSCMainCommands::fillCancelled()
+{
+    QFETCH(int, cancelAfter);
+    QFETCH(int, filled);
+
+    const QByteArray sep = "; ******************************************";
+    const QByteArray fields = "Writer=Björk Guðmundsdóttir\r\nPlaytime=00:01\r\nAlbumName=Homogenic\r\n"
+                              "SongYear=1997\r\nAlbumYear=1996\r\nAlbumCDNum=5016958029829\r\n"
+                              "AlbumLabel=One Little Indian\r\n";
+    const QByteArray lyrics = "\r\n" + sep + "\r\n\r\nEmotional landscapes\r\nThey puzzle me\r\n";
+    const QByteArray partial = "[Info]\r\nUsageCount=3\r\n";
+    const QByteArray complete = "[Info]\r\nUsageCount=3\r\n" + fields + "Lyrics = Yes\r\n" + lyrics;
+    const QByteArray made = sep + "\r\n; Generated " + QDate::currentDate().toString(u"dd-MM-yyyy").toLatin1()
+        + "\r\n; Do not modify manually.\r\n" + sep
+        + "\r\n\r\n[Info]\r\nUsageCount = \r\nWriter     = Björk Guðmundsdóttir\r\nPlaytime   = 00:01\r\n"
+          "AlbumName  = Homogenic\r\nSongYear   = 1997\r\nAlbumYear  = 1996\r\nAlbumCDNum = 5016958029829\r\n"
+          "AlbumLabel = One Little Indian\r\nLyrics     = Yes\r\n"
+        + lyrics;
+    // Per song: its file before (null: none) and after filling, and the log's
+    // entry for it ("" for none).
+    const struct {
+        QByteArray before, after;
+        QString logged;
+    } songs[] = {
+        { {}, made, "made" },
+        { partial, partial + fields + "Lyrics     = Yes\r\n" + lyrics,
+            "Writer, Playtime, AlbumName, SongYear, AlbumYear, AlbumCDNum, AlbumLabel, Lyrics" },
+        { complete, complete, "" },
+        { {}, made, "made" },
+        { partial, partial + fields + "Lyrics     = Yes\r\n" + lyrics,
+            "Writer, Playtime, AlbumName, SongYear, AlbumYear, AlbumCDNum, AlbumLabel, Lyrics" },
+        { {}, made, "made" },
+    };
+    const auto info = [&](int k) { return path(QStringLiteral("info/A%1-Song.INI").arg(k + 1)); };
+    for (int k = 0; k < 6; ++k) {
+        QVERIFY(QFile::copy(QStringLiteral(AUDIO_FIXTURES "/mp3-v23-utf16.mp3"),
+            path(QStringLiteral("music/A%1-Song.mp3").arg(k + 1))));
+        if (!songs[k].before.isNull())
+            writeBytes(info(k), songs[k].before);
+    }
+    writeBytes(path("prog/discora.INI"),
+        ("[MP3]\r\nDirectory=" + path("music") + "\r\nINI_Directory=" + path("info") + "\r\n").toUtf8());
+    TfrmMain window(path("prog/discora.INI"));
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitFor([&] { return window.songs().RowCount() == 7 && !window.isScanning(); }));
+    QTimer presser;
+    bool pressed = false;
+    connect(&presser, &QTimer::timeout, [&] {
+        auto *progress = window.findChild<QProgressDialog *>(QStringLiteral("dlgFillProgress"));
+        if (progress && !pressed && progress->value() == cancelAfter) {
+            pressed = true;
+            QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+        }
+    });
+    presser.start(0);
+    window.findChild<QAction *>(QStringLiteral("actFillFromFiles"))->trigger();
+    presser.stop();
+    QCOMPARE(pressed, cancelAfter >= 0);
+    QStringList expectedLog;
+    for (int k = 0; k < 6; ++k) {
+        const QByteArray now = QFile::exists(info(k)) ? readBytes(info(k)) : QByteArray("(none)");
+        const QByteArray expected = k < filled ? songs[k].after
+            : songs[k].before.isNull()         ? "(none)"
+                                               : songs[k].before;
+        QVERIFY2(
+            now == expected, qPrintable(QStringLiteral("A%1: %2").arg(k + 1).arg(QString::fromUtf8(now))));
+        if (k < filled && !songs[k].logged.isEmpty())
+            expectedLog << QStringLiteral("Filled %1: %2").arg(info(k), songs[k].logged);
+    }
+    QStringList logged;
+    for (const QString &line :
+        QString::fromUtf8(readBytes(path("prog/discora.LOG"))).split(QStringLiteral("\r\n"))) {
+        if (line.contains(QStringLiteral("Filled ")))
+            logged << line.mid(line.indexOf(QStringLiteral("Filled ")));
+    }
+    QCOMPARE(logged, expectedLog);
+    // The grid follows: a song given a file shows its time, one without
+    // still none.
+    const auto timeShown = [&](int k) {
+        const bool hasTime = (k < filled ? songs[k].after : songs[k].before).contains("00:01");
+        return window.songs().Cells(TSongList::ColTime, k + 1).trimmed()
+            == (hasTime ? QStringLiteral("00:01") : QStringLiteral("No INI"));
+    };
+    QVERIFY(QTest::qWaitFor([&] {
+        for (int k = 0; k < 6; ++k) {
+            if (!timeShown(k))
+                return false;
+        }
+        return true;
+    }));
 }
 
 int main(int argc, char **argv)

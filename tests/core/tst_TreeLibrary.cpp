@@ -10,10 +10,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +36,10 @@ private Q_SLOTS:
     void manyTagsReadBehind();
     void fillSongInfo_data();
     void fillSongInfo();
+    void fillLyrics_data();
+    void fillLyrics();
+    void fillKilled_data();
+    void fillKilled();
     void sameTitleCountedPerSong();
     void indexFollowsNestedSongs_data();
     void indexFollowsNestedSongs();
@@ -306,6 +312,165 @@ void TestTreeLibrary::fillSongInfo()
         QVERIFY2(after.contains(line + "\r\n"), line.constData());
     if (written.isEmpty())
         QCOMPARE(after, before);
+}
+
+void TestTreeLibrary::fillLyrics_data()
+{
+    // A song without tags and a .lrc file beside it: its song information
+    // file before, the written keys, and the whole file after.
+    QTest::addColumn<QByteArray>("lrc");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QStringList>("written");
+    QTest::addColumn<QByteArray>("after");
+
+    const QByteArray sep = "; ******************************************";
+    const QByteArray words = "[00:01.00]Emotional landscapes  \n[00:05.00]They puzzle me\n";
+    const QByteArray head = sep + "\r\n; Generated 01-02-2026\r\n; Do not modify manually.\r\n" + sep
+        + "\r\n\r\n[Info]\r\nUsageCount = 2\r\nWriter     = Me\r\nPlaytime   = 03:00\r\nAlbumName  = \r\n"
+          "SongYear   = \r\nAlbumYear  = \r\nAlbumCDNum = \r\nAlbumLabel = \r\n";
+    // What the details dialog saved without lyrics: the marker after the
+    // last key, the words after its separator, trailing blanks dropped.
+    QTest::newRow("dialog's-file-without-lyrics")
+        << words << head + "\r\n" + sep + "\r\n\r\n"
+        << QStringList { "Lyrics" }
+        << head + "Lyrics     = Yes\r\n\r\n" + sep + "\r\n\r\nEmotional landscapes\r\nThey puzzle me\r\n";
+    // A file of keys alone gets the key, then the marker after it and the
+    // whole lyrics block.
+    QTest::newRow("keys-only-file") << words << QByteArray("[Info]\r\nUsageCount=1\r\n")
+                                    << QStringList { "Playtime", "Lyrics" }
+                                    << "[Info]\r\nUsageCount=1\r\nPlaytime=00:01\r\nLyrics     = Yes\r\n\r\n"
+            + sep + "\r\n\r\nEmotional landscapes\r\nThey puzzle me\r\n";
+    // The mark follows the words as the dialog chooses it.
+    QTest::newRow("instrumental") << QByteArray("[00:00.00]instrumental version\n")
+                                  << QByteArray("[Info]\r\nPlaytime=03:00\r\n") << QStringList { "Lyrics" }
+                                  << "[Info]\r\nPlaytime=03:00\r\nLyrics     = Instrumental\r\n\r\n" + sep
+            + "\r\n\r\ninstrumental version\r\n";
+    // Lyrics there, a marker alone, or words without their marker: never
+    // replaced nor added to.
+    const QByteArray typed = head + "Lyrics     = Yes\r\n\r\n" + sep + "\r\n\r\nTyped words\r\n";
+    QTest::newRow("lyrics-there-kept") << words << typed << QStringList {} << typed;
+    QTest::newRow("marker-alone-kept")
+        << words << QByteArray("[Info]\r\nPlaytime=03:00\r\nLyrics = Instrumental\r\n") << QStringList {}
+        << QByteArray("[Info]\r\nPlaytime=03:00\r\nLyrics = Instrumental\r\n");
+    const QByteArray unmarked = head + "\r\n" + sep + "\r\n\r\nTyped words\r\n";
+    QTest::newRow("words-without-marker-kept") << words << unmarked << QStringList {} << unmarked;
+    // The empty file the details dialog leaves when it opens and is
+    // cancelled: made whole, as for a song without one.
+    QTest::newRow("empty-file-made-whole")
+        << words << QByteArray("") << QStringList { "" }
+        << sep + "\r\n; Generated 09-12-2026\r\n; Do not modify manually.\r\n" + sep
+            + "\r\n\r\n[Info]\r\nUsageCount = \r\nWriter     = \r\nPlaytime   = 00:01\r\nAlbumName  = \r\n"
+              "SongYear   = \r\nAlbumYear  = \r\nAlbumCDNum = \r\nAlbumLabel = \r\nLyrics     = Yes\r\n\r\n"
+            + sep + "\r\n\r\nEmotional landscapes\r\nThey puzzle me\r\n";
+}
+
+void TestTreeLibrary::fillLyrics()
+{
+    QFETCH(QByteArray, lrc);
+    QFETCH(QByteArray, before);
+    QFETCH(QStringList, written);
+    QFETCH(QByteArray, after);
+
+    place(QStringLiteral("mp3-no-tags.mp3"), QStringLiteral("Zed/Loose End.mp3"));
+    writeBytes(music() + QStringLiteral("/Zed/Loose End.lrc"), lrc);
+    const QString infoFile = info() + QStringLiteral("/Zed/Loose End.INI");
+    QVERIFY(QDir().mkpath(info() + QStringLiteral("/Zed")));
+    writeBytes(infoFile, before);
+    const TFileValues values
+        = FileValuesOf(QFile::encodeName(music() + QStringLiteral("/Zed/Loose End.mp3")));
+    QCOMPARE(FillSongInfo(QFile::encodeName(infoFile), values, QDate(2026, 12, 9)), written);
+    QCOMPARE(readBytes(infoFile), after);
+}
+
+void TestTreeLibrary::fillKilled_data()
+{
+    // Many songs' information files before (null: none) and after filling,
+    // the song's long lyrics aside: each write is large enough for a kill to
+    // land inside one.
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+
+    const QByteArray sep = "; ******************************************";
+    QTest::newRow("files-made") << QByteArray()
+                                << sep + "\r\n; Generated 09-12-2026\r\n; Do not modify manually.\r\n" + sep
+            + "\r\n\r\n[Info]\r\nUsageCount = \r\nWriter     = \r\nPlaytime   = 00:01\r\nAlbumName  = \r\n"
+              "SongYear   = \r\nAlbumYear  = \r\nAlbumCDNum = \r\nAlbumLabel = \r\nLyrics     = Yes\r\n\r\n"
+            + sep + "\r\n\r\n";
+    QTest::newRow("key-and-lyrics-added")
+        << QByteArray("[Info]\r\nUsageCount=1\r\n")
+        << "[Info]\r\nUsageCount=1\r\nPlaytime=00:01\r\nLyrics     = Yes\r\n\r\n" + sep + "\r\n\r\n";
+}
+
+void TestTreeLibrary::fillKilled()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+
+    // A process filling the files one after another is killed seven times
+    // on its way, then run to the end: after each kill every file is as it
+    // was or complete, and the last run completes them all.
+    constexpr int Songs = 120;
+    constexpr int Kills = 7;
+    place(QStringLiteral("mp3-no-tags.mp3"), QStringLiteral("Loose End.mp3"));
+    QByteArray lrc;
+    for (int i = 0; i < 5000; ++i) {
+        const QByteArray line = "Line " + QByteArray::number(i) + " of the words that go on for a while";
+        lrc += QStringLiteral("[00:%1.%2]")
+                   .arg(i / 100, 2, 10, QLatin1Char('0'))
+                   .arg(i % 100, 2, 10, QLatin1Char('0'))
+                   .toLatin1()
+            + line + '\n';
+        after += line + "\r\n";
+    }
+    writeBytes(music() + QStringLiteral("/Loose End.lrc"), lrc);
+    const auto file
+        = [&](int n) { return info() + QLatin1Char('/') + QString::number(n) + QStringLiteral(".INI"); };
+    // A missing file, told apart from an empty one.
+    const QByteArray was = before.isNull() ? QByteArrayLiteral("(none)") : before;
+    const auto bytesOf
+        = [&](int n) { return QFile::exists(file(n)) ? readBytes(file(n)) : QByteArrayLiteral("(none)"); };
+    for (int n = 0; n < Songs; ++n) {
+        if (!before.isNull())
+            writeBytes(file(n), before);
+    }
+    const QStringList args { music() + QStringLiteral("/Loose End.mp3"), info(), QString::number(Songs),
+        QStringLiteral("2026-12-09") };
+    for (int round = 1; round <= Kills + 1; ++round) {
+        // The file it is killed at, as it was before the start.
+        const QByteArray past = QFile::encodeName(file(round * Songs / (Kills + 1)));
+        struct stat first;
+        const bool existed = ::stat(past.constData(), &first) == 0;
+        const auto changed = [&] {
+            struct stat st;
+            const bool exists = ::stat(past.constData(), &st) == 0;
+            return exists != existed
+                || (exists && (st.st_ino != first.st_ino || st.st_size != first.st_size));
+        };
+        QProcess filler;
+        filler.start(QStringLiteral(FILL_SONGS), args);
+        QVERIFY(filler.waitForStarted());
+        if (round > Kills) {
+            QVERIFY(filler.waitForFinished(300000));
+            QCOMPARE(filler.exitCode(), 0);
+        } else {
+            // Watched without a pause, so that the kill follows the first
+            // sign of a change to that file.
+            bool ended = false;
+            for (int spins = 1; !changed() && !ended; ++spins)
+                ended = spins % 4096 == 0 && filler.waitForFinished(0);
+            QVERIFY2(!ended, "the filling ended before the kill");
+            ::kill(pid_t(filler.processId()), SIGKILL);
+            QVERIFY(filler.waitForFinished());
+        }
+        int complete = 0;
+        for (int n = 0; n < Songs; ++n) {
+            const QByteArray now = bytesOf(n);
+            QVERIFY2(now == was || now == after,
+                qPrintable(QStringLiteral("round %1, %2.INI: %3 bytes").arg(round).arg(n).arg(now.size())));
+            complete += now == after ? 1 : 0;
+        }
+        QVERIFY(complete > (round <= Kills ? round * Songs / (Kills + 1) : Songs - 1));
+    }
 }
 
 void TestTreeLibrary::indexFollowsNestedSongs_data()

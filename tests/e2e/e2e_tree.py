@@ -6,7 +6,7 @@ their own. The grid shows each song's tags and real length in the library's
 order; a song a real player holds open is counted once in its own nested
 information file; Ctrl+Shift+T gives every song without an information file
 one in the details dialog's layout and fills only the empty keys of the
-others.
+others, and their lyrics where they have none.
 
 Usage: e2e_tree.py DISCORA_BINARY AUDIO_FIXTURES_FOLDER
 """
@@ -186,10 +186,12 @@ def main():
             writer, album, song_year, album_year, cd, label, _ = fields
             if k == PLAYED:
                 # Filled as a play's count is: each missing key after the
-                # keys there; no lyrics go into a file that exists.
+                # keys there; then the lyrics with their marker, as the
+                # details dialog lays them out.
                 expected[path] = counted + ("Writer=%s\r\nAlbumName=%s\r\nSongYear=%s\r\nAlbumYear=%s\r\n"
-                                            "AlbumCDNum=%s\r\nAlbumLabel=%s\r\n"
-                                            % (writer, album, song_year, album_year, cd, label)).encode()
+                                            "AlbumCDNum=%s\r\nAlbumLabel=%s\r\nLyrics     = Yes\r\n\r\n%s\r\n\r\n"
+                                            "%s\r\n" % (writer, album, song_year, album_year, cd, label, SEP,
+                                                          fields[6].replace("\n", "\r\n"))).encode()
             elif k == TYPED:
                 # The empty keys filled in place, every typed value kept.
                 filled = TYPED_FILE.decode()
