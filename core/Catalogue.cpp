@@ -584,12 +584,17 @@ std::vector<SongMoves::Rename> TCatalogue::songRenames(const std::vector<SongMov
             continue;
         }
         // A folder of a tree library moved: each listed song in it (and in
-        // the folders below it) was renamed.
+        // the folders below it) was renamed. The list may be older than the
+        // move or already show it (a full scan listed the tree between the
+        // move and its event).
         for (int i = 0; i < m_files->count(); ++i) {
             const QByteArrayView name = m_files->rawName(i);
             if (name.startsWith(rename.first))
                 songs.emplace_back(
                     name.toByteArray(), rename.second + name.sliced(rename.first.size()).toByteArray());
+            else if (name.startsWith(rename.second))
+                songs.emplace_back(
+                    rename.first + name.sliced(rename.second.size()).toByteArray(), name.toByteArray());
         }
     }
     return songs;

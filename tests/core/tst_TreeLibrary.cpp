@@ -41,6 +41,8 @@ private Q_SLOTS:
     void fillKilled_data();
     void fillKilled();
     void sameTitleCountedPerSong();
+    void folderMoveFollowed_data();
+    void folderMoveFollowed();
     void indexFollowsNestedSongs_data();
     void indexFollowsNestedSongs();
     void nestedPlayCounted_data();
@@ -471,6 +473,32 @@ void TestTreeLibrary::fillKilled()
         }
         QVERIFY(complete > (round <= Kills ? round * Songs / (Kills + 1) : Songs - 1));
     }
+}
+
+void TestTreeLibrary::folderMoveFollowed_data()
+{
+    // Whether the list was read again between the folder's move and the
+    // watch's report of it.
+    QTest::addColumn<bool>("listedAfter");
+    QTest::newRow("list-from-before-the-move") << false;
+    QTest::newRow("list-already-shows-the-move") << true;
+}
+
+void TestTreeLibrary::folderMoveFollowed()
+{
+    QFETCH(bool, listedAfter);
+    place(QStringLiteral("aac-full.m4a"), QStringLiteral("Björk/Post (1995)/03 Hyperballad.m4a"));
+    QVERIFY(QDir().mkpath(info() + QStringLiteral("/Björk/Post (1995)")));
+    writeBytes(
+        info() + QStringLiteral("/Björk/Post (1995)/03 Hyperballad.INI"), "[Info]\r\nUsageCount=3\r\n");
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    QVERIFY(QDir(music()).rename(QStringLiteral("Björk/Post (1995)"), QStringLiteral("Björk/Post")));
+    if (listedAfter)
+        QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    m_catalogue->followRenames({ { QByteArray("Björk/Post (1995)/"), QByteArray("Björk/Post/") } });
+    QCOMPARE(readBytes(info() + QStringLiteral("/Björk/Post/03 Hyperballad.INI")),
+        QByteArray("[Info]\r\nUsageCount=3\r\n"));
+    QVERIFY(!QFile::exists(info() + QStringLiteral("/Björk/Post (1995)/03 Hyperballad.INI")));
 }
 
 void TestTreeLibrary::indexFollowsNestedSongs_data()

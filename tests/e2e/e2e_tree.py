@@ -6,7 +6,9 @@ their own. The grid shows each song's tags and real length in the library's
 order; a song a real player holds open is counted once in its own nested
 information file; Ctrl+Shift+T gives every song without an information file
 one in the details dialog's layout and fills only the empty keys of the
-others, and their lyrics where they have none.
+others, and their lyrics where they have none. The song's information follows
+its album folder renamed while the program runs and the song moved to another
+folder while it is closed; a play by a sandboxed mpv is counted too.
 
 Usage: e2e_tree.py DISCORA_BINARY AUDIO_FIXTURES_FOLDER
 """
@@ -115,6 +117,30 @@ def hold_open(song, env):
     return start(["sh", "-c", 'exec sleep 600 < "$1"', "sh", song], env=env), "a process holding it open"
 
 
+def hold_open_sandboxed(music, path, env):
+    """mpv in a sandbox of its own (bwrap: its own process and mount
+    namespace, as Flatpak gives) that sees the music folder at /run/doc/abc,
+    paused on the song there; (None, why) where it cannot run."""
+    if not shutil.which("bwrap") or not shutil.which("mpv"):
+        return None, "a sandboxed mpv (bwrap or mpv missing)"
+    inside = "/run/doc/abc/" + path
+    mpv = start(["bwrap", "--ro-bind", "/usr", "/usr", "--ro-bind", "/etc", "/etc", "--symlink", "usr/lib", "/lib",
+                 "--symlink", "usr/lib64", "/lib64", "--symlink", "usr/bin", "/bin", "--proc", "/proc", "--dev",
+                 "/dev", "--tmpfs", "/tmp", "--unshare-pid", "--die-with-parent", "--bind", music, "/run/doc/abc",
+                 "mpv", "--no-video", "--ao=null", "--pause", inside],
+                env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def holding():
+        for pid in os.listdir("/proc"):
+            if pid.isdigit() and holds_open(int(pid), inside):
+                return True
+        return False
+    if wait_for(holding, 20):
+        return mpv, "a sandboxed mpv"
+    stop((mpv,))
+    return None, "a sandboxed mpv (bwrap cannot make a sandbox here)"
+
+
 def main():
     binary, fixtures = sys.argv[1], sys.argv[2]
     work = tempfile.mkdtemp(prefix="discora-e2e-tree-")
@@ -158,9 +184,8 @@ def main():
         check(info_bytes(info, path) is None, "%s has no information file before it plays" % title)
         player, what = hold_open(os.path.join(music, path), env)
         counted = b"[Info]\r\nUsageCount=1\r\nPlaytime=00:01\r\n"
-        # The folder watch sees the top folder only: a nested song's play is
-        # noticed by the player's own report (mpv's MPRIS) or by the refresh
-        # timer within a minute, and so is its end.
+        # The folder watch sees every folder of the tree: the play is
+        # noticed at once, and so is its end.
         check(wait_for(lambda: info_bytes(info, path) == counted, 90),
               "the play of %s, held open by %s, is counted in its own nested information file with its "
               "real length: %r" % (title, what, info_bytes(info, path)))
@@ -208,7 +233,37 @@ def main():
         stray = [os.path.join(d, n) for d, _, names in os.walk(music) for n in names if n.upper().endswith(".INI")]
         check(stray == [], "no information file is written in the music folder: %r" % stray)
 
+        # The album's folder renamed while the program runs: the played
+        # song's information file goes along, below the information folder.
+        _, path, _, title, *_ = SONGS[PLAYED]
+        filled = expected[path]
+        old_path, path = path, path.replace("Post (1995)", "Post")
+        os.rename(os.path.join(music, os.path.dirname(old_path)), os.path.join(music, os.path.dirname(path)))
+        check(wait_for(lambda: info_bytes(info, path) == filled and info_bytes(info, old_path) is None, 30),
+              "a renamed album folder takes %s's information file along: %r" % (title, info_bytes(info, path)))
+
+        # A sandboxed player (its own mount namespace, the music folder at a
+        # path of its own) plays the moved song: counted once more.
+        player, what = hold_open_sandboxed(music, path, env)
+        twice = filled.replace(b"UsageCount=1", b"UsageCount=2")
+        check(player is not None and wait_for(lambda: info_bytes(info, path) == twice, 90),
+              "the play of %s by %s is counted in its information file: %r"
+              % (title, what, info_bytes(info, path)))
+        stop((player,))
+        player = None
         check(close_with_alt_e(app, wid), "Alt+E closes the window and ends the program")
+
+        # Moved to another artist's folder while the program is closed: the
+        # next start knows the song again by its file.
+        old_path, path = path, "Various/" + os.path.basename(path)
+        os.makedirs(os.path.join(music, "Various"))
+        os.rename(os.path.join(music, old_path), os.path.join(music, path))
+        app = start([exe], cwd=work, env=env)
+        wid = main_window(30)
+        check(wait_for(lambda: info_bytes(info, path) == twice and info_bytes(info, old_path) is None, 30),
+              "a song moved between folders while the program was closed keeps its information file: %r"
+              % (info_bytes(info, path),))
+        check(bool(wid) and close_with_alt_e(app, wid), "Alt+E closes the window again")
     finally:
         stop((app, player, wm, bus))
         shutil.rmtree(work, ignore_errors=True)
