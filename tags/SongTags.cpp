@@ -11,10 +11,12 @@
 #include <taglib/opusfile.h>
 #include <taglib/speexfile.h>
 #include <taglib/tbytevectorstream.h>
-#include <taglib/tfilestream.h>
+#include <taglib/tiostream.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -22,6 +24,130 @@
 
 namespace
 {
+
+// A song file as TagLib reads it, for reading only: an open descriptor read
+// with pread() through two small blocks kept in memory. TagLib asks for a
+// file in many small reads at a few places (the tags at the start, the first
+// frames, the tags and last page at the end), each after a seek; through
+// its own FileStream each is a system call or two (and its length a few
+// more), which, for a large library, costs more than the parsing itself.
+class TSongStream final : public TagLib::IOStream
+{
+public:
+    // Reads the file open as fd (not closed here) of size bytes, named path
+    // (kept by the caller while the stream lives).
+    TSongStream(int fd, long size, const QByteArray &path);
+
+    TagLib::FileName name() const override;
+    // Up to length bytes from the position on, fewer at the end of the file
+    // or when the file cannot be read there; the position moves past them.
+    TagLib::ByteVector readBlock(unsigned long length) override;
+    // Nothing is written: the stream is read-only.
+    void writeBlock(const TagLib::ByteVector &) override { }
+    void insert(const TagLib::ByteVector &, unsigned long, unsigned long) override { }
+    void removeBlock(unsigned long, unsigned long) override { }
+    void truncate(long) override { }
+    bool readOnly() const override { return true; }
+    bool isOpen() const override { return true; }
+    // A position before the start is refused (the position stays), as for
+    // a file; one past the end reads nothing.
+    void seek(long offset, Position p = Beginning) override;
+    long tell() const override { return m_position; }
+    long length() override { return m_size; }
+
+private:
+    // A piece of the file read in one go.
+    struct Block {
+        long start = -1;
+        QByteArray bytes;
+    };
+    // Bytes read for one call to pread(); a larger read goes straight to
+    // the file.
+    static constexpr long BlockSize = 16 * 1024;
+
+    const Block *blockHolding(long start, long length);
+
+    const int m_fd;
+    const long m_size;
+    const QByteArray &m_path;
+    long m_position = 0;
+    Block m_blocks[2];
+    int m_lastUsed = 0;
+};
+
+// Reads length bytes at start into to, as many as the file holds there.
+long readAt(int fd, char *to, long length, long start)
+{
+    long done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, to + done, size_t(length - done), off_t(start + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+TSongStream::TSongStream(int fd, long size, const QByteArray &path)
+    : m_fd(fd)
+    , m_size(size)
+    , m_path(path)
+{
+}
+
+TagLib::FileName TSongStream::name() const
+{
+    return m_path.constData();
+}
+
+const TSongStream::Block *TSongStream::blockHolding(long start, long length)
+{
+    for (int b = 0; b < 2; ++b) {
+        const Block &block = m_blocks[b];
+        if (block.start >= 0 && start >= block.start && start + length <= block.start + block.bytes.size()) {
+            m_lastUsed = b;
+            return &block;
+        }
+    }
+    if (length > BlockSize)
+        return nullptr;
+    // Near the end the block reaches back from it: the tags there are read
+    // from the end backwards.
+    Block &block = m_blocks[1 - m_lastUsed];
+    block.start = std::max(0L, std::min(start, m_size - BlockSize));
+    block.bytes.resize(std::min(BlockSize, m_size - block.start));
+    block.bytes.resize(readAt(m_fd, block.bytes.data(), block.bytes.size(), block.start));
+    m_lastUsed = 1 - m_lastUsed;
+    return &block;
+}
+
+TagLib::ByteVector TSongStream::readBlock(unsigned long length)
+{
+    if (length == 0 || m_position >= m_size)
+        return TagLib::ByteVector();
+    const long wanted
+        = long(std::min<unsigned long>(length, static_cast<unsigned long>(m_size - m_position)));
+    TagLib::ByteVector bytes;
+    if (const Block *block = blockHolding(m_position, wanted)) {
+        const long from = m_position - block->start;
+        const long count = std::clamp(long(block->bytes.size()) - from, 0L, wanted);
+        bytes.setData(block->bytes.constData() + from, static_cast<unsigned int>(count));
+    } else {
+        bytes.resize(static_cast<unsigned int>(wanted));
+        bytes.resize(static_cast<unsigned int>(readAt(m_fd, bytes.data(), wanted, m_position)));
+    }
+    m_position += long(bytes.size());
+    return bytes;
+}
+
+void TSongStream::seek(long offset, Position p)
+{
+    const long base = p == Beginning ? 0 : p == Current ? m_position : m_size;
+    if (base + offset >= 0)
+        m_position = base + offset;
+}
 
 enum class Format { None, Mp3, Flac, Ogg, Opus, Mp4 };
 
@@ -205,13 +331,10 @@ SongTags ReadSongTags(const QByteArray &path)
         ::close(fd);
         return SongTags();
     }
-    // The stream owns the descriptor once it is open.
-    TagLib::FileStream stream(fd, true);
-    if (!stream.isOpen()) {
-        ::close(fd);
-        return SongTags();
-    }
-    return read(&stream, extension);
+    TSongStream stream(fd, long(st.st_size), path);
+    SongTags tags = read(&stream, extension);
+    ::close(fd);
+    return tags;
 }
 
 SongTags ReadSongTagsFromBytes(const QByteArray &bytes, QByteArrayView extension)
