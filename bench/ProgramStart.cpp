@@ -67,6 +67,18 @@ double residentBytes(pid_t pid)
     return 0;
 }
 
+void waitIdle(pid_t pid)
+{
+    double before = mainThreadCpuMs(pid);
+    for (int waited = 0; waited < 10000; waited += 100) {
+        ::usleep(100 * 1000);
+        const double now = mainThreadCpuMs(pid);
+        if (now - before <= 2)
+            return;
+        before = now;
+    }
+}
+
 Setup prepare(const std::string &folder, const std::string &binary, const std::string &music,
     const std::string &info, const std::vector<std::string> &more)
 {
@@ -97,7 +109,7 @@ size_t lineEnd(const std::string &output, const std::string &text, size_t from)
 
 } // namespace
 
-Run run(const Setup &setup, const std::vector<Wait> &waits, const std::string &memoryAfter)
+Run run(const Setup &setup, const std::vector<Wait> &waits, const std::string &memoryAfter, bool whenIdle)
 {
     Run result;
     int pipeFds[2];
@@ -181,6 +193,8 @@ Run run(const Setup &setup, const std::vector<Wait> &waits, const std::string &m
         // Memory once the work behind the scan named by memoryAfter is over.
         if (!memoryAfter.empty())
             while (lineEnd(output, memoryAfter, 0) == std::string::npos && readMore(10000) > 0) { }
+        if (whenIdle)
+            waitIdle(pid);
         result.rssBytes = residentBytes(pid);
         result.cpuMs = processCpuMs(pid);
         result.mainMs = mainThreadCpuMs(pid);

@@ -45,9 +45,16 @@ struct Run {
 
 // Starts setup's program offscreen and waits (5 minutes at most) until it
 // has logged every line of waits; then, when memoryAfter is not empty,
-// waits up to 10 s more for that line, reads memory and processor time, and
-// kills the program.
-Run run(const Setup &setup, const std::vector<Wait> &waits, const std::string &memoryAfter = {});
+// waits up to 10 s more for that line, and with whenIdle until its window
+// is idle (see waitIdle), reads memory and processor time, and kills the
+// program.
+Run run(const Setup &setup, const std::vector<Wait> &waits, const std::string &memoryAfter = {},
+    bool whenIdle = false);
+
+// Waits until the main thread of pid has used no more than 2 ms of
+// processor in 100 ms (its event loop waits: what a scan's end hands back
+// is handed back), 10 s at most.
+void waitIdle(pid_t pid);
 
 // Resident memory from /proc/PID/smaps_rollup, in bytes.
 double residentBytes(pid_t pid);

@@ -15,7 +15,9 @@
 // inotify watch on every folder of the tree, in one untimed start, so the
 // events cost no timed start anything).
 //
-// Memory: the resident memory the songs add at the end of either start.
+// Memory: the resident memory the songs add at the end of either start,
+// once the window is idle (the end of the first start's last full scan
+// hands back what the scan took only after it logged "full scan done").
 // All is measured in turns in one run, so a busy machine slows it alike.
 //
 //   bench_tree_start --binary DISCORA --libs ROOT [--sizes 100000] [--runs K] [--threads T] [--busy]
@@ -247,7 +249,7 @@ bool measure(
     for (int i = 0; i < options.runs; ++i) {
         treeFloors.push_back(FloorScan::runTree(tree, threads).ms);
         fs::remove(tagCache);
-        const ProgramStart::Run a = ProgramStart::run(program, firstStart);
+        const ProgramStart::Run a = ProgramStart::run(program, firstStart, {}, true);
         flatFloors.push_back(FloorScan::runCaseless(flat + "/music", flat + "/info").ms);
         const ProgramStart::Run b = ProgramStart::run(program, settled);
         const ProgramStart::Run c = ProgramStart::run(empty, settled);
