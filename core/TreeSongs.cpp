@@ -44,14 +44,15 @@ void ReadTags(const QByteArray &folder, const std::vector<QByteArray> &names, co
     // threads than cores keep a cold disk busy.
     const int threads = std::clamp(int(std::thread::hardware_concurrency()) * 2, 2, 8);
     std::atomic<size_t> next { 0 };
-    const QByteArray root = (folder.isEmpty() ? QByteArray(".") : folder) + '/';
+    // Each song by its path below the open folder: the system walks only
+    // that part of its path.
+    const int folderFd
+        = ::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const auto work = [&] {
-        QByteArray path;
         for (size_t k = next++; k < which.size() && !stop.load(); k = next++) {
             const QByteArray &name = names[size_t(which[k])];
-            path = root;
-            path.append(name);
-            songs[size_t(which[k])].song = treeSong(name, ReadSongTags(path));
+            songs[size_t(which[k])].song
+                = treeSong(name, folderFd >= 0 ? ReadSongTagsAt(folderFd, name) : SongTags());
             ++done;
         }
     };
@@ -61,6 +62,8 @@ void ReadTags(const QByteArray &folder, const std::vector<QByteArray> &names, co
     work();
     for (std::thread &thread : pool)
         thread.join();
+    if (folderFd >= 0)
+        ::close(folderFd);
 }
 
 std::vector<TagCache::Entry> ReadTreeSongs(const QByteArray &folder, const TFileList &files,

@@ -63,7 +63,7 @@ private:
     };
     // Bytes read for one call to pread(); a larger read goes straight to
     // the file.
-    static constexpr long BlockSize = 16 * 1024;
+    static constexpr long BlockSize = 4 * 1024;
 
     const Block *blockHolding(long start, long length);
 
@@ -318,12 +318,17 @@ QByteArrayView ExtensionOf(QByteArrayView path)
 
 SongTags ReadSongTags(const QByteArray &path)
 {
+    return ReadSongTagsAt(AT_FDCWD, path);
+}
+
+SongTags ReadSongTagsAt(int folderFd, const QByteArray &path)
+{
     const QByteArrayView extension = ExtensionOf(path);
     if (!IsSongExtension(extension))
         return SongTags();
     // Opened without blocking (a FIFO named like a song must not stop a
     // scan), and only a regular file is read.
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::openat(folderFd, path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return SongTags();
     struct stat st;

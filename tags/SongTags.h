@@ -40,5 +40,9 @@ QByteArrayView ExtensionOf(QByteArrayView path);
 // of another extension, or one without an audio stream of its format gives
 // ok false.
 SongTags ReadSongTags(const QByteArray &path);
+// The same for the file at name relative to the folder open as folderFd
+// (AT_FDCWD: the current folder): a library's songs are read by their path
+// below its open folder, so the system looks up only that part.
+SongTags ReadSongTagsAt(int folderFd, const QByteArray &name);
 // The same for a file's bytes, with its extension (without the dot).
 SongTags ReadSongTagsFromBytes(const QByteArray &bytes, QByteArrayView extension);
