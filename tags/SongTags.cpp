@@ -3,17 +3,24 @@
 #include "LrcLyrics.h"
 #include "TextLines.h"
 
+#include <taglib/apetag.h>
 #include <taglib/flacfile.h>
+#include <taglib/id3v1tag.h>
 #include <taglib/id3v2framefactory.h>
+#include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
 #include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
 #include <taglib/speexfile.h>
 #include <taglib/tbytevectorstream.h>
+#include <taglib/textidentificationframe.h>
 #include <taglib/tiostream.h>
 #include <taglib/tpropertymap.h>
+#include <taglib/unknownframe.h>
+#include <taglib/unsynchronizedlyricsframe.h>
 #include <taglib/vorbisfile.h>
+#include <taglib/xiphcomment.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -56,14 +63,15 @@ public:
     long length() override { return m_size; }
 
 private:
-    // A piece of the file read in one go.
-    struct Block {
-        long start = -1;
-        QByteArray bytes;
-    };
     // Bytes read for one call to pread(); a larger read goes straight to
     // the file.
     static constexpr long BlockSize = 4 * 1024;
+    // A piece of the file read in one go.
+    struct Block {
+        long start = -1;
+        long length = 0;
+        char bytes[BlockSize];
+    };
 
     const Block *blockHolding(long start, long length);
 
@@ -106,7 +114,7 @@ const TSongStream::Block *TSongStream::blockHolding(long start, long length)
 {
     for (int b = 0; b < 2; ++b) {
         const Block &block = m_blocks[b];
-        if (block.start >= 0 && start >= block.start && start + length <= block.start + block.bytes.size()) {
+        if (block.start >= 0 && start >= block.start && start + length <= block.start + block.length) {
             m_lastUsed = b;
             return &block;
         }
@@ -117,8 +125,7 @@ const TSongStream::Block *TSongStream::blockHolding(long start, long length)
     // from the end backwards.
     Block &block = m_blocks[1 - m_lastUsed];
     block.start = std::max(0L, std::min(start, m_size - BlockSize));
-    block.bytes.resize(std::min(BlockSize, m_size - block.start));
-    block.bytes.resize(readAt(m_fd, block.bytes.data(), block.bytes.size(), block.start));
+    block.length = readAt(m_fd, block.bytes, std::min(BlockSize, m_size - block.start), block.start);
     m_lastUsed = 1 - m_lastUsed;
     return &block;
 }
@@ -129,15 +136,14 @@ TagLib::ByteVector TSongStream::readBlock(unsigned long length)
         return TagLib::ByteVector();
     const long wanted
         = long(std::min<unsigned long>(length, static_cast<unsigned long>(m_size - m_position)));
-    TagLib::ByteVector bytes;
     if (const Block *block = blockHolding(m_position, wanted)) {
         const long from = m_position - block->start;
-        const long count = std::clamp(long(block->bytes.size()) - from, 0L, wanted);
-        bytes.setData(block->bytes.constData() + from, static_cast<unsigned int>(count));
-    } else {
-        bytes.resize(static_cast<unsigned int>(wanted));
-        bytes.resize(static_cast<unsigned int>(readAt(m_fd, bytes.data(), wanted, m_position)));
+        const long count = std::clamp(block->length - from, 0L, wanted);
+        m_position += count;
+        return TagLib::ByteVector(block->bytes + from, static_cast<unsigned int>(count));
     }
+    TagLib::ByteVector bytes(static_cast<unsigned int>(wanted));
+    bytes.resize(static_cast<unsigned int>(readAt(m_fd, bytes.data(), wanted, m_position)));
     m_position += long(bytes.size());
     return bytes;
 }
@@ -213,16 +219,156 @@ QString toQString(const TagLib::String &s)
     return QString::fromStdString(s.to8Bit(true));
 }
 
+// The keys read, in TagLib's property names.
+enum Key {
+    Artist,
+    Title,
+    Album,
+    Date,
+    OriginalDate,
+    OriginalYear,
+    DiscNumber,
+    TrackNumber,
+    Composer,
+    Lyricist,
+    Label,
+    Organization,
+    Barcode,
+    CatalogNumber,
+    Lyrics,
+    UnsyncedLyrics,
+    Keys
+};
+constexpr const char *KeyNames[Keys] = { "ARTIST", "TITLE", "ALBUM", "DATE", "ORIGINALDATE", "ORIGINALYEAR",
+    "DISCNUMBER", "TRACKNUMBER", "COMPOSER", "LYRICIST", "LABEL", "ORGANIZATION", "BARCODE", "CATALOGNUMBER",
+    "LYRICS", "UNSYNCEDLYRICS" };
+
+// The values a song's tag gives for the keys read, as TagLib's property map
+// gives them (each key's values in the tag's order), and the lyrics stored
+// under a description ("LYRICS:<description>"), by key.
+struct TagValues {
+    TagLib::StringList values[Keys];
+    TagLib::SimplePropertyMap describedLyrics;
+
+    void add(Key key, const TagLib::StringList &more) { values[key].append(more); }
+    // What the keys named like TagLib's (upper case) hold in map.
+    void takeFrom(const TagLib::SimplePropertyMap &map)
+    {
+        for (const auto &[name, list] : map) {
+            if (name.startsWith("LYRICS:"))
+                describedLyrics.insert(name, list);
+            else if (const int key = keyNamed(name); key < Keys)
+                values[key] = list;
+        }
+    }
+    static int keyNamed(const TagLib::String &name)
+    {
+        int key = 0;
+        while (key < Keys && name != KeyNames[key])
+            ++key;
+        return key;
+    }
+};
+
+// An ID3v2 tag's frames as TagLib's property map names them: a text frame
+// by its kind (TPE1 is ARTIST, TPUB is LABEL, TDRC and the older frames of
+// the date are DATE, ...), a TXXX frame by its description in upper case,
+// a USLT frame as LYRICS, or LYRICS:<description> when it has one other
+// than that. Asked directly, the frames the list does not show cost
+// nothing.
+void takeId3v2(const TagLib::ID3v2::Tag &tag, TagValues &to)
+{
+    static constexpr struct {
+        const char *id;
+        Key key;
+    } textFrames[] = { { "TPE1", Artist }, { "TIT2", Title }, { "TALB", Album }, { "TDRC", Date },
+        { "TYER", Date }, { "TDAT", Date }, { "TIME", Date }, { "TRDA", Date }, { "TDOR", OriginalDate },
+        { "TPOS", DiscNumber }, { "TRCK", TrackNumber }, { "TCOM", Composer }, { "TEXT", Lyricist },
+        { "TPUB", Label } };
+    using namespace TagLib::ID3v2;
+    for (const Frame *frame : tag.frameList()) {
+        if (dynamic_cast<const UnknownFrame *>(frame))
+            continue;
+        const TagLib::ByteVector &id = frame->frameID();
+        if (id == "TXXX") {
+            const auto *user = dynamic_cast<const UserTextIdentificationFrame *>(frame);
+            if (!user)
+                continue;
+            const TagLib::String name = user->description().upper();
+            TagLib::StringList values = user->fieldList();
+            if (values.isEmpty())
+                continue;
+            values.erase(values.begin()); // the description
+            if (name.startsWith("LYRICS:"))
+                to.describedLyrics[name].append(values);
+            else if (const int key = TagValues::keyNamed(name); key < Keys)
+                to.add(Key(key), values);
+        } else if (id == "USLT") {
+            const auto *lyrics = dynamic_cast<const UnsynchronizedLyricsFrame *>(frame);
+            if (!lyrics)
+                continue;
+            const TagLib::String description = lyrics->description().upper();
+            if (description.isEmpty() || description == "LYRICS")
+                to.add(Lyrics, lyrics->text());
+            else
+                to.describedLyrics["LYRICS:" + description].append(lyrics->text());
+        } else if (const auto *text = dynamic_cast<const TextIdentificationFrame *>(frame)) {
+            for (const auto &f : textFrames) {
+                if (id == f.id) {
+                    to.add(f.key, text->fieldList());
+                    break;
+                }
+            }
+        }
+    }
+}
+
+// The tag TagLib's property map is made of: of several in one file, the
+// first that is not empty (MP3: ID3v2, APE, ID3v1; FLAC: Xiph comment,
+// ID3v2, ID3v1). ID3v2 tags and Xiph comments are read directly; the rare
+// others through their property maps.
+TagValues tagValues(TagLib::File &file)
+{
+    TagValues values;
+    TagLib::Tag *tags[3] = { nullptr, nullptr, nullptr };
+    if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(&file)) {
+        tags[0] = mpeg->ID3v2Tag();
+        tags[1] = mpeg->APETag();
+        tags[2] = mpeg->ID3v1Tag();
+    } else if (auto *flac = dynamic_cast<TagLib::FLAC::File *>(&file)) {
+        tags[0] = flac->xiphComment();
+        tags[1] = flac->ID3v2Tag();
+        tags[2] = flac->ID3v1Tag();
+    } else if (auto *xiph = dynamic_cast<TagLib::Ogg::XiphComment *>(file.tag())) {
+        tags[0] = xiph;
+    } else {
+        values.takeFrom(file.properties());
+        return values;
+    }
+    const auto first = std::find_if(
+        std::begin(tags), std::end(tags), [](const TagLib::Tag *t) { return t && !t->isEmpty(); });
+    if (first == std::end(tags))
+        return values;
+    if (const auto *id3v2 = dynamic_cast<const TagLib::ID3v2::Tag *>(*first))
+        takeId3v2(*id3v2, values);
+    else if (const auto *xiph = dynamic_cast<const TagLib::Ogg::XiphComment *>(*first))
+        values.takeFrom(xiph->fieldListMap());
+    // (Tag::properties() is no virtual function in TagLib 1.13: each kind
+    // is asked as itself.)
+    else if (const auto *ape = dynamic_cast<const TagLib::APE::Tag *>(*first))
+        values.takeFrom(ape->properties());
+    else if (const auto *id3v1 = dynamic_cast<const TagLib::ID3v1::Tag *>(*first))
+        values.takeFrom(id3v1->properties());
+    return values;
+}
+
 // The first non-blank value of the first key that has one. A key with
 // several values (duplicate frames, or one frame with several strings)
 // gives its first.
-QString firstValue(const TagLib::PropertyMap &map, std::initializer_list<const char *> keys)
+QString firstValue(const TagValues &tag, std::initializer_list<Key> keys)
 {
-    for (const char *key : keys) {
-        const auto found = map.find(key);
-        if (found == map.end())
-            continue;
-        for (const TagLib::String &value : found->second) {
+    for (const Key key : keys) {
+        for (const TagLib::String &value : tag.values[key]) {
             const QString text = toQString(value).trimmed();
             if (!text.isEmpty())
                 return text;
@@ -255,11 +401,11 @@ int leadingNumber(const QString &text)
 }
 
 // ID3v2 lyrics under a description are "LYRICS:<description>": taken when
-// there are none without one.
-QString describedLyrics(const TagLib::PropertyMap &map)
+// there are none without one, the first by that name.
+QString describedLyrics(const TagValues &tag)
 {
-    for (const auto &[key, values] : map) {
-        if (key.startsWith("LYRICS:") && !values.isEmpty())
+    for (const auto &[key, values] : tag.describedLyrics) {
+        if (!values.isEmpty())
             return toQString(values.front());
     }
     return QString();
@@ -278,23 +424,23 @@ SongTags read(TagLib::IOStream *stream, QByteArrayView extension)
         tags.lengthMs = qMax(0, audio->lengthInMilliseconds());
     }
 
-    // TagLib's property map gives every format's tags under one set of names
-    // (ID3v2 TPUB is LABEL, MP4 ©wrt is COMPOSER, ID3v2.3 TYER is DATE, a
-    // TXXX frame is its description, ...); keys written differently by
-    // different programs are tried in turn.
-    const TagLib::PropertyMap map = file->properties();
-    tags.artist = firstValue(map, { "ARTIST" });
-    tags.title = firstValue(map, { "TITLE" });
-    tags.album = firstValue(map, { "ALBUM" });
-    tags.year = yearOf(firstValue(map, { "DATE" }));
-    tags.originalYear = yearOf(firstValue(map, { "ORIGINALDATE", "ORIGINALYEAR" }));
-    tags.disc = leadingNumber(firstValue(map, { "DISCNUMBER" }));
-    tags.track = leadingNumber(firstValue(map, { "TRACKNUMBER" }));
-    tags.composer = firstValue(map, { "COMPOSER" });
-    tags.lyricist = firstValue(map, { "LYRICIST" });
-    tags.label = firstValue(map, { "LABEL", "ORGANIZATION" });
-    tags.barcode = firstValue(map, { "BARCODE", "CATALOGNUMBER" });
-    QString lyrics = firstValue(map, { "LYRICS", "UNSYNCEDLYRICS" });
+    // Every format's tags under TagLib's property names (ID3v2 TPUB is
+    // LABEL, MP4 ©wrt is COMPOSER, ID3v2.3 TYER is DATE, a TXXX frame is its
+    // description, ...); keys written differently by different programs
+    // are tried in turn.
+    const TagValues map = tagValues(*file);
+    tags.artist = firstValue(map, { Artist });
+    tags.title = firstValue(map, { Title });
+    tags.album = firstValue(map, { Album });
+    tags.year = yearOf(firstValue(map, { Date }));
+    tags.originalYear = yearOf(firstValue(map, { OriginalDate, OriginalYear }));
+    tags.disc = leadingNumber(firstValue(map, { DiscNumber }));
+    tags.track = leadingNumber(firstValue(map, { TrackNumber }));
+    tags.composer = firstValue(map, { Composer });
+    tags.lyricist = firstValue(map, { Lyricist });
+    tags.label = firstValue(map, { Label, Organization });
+    tags.barcode = firstValue(map, { Barcode, CatalogNumber });
+    QString lyrics = firstValue(map, { Lyrics, UnsyncedLyrics });
     if (lyrics.isEmpty())
         lyrics = describedLyrics(map);
     tags.lyrics = LyricsText(SplitTextLines(lyrics));
