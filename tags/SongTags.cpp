@@ -17,7 +17,6 @@
 #include <taglib/textidentificationframe.h>
 #include <taglib/tiostream.h>
 #include <taglib/tpropertymap.h>
-#include <taglib/unknownframe.h>
 #include <taglib/unsynchronizedlyricsframe.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
@@ -271,24 +270,21 @@ struct TagValues {
 };
 
 // An ID3v2 tag's frames as TagLib's property map names them: a text frame
-// by its kind (TPE1 is ARTIST, TPUB is LABEL, TDRC and the older frames of
-// the date are DATE, ...), a TXXX frame by its description in upper case,
-// a USLT frame as LYRICS, or LYRICS:<description> when it has one other
-// than that. Asked directly, the frames the list does not show cost
-// nothing.
+// by its kind (TPE1 is ARTIST, TPUB is LABEL, TDRC is DATE: TagLib makes
+// the year frames of older tags into TDRC as it reads them, ...), a TXXX
+// frame by its description in upper case, a USLT frame as LYRICS, or
+// LYRICS:<description> when it has one other than that. Asked directly,
+// the frames the list does not show cost nothing.
 void takeId3v2(const TagLib::ID3v2::Tag &tag, TagValues &to)
 {
     static constexpr struct {
         const char *id;
         Key key;
     } textFrames[] = { { "TPE1", Artist }, { "TIT2", Title }, { "TALB", Album }, { "TDRC", Date },
-        { "TYER", Date }, { "TDAT", Date }, { "TIME", Date }, { "TRDA", Date }, { "TDOR", OriginalDate },
-        { "TPOS", DiscNumber }, { "TRCK", TrackNumber }, { "TCOM", Composer }, { "TEXT", Lyricist },
-        { "TPUB", Label } };
+        { "TDOR", OriginalDate }, { "TPOS", DiscNumber }, { "TRCK", TrackNumber }, { "TCOM", Composer },
+        { "TEXT", Lyricist }, { "TPUB", Label } };
     using namespace TagLib::ID3v2;
     for (const Frame *frame : tag.frameList()) {
-        if (dynamic_cast<const UnknownFrame *>(frame))
-            continue;
         const TagLib::ByteVector &id = frame->frameID();
         if (id == "TXXX") {
             const auto *user = dynamic_cast<const UserTextIdentificationFrame *>(frame);

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <memory>
 #include <sys/stat.h>
@@ -30,6 +31,22 @@ QStringList fields(const SongTags &t)
         "lyricist=" + t.lyricist, "label=" + t.label, "barcode=" + t.barcode, "lyrics=" + t.lyrics };
 }
 
+// song with an APEv2 tag (a footer, no header) of these UTF-8 items at its
+// end, as mp3gain and foobar2000 leave one.
+QByteArray withApeTag(const QByteArray &song, const QList<std::pair<QByteArray, QByteArray>> &items)
+{
+    const auto le32 = [](qsizetype v) {
+        QByteArray b(4, '\0');
+        qToLittleEndian(quint32(v), b.data());
+        return b;
+    };
+    QByteArray body;
+    for (const auto &[key, value] : items)
+        body += le32(value.size()) + le32(0) + key + '\0' + value;
+    return song + body + "APETAGEX" + le32(2000) + le32(body.size() + 32) + le32(items.size()) + le32(0)
+        + QByteArray(8, '\0');
+}
+
 } // namespace
 
 class tst_SongTags : public QObject
@@ -42,6 +59,8 @@ private Q_SLOTS:
     void read_data();
     void read();
     void fifoNotWaitedOn();
+    void farApart_data();
+    void farApart();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -115,6 +134,16 @@ void tst_SongTags::read_data()
             "5016958022820", "We live on a mountain\nRight at the top", true });
     row("alac-partial.M4A", { "坂本龍一", {}, {}, 0, 0, 0, 0, 1000, {}, {}, {}, {}, {}, true });
 
+    // An APE tag alone: TagLib names its Year, Track and Disc items as it
+    // names the ID3v2 frames.
+    QTest::newRow("mp3-ape") << none
+                             << withApeTag(readBytes(QByteArray(AUDIO_FIXTURES "/mp3-no-tags.mp3")),
+                                    { { "Artist", "Björk" }, { "Title", "Isobel" }, { "Year", "1995" },
+                                        { "Track", "4/11" }, { "Disc", "2" } })
+                             << QByteArray("a.mp3")
+                             << SongTags { "Björk", "Isobel", {}, 1995, 0, 2, 4, 1000, {}, {}, {}, {}, {},
+                                    true };
+
     const SongTags flacInOgg { "Björk", "Hunter", {}, 1997, 0, 0, 1, 1000, {}, {}, {}, {}, {}, true };
     QTest::newRow("latin1-file-name")
         << QByteArray("flac-in-ogg.oga") << none << QByteArray("Bj\xF6rk.oga") << flacInOgg;
@@ -163,6 +192,86 @@ void tst_SongTags::fifoNotWaitedOn()
     const QByteArray path = m_folder + "pipe.mp3";
     QCOMPARE(::mkfifo(path.constData(), 0600), 0);
     QCOMPARE(ReadSongTags(path).ok, false);
+}
+
+namespace
+{
+
+// The fixture with pad zero bytes put in at place: "tag" inside its ID3v2
+// tag (the tag's size grown by as much), "block" as a FLAC padding block
+// after STREAMINFO, "end" at the end of the file, "before-id3v1" before the
+// ID3v1 tag at its end.
+QByteArray spread(QByteArray bytes, const QByteArray &place, int pad)
+{
+    const QByteArray zeros(pad, '\0');
+    if (place == "tag") {
+        // The size after the header, seven bits a byte.
+        int size = 0;
+        for (int i = 6; i < 10; ++i)
+            size = size << 7 | (bytes[i] & 0x7f);
+        bytes.insert(10 + size, zeros);
+        size += pad;
+        for (int i = 9; i >= 6; --i, size >>= 7)
+            bytes[i] = char(size & 0x7f);
+    } else if (place == "block") {
+        // "fLaC", then STREAMINFO: a 4-byte header and 34 bytes.
+        const char header[] = { 0x01, char(pad >> 16), char(pad >> 8 & 0xff), char(pad & 0xff) };
+        bytes.insert(4 + 4 + 34, QByteArray(header, 4) + zeros);
+    } else if (place == "end") {
+        bytes.append(zeros);
+    } else if (place == "before-id3v1") {
+        bytes.insert(bytes.size() - 128, zeros);
+    }
+    return bytes;
+}
+
+} // namespace
+
+// A song whose tags, frames and pages lie far apart in its file (a large
+// tag or picture, a long stream between the start and the tags at the
+// end) reads as the same bytes read at once do.
+void tst_SongTags::farApart_data()
+{
+    QTest::addColumn<QByteArray>("fixture");
+    QTest::addColumn<QByteArray>("place"); // see spread()
+    QTest::addColumn<int>("pad");
+    QTest::addColumn<QString>("artist");
+    QTest::addColumn<QString>("title");
+
+    QTest::newRow("id3v2-tag-of-100k")
+        << QByteArray("mp3-v24-utf8.mp3") << QByteArray("tag") << 100000 << "Sigur Rós"
+        << "Hoppípolla";
+    QTest::newRow("id3v2-tag-ends-in-second-block")
+        << QByteArray("mp3-v23-utf16.mp3") << QByteArray("tag") << 3000 << "Björk"
+        << "Jóga";
+    QTest::newRow("id3v1-after-a-megabyte")
+        << QByteArray("mp3-id3v1-latin1.mp3") << QByteArray("before-id3v1") << (1 << 20) << "Björk"
+        << "Jóga";
+    QTest::newRow("flac-padding-of-70k")
+        << QByteArray("flac-full.flac") << QByteArray("block") << 70000 << "坂本龍一"
+        << "Merry Christmas Mr. Lawrence";
+    QTest::newRow("ogg-last-page-before-64k")
+        << QByteArray("vorbis-partial.OGA") << QByteArray("end") << 65536 << "Björk"
+        << "Army of Me";
+}
+
+void tst_SongTags::farApart()
+{
+    QFETCH(QByteArray, fixture);
+    QFETCH(QByteArray, place);
+    QFETCH(int, pad);
+    QFETCH(QString, artist);
+    QFETCH(QString, title);
+
+    const QByteArray content = spread(readBytes(QByteArray(AUDIO_FIXTURES "/") + fixture), place, pad);
+    const QByteArray path = m_folder + fixture;
+    writeBytes(path, content);
+    const SongTags fromFile = ReadSongTags(path);
+    QCOMPARE(fromFile.artist, artist);
+    QCOMPARE(fromFile.title, title);
+    QVERIFY2(qAbs(fromFile.lengthMs - 1000) <= 200, qPrintable(QString::number(fromFile.lengthMs)));
+    QCOMPARE(fields(fromFile), fields(ReadSongTagsFromBytes(content, ExtensionOf(fixture))));
+    QCOMPARE(fromFile.lengthMs, ReadSongTagsFromBytes(content, ExtensionOf(fixture)).lengthMs);
 }
 
 QTEST_GUILESS_MAIN(tst_SongTags)
