@@ -35,12 +35,15 @@ constexpr qint64 Unknown = -3; // nothing shown yet
 
 // One probe of a listed file: its size, -1 when it exists but another
 // program holds it open or we may not read it, Missing when it is gone.
-qint64 probe(int dirFd, const char *name, const OpenFileSet &heldOpen, SongMoves::Stamp &stamp)
+// looked: what a look at it earlier in the scan told, if there was one.
+qint64 probe(
+    int dirFd, const char *name, const OpenFileSet &heldOpen, SongMoves::Stamp &stamp, const FileStat *looked)
 {
     struct stat seen;
     bool statted = false;
     qint64 birth = 0;
-    const qint64 size = FileSizeOfAt(dirFd, name, heldOpen, seen, statted, birth);
+    const qint64 size = looked ? FileSizeOfStat(dirFd, name, heldOpen, *looked, seen, statted, birth)
+                               : FileSizeOfAt(dirFd, name, heldOpen, seen, statted, birth);
     if (statted)
         stamp = { quint64(seen.st_dev), quint64(seen.st_ino), qint64(seen.st_size),
             qint64(seen.st_mtim.tv_sec) * 1000000000 + seen.st_mtim.tv_nsec, birth };
@@ -105,6 +108,9 @@ struct TCatalogue::Folders {
     int info;
     const OpenFileSet &heldOpen;
     const SongInfo::Locator *infoFiles;
+    // A tree library's full scan looked at every song as it read the tags
+    // (in row order): what it saw stands for the probe's own look.
+    const std::vector<FileStat> *looked = nullptr;
 };
 
 // Collects rows ahead of the scan on worker threads, in chunks; the scan
@@ -267,7 +273,8 @@ TCatalogue::RowInfo TCatalogue::collectRow(
         row.values = SongInfo::ReadSongInfoAt(
             folders.info, folders.info >= 0 ? file : SongInfo::Locator::Found {}, scratch.content);
     }
-    row.size = probe(folders.music, raw.data(), folders.heldOpen, row.stamp);
+    row.size = probe(folders.music, raw.data(), folders.heldOpen, row.stamp,
+        folders.looked ? &(*folders.looked)[size_t(i)] : nullptr);
     return row;
 }
 
@@ -319,8 +326,9 @@ void TCatalogue::readTreeSongs(TFileList &files)
     const bool behind = m_tagsDone && !m_tagCachePath.isEmpty() && !m_tagCacheUnwritable.load();
     const int readNow = reading ? 0 : behind ? TagsReadInScan : -1;
     std::vector<int> unread;
+    std::vector<FileStat> looked;
     std::vector<TagCache::Entry> entries
-        = ReadTreeSongs(m_musicFolder, files, cached, m_tagsOpened, readNow, &unread);
+        = ReadTreeSongs(m_musicFolder, files, cached, m_tagsOpened, readNow, &unread, &looked);
     const std::vector<int> order = TreeOrder(entries);
     // The cache is written in listing order: by the reading behind the scan
     // once it is done, else here when anything changed.
@@ -350,8 +358,11 @@ void TCatalogue::readTreeSongs(TFileList &files)
     }
     files.reorder(order);
     m_treeSongs.reserve(entries.size());
-    for (const int k : order)
+    m_looked.reserve(entries.size());
+    for (const int k : order) {
         m_treeSongs.push_back(std::move(entries[size_t(k)].song));
+        m_looked.push_back(looked[size_t(k)]);
+    }
 }
 
 void TCatalogue::runTagJob(TagJob &job)
@@ -482,6 +493,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     std::thread infoLister([&infoFiles] { infoFiles.index(true); });
     auto files = std::make_shared<TFileList>();
     m_treeSongs.clear();
+    m_looked.clear();
     if (m_library == TLibraryKind::Tree) {
         // Rows in the order a library is read, which only the tags tell.
         files->rereadTree(m_musicFolder);
@@ -497,7 +509,8 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder);
     const OpenFileSet held = heldPlaying(*m_files, m_musicFolder, playInput(), m_held, m_unplaced);
-    const Folders folders { dir.get(), infoDir.get(), held, &infoFiles };
+    const Folders folders { dir.get(), infoDir.get(), held, &infoFiles,
+        m_looked.empty() ? nullptr : &m_looked };
     // The first rows are read here, to be shown at once; the rest of a large
     // folder is read ahead on other threads from now on.
     std::unique_ptr<Prefetch> prefetch;
@@ -540,6 +553,7 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
         m_lengths.push_back(song.lengthMs);
     m_treeSongs.clear();
     m_treeSongs.shrink_to_fit();
+    std::vector<FileStat>().swap(m_looked);
     if (keepsIndex())
         startIndex(std::move(stamps), infoFiles.interruptedMoves());
     return errors;

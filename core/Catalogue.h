@@ -291,6 +291,9 @@ private:
     // A tree library's songs, in row order: what the last full scan read of
     // their tags (only its lengths are kept after it).
     std::vector<TTreeSong> m_treeSongs;
+    // What the tags' reading saw of each song's file, in m_treeSongs' order,
+    // for the full scan's probes.
+    std::vector<FileStat> m_looked;
     std::vector<int> m_lengths;
     QByteArray m_tagCachePath;
     int m_tagsOpened = 0;

@@ -67,20 +67,24 @@ void ReadTags(const QByteArray &folder, const std::vector<QByteArray> &names, co
 }
 
 std::vector<TagCache::Entry> ReadTreeSongs(const QByteArray &folder, const TFileList &files,
-    const TagCache::Entries &cached, int &opened, int readNow, std::vector<int> *unread)
+    const TagCache::Entries &cached, int &opened, int readNow, std::vector<int> *unread,
+    std::vector<FileStat> *looked)
 {
     const int count = files.count();
     std::vector<TagCache::Entry> songs(static_cast<size_t>(count));
     std::vector<int> misses;
     const QByteArray root = folder.isEmpty() ? QByteArray(".") : folder;
     const int dirFd = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (looked)
+        looked->assign(size_t(count), FileStat());
     for (int i = 0; i < count; ++i) {
         const QByteArrayView name = files.rawName(i);
         TagCache::Entry &entry = songs[size_t(i)];
-        struct stat st;
-        if (dirFd >= 0 && ::fstatat(dirFd, name.data(), &st, 0) == 0)
-            entry.key = { quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
-                qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
+        const FileStat file = dirFd >= 0 ? StatAt(dirFd, name.data()) : FileStat();
+        if (file.seen)
+            entry.key = { file.device, file.inode, file.size, file.modifiedNs };
+        if (looked)
+            (*looked)[size_t(i)] = file;
         const auto hit = cached.constFind(name.toByteArray());
         if (hit != cached.constEnd() && entry.key.size >= 0 && hit->key == entry.key)
             entry.song = hit->song;

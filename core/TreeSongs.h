@@ -4,6 +4,7 @@
 // rows and fills the cells a song information file leaves empty (album,
 // years, disc, track, the real length).
 
+#include "FIL_Func.h"
 #include "FileList.h"
 
 #include <QHash>
@@ -44,9 +45,11 @@ using Entries = QHash<QByteArray, Entry>;
 // ("Artist-Title.mp3"); where that gives no title, the name without its
 // extension is the title. opened counts the files read. With readNow at 0 or
 // more, when more songs than that are to be read none is: their names stand
-// in, and their places go to unread.
+// in, and their places go to unread. looked, when given, gets what the look
+// at each song's file told (its statx()).
 std::vector<TagCache::Entry> ReadTreeSongs(const QByteArray &folder, const TFileList &files,
-    const TagCache::Entries &cached, int &opened, int readNow = -1, std::vector<int> *unread = nullptr);
+    const TagCache::Entries &cached, int &opened, int readNow = -1, std::vector<int> *unread = nullptr,
+    std::vector<FileStat> *looked = nullptr);
 // Reads the tags of the songs at the places which (names below folder), on
 // several threads, into songs; done counts them as they come; stop ends the
 // reading early.

@@ -175,25 +175,48 @@ qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen)
 qint64 FileSizeOfAt(
     int dirFd, const char *name, const OpenFileSet &heldOpen, struct stat &st, bool &seen, qint64 &birthNs)
 {
-    // Who we are does not change while the program runs; asking once keeps
-    // a scan at one system call per file.
-    static const FileReader reader = FileReader::current();
+    return FileSizeOfStat(dirFd, name, heldOpen, StatAt(dirFd, name), st, seen, birthNs);
+}
+
+FileStat StatAt(int dirFd, const char *name)
+{
     // statx() costs what stat() costs and also tells when the file was made,
     // which no rename changes and no other file shares.
     struct statx sx;
-    seen = ::statx(dirFd, name, AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0;
+    FileStat file;
+    file.seen = ::statx(dirFd, name, AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0;
+    if (!file.seen)
+        return file;
+    file.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    file.inode = sx.stx_ino;
+    file.size = qint64(sx.stx_size);
+    file.modifiedNs = qint64(sx.stx_mtime.tv_sec) * 1000000000 + sx.stx_mtime.tv_nsec;
+    file.birthNs
+        = sx.stx_mask & STATX_BTIME ? qint64(sx.stx_btime.tv_sec) * 1000000000 + sx.stx_btime.tv_nsec : 0;
+    file.mode = sx.stx_mode;
+    file.uid = sx.stx_uid;
+    file.gid = sx.stx_gid;
+    return file;
+}
+
+qint64 FileSizeOfStat(int dirFd, const char *name, const OpenFileSet &heldOpen, const FileStat &file,
+    struct stat &st, bool &seen, qint64 &birthNs)
+{
+    // Who we are does not change while the program runs; asking once keeps
+    // a scan at one system call per file.
+    static const FileReader reader = FileReader::current();
+    seen = file.seen;
     if (!seen)
         return -1;
     st = {};
-    st.st_dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
-    st.st_ino = sx.stx_ino;
-    st.st_mode = sx.stx_mode;
-    st.st_nlink = sx.stx_nlink;
-    st.st_uid = sx.stx_uid;
-    st.st_gid = sx.stx_gid;
-    st.st_size = off_t(sx.stx_size);
-    st.st_mtim = { time_t(sx.stx_mtime.tv_sec), long(sx.stx_mtime.tv_nsec) };
-    birthNs = sx.stx_mask & STATX_BTIME ? qint64(sx.stx_btime.tv_sec) * 1000000000 + sx.stx_btime.tv_nsec : 0;
+    st.st_dev = dev_t(file.device);
+    st.st_ino = ino_t(file.inode);
+    st.st_mode = mode_t(file.mode);
+    st.st_uid = uid_t(file.uid);
+    st.st_gid = gid_t(file.gid);
+    st.st_size = off_t(file.size);
+    st.st_mtim = { time_t(file.modifiedNs / 1000000000), long(file.modifiedNs % 1000000000) };
+    birthNs = file.birthNs;
     if (!S_ISREG(st.st_mode) || heldOpen.contains(st.st_dev, st.st_ino))
         return -1;
     // The bits say yes for nearly every file, at no further cost. When they

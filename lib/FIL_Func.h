@@ -45,6 +45,20 @@ qint64 FileSizeOfAt(int dirFd, const char *name, const OpenFileSet &heldOpen);
 qint64 FileSizeOfAt(
     int dirFd, const char *name, const OpenFileSet &heldOpen, struct stat &st, bool &seen, qint64 &birthNs);
 
+// What one look at a file (statx()) told, as much as a scan keeps of it: a
+// scan that looked at its songs before it probes them looks once.
+struct FileStat {
+    quint64 device = 0, inode = 0;
+    qint64 size = 0, modifiedNs = 0, birthNs = 0; // birth 0 where the file system keeps none
+    quint32 mode = 0, uid = 0, gid = 0;
+    bool seen = false; // false: the file could not be looked at
+};
+// Looks at name inside the folder open as dirFd.
+FileStat StatAt(int dirFd, const char *name);
+// FileSizeOfAt for a file already looked at (file): the same answers.
+qint64 FileSizeOfStat(int dirFd, const char *name, const OpenFileSet &heldOpen, const FileStat &file,
+    struct stat &st, bool &seen, qint64 &birthNs);
+
 // Bytes to reserve for the names of the folder open as dirFd before listing
 // it: its size on disk is about the room its names take (at least 4 KiB, at
 // most 256 MiB), so a list of them is not copied over and over as it grows.

@@ -31,6 +31,8 @@ private Q_SLOTS:
     void cleanup();
     void rows_data();
     void rows();
+    void sizesFollowSongs_data();
+    void sizesFollowSongs();
     void tagsCached_data();
     void tagsCached();
     void manyTagsReadBehind();
@@ -152,6 +154,43 @@ void TestTreeLibrary::rows()
     QCOMPARE(m_catalogue->RefreshList(true), QStringList());
     QCOMPARE(shownRows(), expected);
     QCOMPARE(m_catalogue->timeCaption(), totalTime);
+}
+
+// Each row's Size is its own song's, however far the order of the tags
+// moved it from the listing's.
+void TestTreeLibrary::sizesFollowSongs_data()
+{
+    // "fixture=path below the music folder=its size in MiB".
+    QTest::addColumn<QStringList>("songs");
+    QTest::addColumn<QStringList>("expected"); // "Title|Size", in row order
+
+    QTest::newRow("listing-order-kept") << QStringList {
+        "mp3-v23-utf16.mp3=a/x.mp3=1", "mp3-v24-utf8.mp3=b/y.mp3=2", "mp3-duplicates.mp3=c/z.mp3=3"
+    } << QStringList { "Jóga|1.0", "Hoppípolla|2.0", "戦場のメリークリスマス|3.0" };
+    QTest::newRow("listing-order-reversed") << QStringList {
+        "mp3-duplicates.mp3=a/x.mp3=1", "mp3-v24-utf8.mp3=b/y.mp3=2", "mp3-v23-utf16.mp3=c/z.mp3=3"
+    } << QStringList { "Jóga|3.0", "Hoppípolla|2.0", "戦場のメリークリスマス|1.0" };
+}
+
+void TestTreeLibrary::sizesFollowSongs()
+{
+    QFETCH(QStringList, songs);
+    QFETCH(QStringList, expected);
+
+    for (const QString &song : songs) {
+        const QStringList parts = song.split(QLatin1Char('='));
+        place(parts[0], parts[1]);
+        // Zeros after the song make it that many MiB in all.
+        const QString path = music() + QLatin1Char('/') + parts[1];
+        const QByteArray bytes = readBytes(path);
+        writeBytes(path, bytes + QByteArray(parts[2].toInt() * 1048576 - bytes.size(), '\0'));
+    }
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    QStringList shown;
+    for (int r = 1; r < m_songs->RowCount(); ++r)
+        shown << m_songs->Cells(TSongList::ColTitle, r).trimmed() + QLatin1Char('|')
+                + m_songs->Cells(TSongList::ColSize, r).trimmed();
+    QCOMPARE(shown, expected);
 }
 
 QStringList TestTreeLibrary::shownRows() const
