@@ -377,6 +377,9 @@ void TCatalogue::runTagJob(TagJob &job)
             m_tagCacheUnwritable = true;
         }
     }
+    // What was read is in the cache now, for the full scan that shows it:
+    // handed back before that scan's end trims the memory, not after.
+    job = TagJob();
     m_tagReading = false;
     if (!stopped && m_tagsDone)
         m_tagsDone();
