@@ -15,6 +15,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -111,6 +113,9 @@ struct TCatalogue::Folders {
     // A tree library's full scan looked at every song as it read the tags
     // (in row order): what it saw stands for the probe's own look.
     const std::vector<FileStat> *looked = nullptr;
+    // And listed the folders at the top of the information folder (see
+    // foldersIn).
+    const std::vector<QByteArray> *infoFolders = nullptr;
 };
 
 // Collects rows ahead of the scan on worker threads, in chunks; the scan
@@ -237,6 +242,30 @@ void TCatalogue::setFolders(const QByteArray &musicFolder, const QByteArray &inf
     m_infoNames.clear();
 }
 
+namespace
+{
+
+// The names in folder that may be folders (anything but a plain file), in
+// byte order: a nested song whose first folder is not among them has no
+// information file, and a scan need not look for one.
+std::vector<QByteArray> foldersIn(const QByteArray &folder)
+{
+    std::vector<QByteArray> names;
+    DIR *dir = ::opendir(folder.isEmpty() ? "." : folder.constData());
+    if (!dir)
+        return names;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_type != DT_REG && std::strcmp(entry->d_name, ".") != 0
+            && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
 QByteArray TCatalogue::infoPathOf(int i) const
 {
     const QByteArrayView raw = m_files->rawName(i);
@@ -261,9 +290,12 @@ TCatalogue::RowInfo TCatalogue::collectRow(
     const QByteArrayView raw = files.rawName(i);
     if (mode == ScanMode::Full) {
         SongInfo::Locator::Found file;
-        if (raw.contains('/')) {
-            SongInfo::InfoNameBelow(raw, scratch.name);
-            file.name = scratch.name.constData();
+        if (const qsizetype slash = raw.indexOf('/'); slash >= 0) {
+            const std::vector<QByteArray> *above = folders.infoFolders;
+            if (!above || std::binary_search(above->begin(), above->end(), raw.first(slash))) {
+                SongInfo::InfoNameBelow(raw, scratch.name);
+                file.name = scratch.name.constData();
+            }
         } else {
             file = folders.infoFiles->find(raw, scratch.name);
             if (!file.ownName)
@@ -512,8 +544,11 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     const DirFd dir(m_musicFolder);
     const DirFd infoDir(m_infoFolder);
     const OpenFileSet held = heldPlaying(*m_files, m_musicFolder, playInput(), m_held, m_unplaced);
+    std::vector<QByteArray> infoFolders;
+    if (m_library == TLibraryKind::Tree)
+        infoFolders = foldersIn(m_infoFolder);
     const Folders folders { dir.get(), infoDir.get(), held, &infoFiles,
-        m_looked.empty() ? nullptr : &m_looked };
+        m_looked.empty() ? nullptr : &m_looked, m_library == TLibraryKind::Tree ? &infoFolders : nullptr };
     // The first rows are read here, to be shown at once; the rest of a large
     // folder is read ahead on other threads from now on.
     std::unique_ptr<Prefetch> prefetch;
