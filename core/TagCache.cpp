@@ -1,5 +1,10 @@
 #include "TagCache.h"
 
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+
 namespace TagCache
 {
 
@@ -61,8 +66,44 @@ bool unescape(QByteArrayView field, QByteArray &out)
     return true;
 }
 
+// A plain decimal number ("123", "-4"), as the cache writes them, without a
+// detour through Qt's general conversion: a large cache holds nine a song.
+// Where c first is in text at from or after, -1 when it is not: a field
+// boundary is looked for a dozen times a line.
+qsizetype find(QByteArrayView text, char c, qsizetype from = 0)
+{
+    if (from >= text.size())
+        return -1;
+    const void *at = std::memchr(text.data() + from, c, size_t(text.size() - from));
+    return at ? static_cast<const char *>(at) - text.data() : -1;
+}
+
+template <typename Number> bool plainNumber(QByteArrayView field, Number &value)
+{
+    const bool negative = !field.isEmpty() && field.front() == '-';
+    if (negative && !std::is_signed_v<Number>)
+        return false;
+    const qsizetype first = negative ? 1 : 0;
+    // Up to 19 digits cannot overflow 64 bits; longer ones are left to Qt.
+    if (field.size() == first || field.size() - first > (sizeof(Number) == 8 ? 19 : 9))
+        return false;
+    quint64 n = 0;
+    for (qsizetype i = first; i < field.size(); ++i) {
+        const char c = field[i];
+        if (c < '0' || c > '9')
+            return false;
+        n = n * 10 + quint64(c - '0');
+    }
+    if (n > quint64(std::numeric_limits<Number>::max()) + (negative ? 1 : 0))
+        return false;
+    value = negative ? Number(0 - n) : Number(n);
+    return true;
+}
+
 template <typename Number> bool number(QByteArrayView field, Number &value)
 {
+    if (plainNumber(field, value))
+        return true;
     bool ok = false;
     if constexpr (std::is_same_v<Number, quint64>)
         value = field.toULongLong(&ok);
@@ -78,7 +119,7 @@ bool parseLine(QByteArrayView line, QByteArray &path, Entry &entry)
     QByteArrayView field[Fields];
     int n = 0;
     for (qsizetype start = 0;; ++n) {
-        const qsizetype tab = line.indexOf('\t', start);
+        const qsizetype tab = find(line, '\t', start);
         if (n == Fields - 1) {
             if (tab >= 0)
                 return false;
@@ -100,7 +141,7 @@ bool parseLine(QByteArrayView line, QByteArray &path, Entry &entry)
     // Most fields hold nothing escaped: taken as they are.
     QString *texts[] = { &s.artist, &s.title, &s.album };
     for (int t = 0; t < 3; ++t) {
-        if (!field[9 + t].contains('\\')) {
+        if (find(field[9 + t], '\\') < 0) {
             *texts[t] = QString::fromUtf8(field[9 + t]);
         } else {
             if (!unescape(field[9 + t], text))
@@ -108,7 +149,7 @@ bool parseLine(QByteArrayView line, QByteArray &path, Entry &entry)
             *texts[t] = QString::fromUtf8(text);
         }
     }
-    if (!field[12].contains('\\'))
+    if (find(field[12], '\\') < 0)
         path = field[12].toByteArray();
     else if (!unescape(field[12], path))
         return false;
@@ -123,9 +164,11 @@ Entries Parse(const QByteArray &bytes)
     qsizetype end = bytes.indexOf('\n');
     if (end < 0 || QByteArrayView(bytes).first(end) != Header)
         return entries;
+    // A line a song: room for them all at once.
+    entries.reserve(qsizetype(std::count(bytes.begin() + end + 1, bytes.end(), '\n')));
     QByteArray path;
     for (qsizetype start = end + 1; start < bytes.size(); start = end + 1) {
-        end = bytes.indexOf('\n', start);
+        end = find(bytes, '\n', start);
         if (end < 0)
             break; // a line cut short
         Entry entry;

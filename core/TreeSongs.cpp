@@ -15,6 +15,9 @@
 namespace
 {
 
+// From this many songs on, they are looked at on several threads.
+constexpr int ThreadedLooks = 2000;
+
 // What the file's name says (tags, when given, take precedence).
 TTreeSong treeSong(QByteArrayView rawName, const SongTags &tags = SongTags())
 {
@@ -35,33 +38,46 @@ TTreeSong treeSong(QByteArrayView rawName, const SongTags &tags = SongTags())
     return song;
 }
 
+// Threads for work that waits on the disk more than on the processor: more
+// than cores keep a cold disk busy.
+int diskThreads()
+{
+    return std::clamp(int(std::thread::hardware_concurrency()) * 2, 2, 8);
+}
+
+// Calls work(k) for each k below count on up to threads threads (this one
+// among them), each taking the next k when done with one, until stop is
+// set.
+template <typename Work> void onThreads(size_t count, int threads, const std::atomic<bool> &stop, Work work)
+{
+    std::atomic<size_t> next { 0 };
+    const auto run = [&] {
+        for (size_t k = next++; k < count && !stop.load(); k = next++)
+            work(k);
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < std::min<int>(threads, int(count)); ++t)
+        pool.emplace_back(run);
+    run();
+    for (std::thread &thread : pool)
+        thread.join();
+}
+
 } // namespace
 
 void ReadTags(const QByteArray &folder, const std::vector<QByteArray> &names, const std::vector<int> &which,
     std::vector<TagCache::Entry> &songs, std::atomic<int> &done, const std::atomic<bool> &stop)
 {
-    // Reading tags waits on the disk more than on the processor: more
-    // threads than cores keep a cold disk busy.
-    const int threads = std::clamp(int(std::thread::hardware_concurrency()) * 2, 2, 8);
-    std::atomic<size_t> next { 0 };
     // Each song by its path below the open folder: the system walks only
     // that part of its path.
     const int folderFd
         = ::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const auto work = [&] {
-        for (size_t k = next++; k < which.size() && !stop.load(); k = next++) {
-            const QByteArray &name = names[size_t(which[k])];
-            songs[size_t(which[k])].song
-                = treeSong(name, folderFd >= 0 ? ReadSongTagsAt(folderFd, name) : SongTags());
-            ++done;
-        }
-    };
-    std::vector<std::thread> pool;
-    for (int t = 1; t < std::min<int>(threads, int(which.size())); ++t)
-        pool.emplace_back(work);
-    work();
-    for (std::thread &thread : pool)
-        thread.join();
+    onThreads(which.size(), diskThreads(), stop, [&](size_t k) {
+        const QByteArray &name = names[size_t(which[k])];
+        songs[size_t(which[k])].song
+            = treeSong(name, folderFd >= 0 ? ReadSongTagsAt(folderFd, name) : SongTags());
+        ++done;
+    });
     if (folderFd >= 0)
         ::close(folderFd);
 }
@@ -77,22 +93,29 @@ std::vector<TagCache::Entry> ReadTreeSongs(const QByteArray &folder, const TFile
     const int dirFd = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (looked)
         looked->assign(size_t(count), FileStat());
-    for (int i = 0; i < count; ++i) {
-        const QByteArrayView name = files.rawName(i);
-        TagCache::Entry &entry = songs[size_t(i)];
+    // A look at every song, on several threads: a large library waits for
+    // these system calls more than for anything else its cached start does.
+    std::vector<char> hits(static_cast<size_t>(count), 0);
+    const std::atomic<bool> stop { false };
+    onThreads(size_t(count), count >= ThreadedLooks ? diskThreads() : 1, stop, [&](size_t i) {
+        const QByteArrayView name = files.rawName(int(i));
+        TagCache::Entry &entry = songs[i];
         const FileStat file = dirFd >= 0 ? StatAt(dirFd, name.data()) : FileStat();
         if (file.seen)
             entry.key = { file.device, file.inode, file.size, file.modifiedNs };
         if (looked)
-            (*looked)[size_t(i)] = file;
-        const auto hit = cached.constFind(name.toByteArray());
-        if (hit != cached.constEnd() && entry.key.size >= 0 && hit->key == entry.key)
+            (*looked)[i] = file;
+        const auto hit = cached.constFind(QByteArray::fromRawData(name.data(), name.size()));
+        if (hit != cached.constEnd() && entry.key.size >= 0 && hit->key == entry.key) {
             entry.song = hit->song;
-        else
-            misses.push_back(i);
-    }
+            hits[i] = 1;
+        }
+    });
     if (dirFd >= 0)
         ::close(dirFd);
+    for (int i = 0; i < count; ++i)
+        if (!hits[size_t(i)])
+            misses.push_back(i);
     opened = 0;
     if (readNow >= 0 && int(misses.size()) > readNow) {
         // Too many to read now: the names stand in until they are read.
@@ -106,7 +129,6 @@ std::vector<TagCache::Entry> ReadTreeSongs(const QByteArray &folder, const TFile
     for (const int i : misses)
         names[size_t(i)] = files.rawName(i).toByteArray();
     std::atomic<int> done { 0 };
-    const std::atomic<bool> stop { false };
     ReadTags(folder, names, misses, songs, done, stop);
     opened = done.load();
     return songs;

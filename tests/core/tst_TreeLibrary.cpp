@@ -222,6 +222,9 @@ void TestTreeLibrary::tagsCached_data()
     QTest::newRow("rewritten-by-a-tag-editor") << "retag" << 1 << "Noise|Three seconds|00:03||0";
     QTest::newRow("song-added") << "add" << 1 << joga;
     QTest::newRow("song-removed") << "remove" << 0 << "Sigur Rós|Hoppípolla|00:01|2005|0";
+    // A time before 1970 (a camera's or an old archive's): read again once,
+    // then from the cache.
+    QTest::newRow("dated-before-1970") << "old" << 1 << joga;
     QTest::newRow("cache-garbled") << "cache" << 2 << joga;
     QTest::newRow("cache-of-another-version") << "version" << 2 << joga;
 }
@@ -256,6 +259,9 @@ void TestTreeLibrary::tagsCached()
         place(QStringLiteral("flac-full.flac"), QStringLiteral("坂本龍一/01 Merry.flac"));
     } else if (change == QLatin1String("remove")) {
         QVERIFY(song.remove());
+    } else if (change == QLatin1String("old")) {
+        const struct timespec times[2] = { { 0, UTIME_OMIT }, { -86399, 5 } };
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(joga).constData(), times, 0) == 0);
     } else if (change == QLatin1String("cache")) {
         writeBytes(QFile::decodeName(cache), "Discora tag cache 1\n1\t2\n\\x\n");
     } else if (change == QLatin1String("version")) {
