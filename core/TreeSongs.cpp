@@ -16,7 +16,7 @@ namespace
 {
 
 // From this many songs on, they are looked at on several threads.
-constexpr int ThreadedLooks = 2000;
+constexpr int ThreadedLooks = 256;
 
 // What the file's name says (tags, when given, take precedence).
 TTreeSong treeSong(QByteArrayView rawName, const SongTags &tags = SongTags())
