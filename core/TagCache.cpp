@@ -114,7 +114,15 @@ template <typename Number> bool number(QByteArrayView field, Number &value)
     return ok;
 }
 
-bool parseLine(QByteArrayView line, QByteArray &path, Entry &entry)
+// The artist and album of the line before: songs of one album follow each
+// other in the cache, and share their texts rather than each holding a
+// copy (less to make, to keep and to compare when the rows are sorted).
+struct Previous {
+    QByteArrayView field[2];
+    QString text[2];
+};
+
+bool parseLine(QByteArrayView line, QByteArray &path, Entry &entry, Previous &previous)
 {
     QByteArrayView field[Fields];
     int n = 0;
@@ -141,12 +149,19 @@ bool parseLine(QByteArrayView line, QByteArray &path, Entry &entry)
     // Most fields hold nothing escaped: taken as they are.
     QString *texts[] = { &s.artist, &s.title, &s.album };
     for (int t = 0; t < 3; ++t) {
-        if (find(field[9 + t], '\\') < 0) {
+        const int shared = t == 0 ? 0 : t == 2 ? 1 : -1;
+        if (shared >= 0 && field[9 + t] == previous.field[shared] && previous.field[shared].data()) {
+            *texts[t] = previous.text[shared];
+        } else if (find(field[9 + t], '\\') < 0) {
             *texts[t] = QString::fromUtf8(field[9 + t]);
         } else {
             if (!unescape(field[9 + t], text))
                 return false;
             *texts[t] = QString::fromUtf8(text);
+        }
+        if (shared >= 0) {
+            previous.field[shared] = field[9 + t];
+            previous.text[shared] = *texts[t];
         }
     }
     if (find(field[12], '\\') < 0)
@@ -167,12 +182,13 @@ Entries Parse(const QByteArray &bytes)
     // A line a song: room for them all at once.
     entries.reserve(qsizetype(std::count(bytes.begin() + end + 1, bytes.end(), '\n')));
     QByteArray path;
+    Previous previous;
     for (qsizetype start = end + 1; start < bytes.size(); start = end + 1) {
         end = find(bytes, '\n', start);
         if (end < 0)
             break; // a line cut short
         Entry entry;
-        if (parseLine(QByteArrayView(bytes).sliced(start, end - start), path, entry))
+        if (parseLine(QByteArrayView(bytes).sliced(start, end - start), path, entry, previous))
             entries[path] = std::move(entry);
     }
     return entries;
