@@ -69,11 +69,11 @@ double residentBytes(pid_t pid)
 
 void waitIdle(pid_t pid)
 {
-    double before = mainThreadCpuMs(pid);
-    for (int waited = 0; waited < 10000; waited += 100) {
-        ::usleep(100 * 1000);
-        const double now = mainThreadCpuMs(pid);
-        if (now - before <= 2)
+    double before = processCpuMs(pid);
+    for (int waited = 0; waited < 10000; waited += 200) {
+        ::usleep(200 * 1000);
+        const double now = processCpuMs(pid);
+        if (now - before <= 10)
             return;
         before = now;
     }

@@ -51,8 +51,9 @@ struct Run {
 Run run(const Setup &setup, const std::vector<Wait> &waits, const std::string &memoryAfter = {},
     bool whenIdle = false);
 
-// Waits until the main thread of pid has used no more than 2 ms of
-// processor in 100 ms (its event loop waits: what a scan's end hands back
+// Waits until pid has used no more than 10 ms of processor in 200 ms, all
+// its threads together (the window waits for events, and the work behind
+// the last scan, such as matching the index, is done: what they hand back
 // is handed back), 10 s at most.
 void waitIdle(pid_t pid);
 
