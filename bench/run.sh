@@ -23,7 +23,7 @@ if [ "$build" = build ]; then
 else
   [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$build" --target generate_library generate_tree floor bench_scan bench_find bench_stats bench_start \
-    bench_list_tree bench_tree_start discora >/dev/null
+    bench_list_tree bench_tree_start bench_fill discora >/dev/null
 fi
 
 sizes=1000,10000,100000
@@ -69,3 +69,7 @@ tree=$libs/tree-${counts[-1]}
 "$build/bench/floor" --tree "$tree/music" --runs 3
 echo
 "$build/bench/bench_tree_start" --binary "$build/app/discora" --libs "$libs" --sizes "$sizes"
+if [ -d "$libs/tree-10000" ]; then
+  echo
+  "$build/bench/bench_fill" --lib "$libs/tree-10000"
+fi
