@@ -130,11 +130,12 @@ struct StampHash {
 };
 
 // A path below a folder that stays below it: no component empty, hidden,
-// "." or "..". What the index and the temporary names give is checked so
-// before a file is moved by it.
+// "." or "..", and no NUL (which would cut it short in a system call). What
+// the index and the temporary names give is checked so before a file is
+// moved by it.
 bool isPathBelow(QByteArrayView path)
 {
-    if (path.isEmpty())
+    if (path.isEmpty() || path.contains('\0'))
         return false;
     for (qsizetype at = 0; at <= path.size();) {
         qsizetype end = path.indexOf('/', at);

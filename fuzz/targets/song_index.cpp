@@ -27,10 +27,11 @@ bool sameEntries(const std::vector<SongMoves::Entry> &a, const std::vector<SongM
 }
 
 // A name the index may give: a path that stays below the music folder
-// (no empty, hidden, "." or ".." component), as a tree library's songs have.
+// (no empty, hidden, "." or ".." component, no NUL), as a tree library's
+// songs have.
 bool staysBelow(const QByteArray &name)
 {
-    if (name.isEmpty())
+    if (name.isEmpty() || name.contains('\0'))
         return false;
     for (const QByteArray &part : name.split('/'))
         if (part.isEmpty() || part.startsWith('.'))
