@@ -89,7 +89,8 @@ void TestTreeLibrary::place(const QString &fixture, const QString &path)
 void TestTreeLibrary::rows_data()
 {
     // "fixture=path below the music folder", and song information files
-    // "path below the information folder=content".
+    // "path below the information folder=content" (or "name->folder": a link
+    // in the information folder to that folder beside it).
     QTest::addColumn<QStringList>("songs");
     QTest::addColumn<QStringList>("infoFiles");
     // Each row: "Artist|Title|Time|Year|Count", the grid's cells trimmed.
@@ -135,6 +136,11 @@ void TestTreeLibrary::rows_data()
         << QStringList { "Björk/Post/03 Hyperballad.INI=[Info]\r\nUsageCount = 4\r\nPlaytime   = \r\n"
                          "SongYear   = \r\n" }
         << QStringList { "Björk|Hyperballad|00:01|1995|4" } << "00:00 hr";
+    // The artist's folder of the information folder is a link elsewhere.
+    QTest::newRow("information-through-a-linked-folder")
+        << QStringList { "aac-full.m4a=Björk/Post/03 Hyperballad.m4a" }
+        << QStringList { "Björk->elsewhere", "Björk/Post/03 Hyperballad.INI=[Info]\r\nUsageCount=7\r\n" }
+        << QStringList { "Björk|Hyperballad|00:01|1995|7" } << "00:00 hr";
 }
 
 void TestTreeLibrary::rows()
@@ -147,6 +153,13 @@ void TestTreeLibrary::rows()
     for (const QString &song : songs)
         place(song.section(QLatin1Char('='), 0, 0), song.section(QLatin1Char('='), 1));
     for (const QString &file : infoFiles) {
+        if (file.contains(QStringLiteral("->"))) {
+            const QString target = m_dir->filePath(file.section(QStringLiteral("->"), 1));
+            QVERIFY(QDir().mkpath(target));
+            QVERIFY(
+                QFile::link(target, info() + QLatin1Char('/') + file.section(QStringLiteral("->"), 0, 0)));
+            continue;
+        }
         const QString path = info() + QLatin1Char('/') + file.section(QLatin1Char('='), 0, 0);
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         writeBytes(path, file.section(QLatin1Char('='), 1).toUtf8());
