@@ -130,7 +130,7 @@ void TFolderWatch::disarm()
         ::inotify_rm_watch(m_fd, wd); // fails harmlessly when the kernel already dropped it
     m_folders.clear();
     m_foldersMovedFrom.clear();
-    m_fullLogged = false;
+    m_outOfWatches = false;
     m_wd = -1;
 }
 
@@ -204,8 +204,8 @@ void TFolderWatch::takeWalk()
     Walked walked = m_walking.get();
     for (auto &[wd, path] : walked.folders)
         m_folders.emplace(wd, std::move(path));
-    if (walked.full && !m_fullLogged) {
-        m_fullLogged = true;
+    if (walked.full && !m_outOfWatches) {
+        m_outOfWatches = true;
         qCDebug(lcWatch,
             "no more watches (fs.inotify.max_user_watches): %d folders watched, songs opened in the "
             "others are noticed by the refresh timer only",

@@ -59,6 +59,15 @@ public:
         settle();
         return m_wd >= 0;
     }
+    // True while every folder it should watch is watched: the folder, and
+    // in a tree library every folder below it (none left over when the
+    // system ran out of watches, no walk still adding them), so that every
+    // rename in the tree is reported.
+    bool watchesEveryFolder()
+    {
+        settle();
+        return m_wd >= 0 && !m_walking.valid() && !m_outOfWatches;
+    }
     // How many times the watch lost events (the kernel's queue overflowed,
     // the folder moved away) and was set up again: renames then may have
     // gone unseen.
@@ -135,6 +144,8 @@ private:
     QTimer m_retry;
     bool m_hasFolder = false;
     bool m_tree = false;
-    bool m_fullLogged = false;
+    // The system had no more watches to give: folders of the tree are left
+    // unwatched until the watch is set up anew.
+    bool m_outOfWatches = false;
     int m_gaps = 0;
 };

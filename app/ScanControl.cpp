@@ -219,11 +219,13 @@ void TScanControl::runFull()
         // the last full scan are its to follow; the index then only tries
         // again what failed. (Left to both, the index would race the watch
         // through a burst of renames.)
-        const bool watched = m_watchedSince && m_watch->isWatching() && m_watch->gaps() == m_gapsSince
+        // (A tree's folders left unwatched, when the system had no more
+        // watches to give, leave their renames to the index.)
+        const bool watched = m_watchedSince && m_watch->watchesEveryFolder() && m_watch->gaps() == m_gapsSince
             && m_watch->folder() == m_catalogue.musicFolder();
         m_catalogue.setRenamesFollowed(watched);
         errors = m_catalogue.RefreshList(TCatalogue::ScanMode::Full, hooks);
-        m_watchedSince = m_watch->isWatching() && m_watch->folder() == m_catalogue.musicFolder();
+        m_watchedSince = m_watch->watchesEveryFolder() && m_watch->folder() == m_catalogue.musicFolder();
         m_gapsSince = m_watch->gaps();
         m_indexing = m_catalogue.keepsIndex();
         ++m_fullScans;

@@ -5,6 +5,7 @@
 // the rest of the machine are not touched.
 
 #include "FolderWatch.h"
+#include "LiveWindow.h"
 #include "TestSupport.h"
 #include "UDSCMain.h"
 
@@ -71,6 +72,7 @@ public:
 private Q_SLOTS:
     void timerStillFindsPlays_data();
     void timerStillFindsPlays();
+    void renamesInUnwatchedFoldersFollowed();
 
 private:
     QString m_notRefusable;
@@ -128,6 +130,53 @@ void TestFolderWatchRefused::timerStillFindsPlays()
     QCOMPARE(window.windowTitle(), QStringLiteral("Discora 1.5  B - Two"));
     QLoggingCategory::setFilterRules(QString());
     qInstallMessageHandler(previous);
+}
+
+// A tree of more folders than the system gives watches: songs renamed in
+// the folders left unwatched keep their information all the same, through
+// the index of the full scan after.
+void TestFolderWatchRefused::renamesInUnwatchedFoldersFollowed()
+{
+    if (!m_notRefusable.isEmpty())
+        QSKIP(qPrintable(m_notRefusable));
+    const QByteArray limitPath = "/proc/sys/user/max_inotify_watches";
+    const QByteArray old = TestSupport::readBytes(limitPath).trimmed();
+    // The music folder and one folder below it.
+    QVERIFY(writeFile(limitPath.constData(), "2"));
+    struct Restore {
+        QByteArray path, value;
+        ~Restore() { writeFile(path.constData(), value); }
+    } restore { limitPath, old };
+
+    QTemporaryDir dir;
+    const QString music = dir.filePath(QStringLiteral("music"));
+    const QString info = dir.filePath(QStringLiteral("info"));
+    const QStringList artists = { "Merel", "Nightjar", "Zandor" };
+    for (const QString &artist : artists) {
+        QVERIFY(QDir().mkpath(music + u'/' + artist) && QDir().mkpath(info + u'/' + artist));
+        writeBytes(music + u'/' + artist + QStringLiteral("/Song.mp3"), QByteArray(1000, '\0'));
+        writeBytes(info + u'/' + artist + QStringLiteral("/Song.INI"), "[Info]\r\nUsageCount=5\r\n");
+    }
+    writeBytes(dir.filePath(QStringLiteral("discora.INI")),
+        "[MP3]\r\nDirectory=" + music.toUtf8() + "\r\nINI_Directory=" + info.toUtf8()
+            + "\r\nLibrary=Tree\r\n");
+    auto window = OpenLiveWindow(dir.filePath(QStringLiteral("discora.INI")));
+    QVERIFY(window->folderWatch()->isWatching());
+    QTRY_VERIFY(!window->folderWatch()->watchesEveryFolder());
+    window->RefreshList(true);
+    WaitQuiet(*window);
+
+    for (const QString &artist : artists)
+        QVERIFY(QFile::rename(music + u'/' + artist + QStringLiteral("/Song.mp3"),
+            music + u'/' + artist + QStringLiteral("/Song (live).mp3")));
+    WaitQuiet(*window);
+    window->RefreshList(true);
+    WaitQuiet(*window);
+    for (const QString &artist : artists) {
+        QCOMPARE(TestSupport::readBytes(info + u'/' + artist + QStringLiteral("/Song (live).INI")),
+            QByteArray("[Info]\r\nUsageCount=5\r\n"));
+        QVERIFY(!QFile::exists(info + u'/' + artist + QStringLiteral("/Song.INI")));
+    }
 }
 
 int main(int argc, char **argv)
