@@ -41,7 +41,9 @@ int TFillCommand::run()
     for (int row = 1; row <= count; ++row) {
         // A cancel ends it between songs: every file written is whole.
         progress.setValue(row - 1);
-        if (progress.wasCanceled())
+        // A full scan may have run meanwhile (the watch saw songs go): the
+        // rows left are filled as that scan listed them.
+        if (progress.wasCanceled() || row > catalogue.files().count())
             break;
         // As the last full scan found it: no listing of the folder a song.
         const QByteArray info = catalogue.infoPath(row);

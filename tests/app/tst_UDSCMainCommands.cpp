@@ -217,16 +217,21 @@ void tst_UDSCMainCommands::fillCancelled_data()
     // complete already, so nothing is written to it.
     QTest::addColumn<int>("cancelAfter");
     QTest::addColumn<int>("filled");
-    QTest::newRow("cancel-after-two") << 2 << 2;
-    QTest::newRow("cancel-after-the-complete-one") << 3 << 3;
-    QTest::newRow("cancel-after-five") << 5 << 5;
-    QTest::newRow("not-cancelled") << -1 << 6;
+    // Instead of Cancel, the songs not done yet are deleted and a full scan
+    // runs while the progress window waits: the fill ends with the list.
+    QTest::addColumn<bool>("removeRest");
+    QTest::newRow("cancel-after-two") << 2 << 2 << false;
+    QTest::newRow("cancel-after-the-complete-one") << 3 << 3 << false;
+    QTest::newRow("cancel-after-five") << 5 << 5 << false;
+    QTest::newRow("not-cancelled") << -1 << 6 << false;
+    QTest::newRow("songs-removed-after-two") << 2 << 2 << true;
 }
 
 void tst_UDSCMainCommands::fillCancelled()
 {
     QFETCH(int, cancelAfter);
     QFETCH(int, filled);
+    QFETCH(bool, removeRest);
 
     const QByteArray sep = "; ******************************************";
     const QByteArray fields = "Writer=Björk Guðmundsdóttir\r\nPlaytime=00:01\r\nAlbumName=Homogenic\r\n"
@@ -275,7 +280,13 @@ void tst_UDSCMainCommands::fillCancelled()
         auto *progress = window.findChild<QProgressDialog *>(QStringLiteral("dlgFillProgress"));
         if (progress && !pressed && progress->value() == cancelAfter) {
             pressed = true;
-            QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+            if (!removeRest) {
+                QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+                return;
+            }
+            for (int k = cancelAfter; k < 6; ++k)
+                QVERIFY(QFile::remove(path(QStringLiteral("music/A%1-Song.mp3").arg(k + 1))));
+            window.RefreshList(true);
         }
     });
     presser.start(0);
@@ -308,7 +319,7 @@ void tst_UDSCMainCommands::fillCancelled()
             == (hasTime ? QStringLiteral("00:01") : QStringLiteral("No INI"));
     };
     QVERIFY(QTest::qWaitFor([&] {
-        for (int k = 0; k < 6; ++k) {
+        for (int k = 0; k < (removeRest ? cancelAfter : 6); ++k) {
             if (!timeShown(k))
                 return false;
         }
