@@ -50,6 +50,25 @@ QString enterOwnUserNamespace()
     return QString();
 }
 
+// Sets one of the user namespace's inotify limits (/proc/sys/user/NAME)
+// while it lives, and puts the old value back.
+class Limit
+{
+public:
+    Limit(const QByteArray &name, const QByteArray &value)
+        : m_path("/proc/sys/user/" + name)
+        , m_old(TestSupport::readBytes(m_path).trimmed())
+        , m_set(writeFile(m_path.constData(), value))
+    {
+    }
+    ~Limit() { writeFile(m_path.constData(), m_old); }
+    bool isSet() const { return m_set; }
+
+private:
+    const QByteArray m_path, m_old;
+    const bool m_set;
+};
+
 QStringList watchLog;
 
 void collectWatchLog(QtMsgType, const QMessageLogContext &context, const QString &message)
@@ -92,13 +111,8 @@ void TestFolderWatchRefused::timerStillFindsPlays()
     QFETCH(QString, logged);
     if (!m_notRefusable.isEmpty())
         QSKIP(qPrintable(m_notRefusable));
-    const QByteArray limitPath = "/proc/sys/user/" + limit;
-    const QByteArray old = TestSupport::readBytes(limitPath).trimmed();
-    QVERIFY(writeFile(limitPath.constData(), "0"));
-    struct Restore {
-        QByteArray path, value;
-        ~Restore() { writeFile(path.constData(), value); }
-    } restore { limitPath, old };
+    const Limit none(limit, "0");
+    QVERIFY(none.isSet());
 
     QTemporaryDir dir;
     const QString music = dir.filePath(QStringLiteral("music"));
@@ -139,14 +153,9 @@ void TestFolderWatchRefused::renamesInUnwatchedFoldersFollowed()
 {
     if (!m_notRefusable.isEmpty())
         QSKIP(qPrintable(m_notRefusable));
-    const QByteArray limitPath = "/proc/sys/user/max_inotify_watches";
-    const QByteArray old = TestSupport::readBytes(limitPath).trimmed();
     // The music folder and one folder below it.
-    QVERIFY(writeFile(limitPath.constData(), "2"));
-    struct Restore {
-        QByteArray path, value;
-        ~Restore() { writeFile(path.constData(), value); }
-    } restore { limitPath, old };
+    const Limit two("max_inotify_watches", "2");
+    QVERIFY(two.isSet());
 
     QTemporaryDir dir;
     const QString music = dir.filePath(QStringLiteral("music"));
