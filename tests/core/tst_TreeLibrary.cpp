@@ -167,6 +167,15 @@ void TestTreeLibrary::rows()
     QCOMPARE(m_catalogue->RefreshList(true), QStringList());
     QCOMPARE(shownRows(), expected);
     QCOMPARE(m_catalogue->timeCaption(), totalTime);
+    // The details dialog of each row edits the song's own file: a nested
+    // song's at its path below the information folder, the last row's too.
+    for (int r = 1; r < m_songs->RowCount(); ++r) {
+        const QString song = QFile::decodeName(m_catalogue->files().rawName(r - 1).toByteArray());
+        const QString nested = song.contains(u'/')
+            ? info() + u'/' + song.left(song.lastIndexOf(u'.')) + QStringLiteral(".INI")
+            : QString();
+        QCOMPARE(QFile::decodeName(m_catalogue->nestedInfoPath(r)), nested);
+    }
 }
 
 // Each row's Size is its own song's, however far the order of the tags
@@ -312,6 +321,11 @@ void TestTreeLibrary::manyTagsReadBehind()
     QCOMPARE(m_catalogue->RefreshList(true), QStringList());
     QCOMPARE(m_catalogue->tagsOpened(), 0);
     QCOMPARE(shownRows().value(0), QStringLiteral("|Jóga 0000|No INI||0"));
+    // A full scan while they are read (the watch saw songs come): names
+    // stand in again, and the reading goes on, neither waited for nor sent
+    // off a second time.
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    QCOMPARE(m_catalogue->tagsOpened(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(done.load(), 1, 60000);
     int read = 0;
     int total = 0;
@@ -613,6 +627,18 @@ void TestTreeLibrary::sameTitleCountedPerSong()
         QVERIFY(readBytes(info() + QStringLiteral("/Björk/%1/03 Hyperballad.INI").arg(album))
                     .startsWith("[Info]\r\nUsageCount=1\r\n"));
     QVERIFY(m_catalogue->isPlayed(1) && m_catalogue->isPlayed(2));
+    // A third of that title, listed after them (the last row now): its play
+    // counts too.
+    place(QStringLiteral("aac-full.m4a"), QStringLiteral("Björk/Zed/03 Hyperballad.m4a"));
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    QVERIFY(!m_catalogue->isPlayed(3));
+    {
+        TestSupport::FileHolder player(music() + QStringLiteral("/Björk/Zed/03 Hyperballad.m4a"));
+        QVERIFY(player.isRunning());
+        QCOMPARE(m_catalogue->RefreshList(false), QStringList());
+    }
+    QVERIFY(readBytes(info() + QStringLiteral("/Björk/Zed/03 Hyperballad.INI"))
+                .startsWith("[Info]\r\nUsageCount=1\r\n"));
 }
 
 void TestTreeLibrary::nestedPlayCounted_data()
