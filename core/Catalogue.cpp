@@ -268,19 +268,14 @@ std::vector<QByteArray> foldersIn(const QByteArray &folder)
 
 QByteArray TCatalogue::infoPathOf(int i) const
 {
-    const QByteArrayView raw = m_files->rawName(i);
-    if (raw.contains('/')) {
-        QByteArray name;
-        SongInfo::InfoNameBelow(raw, name);
-        return m_infoFolder + '/' + name;
-    }
-    // As the last full scan found it: the file of another letter case, or
-    // the song's own name, whether that file exists or is yet to be made.
+    // As the last full scan found it: the file of another letter case (a
+    // song at the top only), or the song's own name below the information
+    // folder, whether that file exists or is yet to be made.
     const auto found = std::lower_bound(m_infoNames.begin(), m_infoNames.end(), i,
         [](const std::pair<int, QByteArray> &e, int song) { return e.first < song; });
     if (found != m_infoNames.end() && found->first == i)
         return SongInfo::PathInInfoFolder(m_infoFolder, found->second);
-    return SongInfo::InfoFilePath(m_infoFolder, raw.toByteArray());
+    return SongInfo::PathInInfoFolder(m_infoFolder, SongInfo::InfoNameBelow(m_files->rawName(i)));
 }
 
 TCatalogue::RowInfo TCatalogue::collectRow(
