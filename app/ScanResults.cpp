@@ -42,8 +42,11 @@ void TScanResults::scanEnded(bool full, const QStringList &scanErrors)
 #ifdef __GLIBC__
         // A full scan of a large folder frees as much as it keeps (sort
         // keys, what its reader threads read); hand it back now rather
-        // than hold it for the rest of the run.
-        ::malloc_trim(0);
+        // than hold it for the rest of the run. Where the index is kept,
+        // its thread does that behind the scan, once it is done with it
+        // too, and the window is not kept waiting.
+        if (!catalogue.keepsIndex())
+            ::malloc_trim(0);
 #endif
     }
     showErrors(errors);

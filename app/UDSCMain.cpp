@@ -96,6 +96,7 @@ void TfrmMain::FormCreate()
     // program is not running, and the log of song information moved.
     m_catalogue.setIndexPath(QFile::encodeName(WithExtension(m_settingsPath, QStringLiteral(".IDX"))));
     m_catalogue.setTagCachePath(QFile::encodeName(WithExtension(m_settingsPath, QStringLiteral(".TAG"))));
+    m_catalogue.setValuesCachePath(QFile::encodeName(WithExtension(m_settingsPath, QStringLiteral(".VAL"))));
     m_movesLog->setSettingsPath(m_settingsPath);
 
     ResetFind();

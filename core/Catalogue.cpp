@@ -3,6 +3,7 @@
 #include "CellText.h"
 #include "FIL_Func.h"
 #include "FileWrite.h"
+#include "InfoCache.h"
 #include "OpenFileSet.h"
 #include "QLXError.h"
 #include "STR_Func.h"
@@ -86,6 +87,32 @@ private:
     int m_fd;
 };
 
+// The grid values of a song information file the locator found (none: the
+// defaults) in the folder open as infoDir (-1: every song reads as having
+// no file). With a cache, a file as it was last time is only looked at, and
+// the line of every file read or looked at goes to text.
+SongInfo::GridValues readValues(int infoDir, const SongInfo::Locator::Found &file, QByteArray &buffer,
+    const InfoCache::Cache *cache, InfoCache::Lines *lines, qint64 keptBeforeNs)
+{
+    if (infoDir < 0 || !file.name || !cache)
+        return SongInfo::ReadSongInfoAt(infoDir, infoDir >= 0 ? file : SongInfo::Locator::Found {}, buffer);
+    SongInfo::GridValues values;
+    struct stat st;
+    const qsizetype kept = cache->find(file.name);
+    if (kept >= 0 && ::fstatat(infoDir, file.name, &st, 0) == 0 && S_ISREG(st.st_mode)
+        && cache->valuesOf(kept, InfoCache::StampOf(st), values)) {
+        // The line stays as it was.
+        if (lines)
+            lines->keep(kept, cache->lineEnd(kept));
+        return values;
+    }
+    const bool read = ReadWholeFileAt(infoDir, file.name, buffer, file.plainFile, &st);
+    values = SongInfo::ReadGridValues(buffer);
+    if (read && lines)
+        lines->add(file.name, InfoCache::StampOf(st), values, keptBeforeNs);
+    return values;
+}
+
 } // namespace
 
 // What a scan learns of one file before it is put into the cells.
@@ -116,6 +143,10 @@ struct TCatalogue::Folders {
     // And listed the folders at the top of the information folder (see
     // foldersIn).
     const std::vector<QByteArray> *infoFolders = nullptr;
+    // What the grid showed of the song information files last time (full
+    // scans with a cache only), and the last change time of a file kept in it.
+    const InfoCache::Cache *infoCache = nullptr;
+    qint64 keptBeforeNs = 0;
 };
 
 // Collects rows ahead of the scan on worker threads, in chunks; the scan
@@ -129,8 +160,10 @@ public:
     static constexpr int Chunk = 256;
     static constexpr size_t Threads = 8;
 
+    // valuesOut, when given, gets the values cache's lines of the rows as
+    // they are taken.
     Prefetch(const TCatalogue &catalogue, ScanMode mode, const TFileList &files, const Folders &folders,
-        int first, int count)
+        int first, int count, InfoCache::Lines *valuesOut = nullptr)
         : m_catalogue(catalogue)
         , m_mode(mode)
         , m_files(files)
@@ -138,7 +171,9 @@ public:
         , m_first(first)
         , m_count(std::max(count - first, 0))
         , m_chunks(size_t((m_count + Chunk - 1) / Chunk))
+        , m_texts(valuesOut ? m_chunks.size() : 0)
         , m_chunkDone(m_chunks.size())
+        , m_valuesOut(valuesOut)
     {
         // More threads than cores: on a cold cache they wait for the disk
         // most of the time, and more requests in flight finish sooner.
@@ -165,6 +200,8 @@ public:
                 std::vector<RowInfo>().swap(m_chunks[m_taking]);
             m_taking = chunk;
             m_chunkDone[chunk].wait(false, std::memory_order_acquire);
+            if (m_valuesOut)
+                m_valuesOut->append(std::move(m_texts[chunk]));
         }
         return m_chunks[chunk][k % Chunk];
     }
@@ -181,9 +218,13 @@ private:
             const int end = std::min(m_count, begin + Chunk);
             std::vector<RowInfo> rows;
             rows.reserve(size_t(end - begin));
+            InfoCache::Lines text;
             for (int k = begin; k < end && !m_stop; ++k)
-                rows.push_back(m_catalogue.collectRow(m_mode, m_files, m_folders, m_first + k, scratch));
+                rows.push_back(m_catalogue.collectRow(
+                    m_mode, m_files, m_folders, m_first + k, scratch, m_valuesOut ? &text : nullptr));
             m_chunks[chunk] = std::move(rows);
+            if (m_valuesOut)
+                m_texts[chunk] = std::move(text);
             m_chunkDone[chunk].store(true, std::memory_order_release);
             m_chunkDone[chunk].notify_all();
         }
@@ -196,7 +237,9 @@ private:
     const int m_first;
     const int m_count;
     std::vector<std::vector<RowInfo>> m_chunks;
+    std::vector<InfoCache::Lines> m_texts; // the values cache's lines of each chunk
     std::vector<std::atomic<bool>> m_chunkDone;
+    InfoCache::Lines *const m_valuesOut;
     size_t m_taking = size_t(-1);
     std::atomic<size_t> m_nextChunk { 0 };
     std::atomic<bool> m_stop { false };
@@ -278,8 +321,8 @@ QByteArray TCatalogue::infoPathOf(int i) const
     return SongInfo::PathInInfoFolder(m_infoFolder, SongInfo::InfoNameBelow(m_files->rawName(i)));
 }
 
-TCatalogue::RowInfo TCatalogue::collectRow(
-    ScanMode mode, const TFileList &files, const Folders &folders, int i, Scratch &scratch) const
+TCatalogue::RowInfo TCatalogue::collectRow(ScanMode mode, const TFileList &files, const Folders &folders,
+    int i, Scratch &scratch, InfoCache::Lines *valuesText) const
 {
     RowInfo row;
     const QByteArrayView raw = files.rawName(i);
@@ -296,9 +339,8 @@ TCatalogue::RowInfo TCatalogue::collectRow(
             if (!file.ownName)
                 row.infoName = file.name;
         }
-        // Without a usable folder every song reads as having no file.
-        row.values = SongInfo::ReadSongInfoAt(
-            folders.info, folders.info >= 0 ? file : SongInfo::Locator::Found {}, scratch.content);
+        row.values = readValues(
+            folders.info, file, scratch.content, folders.infoCache, valuesText, folders.keptBeforeNs);
     }
     row.size = probe(folders.music, raw.data(), folders.heldOpen, row.stamp,
         folders.looked ? &(*folders.looked)[size_t(i)] : nullptr);
@@ -518,9 +560,17 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     waitForIndex();
     reportMoves(errors);
     // The two folders are listed side by side, into a new list: a light
-    // scan's probe may still hold the old one.
+    // scan's probe may still hold the old one. What the grid showed of the
+    // information files last time is read meanwhile.
+    const qint64 keptBefore = InfoCache::NowNs() - m_valuesSettleNs;
+    const bool cacheValues = !m_valuesCachePath.isEmpty() && keepsIndex();
     SongInfo::Locator infoFiles(m_infoFolder);
     std::thread infoLister([&infoFiles] { infoFiles.index(true); });
+    InfoCache::Cache valuesCache;
+    std::thread cacheReader;
+    if (cacheValues)
+        cacheReader
+            = std::thread([this, &valuesCache] { valuesCache = InfoCache::Cache::Read(m_valuesCachePath); });
     auto files = std::make_shared<TFileList>();
     m_treeSongs.clear();
     m_looked.clear();
@@ -534,6 +584,8 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     m_files = std::move(files);
     m_infoNames.clear();
     infoLister.join();
+    if (cacheReader.joinable())
+        cacheReader.join();
     const int count = m_files->count();
 
     const DirFd dir(m_musicFolder);
@@ -543,14 +595,17 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     if (m_library == TLibraryKind::Tree)
         infoFolders = foldersIn(m_infoFolder);
     const Folders folders { dir.get(), infoDir.get(), held, &infoFiles,
-        m_looked.empty() ? nullptr : &m_looked, m_library == TLibraryKind::Tree ? &infoFolders : nullptr };
+        m_looked.empty() ? nullptr : &m_looked, m_library == TLibraryKind::Tree ? &infoFolders : nullptr,
+        cacheValues ? &valuesCache : nullptr, keptBefore };
+    InfoCache::Lines valuesText;
+    InfoCache::Lines *const valuesOut = cacheValues ? &valuesText : nullptr;
     // The first rows are read here, to be shown at once; the rest of a large
     // folder is read ahead on other threads from now on.
     std::unique_ptr<Prefetch> prefetch;
     int prefetchFrom = count;
     if (count > EarlyRows) {
         prefetchFrom = EarlyRows;
-        prefetch = std::make_unique<Prefetch>(*this, mode, *m_files, folders, EarlyRows, count);
+        prefetch = std::make_unique<Prefetch>(*this, mode, *m_files, folders, EarlyRows, count, valuesOut);
     }
     m_grid.setRowCount(count + 1);
     m_shownSizes.assign(size_t(count), Unknown);
@@ -572,8 +627,9 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
         else
             putNameCells(r, m_treeSongs[size_t(i)].artist, m_treeSongs[size_t(i)].title, previousArtist);
         RowInfo now;
-        RowInfo &info
-            = i >= prefetchFrom ? prefetch->take(i) : (now = collectRow(mode, *m_files, folders, i, scratch));
+        RowInfo &info = i >= prefetchFrom
+            ? prefetch->take(i)
+            : (now = collectRow(mode, *m_files, folders, i, scratch, valuesOut));
         stamps[size_t(i)] = info.stamp;
         if (info.infoName)
             m_infoNames.emplace_back(i, QByteArray(info.infoName));
@@ -587,8 +643,15 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     m_treeSongs.clear();
     m_treeSongs.shrink_to_fit();
     std::vector<FileStat>().swap(m_looked);
+    prefetch.reset();
+    // Written behind the scan, and only when it says something new: a start
+    // where nothing changed writes nothing.
+    std::optional<ValuesCache> values;
+    if (cacheValues && !valuesText.sameAs(valuesCache))
+        values = ValuesCache { m_valuesCachePath, std::move(valuesCache), std::move(valuesText) };
+    valuesCache = InfoCache::Cache();
     if (keepsIndex())
-        startIndex(std::move(stamps), infoFiles.interruptedMoves());
+        startIndex(std::move(stamps), infoFiles.interruptedMoves(), std::move(values));
     return errors;
 }
 
@@ -665,12 +728,13 @@ void TCatalogue::reportMoves(QStringList &errors)
     }
 }
 
-void TCatalogue::startIndex(std::vector<SongMoves::Stamp> stamps, const std::vector<QByteArray> &leftovers)
+void TCatalogue::startIndex(std::vector<SongMoves::Stamp> stamps, const std::vector<QByteArray> &leftovers,
+    std::optional<ValuesCache> values)
 {
     if (m_indexPath.isEmpty())
         return;
     IndexJob job { m_files, std::move(stamps), m_indexPath, m_musicFolder, m_infoFolder, leftovers,
-        std::nullopt };
+        std::nullopt, std::move(values) };
     // Renames followed as they happened: only what failed is tried again.
     if (m_renamesFollowed) {
         job.retrying.emplace(m_failedRenames.begin(), m_failedRenames.end());
@@ -692,6 +756,14 @@ void TCatalogue::runIndex(IndexJob &job)
     // As most scans find it: the same songs under the same names.
     if (!job.leftovers.empty() || !SongMoves::Index::Holds(job.path, job.folder, *job.files, job.stamps))
         news = matchIndex(job, moves, carry);
+    if (job.values) {
+        try {
+            WriteFileAtomic(job.values->path, job.values->lines.text(job.values->read));
+        } catch (const EQLXError &) {
+            // The next scan reads the files again.
+        }
+    }
+    job.values.reset();
     // All it read goes back before the window's next scan needs memory.
     std::vector<SongMoves::Stamp>().swap(job.stamps);
     finishIndex(std::move(moves), std::move(carry), news);

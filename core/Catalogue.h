@@ -7,6 +7,7 @@
 
 #include "FileList.h"
 #include "HeldSongs.h"
+#include "InfoCache.h"
 #include "PlayReport.h"
 #include "PlayedList.h"
 #include "ProgramSettings.h"
@@ -70,6 +71,15 @@ public:
     // Where a tree library keeps the tags it read between runs (raw path;
     // empty: nowhere, every full scan reads them all).
     void setTagCachePath(const QByteArray &path) { m_tagCachePath = path; }
+    // Where full scans keep what the grid showed of each song information
+    // file (raw path; empty: nowhere, every full scan reads every file). It
+    // is written behind the scan with the index, so only where the index is
+    // kept too. A file is kept in it once it has not changed for settleNs.
+    void setValuesCachePath(const QByteArray &path, qint64 settleNs = InfoCache::SettleNs)
+    {
+        m_valuesCachePath = path;
+        m_valuesSettleNs = settleNs;
+    }
     // How many audio files the last full scan of a tree library opened for
     // their tags.
     int tagsOpened() const { return m_tagsOpened; }
@@ -211,8 +221,10 @@ private:
     class Prefetch;
     // Learns what row i shows (its song information and its file's state)
     // without touching the cells; safe on worker threads.
-    RowInfo collectRow(
-        ScanMode mode, const TFileList &files, const Folders &folders, int i, Scratch &scratch) const;
+    // valuesText, when given, gets the lines of the values cache for the song
+    // information file read or looked at.
+    RowInfo collectRow(ScanMode mode, const TFileList &files, const Folders &folders, int i, Scratch &scratch,
+        InfoCache::Lines *valuesText = nullptr) const;
     // What the sources of plays hold of the listed songs, with the sweeps
     // made now, as far as held tells they count as playing (held takes the
     // sweep); unplaced gets the documents lent by the Documents portal whose
@@ -256,7 +268,15 @@ private:
     void reportMoves(QStringList &errors);
     // Matches and writes the index of the listed songs on a thread of its
     // own, after finishing the moves that were cut short (leftovers).
-    void startIndex(std::vector<SongMoves::Stamp> stamps, const std::vector<QByteArray> &leftovers);
+    // The values cache to write, as a full scan found the files, with the
+    // one it read (which holds the lines kept).
+    struct ValuesCache {
+        QByteArray path;
+        InfoCache::Cache read;
+        InfoCache::Lines lines;
+    };
+    void startIndex(std::vector<SongMoves::Stamp> stamps, const std::vector<QByteArray> &leftovers,
+        std::optional<ValuesCache> values = std::nullopt);
     // The indexer's work when the index does not hold the songs as they are:
     // the moves it calls for made, the new index written; true when that is
     // news for a full scan to show.
@@ -269,6 +289,8 @@ private:
         // When renames were followed as they happened: the old names whose
         // moves failed, the only ones looked at.
         std::optional<std::unordered_set<QByteArray>> retrying;
+        // Written behind the scan with the index, when it changed.
+        std::optional<ValuesCache> values;
     };
     void runIndex(IndexJob &job);
     bool matchIndex(
@@ -296,6 +318,8 @@ private:
     std::vector<FileStat> m_looked;
     std::vector<int> m_lengths;
     QByteArray m_tagCachePath;
+    QByteArray m_valuesCachePath;
+    qint64 m_valuesSettleNs = InfoCache::SettleNs;
     int m_tagsOpened = 0;
     std::thread m_tagReader;
     std::atomic<bool> m_tagReading { false };

@@ -79,5 +79,6 @@ void RemoveStaleProgramTemporaries(const QString &programPath)
             QFile::encodeName(WithExtension(name, QStringLiteral(".TXT"))),
             QFile::encodeName(WithExtension(name, QStringLiteral(".IDX"))),
             QFile::encodeName(WithExtension(name, QStringLiteral(".LOG"))),
-            QFile::encodeName(WithExtension(name, QStringLiteral(".TAG"))) });
+            QFile::encodeName(WithExtension(name, QStringLiteral(".TAG"))),
+            QFile::encodeName(WithExtension(name, QStringLiteral(".VAL"))) });
 }

@@ -174,9 +174,11 @@ void syncFolder(const QByteArray &folder)
     }
 }
 
-bool readOpenFile(int fd, QByteArray &bytes)
+// seen, when given, gets what fstat() told of the file before it was read.
+bool readOpenFile(int fd, QByteArray &bytes, struct stat *seen = nullptr)
 {
-    struct stat st;
+    struct stat own;
+    struct stat &st = seen ? *seen : own;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     // One byte more than the size, so that end of file is seen without growing.
@@ -244,7 +246,7 @@ bool ReadWholeFile(const QByteArray &nativePath, QByteArray &bytes)
     return ok;
 }
 
-bool ReadWholeFileAt(int dirFd, const char *name, QByteArray &bytes, bool listedAsFile)
+bool ReadWholeFileAt(int dirFd, const char *name, QByteArray &bytes, bool listedAsFile, struct stat *seen)
 {
     bytes.resize(0);
     const int fd = ::openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -252,7 +254,7 @@ bool ReadWholeFileAt(int dirFd, const char *name, QByteArray &bytes, bool listed
         return false;
     bool ok = false;
     bool done = false;
-    if (listedAsFile) {
+    if (listedAsFile && !seen) {
         // A short read of a plain file is its end. Only a file that fills
         // the buffer goes the long way, type check included.
         constexpr qsizetype FirstRead = 64 * 1024;
@@ -270,7 +272,7 @@ bool ReadWholeFileAt(int dirFd, const char *name, QByteArray &bytes, bool listed
         }
     }
     if (!done)
-        ok = readOpenFile(fd, bytes);
+        ok = readOpenFile(fd, bytes, seen);
     ::close(fd);
     if (!ok)
         bytes.resize(0);

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <ctime>
+#include <sys/stat.h>
 
 // Writes bytes to nativePath (raw file-name bytes). Throws
 // EQLXError("Unable to write to <path>") when the folder is missing or
@@ -40,8 +41,11 @@ bool ReadWholeFile(const QByteArray &nativePath, QByteArray &bytes);
 // capacity, so a caller that reads many small files reuses one buffer. A
 // caller whose folder listing just said the name is a plain file passes
 // listedAsFile: a file that fits the buffer is then read without asking its
-// type again (open, one read, close).
-bool ReadWholeFileAt(int dirFd, const char *name, QByteArray &bytes, bool listedAsFile = false);
+// type again (open, one read, close). seen, when given, gets what the file
+// was as it was opened (its fstat(), taken before it is read: a change while
+// it is read then leaves the file different from seen).
+bool ReadWholeFileAt(
+    int dirFd, const char *name, QByteArray &bytes, bool listedAsFile = false, struct stat *seen = nullptr);
 // Reads a file that is about to be changed: a missing file gives empty bytes
 // and true; false when the file exists but cannot be read, so that a
 // read-modify-write never replaces a file it could not read.

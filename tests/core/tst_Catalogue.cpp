@@ -15,6 +15,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <optional>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,6 +78,8 @@ private Q_SLOTS:
     void songOrderOfALargeFolder();
     void infoFileKinds_data();
     void infoFileKinds();
+    void valuesCacheFollowsFiles_data();
+    void valuesCacheFollowsFiles();
 
 private:
     QList<QByteArray> listedNames() const;
@@ -771,6 +774,116 @@ void TestCatalogue::indexHoldsTheSongs()
         writeBytes(QString::fromUtf8(index),
             SongMoves::Index::Compose(change == "folder" ? folder + "/other" : folder, entries));
     QCOMPARE(SongMoves::Index::Holds(index, folder, files, stamps), holds);
+}
+
+void TestCatalogue::valuesCacheFollowsFiles_data()
+{
+    QTest::addColumn<QString>("change"); // between the scan that writes the cache and the next
+    QTest::addColumn<int>("opened"); // information files the next scan reads
+    QTest::addColumn<bool>("rewritten"); // whether it writes the cache again
+    QTest::newRow("nothing changed") << "" << 0 << false;
+    QTest::newRow("rewritten in place, size and times as before") << "in-place" << 1 << true;
+    QTest::newRow("replaced by a file of the same size and times") << "replaced" << 1 << true;
+    QTest::newRow("grown by lyrics") << "grown" << 1 << true;
+    QTest::newRow("deleted") << "deleted" << 0 << true;
+    QTest::newRow("cache cut short in a line") << "cut-short" << 2 << true;
+    QTest::newRow("cache of another kind") << "other-cache" << 4 << true;
+    QTest::newRow("files changed moments before the scan are not kept") << "unsettled" << 4 << false;
+}
+
+void TestCatalogue::valuesCacheFollowsFiles()
+{
+    QFETCH(QString, change);
+    QFETCH(int, opened);
+    QFETCH(bool, rewritten);
+    // Values of every kind the grid shows, one in another letter case's
+    // file, one with characters the cache escapes.
+    writeBytes(path("Ann-One.mp3"), mp3());
+    writeBytes(path("Ann-One.INI"), InfoDaylight);
+    writeBytes(path("Ann-Two.mp3"), mp3());
+    writeBytes(path("Ann-Two.INI"),
+        "[Info]\r\nPlaytime = 1\t\\9\r\nSongYear = \xc3\xa9t\xc3\xa9\r\nUsageCount=\\7\r\n"
+        "Lyrics = Instrumental\r\n");
+    writeBytes(path("Bob-Three.mp3"), mp3());
+    writeBytes(path("Cid-Four.mp3"), mp3());
+    writeBytes(path("cid-four.INI"), "[Info]\r\nPlaytime=10:30\r\nUsageCount=12\r\n");
+    writeBytes(path("Dee-Five.mp3"), mp3());
+    writeBytes(path("Dee-Five.INI"), "[Info]\r\nPlaytime=01:02\r\n\r\nla la\r\n");
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("settings")));
+    const QByteArray cache = path("settings/songs.VAL");
+    m_catalogue->setIndexPath(path("settings/songs.IDX"));
+    m_catalogue->setValuesCachePath(cache, change == "unsettled" ? InfoCache::SettleNs : 0);
+    scan(true);
+    m_catalogue->waitForIndex();
+    struct stat written;
+    QCOMPARE(::stat(cache.constData(), &written), 0);
+
+    const QByteArray one = path("Ann-One.INI");
+    struct stat was;
+    QCOMPARE(::stat(one.constData(), &was), 0);
+    const timespec times[2] = { was.st_atim, was.st_mtim };
+    if (change == "in-place") {
+        // A tool that keeps the times: only the change time tells.
+        QByteArray bytes = readBytes(one);
+        bytes.replace("03:45", "04:56");
+        const int fd = ::open(one.constData(), O_WRONLY);
+        QCOMPARE(::pwrite(fd, bytes.constData(), size_t(bytes.size()), 0), ssize_t(bytes.size()));
+        QCOMPARE(::futimens(fd, times), 0);
+        ::close(fd);
+    } else if (change == "replaced") {
+        QByteArray bytes = readBytes(one);
+        bytes.replace("03:45", "04:56");
+        writeBytes(path("new.tmp"), bytes);
+        QCOMPARE(::utimensat(AT_FDCWD, path("new.tmp").constData(), times, 0), 0);
+        QCOMPARE(::rename(path("new.tmp").constData(), one.constData()), 0);
+    } else if (change == "grown") {
+        writeBytes(one, InfoDaylight + "\r\nwords\r\n");
+    } else if (change == "deleted") {
+        QCOMPARE(::unlink(one.constData()), 0);
+    } else if (change == "cut-short") {
+        // Two lines lost, the second of them half there.
+        QByteArray bytes = readBytes(cache);
+        bytes.truncate(bytes.lastIndexOf('\n', bytes.lastIndexOf('\n') - 1) - 3);
+        writeBytes(cache, bytes);
+    } else if (change == "other-cache") {
+        writeBytes(cache, "Discora tag cache 1\n" + readBytes(cache).mid(readBytes(cache).indexOf('\n') + 1));
+    }
+    QCOMPARE(::stat(cache.constData(), &written), 0);
+
+    // The information files the next scan opens.
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    QVERIFY(::inotify_add_watch(watch, m_dir->path().toUtf8().constData(), IN_OPEN) >= 0);
+    scan(true);
+    int opens = 0;
+    alignas(inotify_event) char events[64 * 1024];
+    for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;) {
+        for (char *at = events; at < events + n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(at);
+            if (event->len > 0 && QByteArray(event->name).toUpper().endsWith(".INI"))
+                ++opens;
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(watch);
+    QCOMPARE(opens, opened);
+    m_catalogue->waitForIndex();
+    struct stat now;
+    QCOMPARE(::stat(cache.constData(), &now), 0);
+    QCOMPARE(now.st_ino != written.st_ino, rewritten);
+
+    // The grid is what a scan without the cache shows.
+    TSongList fresh;
+    TCatalogue reference(fresh);
+    reference.setFolders(m_dir->path().toUtf8(), m_dir->path().toUtf8());
+    reference.RefreshList(true, {});
+    QCOMPARE(m_songs->RowCount(), 6);
+    QCOMPARE(fresh.RowCount(), 6);
+    for (int r = 1; r < 6; ++r)
+        QCOMPARE(rowCells(*m_songs, r), rowCells(fresh, r));
+    QCOMPARE(m_catalogue->timeCaption(), reference.timeCaption());
+    if (change == "in-place" || change == "replaced")
+        QCOMPARE(m_songs->Cells(TSongList::ColTime, 1), QStringLiteral(" 04:56"));
 }
 
 QTEST_GUILESS_MAIN(TestCatalogue)
