@@ -92,13 +92,16 @@ private:
 // no file). With a cache, a file as it was last time is only looked at, and
 // the line of every file read or looked at goes to text.
 SongInfo::GridValues readValues(int infoDir, const SongInfo::Locator::Found &file, QByteArray &buffer,
-    const InfoCache::Cache *cache, InfoCache::Lines *lines, qint64 keptBeforeNs)
+    const InfoCache::Cache *cache, qsizetype &lastKept, InfoCache::Lines *lines, qint64 keptBeforeNs)
 {
     if (infoDir < 0 || !file.name || !cache)
         return SongInfo::ReadSongInfoAt(infoDir, infoDir >= 0 ? file : SongInfo::Locator::Found {}, buffer);
     SongInfo::GridValues values;
     struct stat st;
-    const qsizetype kept = cache->find(file.name);
+    const QByteArrayView name(file.name, file.length);
+    const qsizetype kept = cache->find(name, lastKept);
+    if (kept >= 0)
+        lastKept = kept;
     if (kept >= 0 && ::fstatat(infoDir, file.name, &st, 0) == 0 && S_ISREG(st.st_mode)
         && cache->valuesOf(kept, InfoCache::StampOf(st), values)) {
         // The line stays as it was.
@@ -109,7 +112,7 @@ SongInfo::GridValues readValues(int infoDir, const SongInfo::Locator::Found &fil
     const bool read = ReadWholeFileAt(infoDir, file.name, buffer, file.plainFile, &st);
     values = SongInfo::ReadGridValues(buffer);
     if (read && lines)
-        lines->add(file.name, InfoCache::StampOf(st), values, keptBeforeNs);
+        lines->add(name, InfoCache::StampOf(st), values, keptBeforeNs);
     return values;
 }
 
@@ -333,14 +336,15 @@ TCatalogue::RowInfo TCatalogue::collectRow(ScanMode mode, const TFileList &files
             if (!above || std::binary_search(above->begin(), above->end(), raw.first(slash))) {
                 SongInfo::InfoNameBelow(raw, scratch.name);
                 file.name = scratch.name.constData();
+                file.length = scratch.name.size();
             }
         } else {
             file = folders.infoFiles->find(raw, scratch.name);
             if (!file.ownName)
                 row.infoName = file.name;
         }
-        row.values = readValues(
-            folders.info, file, scratch.content, folders.infoCache, valuesText, folders.keptBeforeNs);
+        row.values = readValues(folders.info, file, scratch.content, folders.infoCache, scratch.lastKept,
+            valuesText, folders.keptBeforeNs);
     }
     row.size = probe(folders.music, raw.data(), folders.heldOpen, row.stamp,
         folders.looked ? &(*folders.looked)[size_t(i)] : nullptr);

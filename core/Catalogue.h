@@ -217,6 +217,7 @@ private:
     struct Scratch {
         QByteArray content;
         QByteArray name;
+        qsizetype lastKept = -1; // the values cache's line the last song had
     };
     class Prefetch;
     // Learns what row i shows (its song information and its file's state)

@@ -5,6 +5,7 @@
 #include <QHashFunctions>
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -99,14 +100,29 @@ Cache Cache::Read(const QByteArray &path)
     if (fd < 0)
         return cache;
     struct stat st;
-    // Mapped with its pages at once: a large cache is read without a page
-    // fault a page, and without a copy.
+    // Read into memory whose pages are all there at once: a large cache
+    // would otherwise take a page fault a page, which costs more than the
+    // read. (Not the file mapped itself: a file cut short under a mapping
+    // kills the reader.)
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size < qint64(UINT32_MAX)) {
-        void *at = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        const size_t size = size_t(st.st_size);
+        void *at = ::mmap(
+            nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
         if (at != MAP_FAILED) {
             cache.m_mapped = at;
-            cache.m_mappedSize = size_t(st.st_size);
-            cache.m_bytes = QByteArray::fromRawData(static_cast<const char *>(at), qsizetype(st.st_size));
+            cache.m_mappedSize = size;
+            size_t done = 0;
+            while (done < size) {
+                const ssize_t n = ::read(fd, static_cast<char *>(at) + done, size - done);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
+                done += size_t(n);
+            }
+            // A file that shrank meanwhile gives what it still held; its
+            // last line, if cut short, is left out.
+            cache.m_bytes = QByteArray::fromRawData(static_cast<const char *>(at), qsizetype(done));
         }
     }
     ::close(fd);
@@ -170,7 +186,7 @@ void Cache::parse()
         m_entries.begin(), m_entries.end(), [](const Entry &a, const Entry &b) { return a.hash < b.hash; });
 }
 
-qsizetype Cache::find(QByteArrayView name) const
+qsizetype Cache::find(QByteArrayView name, qsizetype before) const
 {
     if (m_entries.empty() || name.isEmpty())
         return -1;
@@ -178,6 +194,12 @@ qsizetype Cache::find(QByteArrayView name) const
     if (CacheText::NeedsEscape(name)) {
         CacheText::Escape(name, escaped);
         name = escaped;
+    } else if (before >= 0) {
+        const QByteArrayView all(m_bytes);
+        const qsizetype next = lineEnd(before);
+        if (next > before && all.size() - next > name.size() && all[next + name.size()] == '\t'
+            && all.sliced(next, name.size()) == name)
+            return next;
     }
     const size_t hash = hashOf(name);
     auto e = std::lower_bound(m_entries.begin(), m_entries.end(), hash,

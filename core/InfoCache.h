@@ -45,15 +45,16 @@ public:
     Cache() = default;
     // The cache whose file holds bytes (anything else reads as empty).
     explicit Cache(QByteArray bytes);
-    // The cache in the file at path (mapped into memory, not copied while it
-    // is parsed; missing or unreadable: empty).
+    // The cache in the file at path (missing or unreadable: empty).
     static Cache Read(const QByteArray &path);
     Cache(Cache &&other) noexcept;
     Cache &operator=(Cache &&other) noexcept;
     ~Cache();
     // The line kept for the file named name (below the information
-    // folder), or -1.
-    qsizetype find(QByteArrayView name) const;
+    // folder), or -1. Files are mostly looked for in the order of the
+    // cache's lines: the line after the one found last (before) is tried
+    // first.
+    qsizetype find(QByteArrayView name, qsizetype before = -1) const;
     // The values of line found, when it was kept for a file stamped so;
     // false when the file changed since (or the line is damaged).
     bool valuesOf(qsizetype line, const Stamp &stamp, SongInfo::GridValues &values) const;

@@ -242,11 +242,12 @@ Locator::Found Locator::find(QByteArrayView mp3Name, QByteArray &scratch) const
     for (; it != end && it->foldedHash == hash; ++it) {
         const QByteArrayView candidate = nameOf(*it);
         if (candidate == name)
-            return { m_pool.data() + it->offset, it->plainFile != 0, true };
+            return { m_pool.data() + it->offset, it->plainFile != 0, true, qsizetype(it->length) };
         if (SameIgnoringCase(candidate, name) && (!best || candidate < nameOf(*best)))
             best = &*it;
     }
-    return best ? Found { m_pool.data() + best->offset, best->plainFile != 0 } : Found {};
+    return best ? Found { m_pool.data() + best->offset, best->plainFile != 0, false, qsizetype(best->length) }
+                : Found {};
 }
 
 QByteArray Locator::locateName(QByteArrayView mp3Name) const

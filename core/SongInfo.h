@@ -79,6 +79,7 @@ public:
         const char *name = nullptr; // NUL-terminated, valid while the index is
         bool plainFile = false; // the listing said: a regular file
         bool ownName = false; // the song's own ".INI" name, not another letter case
+        qsizetype length = 0; // of name
     };
     Found find(QByteArrayView mp3Name, QByteArray &scratch) const;
     // The files set aside by moves that were cut short (MoveTemporaryPrefix),
