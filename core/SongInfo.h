@@ -120,6 +120,9 @@ QByteArray LocateInfoFile(const QByteArray &infoFolder, const QByteArray &mp3Nam
 QChar LyricsMark(const QString &lyricsValue);
 
 // Grid values from the bytes of a song information file (empty = missing).
+// Full scans keep what this gives in the values cache (InfoCache): a
+// change to what it gives must change that cache's header line, so that a
+// cache of the old kind is not taken for the new.
 GridValues ReadGridValues(const QByteArray &content);
 // Grid values of the file at infoPath; a missing file gives the defaults.
 GridValues ReadSongInfo(const QByteArray &infoPath);
