@@ -762,7 +762,7 @@ void TCatalogue::runIndex(IndexJob &job)
         news = matchIndex(job, moves, carry);
     if (job.values) {
         try {
-            WriteFileAtomic(job.values->path, job.values->lines.text(job.values->read));
+            WriteFileAtomic(job.values->path, job.values->lines.text(job.values->read), false);
         } catch (const EQLXError &) {
             // The next scan reads the files again.
         }

@@ -212,7 +212,7 @@ int openForReading(const QByteArray &nativePath)
 
 } // namespace
 
-void WriteFileAtomic(const QByteArray &nativePath, const QByteArray &bytes)
+void WriteFileAtomic(const QByteArray &nativePath, const QByteArray &bytes, bool durable)
 {
     QByteArray target;
     if (nativePath.isEmpty() || !resolveLinks(nativePath, target))
@@ -225,12 +225,13 @@ void WriteFileAtomic(const QByteArray &nativePath, const QByteArray &bytes)
 
     TempFile temp;
     if (!temp.create(folder, name) || !WriteAll(temp.fd(), bytes) || !takeOverOwnerAndMode(temp.fd(), old)
-        || ::fsync(temp.fd()) != 0 || !temp.closeFd())
+        || (durable && ::fsync(temp.fd()) != 0) || !temp.closeFd())
         failWrite(nativePath);
     if (::rename(temp.path().constData(), target.constData()) != 0)
         failWrite(nativePath);
     temp.keep();
-    syncFolder(folder);
+    if (durable)
+        syncFolder(folder);
 }
 
 bool ReadWholeFile(const QByteArray &nativePath, QByteArray &bytes)

@@ -15,7 +15,10 @@
 // EQLXError("Unable to write to <path>") when the folder is missing or
 // read-only, the file is read-only, or any step fails. The new file keeps the
 // old one's permissions; a new file gets 0666 less the umask.
-void WriteFileAtomic(const QByteArray &nativePath, const QByteArray &bytes);
+// durable false: the bytes are not forced to the disk before the rename, for
+// a file whose loss in a crash costs nothing (a cache): a crash may then
+// leave it empty, but never half old and half new.
+void WriteFileAtomic(const QByteArray &nativePath, const QByteArray &bytes, bool durable = true);
 // A write killed half-way (power loss, SIGKILL) leaves its temporary file,
 // ".<name>.XXXXXX" (name cut at MaxTempNameStem bytes, eight letters or
 // digits), beside the target. For such a name this gives the stem, the

@@ -232,8 +232,21 @@ def close_with_alt_e(proc, wid):
     try:
         proc.wait(30)
     except subprocess.TimeoutExpired:
-        pass
+        show_threads(proc)
     return proc.poll() is not None
+
+
+def show_threads(proc):
+    """Where each thread of a program that does not answer is, on stderr
+    (where gdb is at hand)."""
+    if proc.poll() is not None or not shutil.which("gdb"):
+        return
+    try:
+        out = subprocess.run(["gdb", "-batch", "-p", str(proc.pid), "-ex", "thread apply all bt 30"],
+                             stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=120).stdout
+    except (OSError, subprocess.TimeoutExpired):
+        return
+    sys.stderr.write("The program does not answer; its threads:\n" + out + "\n")
 
 
 def accessible_nodes(app_name):
