@@ -55,13 +55,13 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
         QMetaObject::invokeMethod(
             this, [this, rescan] { indexDone(rescan); }, Qt::QueuedConnection);
     });
-    // Tags a full scan left to a thread of their own: the full scan after
-    // them shows them. (Logged on the reading thread as it ends: the
-    // start-up benchmark times the reading and the scan that follows apart.)
+    // Tags a full scan left to a thread of their own: its rows take them.
+    // (Logged on the reading thread as it ends: the start-up benchmark times
+    // the reading and their showing apart.)
     m_catalogue.setTagsDone([this] {
         qCDebug(lcIndex, "tags read");
         QMetaObject::invokeMethod(
-            this, [this] { RefreshList(true); }, Qt::QueuedConnection);
+            this, [this] { showTags(); }, Qt::QueuedConnection);
     });
     // Until the first activation what the watch notices waits; then it
     // follows the timer: live while the main window holds the program's
@@ -194,9 +194,35 @@ void TScanControl::afterScan(std::function<void()> then, bool startOne)
         RefreshList(false);
 }
 
+void TScanControl::showTags()
+{
+    // After the scan that runs now, or the index of the last one.
+    if (isScanning() || m_catalogue.indexBusy()) {
+        m_tagsWaiting = true;
+        return;
+    }
+    m_tagsWaiting = false;
+    std::optional<QStringList> errors = m_catalogue.showReadTags();
+    if (!errors) {
+        // The folder was listed again since: a full scan shows them from
+        // the cache.
+        m_tagsWaiting = true;
+        RefreshList(true);
+        return;
+    }
+    qCDebug(lcIndex, "tags shown");
+    // As after a full scan: the index of the songs in their new order.
+    m_indexing = m_catalogue.keepsIndex();
+    ++m_fullScans;
+    scanEnded(true, *errors);
+}
+
 void TScanControl::runFull()
 {
     qCDebug(lcIndex, "full scan");
+    // Tags read meanwhile are in the cache: this scan shows them.
+    const bool showsTags = m_tagsWaiting;
+    m_tagsWaiting = false;
     QStringList errors;
     {
         // Cleared however the scan ends, or no scan would ever run again.
@@ -231,6 +257,8 @@ void TScanControl::runFull()
         ++m_fullScans;
     }
     qCDebug(lcIndex, "full scan done");
+    if (showsTags)
+        qCDebug(lcIndex, "tags shown");
     scanEnded(true, errors);
 }
 
@@ -284,6 +312,8 @@ void TScanControl::scanEnded(bool full, const QStringList &errors)
     if (m_fullScanPending) {
         m_fullScanPending = false;
         RefreshList(true);
+    } else if (m_tagsWaiting && !isScanning() && !m_catalogue.indexBusy()) {
+        showTags();
     }
     if (m_queued) {
         m_queued = false;
@@ -313,6 +343,8 @@ void TScanControl::indexDone(bool rescan)
         if (m_fullScanPending && !isScanning()) {
             m_fullScanPending = false;
             RefreshList(true);
+        } else if (m_tagsWaiting && !isScanning()) {
+            showTags();
         }
         return;
     }

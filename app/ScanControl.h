@@ -133,6 +133,8 @@ private:
     void scanEnded(bool full, const QStringList &errors);
     void indexDone(bool rescan);
     void showTagProgress();
+    // The tags read behind the scans are in: the rows take them.
+    void showTags();
 
     TCatalogue &m_catalogue;
     QTimer *m_timer;
@@ -157,6 +159,8 @@ private:
     int m_requested = 0;
     bool m_scanning = false; // a full scan runs
     bool m_fullScanPending = false;
+    // Tags read behind the scans wait for the scan or index running to end.
+    bool m_tagsWaiting = false;
     bool m_indexing = false; // the index of the last full scan is being matched
     int m_fullScans = 0;
     // The watch has watched the music folder since the last full scan
