@@ -15,7 +15,7 @@ namespace
 {
 // Off unless asked for: what the start-up benchmarks time (every full scan
 // begun and done, a light scan begun, the index matched, the tags read
-// behind the window).
+// behind the window, shown and in the cache).
 Q_LOGGING_CATEGORY(lcIndex, "discora.start", QtInfoMsg)
 } // namespace
 
@@ -55,13 +55,19 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
         QMetaObject::invokeMethod(
             this, [this, rescan] { indexDone(rescan); }, Qt::QueuedConnection);
     });
-    // Tags a full scan left to a thread of their own: its rows take them.
-    // (Logged on the reading thread as it ends: the start-up benchmark times
-    // the reading and their showing apart.)
-    m_catalogue.setTagsDone([this] {
+    // Tags a full scan left to a thread of their own: its rows take them as
+    // soon as they are read. (Logged on the reading thread: the start-up
+    // benchmark times the reading and their showing apart.) Once they are in
+    // the cache, a full scan shows them where the rows could not.
+    m_catalogue.setTagsRead([this] {
         qCDebug(lcIndex, "tags read");
         QMetaObject::invokeMethod(
             this, [this] { showTags(); }, Qt::QueuedConnection);
+    });
+    m_catalogue.setTagsDone([this] {
+        qCDebug(lcIndex, "tags cached");
+        QMetaObject::invokeMethod(
+            this, [this] { tagsCached(); }, Qt::QueuedConnection);
     });
     // Until the first activation what the watch notices waits; then it
     // follows the timer: live while the main window holds the program's
@@ -76,6 +82,7 @@ TScanControl::~TScanControl()
     m_catalogue.setIndexDone({});
     m_catalogue.setPlaySources({});
     m_catalogue.setTagsDone({});
+    m_catalogue.setTagsRead({});
 }
 
 void TScanControl::setFolders(
@@ -202,14 +209,12 @@ void TScanControl::showTags()
         return;
     }
     m_tagsWaiting = false;
+    // (When the folder was listed again since, the full scan after they
+    // are in the cache shows them.)
     std::optional<QStringList> errors = m_catalogue.showReadTags();
-    if (!errors) {
-        // The folder was listed again since: a full scan shows them from
-        // the cache.
-        m_tagsWaiting = true;
-        RefreshList(true);
+    if (!errors)
         return;
-    }
+    m_tagsShown = true;
     qCDebug(lcIndex, "tags shown");
     // As after a full scan: the index of the songs in their new order.
     m_indexing = m_catalogue.keepsIndex();
@@ -217,12 +222,31 @@ void TScanControl::showTags()
     scanEnded(true, *errors);
 }
 
+void TScanControl::tagsCached()
+{
+    // The rows took them, and no full scan has put names in their place
+    // since.
+    if (m_tagsShown) {
+        m_tagsShown = false;
+        return;
+    }
+    m_tagsFromCache = true;
+    RefreshList(true);
+}
+
 void TScanControl::runFull()
 {
     qCDebug(lcIndex, "full scan");
-    // Tags read meanwhile are in the cache: this scan shows them.
-    const bool showsTags = m_tagsWaiting;
-    m_tagsWaiting = false;
+    // Tags still being read: this scan shows names in their place. Tags in
+    // the cache: this scan shows them.
+    int read = 0;
+    int total = 0;
+    if (m_catalogue.tagProgress(read, total))
+        m_tagsShown = false;
+    const bool showsTags = m_tagsFromCache;
+    m_tagsFromCache = false;
+    if (showsTags)
+        m_tagsWaiting = false;
     QStringList errors;
     {
         // Cleared however the scan ends, or no scan would ever run again.

@@ -459,24 +459,35 @@ void TCatalogue::runTagJob(TagJob &job)
 {
     ReadTags(job.folder, job.names, job.unread, job.entries, m_tagsRead, m_stopTags);
     const bool stopped = m_stopTags.load();
-    if (!stopped && !job.cachePath.isEmpty()) {
+    std::vector<QByteArray> names = std::move(job.names);
+    const QByteArray cachePath = job.cachePath;
+    auto read = std::make_shared<TagJob>(std::move(job));
+    job = TagJob();
+    if (stopped) {
+        m_tagReading = false;
+        return;
+    }
+    // The rows may take the tags while they go into the cache: a slow disk
+    // syncing the cache file holds back nothing the window shows.
+    {
+        const std::lock_guard<std::mutex> lock(m_tagsReadLock);
+        m_tagsReadJob = read;
+    }
+    if (m_tagsReadHook)
+        m_tagsReadHook();
+    if (!cachePath.isEmpty()) {
         try {
-            WriteFileAtomic(job.cachePath, TagCache::Compose(job.names, job.entries));
+            WriteFileAtomic(cachePath, TagCache::Compose(names, read->entries));
         } catch (const EQLXError &) {
             // The next full scan reads them again, while the window waits.
             m_tagCacheUnwritable = true;
         }
     }
-    // What was read is in the cache now; the tags themselves wait for the
-    // rows to take them (the names go back at once).
-    if (!stopped) {
-        std::vector<QByteArray>().swap(job.names);
-        const std::lock_guard<std::mutex> lock(m_tagsReadLock);
-        m_tagsReadJob = std::make_unique<TagJob>(std::move(job));
-    }
-    job = TagJob();
+    // What was read is in the cache now, for a full scan to show.
+    std::vector<QByteArray>().swap(names);
+    read.reset();
     m_tagReading = false;
-    if (!stopped && m_tagsDone)
+    if (m_tagsDone)
         m_tagsDone();
 }
 

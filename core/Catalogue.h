@@ -90,9 +90,12 @@ public:
     // in: a full scan then shows them. Unset: a full scan reads them all.
     static constexpr int TagsReadInScan = 500;
     void setTagsDone(std::function<void()> done) { m_tagsDone = std::move(done); }
+    // Called on that thread as soon as the tags are read, before they go
+    // into the cache: showReadTags() may take them from then on.
+    void setTagsRead(std::function<void()> read) { m_tagsReadHook = std::move(read); }
     // True while tags are read so: how many of how many are read.
     bool tagProgress(int &done, int &total) const;
-    // Once done was called: puts the tags read behind the scan straight
+    // Once they are read: puts the tags read behind the scan straight
     // into the rows of the listing they were read for, as a full scan would
     // show them from the cache (the rows in the order they give, the
     // artists, titles, and the Time and Year the song information leaves
@@ -357,8 +360,10 @@ private:
     std::unique_ptr<TagRows> m_tagRows;
     // The last job done, kept for showReadTags().
     std::mutex m_tagsReadLock;
-    std::unique_ptr<TagJob> m_tagsReadJob;
+    // (Shared with the reading thread while it writes them into the cache.)
+    std::shared_ptr<const TagJob> m_tagsReadJob;
     std::function<void()> m_tagsDone;
+    std::function<void()> m_tagsReadHook;
     // The song information files the last full scan found under a name
     // other than the song's own (another letter case), by song, in song
     // order. Only these are kept of the folder's listing, which a large

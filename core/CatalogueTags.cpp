@@ -12,7 +12,7 @@
 
 std::optional<QStringList> TCatalogue::showReadTags()
 {
-    std::unique_ptr<TagJob> job;
+    std::shared_ptr<const TagJob> job;
     {
         const std::lock_guard<std::mutex> lock(m_tagsReadLock);
         job = std::move(m_tagsReadJob);
