@@ -140,6 +140,14 @@ void TestTreeLibrary::rows_data()
         << QStringList { "Björk/Post/03 Hyperballad.INI=[Info]\r\nUsageCount = 4\r\nPlaytime   = \r\n"
                          "SongYear   = \r\n" }
         << QStringList { "Björk|Hyperballad|00:01|1995|4" } << "00:00 hr";
+    // One artist in two letter cases is one artist to the order (the
+    // titles decide), and two runs to the Artist column.
+    QTest::newRow("artist-in-two-letter-cases")
+        << QStringList { "mp3-no-tags.mp3=Zandor-Beta.mp3", "mp3-no-tags.mp3=zandor-Alpha.mp3",
+               "mp3-no-tags.mp3=Zebra-Gamma.mp3" }
+        << QStringList {}
+        << QStringList { "zandor|Alpha|00:01||0", "Zandor|Beta|00:01||0", "Zebra|Gamma|00:01||0" }
+        << "00:00 hr";
     // The song the file names put first goes last by its tags, with its
     // own Time and Year; the other one's come from its tags.
     QTest::newRow("own-values-on-a-song-the-tags-move")
