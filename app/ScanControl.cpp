@@ -15,7 +15,7 @@ namespace
 {
 // Off unless asked for: what the start-up benchmarks time (every full scan
 // begun and done, a light scan begun, the index matched, the tags read
-// behind the window).
+// behind the window, shown and in the cache).
 Q_LOGGING_CATEGORY(lcIndex, "discora.start", QtInfoMsg)
 } // namespace
 
@@ -55,13 +55,19 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
         QMetaObject::invokeMethod(
             this, [this, rescan] { indexDone(rescan); }, Qt::QueuedConnection);
     });
-    // Tags a full scan left to a thread of their own: the full scan after
-    // them shows them. (Logged on the reading thread as it ends: the
-    // start-up benchmark times the reading and the scan that follows apart.)
-    m_catalogue.setTagsDone([this] {
+    // Tags a full scan left to a thread of their own: its rows take them as
+    // soon as they are read. (Logged on the reading thread: the start-up
+    // benchmark times the reading and their showing apart.) Once they are in
+    // the cache, a full scan shows them where the rows could not.
+    m_catalogue.setTagsRead([this] {
         qCDebug(lcIndex, "tags read");
         QMetaObject::invokeMethod(
-            this, [this] { RefreshList(true); }, Qt::QueuedConnection);
+            this, [this] { showTags(); }, Qt::QueuedConnection);
+    });
+    m_catalogue.setTagsDone([this] {
+        qCDebug(lcIndex, "tags cached");
+        QMetaObject::invokeMethod(
+            this, [this] { tagsCached(); }, Qt::QueuedConnection);
     });
     // Until the first activation what the watch notices waits; then it
     // follows the timer: live while the main window holds the program's
@@ -76,6 +82,7 @@ TScanControl::~TScanControl()
     m_catalogue.setIndexDone({});
     m_catalogue.setPlaySources({});
     m_catalogue.setTagsDone({});
+    m_catalogue.setTagsRead({});
 }
 
 void TScanControl::setFolders(
@@ -194,9 +201,52 @@ void TScanControl::afterScan(std::function<void()> then, bool startOne)
         RefreshList(false);
 }
 
+void TScanControl::showTags()
+{
+    // After the scan that runs now, or the index of the last one.
+    if (isScanning() || m_catalogue.indexBusy()) {
+        m_tagsWaiting = true;
+        return;
+    }
+    m_tagsWaiting = false;
+    // (When the folder was listed again since, the full scan after they
+    // are in the cache shows them.)
+    std::optional<QStringList> errors = m_catalogue.showReadTags();
+    if (!errors)
+        return;
+    m_tagsShown = true;
+    qCDebug(lcIndex, "tags shown");
+    // As after a full scan: the index of the songs in their new order.
+    m_indexing = m_catalogue.keepsIndex();
+    ++m_fullScans;
+    scanEnded(true, *errors);
+}
+
+void TScanControl::tagsCached()
+{
+    // The rows took them, and no full scan has put names in their place
+    // since.
+    if (m_tagsShown) {
+        m_tagsShown = false;
+        return;
+    }
+    m_tagsFromCache = true;
+    RefreshList(true);
+}
+
 void TScanControl::runFull()
 {
     qCDebug(lcIndex, "full scan");
+    // Tags still being read: this scan shows names in their place. Tags in
+    // the cache: this scan shows them.
+    int read = 0;
+    int total = 0;
+    if (m_catalogue.tagProgress(read, total))
+        m_tagsShown = false;
+    const bool showsTags = m_tagsFromCache;
+    m_tagsFromCache = false;
+    if (showsTags)
+        m_tagsWaiting = false;
     QStringList errors;
     {
         // Cleared however the scan ends, or no scan would ever run again.
@@ -231,6 +281,8 @@ void TScanControl::runFull()
         ++m_fullScans;
     }
     qCDebug(lcIndex, "full scan done");
+    if (showsTags)
+        qCDebug(lcIndex, "tags shown");
     scanEnded(true, errors);
 }
 
@@ -284,6 +336,8 @@ void TScanControl::scanEnded(bool full, const QStringList &errors)
     if (m_fullScanPending) {
         m_fullScanPending = false;
         RefreshList(true);
+    } else if (m_tagsWaiting && !isScanning() && !m_catalogue.indexBusy()) {
+        showTags();
     }
     if (m_queued) {
         m_queued = false;
@@ -313,6 +367,8 @@ void TScanControl::indexDone(bool rescan)
         if (m_fullScanPending && !isScanning()) {
             m_fullScanPending = false;
             RefreshList(true);
+        } else if (m_tagsWaiting && !isScanning()) {
+            showTags();
         }
         return;
     }

@@ -133,6 +133,10 @@ private:
     void scanEnded(bool full, const QStringList &errors);
     void indexDone(bool rescan);
     void showTagProgress();
+    // The tags read behind the scans are in: the rows take them.
+    void showTags();
+    // And in the cache: a full scan shows them if the rows do not.
+    void tagsCached();
 
     TCatalogue &m_catalogue;
     QTimer *m_timer;
@@ -157,6 +161,11 @@ private:
     int m_requested = 0;
     bool m_scanning = false; // a full scan runs
     bool m_fullScanPending = false;
+    // Tags read behind the scans wait for the scan or index running to end;
+    // the rows show them; a full scan is to show them from the cache.
+    bool m_tagsWaiting = false;
+    bool m_tagsShown = false;
+    bool m_tagsFromCache = false;
     bool m_indexing = false; // the index of the last full scan is being matched
     int m_fullScans = 0;
     // The watch has watched the music folder since the last full scan

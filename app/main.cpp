@@ -13,7 +13,9 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+#include <algorithm>
 #include <string_view>
+#include <thread>
 
 int main(int argc, char *argv[])
 {
@@ -25,6 +27,13 @@ int main(int argc, char *argv[])
     // threads read stayed resident, twice what the songs keep. A fixed
     // threshold gives it back as it is freed.
     ::mallopt(M_TRIM_THRESHOLD, 1 << 20);
+    // Below that threshold each arena keeps its free end, and glibc makes
+    // up to eight arenas a core: a tree library's first start, with its
+    // readers, lookers and row threads side by side, left a dozen of them
+    // holding a few hundred KiB each (malloc_info), a third of what the
+    // songs keep. One arena a core still lets threads on different cores
+    // allocate without waiting for each other.
+    ::mallopt(M_ARENA_MAX, std::max(2, int(std::thread::hardware_concurrency())));
 #endif
     const char *platform = std::getenv("QT_QPA_PLATFORM");
     const bool needsDisplay = platform == nullptr || std::string_view(platform).starts_with("xcb");

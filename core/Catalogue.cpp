@@ -266,6 +266,9 @@ void TCatalogue::stopTagReader()
     if (m_tagReader.joinable())
         m_tagReader.join();
     m_stopTags = false;
+    m_tagRows.reset();
+    const std::lock_guard<std::mutex> lock(m_tagsReadLock);
+    m_tagsReadJob.reset();
 }
 
 bool TCatalogue::tagProgress(int &done, int &total) const
@@ -392,6 +395,13 @@ void TCatalogue::readTreeSongs(TFileList &files)
     if (!m_tagCachePath.isEmpty() && ReadWholeFile(m_tagCachePath, bytes))
         cached = TagCache::Parse(bytes);
     bytes = QByteArray();
+    // Tags read behind an earlier scan and not shown yet are shown by this
+    // scan, from the cache.
+    m_tagRows.reset();
+    {
+        const std::lock_guard<std::mutex> lock(m_tagsReadLock);
+        m_tagsReadJob.reset();
+    }
     // Tags being read behind an earlier scan: their names stand in here too.
     const bool reading = m_tagReading.load();
     // Behind the scan only when what is read there is kept: else the scan
@@ -420,7 +430,14 @@ void TCatalogue::readTreeSongs(TFileList &files)
         m_tagsRead = 0;
         m_tagsToRead = int(unread.size());
         m_tagReading = true;
-        TagJob job { m_musicFolder, m_tagCachePath, std::move(names), entries, std::move(unread) };
+        // The rows this scan shows take those tags once they are read.
+        m_tagRows = std::make_unique<TagRows>();
+        m_tagRows->serial = ++m_tagSerial;
+        m_tagRows->listed = order;
+        m_tagRows->timeWidth.assign(order.size(), -1);
+        m_tagRows->ownYear.assign(order.size(), 1);
+        TagJob job { m_musicFolder, m_tagCachePath, std::move(names), entries, std::move(unread),
+            m_tagSerial };
         m_tagReader = std::thread([this, job = std::move(job)]() mutable { runTagJob(job); });
     } else if (writeNow) {
         try {
@@ -442,24 +459,44 @@ void TCatalogue::runTagJob(TagJob &job)
 {
     ReadTags(job.folder, job.names, job.unread, job.entries, m_tagsRead, m_stopTags);
     const bool stopped = m_stopTags.load();
-    if (!stopped && !job.cachePath.isEmpty()) {
+    std::vector<QByteArray> names = std::move(job.names);
+    const QByteArray cachePath = job.cachePath;
+    auto read = std::make_shared<TagJob>(std::move(job));
+    job = TagJob();
+    if (stopped) {
+        m_tagReading = false;
+        return;
+    }
+    // The rows may take the tags while they go into the cache: a slow disk
+    // syncing the cache file holds back nothing the window shows.
+    {
+        const std::lock_guard<std::mutex> lock(m_tagsReadLock);
+        m_tagsReadJob = read;
+    }
+    if (m_tagsReadHook)
+        m_tagsReadHook();
+    if (!cachePath.isEmpty()) {
         try {
-            WriteFileAtomic(job.cachePath, TagCache::Compose(job.names, job.entries));
+            WriteFileAtomic(cachePath, TagCache::Compose(names, read->entries));
         } catch (const EQLXError &) {
             // The next full scan reads them again, while the window waits.
             m_tagCacheUnwritable = true;
         }
     }
-    // What was read is in the cache now, for the full scan that shows it:
-    // handed back before that scan's end trims the memory, not after.
-    job = TagJob();
+    // What was read is in the cache now, for a full scan to show.
+    std::vector<QByteArray>().swap(names);
+    read.reset();
     m_tagReading = false;
-    if (!stopped && m_tagsDone)
+    if (m_tagsDone)
         m_tagsDone();
 }
 
-QString TCatalogue::playTimeOf(size_t i, const QString &playTime) const
+QString TCatalogue::playTimeOf(size_t i, const QString &playTime)
 {
+    if (m_tagRows && i < m_tagRows->timeWidth.size()) {
+        const QString own = StrTrim(playTime);
+        m_tagRows->timeWidth[i] = !own.isEmpty() && own != QLatin1String("00:00") ? -1 : int(playTime.size());
+    }
     // A missing Playtime reads as "00:00", one the details dialog saved
     // empty as blanks: neither is a time of the file's own.
     if (i >= m_treeSongs.size() || m_treeSongs[i].lengthMs <= 0)
@@ -470,8 +507,10 @@ QString TCatalogue::playTimeOf(size_t i, const QString &playTime) const
     return StrPadLeft(LengthText(m_treeSongs[i].lengthMs), QLatin1Char(' '), playTime.size());
 }
 
-QString TCatalogue::songYearOf(size_t i, const QString &songYear) const
+QString TCatalogue::songYearOf(size_t i, const QString &songYear)
 {
+    if (m_tagRows && i < m_tagRows->ownYear.size())
+        m_tagRows->ownYear[i] = !StrTrim(songYear).isEmpty();
     if (i >= m_treeSongs.size() || m_treeSongs[i].year <= 0 || !StrTrim(songYear).isEmpty())
         return songYear;
     return QString::number(m_treeSongs[i].year);
@@ -654,6 +693,8 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
     if (cacheValues && !valuesText.sameAs(valuesCache))
         values = ValuesCache { m_valuesCachePath, std::move(valuesCache), std::move(valuesText) };
     valuesCache = InfoCache::Cache();
+    if (m_tagRows && keepsIndex())
+        m_tagRows->stamps = stamps;
     if (keepsIndex())
         startIndex(std::move(stamps), infoFiles.interruptedMoves(), std::move(values));
     return errors;

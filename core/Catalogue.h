@@ -90,8 +90,22 @@ public:
     // in: a full scan then shows them. Unset: a full scan reads them all.
     static constexpr int TagsReadInScan = 500;
     void setTagsDone(std::function<void()> done) { m_tagsDone = std::move(done); }
+    // Called on that thread as soon as the tags are read, before they go
+    // into the cache: showReadTags() may take them from then on.
+    void setTagsRead(std::function<void()> read) { m_tagsReadHook = std::move(read); }
     // True while tags are read so: how many of how many are read.
     bool tagProgress(int &done, int &total) const;
+    // Once they are read: puts the tags read behind the scan straight
+    // into the rows of the listing they were read for, as a full scan would
+    // show them from the cache (the rows in the order they give, the
+    // artists, titles, and the Time and Year the song information leaves
+    // empty), without listing or reading anything again, and matches the
+    // index of the songs in their new order. Returns the failures to show,
+    // as RefreshList does; nothing when the rows cannot take them (a full
+    // scan has listed the folder since, the index of the last one is still
+    // busy, or a light scan's probe still holds the list): a full scan
+    // shows them then. Not while another scan runs.
+    std::optional<QStringList> showReadTags();
     const QByteArray &musicFolder() const { return m_musicFolder; }
     const QByteArray &infoFolder() const { return m_infoFolder; }
 
@@ -244,7 +258,9 @@ private:
     void putNameCells(int row, const QString &artist, const QString &title, QString &previousArtist);
     // The grid's Time and Year of row i when its song information leaves
     // them empty: in a tree library, the song's real length and tag year.
-    QString playTimeOf(size_t i, const QString &playTime) const;
+    // (While tags are read behind the scan, each also notes what row i's
+    // song information gave, for those tags to fill in later.)
+    QString playTimeOf(size_t i, const QString &playTime);
     // Reads a tree library's tags (through the cache) and puts files and
     // m_treeSongs in the order a library is read.
     void readTreeSongs(TFileList &files);
@@ -255,10 +271,22 @@ private:
         std::vector<QByteArray> names;
         std::vector<TagCache::Entry> entries;
         std::vector<int> unread;
+        int serial = 0; // which full scan sent it
+    };
+    // What the full scan that sent a TagJob showed, for its tags to go
+    // straight into the rows: each row's place in the job's listing, the
+    // width of the Playtime its song information gave (-1: a time of its
+    // own, kept), whether it gave a SongYear, and what the index was given.
+    struct TagRows {
+        int serial = 0;
+        std::vector<int> listed;
+        std::vector<int> timeWidth;
+        std::vector<char> ownYear;
+        std::vector<SongMoves::Stamp> stamps;
     };
     void runTagJob(TagJob &job);
     void stopTagReader();
-    QString songYearOf(size_t i, const QString &songYear) const;
+    QString songYearOf(size_t i, const QString &songYear);
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
     QString playedKey(int row) const;
@@ -328,7 +356,14 @@ private:
     std::atomic<bool> m_tagCacheUnwritable { false };
     std::atomic<int> m_tagsRead { 0 };
     int m_tagsToRead = 0;
+    int m_tagSerial = 0;
+    std::unique_ptr<TagRows> m_tagRows;
+    // The last job done, kept for showReadTags().
+    std::mutex m_tagsReadLock;
+    // (Shared with the reading thread while it writes them into the cache.)
+    std::shared_ptr<const TagJob> m_tagsReadJob;
     std::function<void()> m_tagsDone;
+    std::function<void()> m_tagsReadHook;
     // The song information files the last full scan found under a name
     // other than the song's own (another letter case), by song, in song
     // order. Only these are kept of the folder's listing, which a large

@@ -111,6 +111,15 @@ void TSongList::rowsChanged(int firstRow, int lastRow)
         Q_EMIT dataChanged(index(firstRow - 1, 0), index(lastRow - 1, ColCount - 1), { Qt::DisplayRole });
 }
 
+void TSongList::moveRows(const std::vector<int> &from)
+{
+    std::vector<Row> rows;
+    rows.reserve(m_rows.size());
+    for (const int r : from)
+        rows.push_back(std::move(m_rows[size_t(r)]));
+    m_rows = std::move(rows);
+}
+
 QString TSongList::artistOf(int row) const
 {
     for (int r = std::min(row, RowCount() - 1); r >= 1; --r) {

@@ -35,6 +35,10 @@ public:
     void setCell(int col, int row, const QString &text);
     void setCellNow(int col, int row, const QString &text);
     void rowsChanged(int firstRow, int lastRow);
+    // Puts the song rows in another order, every cell along: the k-th song
+    // row (0-based) takes the cells of the song row that was from[k]. The
+    // view is not told; call rowsChanged().
+    void moveRows(const std::vector<int> &from);
 
     // The artist of a song row: the nearest non-empty artist cell at or
     // above it among the song rows, or "" when there is none.

@@ -134,19 +134,65 @@ std::vector<TagCache::Entry> ReadTreeSongs(const QByteArray &folder, const TFile
     return songs;
 }
 
+namespace
+{
+
+// Each entry's place among the distinct texts text(entry) gives, in order
+// ignoring letter case (texts equal but for it share a place): a large
+// library holds a few thousand artists and albums, and its rows are then
+// sorted by numbers, not by comparing the same texts over and over.
+template <typename Text> std::vector<int> ranks(const std::vector<TagCache::Entry> &entries, Text text)
+{
+    QHash<QString, int> seen;
+    std::vector<const QString *> distinct;
+    std::vector<int> of(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const QString &t = text(entries[i].song);
+        const auto found = seen.constFind(t);
+        if (found != seen.constEnd()) {
+            of[i] = *found;
+        } else {
+            of[i] = int(distinct.size());
+            seen.insert(t, of[i]);
+            distinct.push_back(&t);
+        }
+    }
+    std::vector<int> byText(distinct.size());
+    std::iota(byText.begin(), byText.end(), 0);
+    std::sort(byText.begin(), byText.end(), [&](int a, int b) {
+        return distinct[size_t(a)]->compare(*distinct[size_t(b)], Qt::CaseInsensitive) < 0;
+    });
+    std::vector<int> rank(distinct.size());
+    for (size_t k = 0; k < byText.size(); ++k) {
+        const bool same = k > 0
+            && distinct[size_t(byText[k])]->compare(*distinct[size_t(byText[k - 1])], Qt::CaseInsensitive)
+                == 0;
+        rank[size_t(byText[k])] = k == 0 ? 0 : rank[size_t(byText[k - 1])] + (same ? 0 : 1);
+    }
+    for (int &r : of)
+        r = rank[size_t(r)];
+    return of;
+}
+
+} // namespace
+
 std::vector<int> TreeOrder(const std::vector<TagCache::Entry> &entries)
 {
+    const std::vector<int> artist
+        = ranks(entries, [](const TTreeSong &s) -> const QString & { return s.artist; });
+    const std::vector<int> album
+        = ranks(entries, [](const TTreeSong &s) -> const QString & { return s.album; });
     std::vector<int> order(entries.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&entries](int a, int b) {
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
         const TTreeSong &x = entries[size_t(a)].song;
         const TTreeSong &y = entries[size_t(b)].song;
-        if (const int c = x.artist.compare(y.artist, Qt::CaseInsensitive))
-            return c < 0;
+        if (artist[size_t(a)] != artist[size_t(b)])
+            return artist[size_t(a)] < artist[size_t(b)];
         if (x.albumYear != y.albumYear)
             return x.albumYear < y.albumYear;
-        if (const int c = x.album.compare(y.album, Qt::CaseInsensitive))
-            return c < 0;
+        if (album[size_t(a)] != album[size_t(b)])
+            return album[size_t(a)] < album[size_t(b)];
         if (x.disc != y.disc)
             return x.disc < y.disc;
         if (x.track != y.track)

@@ -36,6 +36,8 @@ private Q_SLOTS:
     void tagsCached_data();
     void tagsCached();
     void manyTagsReadBehind();
+    void tagsShownInRows_data();
+    void tagsShownInRows();
     void fillSongInfo_data();
     void fillSongInfo();
     void fillLyrics_data();
@@ -54,6 +56,8 @@ private:
     QStringList shownRows() const;
     // Copies the fixture to path below the music folder.
     void place(const QString &fixture, const QString &path);
+    // The songs and song information files of a row of rows_data().
+    void placeAll(const QStringList &songs, const QStringList &infoFiles);
     QString music() const { return m_dir->filePath(QStringLiteral("music")); }
     QString info() const { return m_dir->filePath(QStringLiteral("info")); }
 
@@ -136,6 +140,21 @@ void TestTreeLibrary::rows_data()
         << QStringList { "Björk/Post/03 Hyperballad.INI=[Info]\r\nUsageCount = 4\r\nPlaytime   = \r\n"
                          "SongYear   = \r\n" }
         << QStringList { "Björk|Hyperballad|00:01|1995|4" } << "00:00 hr";
+    // One artist in two letter cases is one artist to the order (the
+    // titles decide), and two runs to the Artist column.
+    QTest::newRow("artist-in-two-letter-cases")
+        << QStringList { "mp3-no-tags.mp3=Zandor-Beta.mp3", "mp3-no-tags.mp3=zandor-Alpha.mp3",
+               "mp3-no-tags.mp3=Zebra-Gamma.mp3" }
+        << QStringList {}
+        << QStringList { "zandor|Alpha|00:01||0", "Zandor|Beta|00:01||0", "Zebra|Gamma|00:01||0" }
+        << "00:00 hr";
+    // The song the file names put first goes last by its tags, with its
+    // own Time and Year; the other one's come from its tags.
+    QTest::newRow("own-values-on-a-song-the-tags-move")
+        << QStringList { "mp3-v24-utf8.mp3=A-First.mp3", "aac-full.m4a=Z-Last.m4a" }
+        << QStringList { "A-First.INI=[Info]\r\nPlaytime=02:00\r\nSongYear=1999\r\n" }
+        << QStringList { "Björk|Hyperballad|00:01|1995|0", "Sigur Rós|Hoppípolla|02:00|1999|0" }
+        << "00:02 hr";
     // The artist's folder of the information folder is a link elsewhere.
     QTest::newRow("information-through-a-linked-folder")
         << QStringList { "aac-full.m4a=Björk/Post/03 Hyperballad.m4a" }
@@ -150,6 +169,23 @@ void TestTreeLibrary::rows()
     QFETCH(QStringList, expected);
     QFETCH(QString, totalTime);
 
+    placeAll(songs, infoFiles);
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    QCOMPARE(shownRows(), expected);
+    QCOMPARE(m_catalogue->timeCaption(), totalTime);
+    // The details dialog of each row edits the song's own file: a nested
+    // song's at its path below the information folder, the last row's too.
+    for (int r = 1; r < m_songs->RowCount(); ++r) {
+        const QString song = QFile::decodeName(m_catalogue->files().rawName(r - 1).toByteArray());
+        const QString nested = song.contains(u'/')
+            ? info() + u'/' + song.left(song.lastIndexOf(u'.')) + QStringLiteral(".INI")
+            : QString();
+        QCOMPARE(QFile::decodeName(m_catalogue->nestedInfoPath(r)), nested);
+    }
+}
+
+void TestTreeLibrary::placeAll(const QStringList &songs, const QStringList &infoFiles)
+{
     for (const QString &song : songs)
         place(song.section(QLatin1Char('='), 0, 0), song.section(QLatin1Char('='), 1));
     for (const QString &file : infoFiles) {
@@ -163,18 +199,6 @@ void TestTreeLibrary::rows()
         const QString path = info() + QLatin1Char('/') + file.section(QLatin1Char('='), 0, 0);
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         writeBytes(path, file.section(QLatin1Char('='), 1).toUtf8());
-    }
-    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
-    QCOMPARE(shownRows(), expected);
-    QCOMPARE(m_catalogue->timeCaption(), totalTime);
-    // The details dialog of each row edits the song's own file: a nested
-    // song's at its path below the information folder, the last row's too.
-    for (int r = 1; r < m_songs->RowCount(); ++r) {
-        const QString song = QFile::decodeName(m_catalogue->files().rawName(r - 1).toByteArray());
-        const QString nested = song.contains(u'/')
-            ? info() + u'/' + song.left(song.lastIndexOf(u'.')) + QStringLiteral(".INI")
-            : QString();
-        QCOMPARE(QFile::decodeName(m_catalogue->nestedInfoPath(r)), nested);
     }
 }
 
@@ -335,6 +359,65 @@ void TestTreeLibrary::manyTagsReadBehind()
     QCOMPARE(shownRows().value(0), QStringLiteral("Björk|Jóga|00:01|1997|0"));
     QCOMPARE(shownRows().size(), songs);
     QCOMPARE(done.load(), 1);
+}
+
+// Every situation of rows(), beside more songs than a scan reads while the
+// window waits: the tags read behind the scan go straight into its rows,
+// which show what the scan that reads them shows, each row still the song
+// of its own file.
+void TestTreeLibrary::tagsShownInRows_data()
+{
+    rows_data();
+}
+
+void TestTreeLibrary::tagsShownInRows()
+{
+    QFETCH(QStringList, songs);
+    QFETCH(QStringList, infoFiles);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, totalTime);
+
+    placeAll(songs, infoFiles);
+    // Empty files after every tagged song: no length, no year.
+    const int fillers = TCatalogue::TagsReadInScan + 1;
+    for (int i = 0; i < fillers; ++i)
+        writeBytes(
+            music() + QStringLiteral("/～-Filler %1.mp3").arg(i, 3, 10, QLatin1Char('0')), QByteArray());
+    std::atomic<int> done { 0 };
+    m_catalogue->setTagCachePath(QFile::encodeName(m_dir->filePath(QStringLiteral("discora.TAG"))));
+    m_catalogue->setTagsDone([&done] { ++done; });
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    QCOMPARE(m_catalogue->tagsOpened(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(done.load(), 1, 60000);
+
+    const std::optional<QStringList> errors = m_catalogue->showReadTags();
+    QVERIFY(errors.has_value());
+    QCOMPARE(*errors, QStringList());
+    const QStringList shown = shownRows();
+    QCOMPARE(shown.mid(0, expected.size()), expected);
+    QCOMPARE(shown.size(), expected.size() + fillers);
+    QCOMPARE(shown.value(expected.size()), QStringLiteral("～|Filler 000|No INI||0"));
+    QCOMPARE(shown.last(), QStringLiteral("|Filler 500|No INI||0"));
+    QCOMPARE(m_catalogue->timeCaption(), totalTime);
+    QStringList artists;
+    for (const QString &row : expected)
+        if (!row.section(QLatin1Char('|'), 0, 0).isEmpty())
+            artists << row.section(QLatin1Char('|'), 0, 0);
+    QCOMPARE(m_catalogue->artistList(), artists << QStringLiteral("～"));
+    // Shown once: a second call has nothing to show.
+    QVERIFY(!m_catalogue->showReadTags().has_value());
+
+    // The full scan after it reads the cache and shows each file's song in
+    // the same row.
+    QHash<QByteArray, QString> rowOf;
+    for (int r = 1; r < m_songs->RowCount(); ++r)
+        rowOf.insert(
+            m_catalogue->files().rawName(r - 1).toByteArray(), QString::number(r) + u'|' + shown[r - 1]);
+    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
+    QCOMPARE(m_catalogue->tagsOpened(), 0);
+    for (int r = 1; r < m_songs->RowCount(); ++r)
+        QCOMPARE(rowOf.value(m_catalogue->files().rawName(r - 1).toByteArray()),
+            QString::number(r) + u'|' + shownRows()[r - 1]);
 }
 
 void TestTreeLibrary::fillSongInfo_data()
