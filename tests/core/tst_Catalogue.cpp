@@ -781,14 +781,17 @@ void TestCatalogue::valuesCacheFollowsFiles_data()
     QTest::addColumn<QString>("change"); // between the scan that writes the cache and the next
     QTest::addColumn<int>("opened"); // information files the next scan reads
     QTest::addColumn<bool>("rewritten"); // whether it writes the cache again
-    QTest::newRow("nothing changed") << "" << 0 << false;
-    QTest::newRow("rewritten in place, size and times as before") << "in-place" << 1 << true;
-    QTest::newRow("replaced by a file of the same size and times") << "replaced" << 1 << true;
-    QTest::newRow("grown by lyrics") << "grown" << 1 << true;
-    QTest::newRow("deleted") << "deleted" << 0 << true;
-    QTest::newRow("cache cut short in a line") << "cut-short" << 2 << true;
-    QTest::newRow("cache of another kind") << "other-cache" << 4 << true;
-    QTest::newRow("files changed moments before the scan are not kept") << "unsettled" << 4 << false;
+    QTest::addColumn<QString>("folder"); // of Ann's songs: in a tree library, below the music folder
+    QTest::newRow("nothing changed") << "" << 0 << false << "";
+    QTest::newRow("rewritten in place, size and times as before") << "in-place" << 1 << true << "";
+    QTest::newRow("replaced by a file of the same size and times") << "replaced" << 1 << true << "";
+    QTest::newRow("grown by lyrics") << "grown" << 1 << true << "";
+    QTest::newRow("deleted") << "deleted" << 0 << true << "";
+    QTest::newRow("cache cut short in a line") << "cut-short" << 2 << true << "";
+    QTest::newRow("cache of another kind") << "other-cache" << 4 << true << "";
+    QTest::newRow("files changed moments before the scan are not kept") << "unsettled" << 4 << false << "";
+    QTest::newRow("tree, nothing changed") << "" << 0 << false << "Ann/";
+    QTest::newRow("tree, a nested file rewritten in place") << "in-place" << 1 << true << "Ann/";
 }
 
 void TestCatalogue::valuesCacheFollowsFiles()
@@ -796,12 +799,18 @@ void TestCatalogue::valuesCacheFollowsFiles()
     QFETCH(QString, change);
     QFETCH(int, opened);
     QFETCH(bool, rewritten);
+    QFETCH(QString, folder);
+    const TLibraryKind library = folder.isEmpty() ? TLibraryKind::Folder : TLibraryKind::Tree;
+    m_catalogue->setFolders(m_dir->path().toUtf8(), m_dir->path().toUtf8(), library);
+    const auto ann = [&](const char *name) { return path((folder.toUtf8() + name).constData()); };
+    if (!folder.isEmpty())
+        QVERIFY(QDir(m_dir->path()).mkdir(folder));
     // Values of every kind the grid shows, one in another letter case's
     // file, one with characters the cache escapes.
-    writeBytes(path("Ann-One.mp3"), mp3());
-    writeBytes(path("Ann-One.INI"), InfoDaylight);
-    writeBytes(path("Ann-Two.mp3"), mp3());
-    writeBytes(path("Ann-Two.INI"),
+    writeBytes(ann("Ann-One.mp3"), mp3());
+    writeBytes(ann("Ann-One.INI"), InfoDaylight);
+    writeBytes(ann("Ann-Two.mp3"), mp3());
+    writeBytes(ann("Ann-Two.INI"),
         "[Info]\r\nPlaytime = 1\t\\9\r\nSongYear = \xc3\xa9t\xc3\xa9\r\nUsageCount=\\7\r\n"
         "Lyrics = Instrumental\r\n");
     writeBytes(path("Bob-Three.mp3"), mp3());
@@ -818,7 +827,7 @@ void TestCatalogue::valuesCacheFollowsFiles()
     struct stat written;
     QCOMPARE(::stat(cache.constData(), &written), 0);
 
-    const QByteArray one = path("Ann-One.INI");
+    const QByteArray one = ann("Ann-One.INI");
     struct stat was;
     QCOMPARE(::stat(one.constData(), &was), 0);
     const timespec times[2] = { was.st_atim, was.st_mtim };
@@ -854,6 +863,8 @@ void TestCatalogue::valuesCacheFollowsFiles()
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     QVERIFY(watch >= 0);
     QVERIFY(::inotify_add_watch(watch, m_dir->path().toUtf8().constData(), IN_OPEN) >= 0);
+    if (!folder.isEmpty())
+        QVERIFY(::inotify_add_watch(watch, ann("").constData(), IN_OPEN) >= 0);
     scan(true);
     int opens = 0;
     alignas(inotify_event) char events[64 * 1024];
@@ -875,7 +886,7 @@ void TestCatalogue::valuesCacheFollowsFiles()
     // The grid is what a scan without the cache shows.
     TSongList fresh;
     TCatalogue reference(fresh);
-    reference.setFolders(m_dir->path().toUtf8(), m_dir->path().toUtf8());
+    reference.setFolders(m_dir->path().toUtf8(), m_dir->path().toUtf8(), library);
     reference.RefreshList(true, {});
     QCOMPARE(m_songs->RowCount(), 6);
     QCOMPARE(fresh.RowCount(), 6);
