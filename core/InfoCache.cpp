@@ -233,6 +233,11 @@ bool Cache::valuesOf(qsizetype line, const Stamp &stamp, SongInfo::GridValues &v
     return true;
 }
 
+QByteArray Header()
+{
+    return HeaderLine;
+}
+
 qsizetype Cache::lineEnd(qsizetype line) const
 {
     const qsizetype end = line < 0 ? -1 : CacheText::Find(m_bytes, '\n', line);

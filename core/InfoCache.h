@@ -78,6 +78,9 @@ private:
     size_t m_mappedSize = 0;
 };
 
+// The first line of a cache file, its line break included.
+QByteArray Header();
+
 // The lines a full scan gives the cache, in order, as it goes: the lines of
 // files found as they were are only pointed at in the cache read (a start
 // where nothing changed copies nothing), the others are written anew.
