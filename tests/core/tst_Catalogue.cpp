@@ -789,6 +789,7 @@ void TestCatalogue::valuesCacheFollowsFiles_data()
     QTest::newRow("deleted") << "deleted" << 0 << true << "";
     QTest::newRow("cache cut short in a line") << "cut-short" << 2 << true << "";
     QTest::newRow("cache of another kind") << "other-cache" << 4 << true << "";
+    QTest::newRow("a cache line with a field too many") << "extra-field" << 1 << true << "";
     QTest::newRow("files changed moments before the scan are not kept") << "unsettled" << 4 << false << "";
     QTest::newRow("tree, nothing changed") << "" << 0 << false << "Ann/";
     QTest::newRow("tree, a nested file rewritten in place") << "in-place" << 1 << true << "Ann/";
@@ -853,6 +854,12 @@ void TestCatalogue::valuesCacheFollowsFiles()
         // Two lines lost, the second of them half there.
         QByteArray bytes = readBytes(cache);
         bytes.truncate(bytes.lastIndexOf('\n', bytes.lastIndexOf('\n') - 1) - 3);
+        writeBytes(cache, bytes);
+    } else if (change == "extra-field") {
+        QByteArray bytes = readBytes(cache);
+        const qsizetype line = bytes.indexOf("Ann-One.INI\t");
+        QVERIFY(line >= 0);
+        bytes.insert(bytes.indexOf('\n', line), "\t9");
         writeBytes(cache, bytes);
     } else if (change == "other-cache") {
         writeBytes(cache, "Discora tag cache 1\n" + readBytes(cache).mid(readBytes(cache).indexOf('\n') + 1));
