@@ -63,6 +63,18 @@ bool Unescape(QByteArrayView field, QByteArray &out)
     return true;
 }
 
+bool ReadText(QByteArrayView field, QString &out, QByteArray &scratch)
+{
+    if (Find(field, '\\') < 0) {
+        out = QString::fromUtf8(field);
+        return true;
+    }
+    if (!Unescape(field, scratch))
+        return false;
+    out = QString::fromUtf8(scratch);
+    return true;
+}
+
 bool SplitFields(QByteArrayView line, QByteArrayView *fields, int n)
 {
     qsizetype start = 0;

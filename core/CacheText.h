@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
 #include <cstring>
 #include <limits>
@@ -17,6 +18,9 @@ namespace CacheText
 void Escape(QByteArrayView text, QByteArray &out);
 // What Escape wrote, into out; false for a field no Escape wrote.
 bool Unescape(QByteArrayView field, QByteArray &out);
+// The text of a field Escape wrote (as UTF-8), through scratch only where
+// something in it is escaped; false for a field no Escape wrote.
+bool ReadText(QByteArrayView field, QString &out, QByteArray &scratch);
 // Whether text needs escaping at all (most names and values do not).
 bool NeedsEscape(QByteArrayView text);
 

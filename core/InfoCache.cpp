@@ -26,18 +26,6 @@ size_t hashOf(QByteArrayView escapedName)
     return qHash(escapedName, 0);
 }
 
-bool text(QByteArrayView field, QString &out, QByteArray &scratch)
-{
-    if (CacheText::Find(field, '\\') < 0) {
-        out = QString::fromUtf8(field);
-        return true;
-    }
-    if (!CacheText::Unescape(field, scratch))
-        return false;
-    out = QString::fromUtf8(scratch);
-    return true;
-}
-
 void appendNumber(QByteArray &out, quint64 n, bool negative = false)
 {
     char digits[24];
@@ -225,8 +213,9 @@ bool Cache::valuesOf(qsizetype line, const Stamp &stamp, SongInfo::GridValues &v
     QByteArray scratch;
     QString mark;
     SongInfo::GridValues read;
-    if (!text(field[6], read.playTime, scratch) || !text(field[7], mark, scratch) || mark.size() != 1
-        || !text(field[8], read.songYear, scratch) || !text(field[9], read.usageCount, scratch))
+    using CacheText::ReadText;
+    if (!ReadText(field[6], read.playTime, scratch) || !ReadText(field[7], mark, scratch) || mark.size() != 1
+        || !ReadText(field[8], read.songYear, scratch) || !ReadText(field[9], read.usageCount, scratch))
         return false;
     read.lyricsMark = mark[0];
     values = std::move(read);

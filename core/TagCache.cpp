@@ -57,12 +57,8 @@ bool parseLine(QByteArrayView line, QByteArray &path, Entry &entry, Previous &pr
         const int shared = t == 0 ? 0 : t == 2 ? 1 : -1;
         if (shared >= 0 && field[9 + t] == previous.field[shared] && previous.field[shared].data()) {
             *texts[t] = previous.text[shared];
-        } else if (Find(field[9 + t], '\\') < 0) {
-            *texts[t] = QString::fromUtf8(field[9 + t]);
-        } else {
-            if (!Unescape(field[9 + t], text))
-                return false;
-            *texts[t] = QString::fromUtf8(text);
+        } else if (!CacheText::ReadText(field[9 + t], *texts[t], text)) {
+            return false;
         }
         if (shared >= 0) {
             previous.field[shared] = field[9 + t];
