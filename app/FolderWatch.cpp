@@ -29,6 +29,8 @@ constexpr uint32_t FolderGone = IN_MOVE_SELF | IN_DELETE_SELF | IN_IGNORED | IN_
 // A tree library lists what comes and goes in any folder: songs and folders
 // made and removed too.
 constexpr uint32_t TreeMask = WatchMask | IN_CREATE | IN_DELETE;
+// What watchOpens(false) leaves out: a song written and closed still counts.
+constexpr uint32_t Opens = IN_OPEN | IN_CLOSE_NOWRITE;
 
 // name's path below the watched folder, in the folder at path below it.
 QByteArray Below(const QByteArray &path, const char *name)
@@ -87,12 +89,46 @@ void TFolderWatch::arm()
         connect(m_notifier, &QSocketNotifier::activated, this, &TFolderWatch::readEvents);
     }
     const QByteArray path = m_folder.isEmpty() ? QByteArrayLiteral(".") : m_folder;
-    m_adding = std::async(std::launch::async, [this, fd = m_fd, path, mask = m_tree ? TreeMask : WatchMask] {
+    m_adding = std::async(std::launch::async, [this, fd = m_fd, path, mask = mask()] {
         const int wd = ::inotify_add_watch(fd, path.constData(), mask);
-        const Added added { wd, wd < 0 ? errno : 0 };
+        const Added added { wd, wd < 0 ? errno : 0, mask };
         QMetaObject::invokeMethod(this, &TFolderWatch::settle, Qt::QueuedConnection);
         return added;
     });
+}
+
+uint32_t TFolderWatch::mask() const
+{
+    const uint32_t all = m_tree ? TreeMask : WatchMask;
+    return m_opens ? all : all & ~Opens;
+}
+
+void TFolderWatch::watchOpens(bool watch)
+{
+    if (watch == m_opens)
+        return;
+    m_opens = watch;
+    qCDebug(lcWatch, watch ? "opens watched again" : "opens not watched for a while");
+    // A watch being added, or a walk adding them, takes the mask it was
+    // given: each is asked again once its outcome is in.
+    settle();
+    if (!m_walking.valid())
+        remask();
+}
+
+void TFolderWatch::remask()
+{
+    const QByteArray top = m_folder.isEmpty() ? QByteArrayLiteral(".") : m_folder;
+    const uint32_t now = mask();
+    for (const auto &[wd, path] : m_folders) {
+        const QByteArray at = path.isEmpty() ? top : top + '/' + path;
+        const int found = ::inotify_add_watch(m_fd, at.constData(), now);
+        // A folder moved away since, whose path now names another folder
+        // (or none): that one is no watch of ours. (The moved folder keeps
+        // its mask until it is watched anew; it stays watched.)
+        if (found >= 0 && found != wd && !m_folders.contains(found))
+            ::inotify_rm_watch(m_fd, found);
+    }
 }
 
 void TFolderWatch::settle()
@@ -111,6 +147,8 @@ void TFolderWatch::settle()
     }
     qCDebug(lcWatch, "watching %s", path);
     m_folders.emplace(m_wd, QByteArray());
+    if (added.mask != mask())
+        ::inotify_add_watch(m_fd, path, mask());
     if (m_tree)
         walkLater(QByteArray());
 }
@@ -151,9 +189,10 @@ void TFolderWatch::startWalk()
     m_stopWalk = std::make_shared<std::atomic_bool>(false);
     const QByteArray top = m_folder.isEmpty() ? QByteArrayLiteral(".") : m_folder;
     m_walking = std::async(std::launch::async,
-        [this, fd = m_fd, top, paths = std::move(m_toWalk), known = std::move(known),
-            stop = m_stopWalk]() mutable {
+        [this, fd = m_fd, top, paths = std::move(m_toWalk), known = std::move(known), stop = m_stopWalk,
+            mask = mask()]() mutable {
             Walked walked;
+            walked.mask = mask;
             for (const QByteArray &path : paths) {
                 walked.found = walked.found || !path.isEmpty();
                 const auto song = [&](const TreeSong &) {
@@ -170,7 +209,7 @@ void TFolderWatch::startWalk()
                     if ((path.isEmpty() && below.isEmpty()) || walked.full)
                         return true;
                     const QByteArray at = "/proc/self/fd/" + QByteArray::number(folderFd);
-                    const int wd = ::inotify_add_watch(fd, at.constData(), TreeMask);
+                    const int wd = ::inotify_add_watch(fd, at.constData(), mask);
                     if (wd < 0) {
                         walked.full = errno == ENOSPC;
                         return true;
@@ -204,6 +243,8 @@ void TFolderWatch::takeWalk()
     Walked walked = m_walking.get();
     for (auto &[wd, path] : walked.folders)
         m_folders.emplace(wd, std::move(path));
+    if (walked.mask != mask())
+        remask();
     if (walked.full && !m_outOfWatches) {
         m_outOfWatches = true;
         qCDebug(lcWatch,

@@ -72,6 +72,15 @@ public:
     // the folder moved away) and was set up again: renames then may have
     // gone unseen.
     int gaps() const { return m_gaps; }
+    // How many folders are watched.
+    int folderCount() const { return int(m_folders.size()); }
+    // false: the songs' opens and closes are not watched for a while, and
+    // touched() says nothing of them. The program's own reading of many
+    // songs' tags would bring two events a song, more than the kernel
+    // queues: its reader then takes them for nothing, and the overflow has
+    // the whole tree watched anew. Whoever watches opens again asks for a
+    // scan: a player that opened a song meanwhile still holds it.
+    void watchOpens(bool watch);
 
 Q_SIGNALS:
     // A song was opened or closed, or the folder may have changed unseen.
@@ -90,6 +99,7 @@ private:
     struct Added {
         int wd;
         int error;
+        uint32_t mask; // asked of it
     };
     // The folders below it, in a tree library: added by walking them on
     // another thread, one walk at a time. Events wait in the kernel's queue
@@ -99,6 +109,7 @@ private:
         bool songs = false; // songs lie in the folders walked
         bool full = false; // the system had no more watches to give
         bool found = false; // folders that came later: their songs are new
+        uint32_t mask = 0; // asked of each
     };
     // What one read of events saw.
     struct Read {
@@ -107,6 +118,11 @@ private:
         Renames renames;
     };
     void arm();
+    // The events asked of each folder: a tree's or a folder library's, with
+    // or without opens.
+    uint32_t mask() const;
+    // Asks them of every folder watched.
+    void remask();
     void settle();
     void disarm();
     void rearm();
@@ -144,6 +160,7 @@ private:
     QTimer m_retry;
     bool m_hasFolder = false;
     bool m_tree = false;
+    bool m_opens = true;
     // The system had no more watches to give: folders of the tree are left
     // unwatched until the watch is set up anew.
     bool m_outOfWatches = false;

@@ -62,8 +62,14 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
     m_catalogue.setTagsRead([this] {
         qCDebug(lcIndex, "tags read");
         QMetaObject::invokeMethod(
-            this, [this] { showTags(); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                watchOpensAgain();
+                showTags();
+            },
+            Qt::QueuedConnection);
     });
+    m_catalogue.setTagsBegin([this](int songs) { quietOpens(songs); });
     m_catalogue.setTagsDone([this] {
         qCDebug(lcIndex, "tags cached");
         QMetaObject::invokeMethod(
@@ -83,6 +89,7 @@ TScanControl::~TScanControl()
     m_catalogue.setPlaySources({});
     m_catalogue.setTagsDone({});
     m_catalogue.setTagsRead({});
+    m_catalogue.setTagsBegin({});
 }
 
 void TScanControl::setFolders(
@@ -312,10 +319,30 @@ void TScanControl::showTagProgress()
     int done = 0;
     int total = 0;
     const bool reading = m_catalogue.tagProgress(done, total);
-    if (!reading)
+    if (!reading) {
         m_tagProgress->stop();
+        watchOpensAgain();
+    }
     if (m_view.progress)
         m_view.progress(reading ? done : 0, reading ? total : 0);
+}
+
+void TScanControl::quietOpens(int songs)
+{
+    if (m_opensQuiet || songs <= m_watch->folderCount())
+        return;
+    m_opensQuiet = true;
+    m_watch->watchOpens(false);
+}
+
+void TScanControl::watchOpensAgain()
+{
+    if (!m_opensQuiet)
+        return;
+    m_opensQuiet = false;
+    m_watch->watchOpens(true);
+    // A player that opened a song meanwhile holds it still.
+    request();
 }
 
 void TScanControl::scanEnded(bool full, const QStringList &errors)

@@ -133,6 +133,12 @@ private:
     void scanEnded(bool full, const QStringList &errors);
     void indexDone(bool rescan);
     void showTagProgress();
+    // While the tags of more songs are read than folders are watched, their
+    // opens are not watched: changing every folder's watch costs less than
+    // the two events each song would bring. Watched again once they are
+    // read, with a scan for the plays begun meanwhile.
+    void quietOpens(int songs);
+    void watchOpensAgain();
     // The tags read behind the scans are in: the rows take them.
     void showTags();
     // And in the cache: a full scan shows them if the rows do not.
@@ -166,6 +172,7 @@ private:
     bool m_tagsWaiting = false;
     bool m_tagsShown = false;
     bool m_tagsFromCache = false;
+    bool m_opensQuiet = false;
     bool m_indexing = false; // the index of the last full scan is being matched
     int m_fullScans = 0;
     // The watch has watched the music folder since the last full scan

@@ -429,6 +429,8 @@ void TCatalogue::readTreeSongs(TFileList &files)
             m_tagReader.join();
         m_tagsRead = 0;
         m_tagsToRead = int(unread.size());
+        if (m_tagsBegin)
+            m_tagsBegin(m_tagsToRead);
         m_tagReading = true;
         // The rows this scan shows take those tags once they are read.
         m_tagRows = std::make_unique<TagRows>();

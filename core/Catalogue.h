@@ -93,6 +93,9 @@ public:
     // Called on that thread as soon as the tags are read, before they go
     // into the cache: showReadTags() may take them from then on.
     void setTagsRead(std::function<void()> read) { m_tagsReadHook = std::move(read); }
+    // Called on the scan's thread just before the tags of count songs are
+    // sent to be read behind it.
+    void setTagsBegin(std::function<void(int count)> begin) { m_tagsBegin = std::move(begin); }
     // True while tags are read so: how many of how many are read.
     bool tagProgress(int &done, int &total) const;
     // Once they are read: puts the tags read behind the scan straight
@@ -364,6 +367,7 @@ private:
     std::shared_ptr<const TagJob> m_tagsReadJob;
     std::function<void()> m_tagsDone;
     std::function<void()> m_tagsReadHook;
+    std::function<void(int)> m_tagsBegin;
     // The song information files the last full scan found under a name
     // other than the song's own (another letter case), by song, in song
     // order. Only these are kept of the folder's listing, which a large

@@ -74,8 +74,10 @@ void ReadTags(const QByteArray &folder, const std::vector<QByteArray> &names, co
         = ::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     onThreads(which.size(), diskThreads(), stop, [&](size_t k) {
         const QByteArray &name = names[size_t(which[k])];
-        songs[size_t(which[k])].song
-            = treeSong(name, folderFd >= 0 ? ReadSongTagsAt(folderFd, name) : SongTags());
+        TagCache::Entry &song = songs[size_t(which[k])];
+        // The listing's look at the song gave its size.
+        song.song
+            = treeSong(name, folderFd >= 0 ? ReadSongTagsAt(folderFd, name, song.key.size) : SongTags());
         ++done;
     });
     if (folderFd >= 0)

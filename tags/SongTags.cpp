@@ -463,22 +463,27 @@ SongTags ReadSongTags(const QByteArray &path)
     return ReadSongTagsAt(AT_FDCWD, path);
 }
 
-SongTags ReadSongTagsAt(int folderFd, const QByteArray &path)
+SongTags ReadSongTagsAt(int folderFd, const QByteArray &path, qint64 size)
 {
     const QByteArrayView extension = ExtensionOf(path);
     if (!IsSongExtension(extension))
         return SongTags();
     // Opened without blocking (a FIFO named like a song must not stop a
-    // scan), and only a regular file is read.
+    // scan), and only a regular file is read. (Where the listing saw one, a
+    // file put in its place since reads as no song: a FIFO or folder gives
+    // no bytes to a pread().)
     const int fd = ::openat(folderFd, path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return SongTags();
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return SongTags();
+    if (size < 0) {
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            return SongTags();
+        }
+        size = st.st_size;
     }
-    TSongStream stream(fd, long(st.st_size), path);
+    TSongStream stream(fd, long(size), path);
     SongTags tags = read(&stream, extension);
     ::close(fd);
     return tags;

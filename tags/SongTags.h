@@ -42,7 +42,9 @@ QByteArrayView ExtensionOf(QByteArrayView path);
 SongTags ReadSongTags(const QByteArray &path);
 // The same for the file at name relative to the folder open as folderFd
 // (AT_FDCWD: the current folder): a library's songs are read by their path
-// below its open folder, so the system looks up only that part.
-SongTags ReadSongTagsAt(int folderFd, const QByteArray &name);
+// below its open folder, so the system looks up only that part. size: the
+// file's size as a listing of regular files has just seen it, which saves
+// looking at the file again; -1 when not known.
+SongTags ReadSongTagsAt(int folderFd, const QByteArray &name, qint64 size = -1);
 // The same for a file's bytes, with its extension (without the dot).
 SongTags ReadSongTagsFromBytes(const QByteArray &bytes, QByteArrayView extension);

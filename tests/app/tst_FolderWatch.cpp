@@ -398,6 +398,15 @@ void TestFolderWatch::playNoticedWithoutTimer_data()
     QTest::newRow("tree-song-in-a-subfolder")
         << QStringList { "Merel/Lantern/Merel-Lantern.flac", "Zandor/Daylight/Zandor-Daylight.ogg" } << false
         << "Zandor/Daylight/Zandor-Daylight.ogg" << 2 << "Discora 1.5  Zandor - Daylight" << false;
+    // More songs than are read while the window waits, in fewer folders:
+    // their opens go unwatched while their tags are read behind it.
+    QStringList band;
+    for (int i = 0; i < TCatalogue::TagsReadInScan + 100; ++i)
+        band << QStringLiteral("Band/Band-Song %1.mp3").arg(i, 3, 10, QLatin1Char('0'));
+    QTest::newRow("tree-song-after-tags-read-behind")
+        << band + QStringList { "Zandor/Daylight/Zandor-Daylight.ogg" } << false
+        << "Zandor/Daylight/Zandor-Daylight.ogg" << int(band.size()) + 1 << "Discora 1.5  Zandor - Daylight"
+        << false;
     QTest::newRow("tree-song-in-a-subfolder-sandboxed")
         << QStringList { "Merel/Lantern/Merel-Lantern.flac", "Zandor/Daylight/Zandor-Daylight.ogg" } << true
         << "Zandor/Daylight/Zandor-Daylight.ogg" << 2 << "Discora 1.5  Zandor - Daylight" << true;
@@ -424,6 +433,12 @@ void TestFolderWatch::playNoticedWithoutTimer()
     const int activations = window->activations();
     QVERIFY(window->folderWatch()->isWatching());
     QCOMPARE(window->songs().Cells(3, row), QStringLiteral("  0.0"));
+    // Tags read behind the window are read, the songs' opens watched again,
+    // and the scan that follows is over, before the player starts.
+    int read = 0;
+    int total = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(!window->catalogue().tagProgress(read, total), LiveTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(window->scanControl().isQuiet(), LiveTimeout);
 
     Player player(song(played), sandboxed ? music() : QString());
     QTest::qWait(200);

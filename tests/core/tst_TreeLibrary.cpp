@@ -701,12 +701,12 @@ void TestTreeLibrary::sameTitleCountedPerSong()
     place(QStringLiteral("aac-full.m4a"), QStringLiteral("Björk/Post/03 Hyperballad.m4a"));
     place(QStringLiteral("aac-full.m4a"), QStringLiteral("Björk/Live/03 Hyperballad.m4a"));
     QCOMPARE(m_catalogue->RefreshList(true), QStringList());
-    for (const QString album : { QStringLiteral("Post"), QStringLiteral("Live"), QStringLiteral("Post") }) {
+    for (const QString &album : { QStringLiteral("Post"), QStringLiteral("Live"), QStringLiteral("Post") }) {
         TestSupport::FileHolder player(music() + QStringLiteral("/Björk/%1/03 Hyperballad.m4a").arg(album));
         QVERIFY(player.isRunning());
         QCOMPARE(m_catalogue->RefreshList(false), QStringList());
     }
-    for (const QString album : { QStringLiteral("Post"), QStringLiteral("Live") })
+    for (const QString &album : { QStringLiteral("Post"), QStringLiteral("Live") })
         QVERIFY(readBytes(info() + QStringLiteral("/Björk/%1/03 Hyperballad.INI").arg(album))
                     .startsWith("[Info]\r\nUsageCount=1\r\n"));
     QVERIFY(m_catalogue->isPlayed(1) && m_catalogue->isPlayed(2));
