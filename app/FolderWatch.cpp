@@ -38,6 +38,21 @@ QByteArray Below(const QByteArray &path, const char *name)
     return path.isEmpty() ? QByteArray(name) : path + '/' + name;
 }
 
+// Asks mask of each of folders (watch, path below top) again, by path. A
+// folder moved away since, whose path now names another folder (or none),
+// keeps its mask until it is watched anew; the other folder is no watch of
+// ours unless known says so.
+template <typename Folders, typename Known>
+void Remask(int fd, const QByteArray &top, const Folders &folders, uint32_t mask, const Known &known)
+{
+    for (const auto &[wd, path] : folders) {
+        const QByteArray at = path.isEmpty() ? top : top + '/' + path;
+        const int found = ::inotify_add_watch(fd, at.constData(), mask);
+        if (found >= 0 && found != wd && !known.contains(found))
+            ::inotify_rm_watch(fd, found);
+    }
+}
+
 bool IsUnder(const QByteArray &path, const QByteArray &folder)
 {
     return path.startsWith(folder) && (path.size() == folder.size() || path[folder.size()] == '/');
@@ -109,26 +124,26 @@ void TFolderWatch::watchOpens(bool watch)
         return;
     m_opens = watch;
     qCDebug(lcWatch, watch ? "opens watched again" : "opens not watched for a while");
-    // A watch being added, or a walk adding them, takes the mask it was
-    // given: each is asked again once its outcome is in.
+    // A watch being added takes the mask it was given: it is asked again
+    // once its outcome is in. A walk adding watches takes the new one from
+    // its next folder on, and asks it of those it added before; one past
+    // that is taken now, and its folders asked here. (The kernel queues
+    // their events until the walk is taken.)
     settle();
-    if (!m_walking.valid())
-        remask();
+    bool walkDone = false;
+    if (m_walking.valid()) {
+        const std::lock_guard<std::mutex> lock(m_walkMask->lock);
+        m_walkMask->mask = mask();
+        walkDone = m_walkMask->done;
+    }
+    if (walkDone)
+        takeWalk();
+    remask();
 }
 
 void TFolderWatch::remask()
 {
-    const QByteArray top = m_folder.isEmpty() ? QByteArrayLiteral(".") : m_folder;
-    const uint32_t now = mask();
-    for (const auto &[wd, path] : m_folders) {
-        const QByteArray at = path.isEmpty() ? top : top + '/' + path;
-        const int found = ::inotify_add_watch(m_fd, at.constData(), now);
-        // A folder moved away since, whose path now names another folder
-        // (or none): that one is no watch of ours. (The moved folder keeps
-        // its mask until it is watched anew; it stays watched.)
-        if (found >= 0 && found != wd && !m_folders.contains(found))
-            ::inotify_rm_watch(m_fd, found);
-    }
+    Remask(m_fd, m_folder.isEmpty() ? QByteArrayLiteral(".") : m_folder, m_folders, mask(), m_folders);
 }
 
 void TFolderWatch::settle()
@@ -187,12 +202,24 @@ void TFolderWatch::startWalk()
     for (const auto &[wd, path] : m_folders)
         known.insert(wd);
     m_stopWalk = std::make_shared<std::atomic_bool>(false);
+    m_walkMask = std::make_shared<WalkMask>();
+    m_walkMask->mask = mask();
     const QByteArray top = m_folder.isEmpty() ? QByteArrayLiteral(".") : m_folder;
     m_walking = std::async(std::launch::async,
         [this, fd = m_fd, top, paths = std::move(m_toWalk), known = std::move(known), stop = m_stopWalk,
-            mask = mask()]() mutable {
+            wanted = m_walkMask]() mutable {
             Walked walked;
-            walked.mask = mask;
+            // The mask set last, asked of the folders added so far; the
+            // last time, the walk is past asking it.
+            const auto followMask = [&](bool last) {
+                const std::lock_guard<std::mutex> lock(wanted->lock);
+                if (wanted->mask != walked.mask) {
+                    walked.mask = wanted->mask;
+                    Remask(fd, top, walked.folders, walked.mask, known);
+                }
+                wanted->done = last;
+            };
+            walked.mask = wanted->mask;
             for (const QByteArray &path : paths) {
                 walked.found = walked.found || !path.isEmpty();
                 const auto song = [&](const TreeSong &) {
@@ -208,8 +235,9 @@ void TFolderWatch::startWalk()
                     // has no more to give, the walk goes on for songs only.
                     if ((path.isEmpty() && below.isEmpty()) || walked.full)
                         return true;
+                    followMask(false);
                     const QByteArray at = "/proc/self/fd/" + QByteArray::number(folderFd);
-                    const int wd = ::inotify_add_watch(fd, at.constData(), mask);
+                    const int wd = ::inotify_add_watch(fd, at.constData(), walked.mask);
                     if (wd < 0) {
                         walked.full = errno == ENOSPC;
                         return true;
@@ -225,6 +253,7 @@ void TFolderWatch::startWalk()
                 };
                 WalkTree(path.isEmpty() ? top : top + '/' + path, song, false, enter);
             }
+            followMask(true);
             QMetaObject::invokeMethod(this, &TFolderWatch::walked, Qt::QueuedConnection);
             return walked;
         });

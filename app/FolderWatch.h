@@ -19,6 +19,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -154,6 +155,14 @@ private:
     std::future<Added> m_adding;
     std::future<Walked> m_walking;
     std::shared_ptr<std::atomic_bool> m_stopWalk;
+    // The mask the walk running asks of the folders it adds, as set last,
+    // and whether it is past asking it.
+    struct WalkMask {
+        std::mutex lock;
+        uint32_t mask = 0;
+        bool done = false;
+    };
+    std::shared_ptr<WalkMask> m_walkMask;
     // Folders that came while a walk ran, to walk next.
     std::vector<QByteArray> m_toWalk;
     QSocketNotifier *m_notifier = nullptr;
