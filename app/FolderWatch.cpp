@@ -4,11 +4,12 @@
 #include "TreeWalk.h"
 
 #include <QLoggingCategory>
-#include <QSocketNotifier>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 #include <unordered_set>
@@ -75,8 +76,75 @@ TFolderWatch::~TFolderWatch()
         *m_stopWalk = true;
         m_walking.wait();
     }
+    stopDrain();
     if (m_fd >= 0)
         ::close(m_fd);
+}
+
+void TFolderWatch::stopDrain()
+{
+    if (m_drainer.joinable()) {
+        const uint64_t one = 1;
+        if (::write(m_stopDrainer, &one, sizeof one) == sizeof one)
+            m_drainer.join();
+        else
+            m_drainer.detach(); // cannot happen with an eventfd below its limit
+    }
+    if (m_stopDrainer >= 0)
+        ::close(m_stopDrainer);
+    m_stopDrainer = -1;
+}
+
+void TFolderWatch::drain()
+{
+    // Events are whole in each read; their sizes keep the next one aligned.
+    alignas(inotify_event) char buffer[16384];
+    pollfd fds[2] = { { m_fd, POLLIN, 0 }, { m_stopDrainer, POLLIN, 0 } };
+    std::vector<char> kept;
+    for (;;) {
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+            return;
+        if (fds[1].revents != 0)
+            return;
+        kept.clear();
+        for (;;) {
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            if (n <= 0)
+                break; // EAGAIN: all read
+            for (const char *p = buffer; p < buffer + n;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(p);
+                const size_t size = sizeof(inotify_event) + event->len;
+                if (acts(*event, event->name))
+                    kept.insert(kept.end(), p, p + size);
+                p += size;
+            }
+        }
+        if (kept.empty())
+            continue;
+        bool post = false;
+        {
+            const std::lock_guard<std::mutex> lock(m_heldLock);
+            if (m_held.size() + kept.size() <= MostHeld)
+                m_held.insert(m_held.end(), kept.begin(), kept.end());
+            else
+                m_heldLost = true;
+            post = !m_readPosted;
+            m_readPosted = true;
+        }
+        if (post)
+            QMetaObject::invokeMethod(this, &TFolderWatch::readEvents, Qt::QueuedConnection);
+    }
+}
+
+bool TFolderWatch::acts(const inotify_event &event, const char *name) const
+{
+    // A folder opened or closed: the listings of the tree, the program's
+    // own among them.
+    if ((event.mask & IN_ISDIR) && (event.mask & ~(IN_ISDIR | Opens)) == 0)
+        return false;
+    // A file that is no song (the song information files the program reads
+    // and writes, when they lie beside the songs).
+    return event.len == 0 || (event.mask & IN_ISDIR) || isSong(name);
 }
 
 void TFolderWatch::setFolder(const QByteArray &folder)
@@ -100,8 +168,9 @@ void TFolderWatch::arm()
             m_retry.start(RefusedRetry);
             return;
         }
-        m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
-        connect(m_notifier, &QSocketNotifier::activated, this, &TFolderWatch::readEvents);
+        m_stopDrainer = ::eventfd(0, EFD_CLOEXEC);
+        if (m_stopDrainer >= 0)
+            m_drainer = std::thread([this] { drain(); });
     }
     const QByteArray path = m_folder.isEmpty() ? QByteArrayLiteral(".") : m_folder;
     m_adding = std::async(std::launch::async, [this, fd = m_fd, path, mask = mask()] {
@@ -177,7 +246,6 @@ void TFolderWatch::disarm()
         *m_stopWalk = true;
         for (const auto &[wd, path] : m_walking.get().folders)
             ::inotify_rm_watch(m_fd, wd);
-        m_notifier->setEnabled(true);
     }
     for (const auto &[wd, path] : m_folders)
         ::inotify_rm_watch(m_fd, wd); // fails harmlessly when the kernel already dropped it
@@ -197,7 +265,6 @@ void TFolderWatch::startWalk()
 {
     if (m_walking.valid() || m_toWalk.empty())
         return;
-    m_notifier->setEnabled(false);
     std::unordered_set<int> known;
     for (const auto &[wd, path] : m_folders)
         known.insert(wd);
@@ -281,7 +348,8 @@ void TFolderWatch::takeWalk()
             "others are noticed by the refresh timer only",
             int(m_folders.size()));
     }
-    m_notifier->setEnabled(true);
+    // What came while it walked.
+    QMetaObject::invokeMethod(this, &TFolderWatch::readEvents, Qt::QueuedConnection);
     // Songs that came with a folder, or while it was being watched.
     if (walked.found && walked.songs) {
         QMetaObject::invokeMethod(this, &TFolderWatch::treeChanged, Qt::QueuedConnection);
@@ -308,16 +376,21 @@ void TFolderWatch::readEvents()
     // Events of folders still being added wait for the walk to end.
     if (m_walking.valid())
         return;
-    alignas(inotify_event) char buffer[16384];
-    Read read;
+    std::vector<char> buffer;
     bool lost = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_heldLock);
+        buffer.swap(m_held);
+        lost = m_heldLost;
+        m_heldLost = false;
+        m_readPosted = false;
+    }
+    Read read;
     bool gone = false;
     ++m_reads;
-    for (;;) {
-        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-        if (n <= 0)
-            break; // EAGAIN: all read
-        for (const char *p = buffer; p < buffer + n;) {
+    {
+        const char *const end = buffer.data() + buffer.size();
+        for (const char *p = buffer.data(); p < end;) {
             const auto *event = reinterpret_cast<const inotify_event *>(p);
             p += sizeof(inotify_event) + event->len;
             const auto folder = m_folders.find(event->wd);

@@ -20,11 +20,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
-class QSocketNotifier;
 struct inotify_event;
 
 class TFolderWatch final : public QObject
@@ -35,6 +35,9 @@ public:
     // system refuses a watch (limits reached, a file system without inotify).
     static constexpr int MissingRetry = 1000;
     static constexpr int RefusedRetry = 60000;
+    // The most bytes of events held for the window's thread while it is
+    // busy (some 250,000 events); more count as events lost.
+    static constexpr size_t MostHeld = 8 << 20;
 
     // Songs renamed within the folder (a song's name to a song's name), old
     // and new raw name (in a tree library, the path below the folder), in
@@ -131,6 +134,10 @@ private:
     void startWalk();
     void walked();
     void takeWalk();
+    // The drainer's loop, and whether it keeps an event for readEvents().
+    void drain();
+    bool acts(const inotify_event &event, const char *name) const;
+    void stopDrain();
     void readEvents();
     bool isSong(const char *name) const;
     // A folder below the top made, moved or removed (tree library).
@@ -165,10 +172,22 @@ private:
     std::shared_ptr<WalkMask> m_walkMask;
     // Folders that came while a walk ran, to walk next.
     std::vector<QByteArray> m_toWalk;
-    QSocketNotifier *m_notifier = nullptr;
+    // The kernel's queue is read as fast as events come, on a thread of its
+    // own: while the window's thread is busy (a full scan of a large tree)
+    // a walk of the tree, the program's own listing, or a backup opening
+    // every folder brings more events than the kernel queues, and a queue
+    // that overflowed has the whole tree watched anew. The drainer drops
+    // what nothing acts on (a folder opened or closed, a file that is no
+    // song) and keeps the rest, in the kernel's layout, for readEvents().
+    std::thread m_drainer;
+    int m_stopDrainer = -1; // an eventfd
+    std::mutex m_heldLock;
+    std::vector<char> m_held; // guarded by m_heldLock
+    bool m_heldLost = false; // guarded: more came than it holds
+    bool m_readPosted = false; // guarded: a readEvents() is on its way
     QTimer m_retry;
     bool m_hasFolder = false;
-    bool m_tree = false;
+    std::atomic_bool m_tree = false;
     bool m_opens = true;
     // The system had no more watches to give: folders of the tree are left
     // unwatched until the watch is set up anew.
