@@ -451,8 +451,25 @@ void TCatalogue::readTreeSongs(TFileList &files)
     files.reorder(order);
     m_treeSongs.reserve(entries.size());
     m_looked.reserve(entries.size());
+    // The artists and titles the rows keep are copied here, one after
+    // another, while what the cache was read into still stands: its keys,
+    // albums and first strings go when this returns, and leave whole pages
+    // to give back instead of holes between the strings the rows keep.
+    // Songs that shared an artist share its copy. Rows whose tags are read
+    // behind the scan take new strings once they are read: no copy then.
+    QString artistWas, artistCopy;
     for (const int k : order) {
-        m_treeSongs.push_back(std::move(entries[size_t(k)].song));
+        TTreeSong &song = entries[size_t(k)].song;
+        if (!sendBehind) {
+            if (!song.artist.isSharedWith(artistWas) || song.artist.isEmpty()) {
+                artistWas = song.artist;
+                artistCopy = QString(song.artist.constData(), song.artist.size());
+            }
+            song.artist = artistCopy;
+            song.title = QString(song.title.constData(), song.title.size());
+        }
+        song.album = QString(); // only orders the rows
+        m_treeSongs.push_back(std::move(song));
         m_looked.push_back(looked[size_t(k)]);
     }
 }
