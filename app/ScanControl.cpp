@@ -64,8 +64,9 @@ TScanControl::TScanControl(TCatalogue &catalogue, QTimer *timer, View view, QObj
         QMetaObject::invokeMethod(
             this,
             [this] {
-                watchOpensAgain();
+                // The rows first: the scan for plays begun meanwhile follows.
                 showTags();
+                watchOpensAgain();
             },
             Qt::QueuedConnection);
     });
