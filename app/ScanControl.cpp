@@ -220,9 +220,18 @@ void TScanControl::showTags()
     // (When the folder was listed again since, the full scan after they
     // are in the cache shows them.)
     std::optional<QStringList> errors = m_catalogue.showReadTags();
-    if (!errors)
+    if (!errors) {
+        // In the cache already, and no full scan on its way to show them.
+        if (m_tagsCachedWaiting) {
+            m_tagsCachedWaiting = false;
+            m_tagsFromCache = true;
+            RefreshList(true);
+        }
         return;
-    m_tagsShown = true;
+    }
+    // (Once they are in the cache as well, nothing more is to come.)
+    m_tagsShown = !m_tagsCachedWaiting;
+    m_tagsCachedWaiting = false;
     qCDebug(lcIndex, "tags shown");
     // As after a full scan: the index of the songs in their new order.
     m_indexing = m_catalogue.keepsIndex();
@@ -238,6 +247,12 @@ void TScanControl::tagsCached()
         m_tagsShown = false;
         return;
     }
+    // The rows take them once the scan or index running now is over (a
+    // full scan only where they cannot).
+    if (m_tagsWaiting) {
+        m_tagsCachedWaiting = true;
+        return;
+    }
     m_tagsFromCache = true;
     RefreshList(true);
 }
@@ -251,8 +266,9 @@ void TScanControl::runFull()
     int total = 0;
     if (m_catalogue.tagProgress(read, total))
         m_tagsShown = false;
-    const bool showsTags = m_tagsFromCache;
+    const bool showsTags = m_tagsFromCache || m_tagsCachedWaiting;
     m_tagsFromCache = false;
+    m_tagsCachedWaiting = false;
     if (showsTags)
         m_tagsWaiting = false;
     QStringList errors;

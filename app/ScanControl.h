@@ -172,6 +172,7 @@ private:
     bool m_tagsWaiting = false;
     bool m_tagsShown = false;
     bool m_tagsFromCache = false;
+    bool m_tagsCachedWaiting = false; // in the cache while the rows wait to take them
     bool m_opensQuiet = false;
     bool m_indexing = false; // the index of the last full scan is being matched
     int m_fullScans = 0;
