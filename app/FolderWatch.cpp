@@ -32,6 +32,8 @@ constexpr uint32_t FolderGone = IN_MOVE_SELF | IN_DELETE_SELF | IN_IGNORED | IN_
 constexpr uint32_t TreeMask = WatchMask | IN_CREATE | IN_DELETE;
 // What watchOpens(false) leaves out: a song written and closed still counts.
 constexpr uint32_t Opens = IN_OPEN | IN_CLOSE_NOWRITE;
+// How long the drainer lets events gather before it reads them.
+constexpr int DrainPauseMs = 10;
 
 // name's path below the watched folder, in the folder at path below it.
 QByteArray Below(const QByteArray &path, const char *name)
@@ -98,13 +100,18 @@ void TFolderWatch::stopDrain()
 void TFolderWatch::drain()
 {
     // Events are whole in each read; their sizes keep the next one aligned.
-    alignas(inotify_event) char buffer[16384];
+    alignas(inotify_event) char buffer[65536];
     pollfd fds[2] = { { m_fd, POLLIN, 0 }, { m_stopDrainer, POLLIN, 0 } };
     std::vector<char> kept;
     for (;;) {
         if (::poll(fds, 2, -1) < 0 && errno != EINTR)
             return;
         if (fds[1].revents != 0)
+            return;
+        // A listing or a reader brings events one by one, a few microseconds
+        // apart: they are read in batches, not one wake-up each. In this
+        // pause the kernel queues no more than a few thousand.
+        if (::poll(&fds[1], 1, DrainPauseMs) != 0)
             return;
         kept.clear();
         for (;;) {
