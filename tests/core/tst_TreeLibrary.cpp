@@ -148,6 +148,14 @@ void TestTreeLibrary::rows_data()
         << QStringList {}
         << QStringList { "zandor|Alpha|00:01||0", "Zandor|Beta|00:01||0", "Zebra|Gamma|00:01||0" }
         << "00:00 hr";
+    // Two albums of one artist and one year: the album's name decides (a
+    // song without an album first), before disc and track.
+    QTest::newRow("albums-of-one-year-by-name")
+        << QStringList { "opus-full.opus=Björk/Homogenic/06 Bachelorette.opus",
+               "mp3-id3v1-latin1.mp3=Björk/Homogenic/03 Jóga.mp3", "flac-in-ogg.oga=Björk/Hunter.oga" }
+        << QStringList {}
+        << QStringList { "Björk|Hunter|00:01|1997|0", "|Jóga|00:01|1997|0", "|Bachelorette|00:01|1997|0" }
+        << "00:00 hr";
     // The song the file names put first goes last by its tags, with its
     // own Time and Year; the other one's come from its tags.
     QTest::newRow("own-values-on-a-song-the-tags-move")
