@@ -266,6 +266,11 @@ void TCatalogue::stopTagReader()
     if (m_tagReader.joinable())
         m_tagReader.join();
     m_stopTags = false;
+    dropReadTags();
+}
+
+void TCatalogue::dropReadTags()
+{
     m_tagRows.reset();
     const std::lock_guard<std::mutex> lock(m_tagsReadLock);
     m_tagsReadJob.reset();
@@ -397,11 +402,7 @@ void TCatalogue::readTreeSongs(TFileList &files)
     bytes = QByteArray();
     // Tags read behind an earlier scan and not shown yet are shown by this
     // scan, from the cache.
-    m_tagRows.reset();
-    {
-        const std::lock_guard<std::mutex> lock(m_tagsReadLock);
-        m_tagsReadJob.reset();
-    }
+    dropReadTags();
     // Tags being read behind an earlier scan: their names stand in here too.
     const bool reading = m_tagReading.load();
     // Behind the scan only when what is read there is kept: else the scan

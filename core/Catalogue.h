@@ -289,6 +289,8 @@ private:
     };
     void runTagJob(TagJob &job);
     void stopTagReader();
+    // Forgets tags read behind a scan for its rows, and those rows.
+    void dropReadTags();
     QString songYearOf(size_t i, const QString &songYear);
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
