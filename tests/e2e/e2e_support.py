@@ -160,6 +160,8 @@ def outer_size(wid):
         width = int(inside.split("Width:")[1].split()[0])
         height = int(inside.split("Height:")[1].split()[0])
     except (IndexError, ValueError):
+        if not window_manager_running():
+            sys.stderr.write("no window manager manages the screen\n")
         return None
     return width + left + right, height + top + bottom
 
@@ -218,9 +220,25 @@ def accessible_env(**extra):
     return dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", **extra)
 
 
+def window_manager_running():
+    """Whether a window manager has taken the screen (it names its check
+    window on the root window)."""
+    root = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], capture_output=True, text=True).stdout
+    return "window id #" in root
+
+
 def start_window_manager():
-    wm = start(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    time.sleep(1)
+    """openbox, once it manages the screen. Started again should it end
+    before that (what it said is on stderr): on a busy machine it was seen
+    to miss, and every window then lacked its frame."""
+    for _ in range(3):
+        said = tempfile.TemporaryFile()
+        wm = start(["openbox"], stdout=subprocess.DEVNULL, stderr=said)
+        if wait_for(lambda: wm.poll() is not None or window_manager_running(), 30) and wm.poll() is None:
+            return wm
+        said.seek(0)
+        sys.stderr.write("openbox ended (exit code %r) before it managed the screen: %s\n"
+                         % (wm.poll(), said.read().decode(errors="replace")))
     return wm
 
 
