@@ -451,7 +451,8 @@ void TestFolderWatch::playNoticedWithoutTimer()
     writeBytes(infoFile, InfoBefore);
     // Whoever reads the tag cache beside the settings, from the start on.
     const int cacheReads = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    QVERIFY(cacheReads >= 0 && ::inotify_add_watch(cacheReads, QFile::encodeName(m_dir->path()), IN_CLOSE_NOWRITE) >= 0);
+    QVERIFY(cacheReads >= 0
+        && ::inotify_add_watch(cacheReads, QFile::encodeName(m_dir->path()), IN_CLOSE_NOWRITE) >= 0);
     const auto closeReads = qScopeGuard([cacheReads] { ::close(cacheReads); });
     auto window = openWindow();
     const int activations = window->activations();
