@@ -326,7 +326,7 @@ void TScanControl::lightProbed()
     m_prober.join();
     const std::unique_ptr<TCatalogue::LightScan> scan = std::move(m_light);
     // All that is left is putting a few cells: the list takes them at once.
-    TCatalogue::Hooks hooks { nullptr, m_view.playing, m_view.locked };
+    TCatalogue::Hooks hooks { nullptr, m_view.playing, m_view.locked, nullptr };
     const QStringList errors = m_catalogue.applyLight(*scan, hooks);
     scanEnded(false, errors);
 }
