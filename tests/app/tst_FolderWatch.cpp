@@ -994,6 +994,7 @@ void TestFolderWatch::burstsGiveBoundedScans()
     auto window = openWindow();
     const int before = window->scans();
     const int requestedBefore = window->scanControl().scansRequested();
+    const int activations = window->activations() + window->deactivations();
 
     QElapsedTimer clock;
     clock.start();
@@ -1016,7 +1017,14 @@ void TestFolderWatch::burstsGiveBoundedScans()
         QVERIFY2(requested <= bound,
             qPrintable(QStringLiteral("%1 scans asked for in %2 ms").arg(requested).arg(clock.elapsed())));
     } else {
-        QCOMPARE(ran, 0);
+        // Who asked for a scan, should one run: the watch, a player or a
+        // confirming look at a song held (asked for), or the window won or
+        // lost the focus.
+        QVERIFY2(ran == 0,
+            qPrintable(QStringLiteral("%1 scans, %2 asked for, %3 changes of focus")
+                           .arg(ran)
+                           .arg(requested)
+                           .arg(window->activations() + window->deactivations() - activations)));
     }
     QCOMPARE(window->songs().Cells(3, 1), QStringLiteral("  0.0"));
 }
