@@ -697,17 +697,23 @@ void TestFolderWatch::mpdPlayers_data()
     QTest::addColumn<QStringList>("steps"); // mpc commands; "lock": wait for it; "restart": MPD
     QTest::addColumn<bool>("lock");
     QTest::addColumn<QString>("count");
+    // The song played, below the music folder and MPD's alike.
+    QTest::addColumn<QString>("played");
 
+    const QString flat = QStringLiteral("Zandor-Daylight.mp3");
     // Over TCP MPD names the song below its music folder only: that names
     // the listed song with the same ending.
-    QTest::newRow("tcp-playing") << true << QStringList { "play" } << true << "    1";
-    QTest::newRow("tcp-paused") << true << QStringList { "play", "pause" } << true << "    1";
-    QTest::newRow("tcp-stopped") << true << QStringList { "play", "stop" } << false << "    0";
+    QTest::newRow("tcp-playing") << true << QStringList { "play" } << true << "    1" << flat;
+    QTest::newRow("tcp-paused") << true << QStringList { "play", "pause" } << true << "    1" << flat;
+    QTest::newRow("tcp-stopped") << true << QStringList { "play", "stop" } << false << "    0" << flat;
     QTest::newRow("tcp-mpd-restarted")
-        << true << QStringList { "play", "lock", "restart", "play" } << true << "    1";
+        << true << QStringList { "play", "lock", "restart", "play" } << true << "    1" << flat;
+    // A tree library: MPD names the song by its folders too.
+    QTest::newRow("tcp-tree-song-in-a-subfolder") << true << QStringList { "play" } << true << "    1"
+                                                  << "Zandor/Daylight (2001)/Zandor-Daylight.mp3";
     // On its socket MPD says where its music folder is: its copy is another
     // file than the song.
-    QTest::newRow("socket-another-copy") << false << QStringList { "play" } << false << "    0";
+    QTest::newRow("socket-another-copy") << false << QStringList { "play" } << false << "    0" << flat;
 }
 
 void TestFolderWatch::mpdPlayers()
@@ -716,15 +722,17 @@ void TestFolderWatch::mpdPlayers()
     QFETCH(QStringList, steps);
     QFETCH(bool, lock);
     QFETCH(QString, count);
+    QFETCH(QString, played);
     if (QStandardPaths::findExecutable(QStringLiteral("mpd")).isEmpty()
         || QStandardPaths::findExecutable(QStringLiteral("mpc")).isEmpty())
         QSKIP("mpd and mpc (Debian's mpd and mpc) are not installed");
 
-    const QString name = QStringLiteral("Zandor-Daylight.mp3");
-    addSongs({ "Merel-Lantern.mp3", name });
+    const QString name = played;
+    const QString folder = played.left(played.lastIndexOf(QLatin1Char('/')) + 1);
+    addSongs({ folder + "Merel-Lantern.mp3", name });
     QVERIFY(QFile::setPermissions(m_dir->path(), QFile::Permissions(0x7755)));
     const QString mpdDir = m_dir->filePath(QStringLiteral("mpd"));
-    QVERIFY(QDir().mkpath(mpdDir + "/music"));
+    QVERIFY(QDir().mkpath(mpdDir + "/music/" + folder));
     QVERIFY(QFile::setPermissions(mpdDir, QFile::Permissions(0x7777)));
     writeBytes(mpdDir + "/music/" + name, silentMp3());
     Mpd mpd(mpdDir, mpdDir + "/music", name);
@@ -754,6 +762,9 @@ void TestFolderWatch::mpdPlayers()
     }
     QCOMPARE(window->songs().Cells(5, 2), count);
     QCOMPARE(window->songs().Cells(3, 1), QStringLiteral("  0.0"));
+    // Counted in the song's own song information file, beside it.
+    const QByteArray info = readBytes(song(name.section(QLatin1Char('.'), 0, -2) + ".INI"));
+    QCOMPARE(info, lock ? QByteArray("[Info]\r\nUsageCount=1\r\nPlaytime=??:??\r\n") : QByteArray());
 }
 
 void TestFolderWatch::mpdGarbage_data()
