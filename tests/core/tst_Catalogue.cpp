@@ -299,8 +299,10 @@ void TestCatalogue::infoFolderUnavailable()
     // More songs than the read-ahead threshold, so that the first rows and
     // the rows read on worker threads are both checked.
     QFETCH(QString, situation);
-    if (situation == QLatin1String("unreadable") && ::geteuid() == 0)
-        QSKIP("The super-user opens any folder");
+    // The super-user too meets the folder's permissions here.
+    std::optional<TestSupport::WithoutFileOverride> asUser;
+    if (situation == QLatin1String("unreadable") && !asUser.emplace().active())
+        QSKIP("the permission to open any folder cannot be given up here");
     const QByteArray info = path("info");
     m_catalogue->setFolders(m_dir->path().toUtf8(), info);
     const int count = 2050;

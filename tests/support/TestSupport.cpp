@@ -5,7 +5,9 @@
 
 #include <fcntl.h>
 #include <ftw.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace TestSupport
@@ -85,6 +87,41 @@ void makeTree(const QByteArray &root, const QList<QByteArray> &entries)
         else if (!entry.endsWith('/'))
             writeBytes(path, "x");
     }
+}
+
+namespace
+{
+
+// The calling thread's capabilities (the raw calls: glibc would set every
+// thread's).
+bool threadCapabilities(__user_cap_data_struct (&data)[2], bool set)
+{
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    return ::syscall(set ? SYS_capset : SYS_capget, &header, data) == 0;
+}
+
+} // namespace
+
+WithoutFileOverride::WithoutFileOverride()
+{
+    __user_cap_data_struct data[2] {};
+    if (!threadCapabilities(data, false))
+        return;
+    m_effective[0] = data[0].effective;
+    m_effective[1] = data[1].effective;
+    for (const int cap : { CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH })
+        data[cap / 32].effective &= ~(1u << (cap % 32));
+    m_active = threadCapabilities(data, true);
+}
+
+WithoutFileOverride::~WithoutFileOverride()
+{
+    __user_cap_data_struct data[2] {};
+    if (!m_active || !threadCapabilities(data, false))
+        return;
+    data[0].effective = m_effective[0];
+    data[1].effective = m_effective[1];
+    threadCapabilities(data, true);
 }
 
 FileHolder::FileHolder(const QString &path)

@@ -24,6 +24,24 @@ bool exists(const QByteArray &path);
 // a folder, "A/name -> target" a symbolic link, anything else a small file.
 void makeTree(const QByteArray &root, const QList<QByteArray> &entries);
 
+// While it lives, the thread that made it, and the threads that thread
+// starts, meet file permissions as an ordinary user does, the super-user
+// too: it gives up the capabilities that override them. active() is false
+// where they could not be given up.
+class WithoutFileOverride
+{
+public:
+    WithoutFileOverride();
+    ~WithoutFileOverride();
+    WithoutFileOverride(const WithoutFileOverride &) = delete;
+    WithoutFileOverride &operator=(const WithoutFileOverride &) = delete;
+    bool active() const { return m_active; }
+
+private:
+    bool m_active = false;
+    quint32 m_effective[2] = {};
+};
+
 // A child process ("sleep" with the file on its standard input) that holds
 // path open until it is destroyed.
 class FileHolder
