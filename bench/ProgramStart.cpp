@@ -67,6 +67,15 @@ double residentBytes(pid_t pid)
     return 0;
 }
 
+double anonymousBytes(pid_t pid)
+{
+    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    for (std::string line; std::getline(rollup, line);)
+        if (line.rfind("Anonymous:", 0) == 0)
+            return std::atof(line.c_str() + 10) * 1024;
+    return 0;
+}
+
 void waitIdle(pid_t pid)
 {
     double before = processCpuMs(pid);
@@ -196,6 +205,7 @@ Run run(const Setup &setup, const std::vector<Wait> &waits, const std::string &m
         if (whenIdle)
             waitIdle(pid);
         result.rssBytes = residentBytes(pid);
+        result.anonBytes = anonymousBytes(pid);
         result.cpuMs = processCpuMs(pid);
         result.mainMs = mainThreadCpuMs(pid);
         if (!waits.empty())

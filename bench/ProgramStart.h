@@ -39,6 +39,7 @@ struct Run {
     std::vector<double> ms; // exec until each line waited for, in the list's order
     long songs = -1; // the number after the first line waited for, if any
     double rssBytes = 0; // resident set size at the end
+    double anonBytes = 0; // the part of it no file backs (heaps, stacks)
     double cpuMs = 0; // processor time of all its threads until the end
     double mainMs = 0; // processor time of its main thread until the end
 };
@@ -59,6 +60,9 @@ void waitIdle(pid_t pid);
 
 // Resident memory from /proc/PID/smaps_rollup, in bytes.
 double residentBytes(pid_t pid);
+// Of that, the pages no file backs ("Anonymous:"), in bytes: heaps and
+// stacks, without the pages of the program's files.
+double anonymousBytes(pid_t pid);
 // Processor time of the whole process (all threads, ended ones included),
 // and of its main thread alone, in ms.
 double processCpuMs(pid_t pid);

@@ -16,7 +16,9 @@
 //
 // Memory: the resident memory the songs add at the end of either start,
 // once the window is idle (the first start hands back what its scans took
-// only after it logged that the tags are shown).
+// only after it logged that the tags are shown); beside it the anonymous
+// part, which no file backs: heaps and stacks, without the pages of the
+// program's libraries and fonts.
 // All is measured in turns in one run, so a busy machine slows it alike.
 //
 //   bench_tree_start --binary DISCORA --libs ROOT [--sizes 100000] [--runs K] [--threads T] [--busy]
@@ -191,11 +193,12 @@ private:
 };
 
 struct Samples {
-    std::vector<double> ms, rss, cpu;
+    std::vector<double> ms, rss, anon, cpu;
     void add(const ProgramStart::Run &run, double at)
     {
         ms.push_back(at);
         rss.push_back(run.rssBytes);
+        anon.push_back(run.anonBytes);
         cpu.push_back(run.cpuMs);
     }
 };
@@ -275,12 +278,16 @@ bool measure(
     const auto perSecond = [size](double ms) { return ms > 0 ? double(size) * 1000 / ms : 0.0; };
     const auto perSong
         = [size, emptyRss](const Samples &s) { return (FloorScan::median(s.rss) - emptyRss) / double(size); };
+    const double emptyAnon = FloorScan::median(none.anon);
+    const auto anonPerSong = [size, emptyAnon](const Samples &s) {
+        return (FloorScan::median(s.anon) - emptyAnon) / double(size);
+    };
     const bool listedRight = listedFirst == long(warm.songs) && listedCached == long(warm.songs);
     std::printf("%7d  %-7s  first     %8.1f ms  %8.1f ms  %8.1f ms  %5.2fx  %6.0f B/song  %7.0f ms  "
-                "%6.0f/s, floor %6.0f/s; names at %.0f ms, tags read at %.0f ms%s\n",
+                "%6.0f/s, floor %6.0f/s; names at %.0f ms, tags read at %.0f ms; anonymous %.0f B/song%s\n",
         size, load, firstMs, emptyMs, treeFloor, ProgramStart::medianRatio(first.ms, none.ms, treeFloors),
         perSong(first), FloorScan::median(first.cpu) - emptyCpu, perSecond(firstMs - emptyMs),
-        perSecond(treeFloor), FloorScan::median(names), FloorScan::median(tagsRead),
+        perSecond(treeFloor), FloorScan::median(names), FloorScan::median(tagsRead), anonPerSong(first),
         listedRight ? "" : "  LISTED SONGS DIFFER");
     std::string opened = std::to_string(opens.count()) + " audio files opened";
     if (!opens.why().empty())
@@ -289,10 +296,11 @@ bool measure(
         opened += " at least (events lost)";
     for (const std::string &name : opens.names())
         opened += (&name == &opens.names().front() ? ": " : ", ") + name;
-    std::printf("%7d  %-7s  cached    %8.1f ms  %8.1f ms  %8.1f ms  %5.2fx  %6.0f B/song  %7.0f ms  %s\n",
+    std::printf("%7d  %-7s  cached    %8.1f ms  %8.1f ms  %8.1f ms  %5.2fx  %6.0f B/song  %7.0f ms  %s; "
+                "anonymous %.0f B/song\n",
         size, load, FloorScan::median(cached.ms), emptyMs, FloorScan::median(flatFloors),
         ProgramStart::medianRatio(cached.ms, none.ms, flatFloors), perSong(cached),
-        FloorScan::median(cached.cpu) - emptyCpu, opened.c_str());
+        FloorScan::median(cached.cpu) - emptyCpu, opened.c_str(), anonPerSong(cached));
     std::fflush(stdout);
     return true;
 }
@@ -329,8 +337,9 @@ int main(int argc, char **argv)
         "64 KiB of every song read, %d threads; goal: ratio <= 3x\n"
         "cached: discora.TAG as the first start wrote it, until idle; floor: the folder library of the same "
         "size, one thread (bench_start's); goals: ratio <= 1.0x, no audio file opened\n"
-        "ratio: (start - empty) / floor, the median of each round's own; memory: beyond the empty folder's "
-        "at the end of the start, goal <= 600 B/song; processor: all threads, beyond the empty folder's\n",
+        "ratio: (start - empty) / floor, the median of each round's own; memory: resident, beyond the empty "
+        "folder's at the end of the start, goal <= 600 B/song (anonymous: the part of it no file backs)"
+        "; processor: all threads, beyond the empty folder's\n",
         threads);
     std::filesystem::remove_all(work);
     return ok ? 0 : 1;
