@@ -234,7 +234,10 @@ def start_window_manager():
     for _ in range(3):
         said = tempfile.TemporaryFile()
         wm = start(["openbox"], stdout=subprocess.DEVNULL, stderr=said)
-        if wait_for(lambda: wm.poll() is not None or window_manager_running(), 30) and wm.poll() is None:
+        wait_for(lambda: wm.poll() is not None or window_manager_running(), 30)
+        if wm.poll() is None:
+            if not window_manager_running():
+                sys.stderr.write("openbox runs but has not taken the screen after 30 s\n")
             return wm
         said.seek(0)
         sys.stderr.write("openbox ended (exit code %r) before it managed the screen: %s\n"
