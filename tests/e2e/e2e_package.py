@@ -2,14 +2,16 @@
 """The Debian package as a user meets it: cpack makes it, its metainfo and
 lintian are clean, "apt-get install ./discora_..._amd64.deb" puts every file
 where it belongs, the installed /usr/bin/discora started by an ordinary user
-with a ~/Music of demo songs shows its window with the songs, and
-"apt-get remove" leaves no file of the package behind.
+with a ~/Music of demo songs shows its window with the songs, a music
+folder laid out as taggers lay it out (nested, several formats) is listed
+whole with its tags, and "apt-get remove" leaves no file of the package
+behind.
 
 Needs root (apt-get, useradd); skips otherwise, and when a discora package
 is installed already (the test would replace and then remove it). The user
 the test creates and the package it installs are removed also when it fails.
 
-Usage: e2e_package.py BUILD_DIR VERSION MAKE_DEMO_SCRIPT
+Usage: e2e_package.py BUILD_DIR VERSION MAKE_DEMO_SCRIPT AUDIO_FIXTURES_FOLDER
        e2e_package.py --as-user HOME   (the part run as the ordinary user)
 """
 import os
@@ -27,6 +29,18 @@ from e2e_support import start  # noqa: E402
 
 SKIP = 77
 APP_ID = "org.discora.Discora"
+
+# A music folder as taggers lay it out: real songs of several formats, nested
+# and one flat, by their fixtures; and what the grid shows of each, in the
+# library's order: artist, title, time and year.
+LIBRARY = [
+    ("aac-full.m4a", "Björk/Post (1995)/03 Hyperballad.m4a", ["Björk", "Hyperballad", " 00:01", " 1995"]),
+    ("vorbis-other-keys.ogg", "Sigur Rós/Takk... (2005)/02 Glósóli.ogg",
+     ["Sigur Rós", "Glósóli", " 00:01", " 2005"]),
+    ("mp3-no-tags.mp3", "Zed-Loose End.mp3", ["Zed", "Loose End", " 00:01", " "]),
+    ("flac-full.flac", "坂本龍一/Merry Christmas Mr. Lawrence (1983)/01 Merry Christmas Mr. Lawrence.flac",
+     ["坂本龍一", "Merry Christmas Mr. Lawrence", " 00:01", " 1983"]),
+]
 
 
 def skip(why):
@@ -46,6 +60,11 @@ def status():
 
 def installed():
     return status().endswith(" installed")
+
+
+def shown(cells):
+    """Artist, title, time and year of each row."""
+    return [[r[0], r[1], r[2], r[4]] for r in cells]
 
 
 def songs_listed(count):
@@ -132,6 +151,22 @@ def as_user(home):
         check(bool(wid) and songs_listed(2) == 2, "with user-dirs.dirs naming another folder, its songs are listed")
         if wid:
             check(close_with_alt_e(app, wid), "Alt+E closes the window again")
+        stop([app])
+
+        # A newcomer's real library: songs in subfolders, of other formats.
+        os.remove(settings)
+        with open(os.path.join(home, ".config", "user-dirs.dirs"), "w") as f:
+            f.write('XDG_MUSIC_DIR="$HOME/Music library"\n')
+        app = start(["/usr/bin/discora"], cwd=home, env=env)
+        wid = main_window(60)
+        expected = [row for _, _, row in LIBRARY]
+        grid = accessible_grid("Discora", 60, lambda headers, cells: shown(cells) == expected) if wid else None
+        check(grid is not None and shown(grid[1]) == expected,
+              "a first run on a nested library lists every song with its tags: %r" % (shown(grid[1]) if grid else None))
+        if wid:
+            check(close_with_alt_e(app, wid), "Alt+E closes the window a third time")
+        written = read_bytes(settings) if os.path.exists(settings) else b""
+        check(b"Library=Tree\r\n" in written, "closed, the settings file keeps it a tree library: %r" % written)
     finally:
         stop([app, bus])
 
@@ -185,9 +220,10 @@ def scripts_for_user(work):
     return os.path.join(folder, os.path.basename(__file__))
 
 
-def run_as_user(work, make_demo, env):
-    """Creates an ordinary user with a home in work and a ~/Music of demo
-    songs, runs the user's part as that user, removes the user."""
+def run_as_user(work, make_demo, fixtures, env):
+    """Creates an ordinary user with a home in work, a ~/Music of demo songs
+    and a tagger's library of real songs, runs the user's part as that user,
+    removes the user."""
     name = "dscr-e2e-%d" % os.getpid()
     home = os.path.join(work, "home")
     r = run(["useradd", "--no-create-home", "--home-dir", home, "--shell", "/usr/sbin/nologin", name])
@@ -205,6 +241,10 @@ def run_as_user(work, make_demo, env):
         os.makedirs(other)
         for song in ("Wren-First Light.mp3", "Wren-Low Tide.mp3"):
             shutil.copy(os.path.join(home, "Music", "Zandor-Daylight.mp3"), os.path.join(other, song))
+        for fixture, path, _ in LIBRARY:
+            song = os.path.join(home, "Music library", path)
+            os.makedirs(os.path.dirname(song), exist_ok=True)
+            shutil.copy(os.path.join(fixtures, fixture), song)
         os.makedirs(os.path.join(home, "Locked"))
         subprocess.run(["chown", "-R", "%d:%d" % (user.pw_uid, user.pw_gid), home], check=True)
         os.chmod(os.path.join(home, "Locked"), 0)
@@ -234,7 +274,7 @@ def run_as_user(work, make_demo, env):
 
 
 def main():
-    build_dir, version, make_demo = sys.argv[1:4]
+    build_dir, version, make_demo, fixtures = sys.argv[1:5]
     if os.geteuid() != 0:
         skip("the package test installs a package and creates a user: run it as root")
     if installed():
@@ -248,7 +288,7 @@ def main():
             return
         files = check_installed(deb)
         wm = start_window_manager()
-        run_as_user(work, make_demo, os.environ)
+        run_as_user(work, make_demo, os.path.abspath(fixtures), os.environ)
 
         r = run(["apt-get", "remove", "-y", "discora"], env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
         check(r.returncode == 0 and not installed(), "apt-get remove -y discora: " + r.stderr.strip()[-300:])
