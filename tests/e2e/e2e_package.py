@@ -102,6 +102,16 @@ def choose_folder(wid, folder):
     return True
 
 
+def first_run_in(home, music, env):
+    """The installed program started with no settings file, the desktop's
+    user-dirs.dirs naming ~/music as the music folder; it and its window."""
+    os.remove(os.path.join(home, ".config", "discora", "discora.INI"))
+    with open(os.path.join(home, ".config", "user-dirs.dirs"), "w") as f:
+        f.write('XDG_MUSIC_DIR="$HOME/%s"\n' % music)
+    app = start(["/usr/bin/discora"], cwd=home, env=env)
+    return app, main_window(60)
+
+
 def as_user(home):
     """Runs as the ordinary user, in a session bus of its own: the installed
     program in the X server with no settings file, its songs, and choosing
@@ -143,22 +153,14 @@ def as_user(home):
         stop([app])
 
         # The desktop names another music folder; no settings file yet.
-        os.remove(settings)
-        with open(os.path.join(home, ".config", "user-dirs.dirs"), "w") as f:
-            f.write('XDG_MUSIC_DIR="$HOME/Other music"\n')
-        app = start(["/usr/bin/discora"], cwd=home, env=env)
-        wid = main_window(60)
+        app, wid = first_run_in(home, "Other music", env)
         check(bool(wid) and songs_listed(2) == 2, "with user-dirs.dirs naming another folder, its songs are listed")
         if wid:
             check(close_with_alt_e(app, wid), "Alt+E closes the window again")
         stop([app])
 
         # A newcomer's real library: songs in subfolders, of other formats.
-        os.remove(settings)
-        with open(os.path.join(home, ".config", "user-dirs.dirs"), "w") as f:
-            f.write('XDG_MUSIC_DIR="$HOME/Music library"\n')
-        app = start(["/usr/bin/discora"], cwd=home, env=env)
-        wid = main_window(60)
+        app, wid = first_run_in(home, "Music library", env)
         expected = [row for _, _, row in LIBRARY]
         grid = accessible_grid("Discora", 60, lambda headers, cells: shown(cells) == expected) if wid else None
         check(grid is not None and shown(grid[1]) == expected,
