@@ -45,6 +45,13 @@ struct Edits {
     QString writer, playtime, albumName, songYear, albumYear, cdNum, label, lyrics;
 };
 
+Edits LyricsOnly(const QString &lyrics)
+{
+    Edits edits;
+    edits.lyrics = lyrics;
+    return edits;
+}
+
 void type(TfrmSettings *d, const Edits &e)
 {
     d->ediWriter->setText(e.writer);
@@ -269,24 +276,23 @@ void tst_UDSCSett::save_data()
                                                       "AlbumLabel = \r\n";
     QTest::newRow("empty-lyrics-no-marker-line")
         << QByteArray() << Edits {} << emptyFields + "\r\n" SEP "\r\n\r\n";
-    QTest::newRow("instrumental") << QByteArray() << Edits { .lyrics = "Instrumental" }
+    QTest::newRow("instrumental") << QByteArray() << LyricsOnly("Instrumental")
                                   << emptyFields
             + "Lyrics     = Instrumental\r\n\r\n" SEP "\r\n\r\nInstrumental\r\n";
-    QTest::newRow("instrumentaal") << QByteArray() << Edits { .lyrics = "instrumentaal" }
+    QTest::newRow("instrumentaal") << QByteArray() << LyricsOnly("instrumentaal")
                                    << emptyFields
             + "Lyrics     = Instrumental\r\n\r\n" SEP "\r\n\r\ninstrumentaal\r\n";
-    QTest::newRow("instrumental-version")
-        << QByteArray() << Edits { .lyrics = "INSTRUMENTAL VERSION\nby the band" }
-        << emptyFields
+    QTest::newRow("instrumental-version") << QByteArray() << LyricsOnly("INSTRUMENTAL VERSION\nby the band")
+                                          << emptyFields
             + "Lyrics     = Instrumental\r\n\r\n" SEP "\r\n\r\nINSTRUMENTAL VERSION\r\nby the band\r\n";
-    QTest::newRow("words-unclear") << QByteArray() << Edits { .lyrics = "(Words unclear)" }
+    QTest::newRow("words-unclear") << QByteArray() << LyricsOnly("(Words unclear)")
                                    << emptyFields
             + "Lyrics     = (words unclear)\r\n\r\n" SEP "\r\n\r\n(Words unclear)\r\n";
     QTest::newRow("trailing-blanks-and-leading-empty-lines")
-        << QByteArray() << Edits { .lyrics = "\n\n  la la  \nli\t \n" }
+        << QByteArray() << LyricsOnly("\n\n  la la  \nli\t \n")
         << emptyFields + "Lyrics     = Yes\r\n\r\n" SEP "\r\n\r\n\r\n\r\n  la la\r\nli\r\n";
-    QTest::newRow("only-blanks-still-yes") << QByteArray() << Edits { .lyrics = "   " }
-                                           << emptyFields + "Lyrics     = Yes\r\n\r\n" SEP "\r\n\r\n\r\n";
+    QTest::newRow("only-blanks-still-yes")
+        << QByteArray() << LyricsOnly("   ") << emptyFields + "Lyrics     = Yes\r\n\r\n" SEP "\r\n\r\n\r\n";
     QTest::newRow("other-keys-and-sections-dropped")
         << QByteArrayLiteral("[Info]\r\nUsageCount=3\r\nRating=5\r\n[Extra]\r\nA=1\r\n") << Edits {}
         << QByteArray(emptyFields).replace("UsageCount = ", "UsageCount = 3") + "\r\n" SEP "\r\n\r\n";
@@ -758,7 +764,8 @@ void tst_UDSCSett::fieldNavigation()
             edit->setFocus();
             QTRY_COMPARE(QApplication::focusWidget(), edit);
             QTest::keyClick(edit, Qt::Key(key));
-            QTest::qWaitFor([&] { return QApplication::focusWidget() != edit; }, 2000);
+            // The focus may stay (the last field): what it is then is checked.
+            (void)QTest::qWaitFor([&] { return QApplication::focusWidget() != edit; }, 2000);
             focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
             d->reject();
         },
