@@ -700,7 +700,7 @@ void TestFolderWatch::mpdPlayers_data()
     QTest::addColumn<bool>("lock");
     QTest::addColumn<QString>("count");
     // The song played, below the music folder and MPD's alike.
-    QTest::addColumn<QString>("played");
+    QTest::addColumn<QString>("name");
 
     const QString flat = QStringLiteral("Zandor-Daylight.mp3");
     // Over TCP MPD names the song below its music folder only: that names
@@ -724,13 +724,12 @@ void TestFolderWatch::mpdPlayers()
     QFETCH(QStringList, steps);
     QFETCH(bool, lock);
     QFETCH(QString, count);
-    QFETCH(QString, played);
+    QFETCH(QString, name);
     if (QStandardPaths::findExecutable(QStringLiteral("mpd")).isEmpty()
         || QStandardPaths::findExecutable(QStringLiteral("mpc")).isEmpty())
         QSKIP("mpd and mpc (Debian's mpd and mpc) are not installed");
 
-    const QString name = played;
-    const QString folder = played.left(played.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString folder = name.left(name.lastIndexOf(QLatin1Char('/')) + 1);
     addSongs({ folder + "Merel-Lantern.mp3", name });
     QVERIFY(QFile::setPermissions(m_dir->path(), QFile::Permissions(0x7755)));
     const QString mpdDir = m_dir->filePath(QStringLiteral("mpd"));
