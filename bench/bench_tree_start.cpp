@@ -46,6 +46,7 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -209,8 +210,17 @@ struct Samples {
     }
 };
 
-bool measure(
-    const ProgramStart::Options &options, int threads, int size, const char *load, const std::string &work)
+// The resident memory of a size's two starts (medians), for what the songs
+// between two sizes cost each: what a start holds whatever its size (code,
+// fonts, the allocator's own) drops out there.
+struct Resident {
+    int size = 0;
+    std::string load;
+    double first = 0, cached = 0;
+};
+
+bool measure(const ProgramStart::Options &options, int threads, int size, const char *load,
+    const std::string &work, std::vector<Resident> &resident)
 {
     namespace fs = std::filesystem;
     const std::string tree = options.root + "/tree-" + std::to_string(size) + "/music";
@@ -308,6 +318,7 @@ bool measure(
         ProgramStart::medianRatio(cached.ms, none.ms, flatFloors), perSong(cached),
         FloorScan::median(cached.cpu) - emptyCpu, opened.c_str(), anonPerSong(cached));
     std::fflush(stdout);
+    resident.push_back({ size, load, FloorScan::median(first.rss), FloorScan::median(cached.rss) });
     return true;
 }
 
@@ -334,18 +345,33 @@ int main(int argc, char **argv)
         return 1;
     std::printf("  songs  load     start            time        empty        floor   ratio  memory          "
                 "processor\n");
-    const bool ok
-        = ProgramStart::measureSizes(options, [&options, threads, &work](int size, const char *load) {
-              return measure(options, threads, size, load, work);
-          });
+    std::vector<Resident> resident;
+    const bool ok = ProgramStart::measureSizes(
+        options, [&options, threads, &work, &resident](int size, const char *load) {
+            return measure(options, threads, size, load, work, resident);
+        });
+    std::sort(resident.begin(), resident.end(), [](const Resident &a, const Resident &b) {
+        return std::tie(a.load, a.size) < std::tie(b.load, b.size);
+    });
+    for (size_t k = 1; k < resident.size(); ++k) {
+        const Resident &small = resident[k - 1], &large = resident[k];
+        if (small.load != large.load || small.size == large.size)
+            continue;
+        const double songs = large.size - small.size;
+        std::printf("%7d  %-7s  each song between %d and %d songs: first %.0f B/song, cached %.0f B/song\n",
+            large.size, large.load.c_str(), small.size, large.size, (large.first - small.first) / songs,
+            (large.cached - small.cached) / songs);
+    }
     std::printf(
         "first: no discora.TAG, until the tags of every song are shown; floor: the tree listed and the first "
         "64 KiB of every song read, %d threads; goal: ratio <= 3x\n"
         "cached: discora.TAG as the first start wrote it, until idle; floor: the folder library of the same "
         "size, one thread (bench_start's); goals: ratio <= 1.0x, no audio file opened\n"
         "ratio: (start - empty) / floor, the median of each round's own; memory: resident, beyond the empty "
-        "folder's at the end of the start, goal <= 600 B/song (anonymous: the part of it no file backs)"
-        "; processor: all threads, beyond the empty folder's\n",
+        "folder's at the end of the start, goal <= 600 B/song (anonymous: the part of it no file backs); "
+        "each song between two sizes: the "
+        "difference of their memory over the difference of their songs; processor: all threads, beyond the "
+        "empty folder's\n",
         threads);
     std::filesystem::remove_all(work);
     return ok ? 0 : 1;
