@@ -36,12 +36,23 @@ QString configFolder()
     return folder;
 }
 
+// A program below /usr was installed there (by the package or by hand) and
+// shares its folder with every other program: its files never go there,
+// not even for root, who may write anywhere.
+bool installedForAll(const QString &folder)
+{
+    QString real = QFileInfo(folder).canonicalFilePath();
+    if (real.isEmpty())
+        real = QDir::cleanPath(folder);
+    return real == QLatin1String("/usr") || real.startsWith(QLatin1String("/usr/"));
+}
+
 } // namespace
 
 QString ProgramFilesFolder(const QString &programPath)
 {
     const QString folder = QFileInfo(programPath).absolutePath();
-    return canCreateFilesIn(folder) ? folder : configFolder();
+    return canCreateFilesIn(folder) && !installedForAll(folder) ? folder : configFolder();
 }
 
 QString WithExtension(const QString &path, const QString &extension)

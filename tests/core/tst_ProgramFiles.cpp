@@ -101,6 +101,10 @@ void TestProgramFiles::path_data()
     // No copy can be made: the file beside the program is read.
     QTest::newRow("read-only-no-own-folder") << false << u"%T/bin/discora"_s << u"%T/bin/cfg"_s << u".INI"_s
                                              << u"beside"_s << u"%T/bin/discora.INI"_s << u"beside"_s;
+    // Installed below /usr: never beside it, even for root, who may write
+    // there (the call then runs as the test's own user).
+    QTest::newRow("installed-below-usr") << true << u"/usr/bin/discora"_s << u"%T/cfg"_s << u".INI"_s << u""_s
+                                         << u"%T/cfg/discora/discora.INI"_s << u"-"_s;
 }
 
 void TestProgramFiles::path()
@@ -121,7 +125,9 @@ void TestProgramFiles::path()
     program.replace("%T", t);
     expected.replace("%T", t);
     xdgConfigHome.replace("%T", t);
-    TestSupport::writeBytes(program, "program");
+    const bool ownProgram = program.startsWith(t + "/");
+    if (ownProgram)
+        TestSupport::writeBytes(program, "program");
     if (present.contains("beside"))
         TestSupport::writeBytes(t + "/bin/discora.INI", "beside");
     if (present.contains("own")) {
@@ -139,8 +145,9 @@ void TestProgramFiles::path()
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(xdgConfigHome));
 
     // As root, the call runs as "nobody", who owns the home and
-    // configuration folders and may not write in bin unless it is open to all.
-    const bool root = ::geteuid() == 0;
+    // configuration folders and may not write in bin unless it is open to all
+    // (an installed program's row is about root itself: it runs as root).
+    const bool root = ::geteuid() == 0 && ownProgram;
     const passwd *nobody = root ? ::getpwnam("nobody") : nullptr;
     if (root && !nobody)
         QSKIP("no user 'nobody' to check as");
