@@ -23,8 +23,10 @@ TTreeSong treeSong(QByteArrayView rawName, const SongTags &tags = SongTags())
 {
     TTreeSong song;
     const QString fileName = QString::fromUtf8(rawName.sliced(rawName.lastIndexOf('/') + 1));
-    song.artist = tags.artist.isEmpty() ? CellText::ArtistPart(fileName) : tags.artist;
-    song.title = tags.title.isEmpty() ? CellText::TitlePart(fileName) : tags.title;
+    // Without the blanks around the dash of "Artist - Title.mp3": the artist
+    // then groups with the same artist's tagged songs.
+    song.artist = tags.artist.isEmpty() ? CellText::ArtistPart(fileName).trimmed() : tags.artist;
+    song.title = tags.title.isEmpty() ? CellText::TitlePart(fileName).trimmed() : tags.title;
     if (song.title.isEmpty()) {
         const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
         song.title = dot > 0 ? fileName.left(dot) : fileName;

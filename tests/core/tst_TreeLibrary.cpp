@@ -122,6 +122,11 @@ void TestTreeLibrary::rows_data()
         << QStringList {}
         << QStringList { "|Untitled take|00:01||0", "Merel|Untitled|00:01||0", "Zandor|Daylight|00:01||0" }
         << "00:00 hr";
+    // "Artist - Title.mp3" without tags joins the artist's tagged songs.
+    QTest::newRow("name-split-around-blanks")
+        << QStringList { "mp3-no-tags.mp3=Björk - Isobel.mp3",
+               "mp3-v23-utf16.mp3=Björk/Homogenic (1997)/03 Jóga.mp3" }
+        << QStringList {} << QStringList { "Björk|Isobel|00:01||0", "|Jóga|00:01|1997|0" } << "00:00 hr";
     // The song information file's values win; a nested song's file is its
     // path below the information folder, a top-level song's the folder
     // library's name in any letter case.
