@@ -722,12 +722,6 @@ QStringList TCatalogue::RefreshList(ScanMode mode, const Hooks &hooks)
 
 void TCatalogue::followRenames(const std::vector<SongMoves::Rename> &renames)
 {
-    const std::vector<SongMoves::Rename> songs = songRenames(renames);
-    // A tree library's played songs are known by their paths: a song played
-    // this run stays silver where it went.
-    if (m_library == TLibraryKind::Tree)
-        for (const SongMoves::Rename &song : songs)
-            m_played.rename(playedKey(song.first), playedKey(song.second));
     const DirFd infoDir(m_infoFolder);
     if (infoDir.get() < 0)
         return;
@@ -745,7 +739,7 @@ void TCatalogue::followRenames(const std::vector<SongMoves::Rename> &renames)
                 owned.insert(SongInfo::InfoNameBelow(m_files->rawName(i)));
         return owned.count(info) > 0;
     };
-    for (const SongMoves::Rename &rename : songs) {
+    for (const SongMoves::Rename &rename : songRenames(renames)) {
         if (std::optional<SongMoves::Move> move
             = SongMoves::Follow(infoDir.get(), locator, rename.first, rename.second, ownedByName)) {
             if (move->outcome == SongMoves::Outcome::Failed)
@@ -788,12 +782,8 @@ void TCatalogue::reportMoves(QStringList &errors)
     // A move the watch tried already and saw fail or kept, told by this scan
     // or the one before (whose index found it too), is told once.
     for (SongMoves::Move &move : m_indexMoves) {
-        if (told(m_report, move) || told(m_told, move))
-            continue;
-        // (The watch's renames were followed in the played list already.)
-        if (m_library == TLibraryKind::Tree)
-            m_played.rename(playedKey(move.fromSong), playedKey(move.toSong));
-        m_report.push_back(std::move(move));
+        if (!told(m_report, move) && !told(m_told, move))
+            m_report.push_back(std::move(move));
     }
     m_indexMoves.clear();
     m_told = m_report;
@@ -1040,16 +1030,11 @@ QByteArray TCatalogue::SelectedPath(int row) const
 
 QString TCatalogue::playedKey(int row) const
 {
-    if (m_library == TLibraryKind::Tree && row >= 1 && row <= m_files->count())
-        return playedKey(m_files->rawName(row - 1));
-    return m_grid.Cells(TSongList::ColTitle, row);
-}
-
-QString TCatalogue::playedKey(QByteArrayView song)
-{
     // A path below the music folder never reads as a title: it starts
     // with the folder's "/".
-    return QLatin1Char('/') + QString::fromUtf8(song);
+    if (m_library == TLibraryKind::Tree && row >= 1 && row <= m_files->count())
+        return QLatin1Char('/') + QString::fromUtf8(m_files->rawName(row - 1));
+    return m_grid.Cells(TSongList::ColTitle, row);
 }
 
 QByteArray TCatalogue::nestedInfoPath(int row) const

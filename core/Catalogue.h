@@ -295,7 +295,6 @@ private:
     void playingSong(int row, RowInfo &info, const Hooks &hooks, QStringList &errors);
     QByteArray infoPathOf(int i) const;
     QString playedKey(int row) const;
-    static QString playedKey(QByteArrayView song);
     // The renames of songs that renames (of songs and tree folders) make.
     std::vector<SongMoves::Rename> songRenames(const std::vector<SongMoves::Rename> &renames) const;
     // Full scans: the moves followed since the last one and the ones the

@@ -1,7 +1,6 @@
 #pragma once
-// Titles seen playing during this run of the program (in a tree library,
-// songs by their path). Membership ignores letter case; the list only grows,
-// but for songs that were renamed.
+// Titles seen playing during this run of the program. Membership ignores
+// letter case; the list only grows.
 
 #include <QSet>
 #include <QString>
@@ -20,13 +19,6 @@ public:
         return true;
     }
     qsizetype count() const { return m_titles.size(); }
-    // A song that was played and then renamed stays played under its new
-    // name, and its old name is free for another song.
-    void rename(const QString &from, const QString &to)
-    {
-        if (m_titles.remove(from.toCaseFolded()))
-            m_titles.insert(to.toCaseFolded());
-    }
 
 private:
     QSet<QString> m_titles;

@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -46,8 +45,6 @@ private Q_SLOTS:
     void fillKilled_data();
     void fillKilled();
     void sameTitleCountedPerSong();
-    void playedFollowsItsSong_data();
-    void playedFollowsItsSong();
     void folderMoveFollowed_data();
     void folderMoveFollowed();
     void indexFollowsNestedSongs_data();
@@ -644,62 +641,6 @@ void TestTreeLibrary::fillKilled()
         }
         QVERIFY(complete > (round <= Kills ? round * Songs / (Kills + 1) : Songs - 1));
     }
-}
-
-void TestTreeLibrary::playedFollowsItsSong_data()
-{
-    // A song played this run, then moved: as the folder watch reports it (a
-    // song, or a folder with a trailing "/"), or unseen by the watch and
-    // found by the index of the songs; "put" another song where it was. The
-    // played rows after the next full scans, by path.
-    QTest::addColumn<QByteArray>("from");
-    QTest::addColumn<QByteArray>("to");
-    QTest::addColumn<bool>("watched");
-    QTest::addColumn<bool>("put");
-    QTest::addColumn<QStringList>("played");
-    const QByteArray post = "Björk/Post/03 Hyperballad.m4a";
-    const QByteArray live = "Björk/Live/03 Hyperballad.m4a";
-    QTest::newRow("song-to-another-folder") << post << live << true << false << QStringList { live };
-    QTest::newRow("album-folder-renamed")
-        << QByteArray("Björk/Post/") << QByteArray("Björk/Post (1995)/") << true << false
-        << QStringList { "Björk/Post (1995)/03 Hyperballad.m4a" };
-    QTest::newRow("another-song-at-the-old-place") << post << live << true << true << QStringList { live };
-    QTest::newRow("found-by-the-index") << post << live << false << false << QStringList { live };
-}
-
-void TestTreeLibrary::playedFollowsItsSong()
-{
-    QFETCH(QByteArray, from);
-    QFETCH(QByteArray, to);
-    QFETCH(bool, watched);
-    QFETCH(bool, put);
-    QFETCH(QStringList, played);
-    m_catalogue->setIndexPath(QFile::encodeName(m_dir->filePath(QStringLiteral("discora.IDX"))));
-    place(QStringLiteral("aac-full.m4a"), QStringLiteral("Björk/Post/03 Hyperballad.m4a"));
-    place(QStringLiteral("aac-full.m4a"), QStringLiteral("Björk/Other/03 Hyperballad.m4a"));
-    QCOMPARE(m_catalogue->RefreshList(true), QStringList());
-    {
-        TestSupport::FileHolder player(music() + QStringLiteral("/Björk/Post/03 Hyperballad.m4a"));
-        QVERIFY(player.isRunning());
-        QCOMPARE(m_catalogue->RefreshList(false), QStringList());
-    }
-    const auto below
-        = [](const QByteArray &path) { return QString::fromUtf8(path).remove(QRegularExpression("/$")); };
-    QVERIFY(QDir().mkpath(QFileInfo(music() + QLatin1Char('/') + below(to)).absolutePath()));
-    QVERIFY(QDir(music()).rename(below(from), below(to)));
-    if (watched)
-        m_catalogue->followRenames({ { from, to } });
-    if (put)
-        place(QStringLiteral("aac-full.m4a"), QString::fromUtf8(from));
-    for (int scan = 0; scan < 2; ++scan) {
-        m_catalogue->waitForIndex();
-        QCOMPARE(m_catalogue->RefreshList(true), QStringList());
-    }
-    QStringList shown;
-    for (int r = 1; r <= m_catalogue->files().count(); ++r)
-        if (m_catalogue->isPlayed(r))
-            shown << QString::fromUtf8(m_catalogue->files().rawName(r - 1));
-    QCOMPARE(shown, played);
 }
 
 void TestTreeLibrary::folderMoveFollowed_data()
