@@ -38,12 +38,10 @@ QString configFolder()
 
 // A program below /usr was installed there (by the package or by hand) and
 // shares its folder with every other program: its files never go there,
-// not even for root, who may write anywhere.
+// not even for root, who may write anywhere. (/bin is a link to /usr/bin.)
 bool installedForAll(const QString &folder)
 {
-    QString real = QFileInfo(folder).canonicalFilePath();
-    if (real.isEmpty())
-        real = QDir::cleanPath(folder);
+    const QString real = QFileInfo(folder).canonicalFilePath();
     return real == QLatin1String("/usr") || real.startsWith(QLatin1String("/usr/"));
 }
 
